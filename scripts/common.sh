@@ -1,0 +1,30 @@
+# Shared by scripts/run and scripts/test: the Debian packages the project needs, and the build.
+# shellcheck shell=bash
+
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+
+build_packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-qpa-plugins libqt6svg6 libsqlite3-dev
+    libgtest-dev libgmock-dev libbenchmark-dev fonts-liberation)
+desktop_packages=(xvfb xauth openbox trayer xdotool x11-utils)
+
+# Installs those of the named packages that are missing, with one apt-get update first.
+ensure_packages() {
+    local missing=() p
+    for p in "$@"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    local sudo=()
+    [ "$(id -u)" -eq 0 ] || sudo=(sudo)
+    echo "Installing: ${missing[*]}"
+    "${sudo[@]}" apt-get update
+    DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y --no-install-recommends "${missing[@]}"
+}
+
+# Configures and builds into the folder $1 with any further cmake options.
+build_project() {
+    local dir=$1
+    shift
+    cmake -S "$root" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@"
+    cmake --build "$dir"
+}

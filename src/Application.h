@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QApplication>
+#include <QString>
+
+#include <exception>
+
+// The process-wide object: title, icon, and the one place where errors are shown.
+class Application : public QApplication
+{
+public:
+    Application(int& argc, char** argv);
+
+    // Backstop for an exception a handler let through: shown like any other, never passed into the event loop.
+    bool notify(QObject* receiver, QEvent* event) override;
+
+    static QString title();
+
+    // The text of an error as shown: a full stop is appended when the last character comes after "."
+    static QString withFullStop(const QString& text);
+
+    // The general error handler: the error's text, caption the title, error icon, OK; the program goes on.
+    static void showError(const std::exception& error);
+
+    // The last-resort box for an error that escaped start-up.
+    static QString fatalErrorText(const std::exception& error, const QString& module, const void* address);
+    static void showFatalError(const std::exception& error);
+};

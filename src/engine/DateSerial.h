@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QDate>
+#include <QDateTime>
+#include <QTime>
+
+// Date-times are stored as a count of days since 30 December 1899 with the time of day as the fraction,
+// so a time of day alone has the day count zero.
+class DateSerial
+{
+public:
+    static constexpr double secondsPerDay = 86400.0;
+
+    static double fromDateTime(const QDateTime& moment);
+    static double fromDate(const QDate& date);
+    static double fromTime(const QTime& time);
+    static QDateTime toDateTime(double serial);
+    static QDate toDate(double serial);
+    static QTime toTime(double serial);
+    static QDate epoch() { return QDate(1899, 12, 30); }
+};

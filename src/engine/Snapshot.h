@@ -1,0 +1,52 @@
+#pragma once
+
+#include "ColumnInfo.h"
+
+#include <QList>
+#include <QString>
+#include <QVariant>
+
+#include <memory>
+#include <utility>
+#include <vector>
+
+struct sqlite3;
+
+// A static copy of every row a select returned, with the column metadata, that writes its changes back to the
+// table row by row. Values: null QVariant for SQL NULL; bool for Boolean, qint64 for AutoIncrement and Integer,
+// double for Float and DateTime (a DateSerial day count), QString for Text and Memo.
+// Rows are addressed by position; positions shift on insert and delete. Each row keeps its table row identity,
+// so write-back reaches exactly its row also when the query did not select the key.
+class Snapshot
+{
+public:
+    using Values = std::vector<std::pair<int, QVariant>>; // (column index, value)
+
+    ~Snapshot();
+    Snapshot(const Snapshot&) = delete;
+    Snapshot& operator=(const Snapshot&) = delete;
+
+    int rowCount() const;
+    int columnCount() const;
+    const ColumnInfo& column(int column) const;
+    int columnIndex(const QString& name) const; // -1 when there is none; case-insensitive
+    const QVariant& value(int row, int column) const;
+    qint64 rowId(int row) const;
+    int findRow(qint64 rowId) const; // -1 when absent
+
+    // Each write is one transaction; afterwards the row holds what the database stored.
+    // A row changed or deleted by someone else since it was read is not overwritten: the write fails with
+    // "Row cannot be located for updating. Some values may have been changed since it was last read."
+    void updateRow(int row, const Values& changes);
+    void insertRow(int position, const Values& values); // the new row stands at position
+    void deleteRow(int row);
+
+    // Re-runs the select with the same parameters, replacing every row.
+    void reread();
+
+private:
+    friend class Connection;
+    struct Data;
+    explicit Snapshot(std::unique_ptr<Data> data);
+    std::unique_ptr<Data> d;
+};

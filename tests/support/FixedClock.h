@@ -1,0 +1,14 @@
+#pragma once
+
+#include "Clock.h"
+
+// Fixes the program's clock for the lifetime of the object.
+class FixedClock
+{
+public:
+    explicit FixedClock(const QDateTime& moment) { Clock::setFixed(moment); }
+    ~FixedClock() { Clock::reset(); }
+    FixedClock(const FixedClock&) = delete;
+    FixedClock& operator=(const FixedClock&) = delete;
+    void set(const QDateTime& moment) { Clock::setFixed(moment); }
+};

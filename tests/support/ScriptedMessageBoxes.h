@@ -1,0 +1,26 @@
+#pragma once
+
+#include "MessageBoxes.h"
+
+#include <QList>
+
+#include <deque>
+
+// Stands in for every message box in the tests: records what would have been shown and answers from a script
+// (Ok when the script is empty). The test main installs one for the whole run.
+class ScriptedMessageBoxes : public MessageBoxes
+{
+public:
+    Answer show(QWidget* parent, const Message& message) override;
+
+    static ScriptedMessageBoxes& instance();
+
+    void setNextAnswer(Answer answer) { m_answers.push_back(answer); }
+    const QList<Message>& shown() const { return m_shown; }
+    QStringList shownTexts() const;
+    void clear();
+
+private:
+    std::deque<Answer> m_answers;
+    QList<Message> m_shown;
+};
