@@ -16,17 +16,23 @@ struct sqlite3;
 class Connection
 {
 public:
-    explicit Connection(const QString& connectionString);
+    // busyTimeout: how long a read or write waits for another process's lock before it fails.
+    explicit Connection(const QString& connectionString, int busyTimeoutMilliseconds = defaultBusyTimeout);
     ~Connection();
     Connection(const Connection&) = delete;
     Connection& operator=(const Connection&) = delete;
 
+    static constexpr int defaultBusyTimeout = 5000;
+
     const QString& filePath() const { return m_filePath; }
+
+    // The full path of the connection string's Data Source, taken from the current directory when relative.
+    static QString dataSourcePath(const QString& connectionString);
 
     // Runs a select written in the program's SQL dialect, "?" standing for each parameter in order.
     std::unique_ptr<Snapshot> select(const QString& sql, const QList<QVariant>& parameters);
 
 private:
     QString m_filePath;
-    sqlite3* m_db = nullptr;
+    std::shared_ptr<sqlite3> m_db;
 };

@@ -17,6 +17,7 @@ struct sqlite3;
 // double for Float and DateTime (a DateSerial day count), QString for Text and Memo.
 // Rows are addressed by position; positions shift on insert and delete. Each row keeps its table row identity,
 // so write-back reaches exactly its row also when the query did not select the key.
+// A snapshot holds its connection's database open, so it stays usable should it outlive the Connection object.
 class Snapshot
 {
 public:
@@ -31,8 +32,11 @@ public:
     const ColumnInfo& column(int column) const;
     int columnIndex(const QString& name) const; // -1 when there is none; case-insensitive
     const QVariant& value(int row, int column) const;
-    qint64 rowId(int row) const;
+    qint64 rowId(int row) const;     // 0 when the select has no row identity
     int findRow(qint64 rowId) const; // -1 when absent
+
+    // False for a select whose rows can't be traced back to single rows of one table (joins, groups, distinct).
+    bool isUpdatable() const;
 
     // Each write is one transaction; afterwards the row holds what the database stored.
     // A row changed or deleted by someone else since it was read is not overwritten: the write fails with
@@ -48,5 +52,7 @@ private:
     friend class Connection;
     struct Data;
     explicit Snapshot(std::unique_ptr<Data> data);
+    static std::unique_ptr<Snapshot> create(std::shared_ptr<sqlite3> db, const QString& sql,
+                                            const QList<QVariant>& parameters);
     std::unique_ptr<Data> d;
 };

@@ -1,0 +1,101 @@
+#include "Connection.h"
+#include "Dialect.h"
+#include "EngineErrors.h"
+#include "Schema.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <sqlite3.h>
+
+namespace {
+
+// Reads the schema once; tells a file that isn't a database from one another process holds locked.
+void probe(sqlite3* db, const QString& path)
+{
+    sqlite3_stmt* statement = nullptr;
+    int rc = sqlite3_prepare_v2(db, "SELECT count(*) FROM sqlite_schema", -1, &statement, nullptr);
+    if (rc == SQLITE_OK)
+        rc = sqlite3_step(statement);
+    sqlite3_finalize(statement);
+    if (rc == SQLITE_ROW)
+        return;
+    const int code = rc & 0xff;
+    if (code == SQLITE_BUSY || code == SQLITE_LOCKED)
+        throw EngineErrors::fileInUse(path);
+    throw EngineErrors::unrecognizedFormat(path);
+}
+
+void configure(sqlite3* db, const QString& path, int busyTimeout)
+{
+    // The file may come from elsewhere: its schema must not run anything with side effects, and SQL must not be
+    // able to damage the file's structure.
+    sqlite3_db_config(db, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
+    sqlite3_db_config(db, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, nullptr);
+    sqlite3_db_config(db, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
+    sqlite3_db_config(db, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
+    sqlite3_limit(db, SQLITE_LIMIT_ATTACHED, 0);
+    sqlite3_extended_result_codes(db, 1);
+    sqlite3_busy_timeout(db, busyTimeout);
+    sqlite3_exec(db, "PRAGMA cell_size_check = ON", nullptr, nullptr, nullptr);
+
+    probe(db, path);
+    if (!Schema::hasUsableJobTable(db))
+        throw EngineErrors::unrecognizedFormat(path);
+
+    // Other processes may have the file open too: with a write-ahead log readers never block the one writer.
+    const int rc = sqlite3_exec(db, "PRAGMA journal_mode = WAL", nullptr, nullptr, nullptr);
+    if ((rc & 0xff) == SQLITE_BUSY || (rc & 0xff) == SQLITE_LOCKED)
+        throw EngineErrors::fileInUse(path);
+    Dialect::installFunctions(db);
+}
+
+} // namespace
+
+QString Connection::dataSourcePath(const QString& connectionString)
+{
+    const QStringList parts = connectionString.split(u';');
+    for (const QString& part : parts) {
+        const qsizetype equals = part.indexOf(u'=');
+        if (equals < 0)
+            continue;
+        const QString key = part.left(equals).simplified();
+        if (key.compare(QLatin1String("Data Source"), Qt::CaseInsensitive) != 0)
+            continue;
+        QString value = part.mid(equals + 1).trimmed();
+        if (value.size() >= 2 && (value.front() == u'"' || value.front() == u'\'') && value.back() == value.front())
+            value = value.mid(1, value.size() - 2);
+        if (value.isEmpty())
+            break;
+        return QDir::cleanPath(QDir::current().absoluteFilePath(value));
+    }
+    throw EngineErrors::noDataSource();
+}
+
+Connection::Connection(const QString& connectionString, int busyTimeoutMilliseconds)
+    : m_filePath(dataSourcePath(connectionString))
+{
+    const QFileInfo file(m_filePath);
+    if (!file.exists())
+        throw EngineErrors::fileNotFound(m_filePath);
+    if (!file.isFile())
+        throw EngineErrors::unrecognizedFormat(m_filePath);
+
+    sqlite3* db = nullptr;
+    const int rc = sqlite3_open_v2(QFile::encodeName(m_filePath).constData(), &db, SQLITE_OPEN_READWRITE, nullptr);
+    m_db.reset(db, sqlite3_close_v2);
+    if (rc != SQLITE_OK) {
+        if ((rc & 0xff) == SQLITE_CANTOPEN)
+            throw EngineErrors::cannotOpen(m_filePath);
+        throw EngineErrors::unrecognizedFormat(m_filePath);
+    }
+    configure(db, m_filePath, busyTimeoutMilliseconds);
+}
+
+Connection::~Connection() = default;
+
+std::unique_ptr<Snapshot> Connection::select(const QString& sql, const QList<QVariant>& parameters)
+{
+    return Snapshot::create(m_db, sql, parameters);
+}

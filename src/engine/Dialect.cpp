@@ -1,0 +1,420 @@
+#include "Dialect.h"
+#include "DateSerial.h"
+#include "EngineErrors.h"
+
+#include <QStringList>
+
+#include <vector>
+
+namespace {
+
+enum class TokenKind { Word, Name, Number, Text, Parameter, Symbol, Serial };
+
+struct Token
+{
+    TokenKind kind;
+    QString text; // the word, the name or text without its quotes, the symbol, or a serial's digits
+};
+
+// A token, or a parenthesised group of items.
+struct Item
+{
+    Token token;
+    bool isGroup = false;
+    std::vector<Item> items;
+};
+
+bool isWordStart(QChar c)
+{
+    return c.isLetter() || c == u'_';
+}
+
+bool isWordPart(QChar c)
+{
+    return c.isLetterOrNumber() || c == u'_';
+}
+
+QString serialFromDateLiteral(const QString& literal)
+{
+    const QString text = literal.simplified();
+    static const char* const dateTimeFormats[] = {"M/d/yyyy H:mm:ss", "M/d/yyyy H:mm", "yyyy-MM-dd H:mm:ss",
+                                                  "yyyy-MM-dd H:mm"};
+    static const char* const dateFormats[] = {"M/d/yyyy", "yyyy-MM-dd"};
+    static const char* const timeFormats[] = {"H:mm:ss", "H:mm"};
+    double serial = 0;
+    bool found = false;
+    for (const char* format : dateTimeFormats) {
+        const QDateTime moment = QDateTime::fromString(text, QLatin1String(format));
+        if (!found && moment.isValid()) {
+            serial = DateSerial::fromDate(moment.date()) + DateSerial::fromTime(moment.time());
+            found = true;
+        }
+    }
+    for (const char* format : dateFormats) {
+        const QDate date = QDate::fromString(text, QLatin1String(format));
+        if (!found && date.isValid()) {
+            serial = DateSerial::fromDate(date);
+            found = true;
+        }
+    }
+    for (const char* format : timeFormats) {
+        const QTime time = QTime::fromString(text, QLatin1String(format));
+        if (!found && time.isValid()) {
+            serial = DateSerial::fromTime(time);
+            found = true;
+        }
+    }
+    if (!found)
+        throw EngineErrors::syntax(QStringLiteral("invalid date #%1#").arg(literal));
+    return QString::number(serial, 'g', 17);
+}
+
+// Reads text delimited by quote, in which a doubled quote stands for one; start is just after the opening quote.
+QString quoted(const QString& text, qsizetype& i, QChar quote, const char* what)
+{
+    QString content;
+    while (true) {
+        if (i >= text.size())
+            throw EngineErrors::syntax(QStringLiteral("%1 without its closing %2").arg(QLatin1String(what), quote));
+        if (text[i] == quote) {
+            if (i + 1 < text.size() && text[i + 1] == quote) {
+                content += quote;
+                i += 2;
+                continue;
+            }
+            ++i;
+            return content;
+        }
+        content += text[i++];
+    }
+}
+
+std::vector<Token> tokenize(const QString& text)
+{
+    std::vector<Token> tokens;
+    qsizetype i = 0;
+    const qsizetype n = text.size();
+    while (i < n) {
+        const QChar c = text[i];
+        if (c.isSpace()) {
+            ++i;
+        } else if (isWordStart(c)) {
+            const qsizetype start = i;
+            while (i < n && isWordPart(text[i]))
+                ++i;
+            tokens.push_back({TokenKind::Word, text.mid(start, i - start)});
+        } else if (c.isDigit() || (c == u'.' && i + 1 < n && text[i + 1].isDigit())) {
+            const qsizetype start = i;
+            while (i < n && text[i].isDigit())
+                ++i;
+            if (i < n && text[i] == u'.') {
+                ++i;
+                while (i < n && text[i].isDigit())
+                    ++i;
+            }
+            if (i + 1 < n && (text[i] == u'e' || text[i] == u'E') &&
+                (text[i + 1].isDigit() ||
+                 ((text[i + 1] == u'+' || text[i + 1] == u'-') && i + 2 < n && text[i + 2].isDigit()))) {
+                i += 2;
+                while (i < n && text[i].isDigit())
+                    ++i;
+            }
+            if (i < n && isWordPart(text[i]))
+                throw EngineErrors::syntax(QStringLiteral("malformed number '%1'").arg(text.mid(start, i - start + 1)));
+            tokens.push_back({TokenKind::Number, text.mid(start, i - start)});
+        } else if (c == u'\'' || c == u'"') {
+            ++i;
+            tokens.push_back({TokenKind::Text, quoted(text, i, c, "text")});
+        } else if (c == u'[') {
+            const qsizetype close = text.indexOf(u']', i + 1);
+            if (close < 0)
+                throw EngineErrors::syntax(QStringLiteral("name without its closing ]"));
+            tokens.push_back({TokenKind::Name, text.mid(i + 1, close - i - 1)});
+            i = close + 1;
+        } else if (c == u'#') {
+            const qsizetype close = text.indexOf(u'#', i + 1);
+            if (close < 0)
+                throw EngineErrors::syntax(QStringLiteral("date without its closing #"));
+            tokens.push_back({TokenKind::Serial, serialFromDateLiteral(text.mid(i + 1, close - i - 1))});
+            i = close + 1;
+        } else if (c == u'?') {
+            tokens.push_back({TokenKind::Parameter, QStringLiteral("?")});
+            ++i;
+        } else {
+            static const QString twoCharacterSymbols[] = {QStringLiteral("<="), QStringLiteral(">="),
+                                                          QStringLiteral("<>")};
+            static const QString oneCharacterSymbols = QStringLiteral("=<>+-*/&(),;.");
+            const QString pair = text.mid(i, 2);
+            bool matched = false;
+            for (const QString& symbol : twoCharacterSymbols) {
+                if (pair == symbol) {
+                    tokens.push_back({TokenKind::Symbol, symbol});
+                    i += 2;
+                    matched = true;
+                    break;
+                }
+            }
+            if (matched)
+                continue;
+            if (!oneCharacterSymbols.contains(c))
+                throw EngineErrors::syntax(QStringLiteral("unexpected character '%1'").arg(c));
+            tokens.push_back({TokenKind::Symbol, QString(c)});
+            ++i;
+        }
+    }
+    return tokens;
+}
+
+bool isSymbol(const Item& item, const char* symbol)
+{
+    return !item.isGroup && item.token.kind == TokenKind::Symbol && item.token.text == QLatin1String(symbol);
+}
+
+bool isWord(const Item& item, const char* word)
+{
+    return !item.isGroup && item.token.kind == TokenKind::Word &&
+           item.token.text.compare(QLatin1String(word), Qt::CaseInsensitive) == 0;
+}
+
+bool isKeyword(const Item& item)
+{
+    // The words that end an operand of &: everything that binds looser than it, and the clause words.
+    static const char* const keywords[] = {
+        "select", "distinct", "distinctrow", "top", "from", "where", "as", "and", "or", "not", "xor", "eqv",
+        "imp", "between", "in", "is", "like", "order", "by", "group", "having", "on", "join", "inner", "left",
+        "right", "outer", "asc", "desc", "union", "all", "into", "values", "set", "case", "when", "then", "else",
+        "end", "exists", "escape"};
+    if (item.isGroup || item.token.kind != TokenKind::Word)
+        return false;
+    for (const char* keyword : keywords) {
+        if (isWord(item, keyword))
+            return true;
+    }
+    return false;
+}
+
+bool endsOperand(const Item& item)
+{
+    static const char* const symbols[] = {",", "=", "<>", "<", ">", "<=", ">=", "&", ";"};
+    for (const char* symbol : symbols) {
+        if (isSymbol(item, symbol))
+            return true;
+    }
+    return isKeyword(item);
+}
+
+std::vector<Item> group(const std::vector<Token>& tokens, size_t& i, bool nested)
+{
+    std::vector<Item> items;
+    while (i < tokens.size()) {
+        const Token& token = tokens[i++];
+        if (token.kind == TokenKind::Symbol && token.text == QLatin1String("(")) {
+            Item inner{token, true, group(tokens, i, true)};
+            items.push_back(std::move(inner));
+        } else if (token.kind == TokenKind::Symbol && token.text == QLatin1String(")")) {
+            if (!nested)
+                throw EngineErrors::syntax(QStringLiteral("unbalanced )"));
+            return items;
+        } else {
+            items.push_back(Item{token, false, {}});
+        }
+    }
+    if (nested)
+        throw EngineErrors::syntax(QStringLiteral("missing )"));
+    return items;
+}
+
+class Emitter
+{
+public:
+    int parameters = 0;
+
+    // Items [from, to) of one level, with each chain of & turned into nested calls, left to right.
+    QString list(const std::vector<Item>& items, size_t from, size_t to)
+    {
+        QStringList parts;
+        size_t i = from;
+        while (i < to) {
+            size_t ampersand = i;
+            while (ampersand < to && !isSymbol(items[ampersand], "&"))
+                ++ampersand;
+            if (ampersand == to) {
+                parts << plain(items, i, to);
+                break;
+            }
+            size_t start = ampersand;
+            while (start > i && !endsOperand(items[start - 1]))
+                --start;
+            if (start == ampersand)
+                throw EngineErrors::syntax(QStringLiteral("& without a left operand"));
+            if (start > i)
+                parts << plain(items, i, start);
+            QString joined = plain(items, start, ampersand);
+            size_t next = ampersand;
+            while (next < to && isSymbol(items[next], "&")) {
+                size_t end = next + 1;
+                while (end < to && !endsOperand(items[end]))
+                    ++end;
+                if (end == next + 1)
+                    throw EngineErrors::syntax(QStringLiteral("& without a right operand"));
+                joined = QStringLiteral("dialect_concat(%1, %2)").arg(joined, plain(items, next + 1, end));
+                next = end;
+            }
+            parts << joined;
+            i = next;
+        }
+        return join(parts);
+    }
+
+private:
+    static QString join(const QStringList& parts)
+    {
+        QString out;
+        for (const QString& part : parts) {
+            if (part.isEmpty())
+                continue;
+            if (!out.isEmpty() && !out.endsWith(u'.') && part != QLatin1String(".") && part != QLatin1String(","))
+                out += u' ';
+            out += part;
+        }
+        return out;
+    }
+
+    QString plain(const std::vector<Item>& items, size_t from, size_t to)
+    {
+        QStringList parts;
+        for (size_t i = from; i < to; ++i) {
+            const bool call = !items[i].isGroup && items[i].token.kind == TokenKind::Word && i + 1 < to &&
+                              items[i + 1].isGroup;
+            if (call) {
+                parts << one(items[i], true) + one(items[i + 1], false);
+                ++i;
+            } else {
+                parts << one(items[i], false);
+            }
+        }
+        return join(parts);
+    }
+
+    QString one(const Item& item, bool beforeGroup)
+    {
+        if (item.isGroup)
+            return QStringLiteral("(%1)").arg(list(item.items, 0, item.items.size()));
+        const Token& token = item.token;
+        switch (token.kind) {
+        case TokenKind::Word: {
+            const QString lower = token.text.toLower();
+            static const char* const functions[] = {"now", "date", "year", "month", "day"};
+            if (beforeGroup) {
+                for (const char* function : functions) {
+                    if (lower == QLatin1String(function))
+                        return QStringLiteral("dialect_") + lower;
+                }
+            }
+            if (lower == QLatin1String("true"))
+                return QStringLiteral("1");
+            if (lower == QLatin1String("false"))
+                return QStringLiteral("0");
+            if (lower == QLatin1String("mod"))
+                return QStringLiteral("%");
+            return token.text;
+        }
+        case TokenKind::Name:
+            return QStringLiteral("\"%1\"").arg(QString(token.text).replace(u'"', QStringLiteral("\"\"")));
+        case TokenKind::Text:
+            return QStringLiteral("'%1'").arg(QString(token.text).replace(u'\'', QStringLiteral("''")));
+        case TokenKind::Parameter:
+            ++parameters;
+            return token.text;
+        case TokenKind::Number:
+        case TokenKind::Serial:
+        case TokenKind::Symbol:
+            return token.text;
+        }
+        return token.text;
+    }
+};
+
+// The position of FROM when items are a select of one table whose rows can be told apart by the table's row
+// identity, else 0; table and qualifier receive the table's name and how the select list refers to it.
+size_t plainSelectFrom(const std::vector<Item>& items, QString* table, QString* qualifier)
+{
+    if (items.size() < 4 || !isWord(items[0], "select") || isWord(items[1], "distinct") ||
+        isWord(items[1], "distinctrow") || isWord(items[1], "top"))
+        return 0;
+    size_t from = 0;
+    for (size_t i = 1; i < items.size(); ++i) {
+        for (const char* word : {"group", "having", "union", "join"}) {
+            if (isWord(items[i], word))
+                return 0;
+        }
+        if (from == 0 && isWord(items[i], "from"))
+            from = i;
+    }
+    if (from == 0)
+        return 0;
+    static const char* const aggregates[] = {"count", "sum", "avg", "min", "max", "first", "last",
+                                             "stdev", "stdevp", "var", "varp"};
+    for (size_t i = 1; i + 1 < from; ++i) {
+        for (const char* aggregate : aggregates) {
+            if (isWord(items[i], aggregate) && items[i + 1].isGroup)
+                return 0;
+        }
+    }
+    const auto isTableName = [](const Item& item) {
+        return !item.isGroup &&
+               (item.token.kind == TokenKind::Name || (item.token.kind == TokenKind::Word && !isKeyword(item)));
+    };
+    size_t i = from + 1;
+    if (i >= items.size() || !isTableName(items[i]))
+        return 0;
+    const Item& tableItem = items[i++];
+    const Item* alias = nullptr;
+    if (i < items.size() && isWord(items[i], "as"))
+        ++i;
+    if (i < items.size() && isTableName(items[i]))
+        alias = &items[i++];
+    if (i < items.size() && !isWord(items[i], "where") && !isWord(items[i], "order"))
+        return 0;
+    const auto refer = [](const Item& item) {
+        return item.token.kind == TokenKind::Name
+                   ? QStringLiteral("\"%1\"").arg(QString(item.token.text).replace(u'"', QStringLiteral("\"\"")))
+                   : item.token.text;
+    };
+    *table = tableItem.token.text;
+    *qualifier = refer(alias ? *alias : tableItem);
+    return from;
+}
+
+} // namespace
+
+Dialect::Translation Dialect::translate(const QString& text)
+{
+    std::vector<Token> tokens = tokenize(text);
+    for (size_t i = 0; i < tokens.size(); ++i) {
+        if (tokens[i].kind == TokenKind::Symbol && tokens[i].text == QLatin1String(";")) {
+            if (i + 1 != tokens.size())
+                throw EngineErrors::charactersAfterEnd();
+            tokens.pop_back();
+        }
+    }
+    if (tokens.empty())
+        throw EngineErrors::syntax(QStringLiteral("the query is empty"));
+    size_t position = 0;
+    const std::vector<Item> items = group(tokens, position, false);
+
+    Translation translation;
+    Emitter emitter;
+    QString qualifier;
+    const size_t from = plainSelectFrom(items, &translation.table, &qualifier);
+    if (from > 0) {
+        translation.sql = QStringLiteral("%1, %2.rowid AS %3 %4")
+                              .arg(emitter.list(items, 0, from), qualifier, rowIdentityName,
+                                   emitter.list(items, from, items.size()));
+        translation.hasRowIdentity = true;
+    } else {
+        translation.sql = emitter.list(items, 0, items.size());
+    }
+    translation.parameterCount = emitter.parameters;
+    return translation;
+}

@@ -1,0 +1,110 @@
+#include "EngineErrors.h"
+
+#include <sqlite3.h>
+
+namespace EngineErrors {
+
+EngineError fileNotFound(const QString& path)
+{
+    return EngineError(QStringLiteral("Could not find file '%1'.").arg(path));
+}
+
+EngineError unrecognizedFormat(const QString& path)
+{
+    return EngineError(QStringLiteral("Unrecognized database format '%1'.").arg(path));
+}
+
+EngineError fileInUse(const QString& path)
+{
+    return EngineError(QStringLiteral("Could not use '%1'; file already in use.").arg(path));
+}
+
+EngineError cannotOpen(const QString& path)
+{
+    return EngineError(QStringLiteral("Could not open '%1': it needs permission to read and write.").arg(path));
+}
+
+EngineError locked()
+{
+    return EngineError(QStringLiteral("Could not update; currently locked by another session on this machine."));
+}
+
+EngineError readOnly()
+{
+    return EngineError(QStringLiteral("Cannot update. Database or object is read-only."));
+}
+
+EngineError rowNotLocated()
+{
+    return EngineError(
+        QStringLiteral("Row cannot be located for updating. Some values may have been changed since it was last read."));
+}
+
+EngineError fieldTooSmall()
+{
+    return EngineError(QStringLiteral("The field is too small to accept the amount of data you attempted to add.  "
+                                      "Try inserting or pasting less data."));
+}
+
+EngineError notUpdatable()
+{
+    return EngineError(QStringLiteral("Operation must use an updateable query."));
+}
+
+EngineError fieldNotUpdatable(const QString& name)
+{
+    return EngineError(QStringLiteral("Field '%1' is not updatable.").arg(name));
+}
+
+EngineError syntax(const QString& detail)
+{
+    return EngineError(QStringLiteral("Syntax error in query: %1.").arg(detail));
+}
+
+EngineError charactersAfterEnd()
+{
+    return EngineError(QStringLiteral("Characters found after end of SQL statement."));
+}
+
+EngineError missingParameters()
+{
+    return EngineError(QStringLiteral("No value given for one or more required parameters."));
+}
+
+EngineError tooManyParameters()
+{
+    return EngineError(QStringLiteral("More parameter values were given than the query has parameters."));
+}
+
+EngineError noDataSource()
+{
+    return EngineError(QStringLiteral("The connection string names no Data Source."));
+}
+
+EngineError fromSqlite(sqlite3* db, int resultCode)
+{
+    const QString message = QString::fromUtf8(sqlite3_errmsg(db));
+    switch (resultCode & 0xff) {
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+        return locked();
+    case SQLITE_READONLY:
+        return readOnly();
+    case SQLITE_NOTADB:
+    case SQLITE_CORRUPT:
+        return unrecognizedFormat(QString::fromUtf8(sqlite3_db_filename(db, "main")));
+    case SQLITE_CONSTRAINT:
+        // The schema names each length check "<column>_size".
+        if (resultCode == SQLITE_CONSTRAINT_CHECK && message.endsWith(QStringLiteral("_size")))
+            return fieldTooSmall();
+        return EngineError(QStringLiteral("The change was refused by the table: %1.").arg(message));
+    default:
+        break;
+    }
+    QString text = message;
+    if (!text.isEmpty())
+        text[0] = text[0].toUpper();
+    return EngineError(text);
+}
+
+} // namespace EngineErrors

@@ -1,0 +1,31 @@
+#pragma once
+
+#include "Error.h"
+
+#include <QString>
+
+struct sqlite3;
+
+// The texts of the engine's errors, and the translation of SQLite's result codes into them.
+namespace EngineErrors {
+
+EngineError fileNotFound(const QString& path);
+EngineError unrecognizedFormat(const QString& path);
+EngineError fileInUse(const QString& path);
+EngineError cannotOpen(const QString& path);
+EngineError locked();
+EngineError readOnly();
+EngineError rowNotLocated();
+EngineError fieldTooSmall();
+EngineError notUpdatable();
+EngineError fieldNotUpdatable(const QString& name);
+EngineError syntax(const QString& detail);
+EngineError charactersAfterEnd();
+EngineError missingParameters();
+EngineError tooManyParameters();
+EngineError noDataSource();
+
+// The error for a failed SQLite call on db, by its result code and message.
+EngineError fromSqlite(sqlite3* db, int resultCode);
+
+} // namespace EngineErrors

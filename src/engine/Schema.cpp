@@ -1,0 +1,144 @@
+#include "Schema.h"
+#include "EngineErrors.h"
+#include "Statement.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QUuid>
+
+#include <sqlite3.h>
+
+#include <utility>
+
+namespace {
+
+// Declared types name the column kinds; each also gives SQLite the storage affinity the kind needs
+// (TEXT for the texts, REAL for date-times, which SQLite's DATETIME alone would store as whole numbers).
+const char* const createJob = R"(
+CREATE TABLE job (
+    id_job INTEGER PRIMARY KEY AUTOINCREMENT,
+    job VARCHAR(250) CONSTRAINT job_size CHECK (length(job) <= 250),
+    date_zap DATETIME REAL,
+    date_isp DATETIME REAL,
+    time_isp DATETIME REAL,
+    interval BOOLEAN NOT NULL DEFAULT 0 CHECK (interval IN (0, 1)),
+    other LONGTEXT,
+    vip BOOLEAN NOT NULL DEFAULT 0 CHECK (vip IN (0, 1)),
+    period VARCHAR(15) CONSTRAINT period_size CHECK (length(period) <= 15),
+    napom BOOLEAN NOT NULL DEFAULT 0 CHECK (napom IN (0, 1)),
+    date_shed DATETIME REAL,
+    time_shed DATETIME REAL
+);
+CREATE INDEX job_period ON job (period, date_isp);
+)";
+
+const std::pair<const char*, ColumnKind> jobColumns[] = {
+    {"id_job", ColumnKind::AutoIncrement}, {"job", ColumnKind::Text},         {"date_zap", ColumnKind::DateTime},
+    {"date_isp", ColumnKind::DateTime},    {"time_isp", ColumnKind::DateTime}, {"interval", ColumnKind::Boolean},
+    {"other", ColumnKind::Memo},           {"vip", ColumnKind::Boolean},       {"period", ColumnKind::Text},
+    {"napom", ColumnKind::Boolean},        {"date_shed", ColumnKind::DateTime}, {"time_shed", ColumnKind::DateTime},
+};
+
+struct Database
+{
+    sqlite3* db = nullptr;
+    ~Database() { sqlite3_close_v2(db); }
+};
+
+} // namespace
+
+QString Schema::createStatements()
+{
+    return QString::fromUtf8(createJob);
+}
+
+void Schema::createEmptyDatabase(const QString& path)
+{
+    const QString target = QFileInfo(path).absoluteFilePath();
+    if (QFileInfo::exists(target))
+        throw EngineError(QStringLiteral("The file '%1' already exists.").arg(target));
+    const QFileInfo targetInfo(target);
+    if (!targetInfo.dir().exists())
+        throw EngineError(QStringLiteral("The folder '%1' does not exist.").arg(targetInfo.absolutePath()));
+
+    // Built under a temporary name and renamed, so no half-made diary is ever left under the real name.
+    const QString temporary = targetInfo.dir().filePath(
+        QStringLiteral(".%1.%2.new").arg(targetInfo.fileName(), QUuid::createUuid().toString(QUuid::WithoutBraces)));
+    try {
+        {
+            Database file;
+            const int rc = sqlite3_open_v2(QFile::encodeName(temporary).constData(), &file.db,
+                                           SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+            if (rc != SQLITE_OK)
+                throw EngineErrors::fromSqlite(file.db, rc);
+            Statement::execute(file.db, QStringLiteral("BEGIN"));
+            char* message = nullptr;
+            if (sqlite3_exec(file.db, createJob, nullptr, nullptr, &message) != SQLITE_OK) {
+                const QString text = QString::fromUtf8(message);
+                sqlite3_free(message);
+                throw EngineError(text);
+            }
+            Statement::execute(file.db, QStringLiteral("COMMIT"));
+            Statement journal(file.db, QStringLiteral("PRAGMA journal_mode = WAL"));
+            journal.run();
+        }
+        if (!QFile::rename(temporary, target))
+            throw EngineError(QStringLiteral("Could not create the file '%1'.").arg(target));
+    } catch (...) {
+        QFile::remove(temporary);
+        QFile::remove(temporary + QStringLiteral("-wal"));
+        QFile::remove(temporary + QStringLiteral("-shm"));
+        throw;
+    }
+}
+
+ColumnKind Schema::kindOf(const QString& declaredType, bool autoIncrement, int* size)
+{
+    const QString type = declaredType.toUpper();
+    static const QRegularExpression sized(QStringLiteral("\\((\\d+)\\)"));
+    const auto has = [&type](const char* word) { return type.contains(QLatin1String(word)); };
+    *size = 0;
+    if (autoIncrement || has("COUNTER"))
+        return ColumnKind::AutoIncrement;
+    if (has("BOOL") || has("BIT") || has("YESNO"))
+        return ColumnKind::Boolean;
+    if (has("DATE") || has("TIME"))
+        return ColumnKind::DateTime;
+    if (has("MEMO") || has("LONGTEXT") || has("LONGCHAR") || has("CLOB"))
+        return ColumnKind::Memo;
+    if (has("CHAR") || has("TEXT")) {
+        const QRegularExpressionMatch match = sized.match(type);
+        *size = match.hasMatch() ? match.captured(1).toInt() : defaultTextSize;
+        return ColumnKind::Text;
+    }
+    if (has("INT"))
+        return ColumnKind::Integer;
+    if (has("REAL") || has("FLOA") || has("DOUB") || has("NUMERIC") || has("DECIMAL") || has("CURRENCY"))
+        return ColumnKind::Float;
+    *size = defaultTextSize;
+    return ColumnKind::Text;
+}
+
+bool Schema::hasUsableJobTable(sqlite3* db)
+{
+    for (const auto& [name, expected] : jobColumns) {
+        const char* declared = nullptr;
+        int notNull = 0;
+        int primaryKey = 0;
+        int autoIncrement = 0;
+        const int rc = sqlite3_table_column_metadata(db, "main", "job", name, &declared, nullptr, &notNull,
+                                                     &primaryKey, &autoIncrement);
+        if (rc != SQLITE_OK)
+            return false;
+        int size = 0;
+        const ColumnKind kind = kindOf(QString::fromUtf8(declared), autoIncrement != 0, &size);
+        // The key must be the table's row identity, which write-back addresses rows by.
+        if (expected == ColumnKind::AutoIncrement && (!primaryKey || QByteArray(declared).toUpper() != "INTEGER"))
+            return false;
+        if (kind != expected)
+            return false;
+    }
+    return true;
+}

@@ -1,0 +1,86 @@
+#include "DiaryFile.h"
+#include "Queries.h"
+#include "QtPrinters.h"
+#include "Snapshot.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+QStringList column(const Snapshot& snapshot, const char* name)
+{
+    QStringList values;
+    const int c = snapshot.columnIndex(QLatin1String(name));
+    for (int row = 0; row < snapshot.rowCount(); ++row)
+        values << snapshot.value(row, c).toString();
+    return values;
+}
+
+class ListQueries : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        const QString day = QStringLiteral("ежедневное");
+        diary.add({QStringLiteral("daily late"), day, QDate(2026, 5, 2), {}, false, {}});
+        diary.add({QStringLiteral("daily early"), day, QDate(2026, 3, 1), {}, false, {}});
+        diary.add({QStringLiteral("daily done"), day, QDate(2026, 4, 1), {}, true, {}});
+        diary.add({QStringLiteral("hourly"), QStringLiteral("ежечасное"), {}, {}, false, {}});
+        diary.add({QStringLiteral("hourly done"), QStringLiteral("ежечасное"), QDate(2026, 1, 1), {}, true, {}});
+        diary.add({QStringLiteral("weekly"), QStringLiteral("еженедельное"), {}, {}, false, {}});
+        diary.add({QStringLiteral("birthday"), QStringLiteral("День рождения"), QDate(1980, 4, 20), {}, false, {}});
+        diary.add({QStringLiteral("memorable"), QStringLiteral("Памятная дата"), {}, {}, false, {}});
+        diary.add({QStringLiteral("typed period"), QStringLiteral("раз в сто лет"), {}, {}, false, {}});
+        diary.add({QStringLiteral("no period"), QVariant(), {}, {}, false, {}});
+        connection = diary.connect();
+    }
+
+    DiaryFile diary;
+    std::unique_ptr<Connection> connection;
+};
+
+} // namespace
+
+TEST_F(ListQueries, AsCreatedWithANullPeriodReturnsNoRows)
+{
+    const auto snapshot = connection->select(engineText(Queries::jobListAsCreated()), {QVariant()});
+    EXPECT_EQ(snapshot->rowCount(), 0);
+    EXPECT_EQ(snapshot->columnCount(), 12);
+}
+
+TEST_F(ListQueries, ForPeriodListsThatPeriodByDateOfExecution)
+{
+    for (const QString& text : {engineText(Queries::jobListAsCreated()), engineText(Queries::jobListForPeriod())}) {
+        const auto snapshot = connection->select(text, {QStringLiteral("ежедневное")});
+        EXPECT_EQ(column(*snapshot, "job"),
+                  (QStringList{QStringLiteral("daily early"), QStringLiteral("daily done"), QStringLiteral("daily late")}));
+    }
+}
+
+TEST_F(ListQueries, AllListsEveryRowButBirthdaysAndMemorableDates)
+{
+    const auto snapshot = connection->select(engineText(Queries::jobListAll()), {});
+    QStringList jobs = column(*snapshot, "job");
+    jobs.sort();
+    EXPECT_EQ(jobs, (QStringList{"daily done", "daily early", "daily late", "hourly", "hourly done", "no period",
+                                 "typed period", "weekly"}));
+}
+
+TEST_F(ListQueries, ReminderSetsListTheirPeriodNotYetDone)
+{
+    const struct
+    {
+        QStringList text;
+        QStringList jobs;
+    } cases[] = {
+        {Queries::jobHour(), {"hourly"}},
+        {Queries::jobDay(), {"daily early", "daily late"}},
+        {Queries::jobWeek(), {"weekly"}},
+    };
+    for (const auto& c : cases) {
+        const auto snapshot = connection->select(engineText(c.text), {});
+        QStringList jobs = column(*snapshot, "job");
+        jobs.sort();
+        EXPECT_EQ(jobs, c.jobs) << c.text.join(u' ').toStdString();
+    }
+}

@@ -1,0 +1,24 @@
+#include "Error.h"
+#include "Schema.h"
+
+#include <QCoreApplication>
+#include <QStringList>
+
+#include <cstdio>
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    const QStringList arguments = QCoreApplication::arguments();
+    if (arguments.size() != 2) {
+        std::fprintf(stderr, "usage: chronoteka-newdb <path of the new diary file>\n");
+        return 2;
+    }
+    try {
+        Schema::createEmptyDatabase(arguments.at(1));
+    } catch (const Error& error) {
+        std::fprintf(stderr, "chronoteka-newdb: %s\n", error.what());
+        return 1;
+    }
+    return 0;
+}
