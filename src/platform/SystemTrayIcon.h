@@ -1,0 +1,23 @@
+#pragma once
+
+#include "TrayIcon.h"
+
+#include <QSystemTrayIcon>
+
+// The tray icon of the desktop the program runs on.
+class SystemTrayIcon : public TrayIcon
+{
+    Q_OBJECT
+
+public:
+    SystemTrayIcon(const QIcon& icon, const QString& tip, QObject* parent = nullptr);
+
+    bool add() override;
+    void remove() override;
+    bool isPresent() const override;
+
+private:
+    void activated(QSystemTrayIcon::ActivationReason reason);
+
+    QSystemTrayIcon m_icon;
+};

@@ -1,0 +1,14 @@
+#include "FakeTray.h"
+
+bool FakeTray::add()
+{
+    m_calls.append(QStringLiteral("add"));
+    m_present = m_present || m_available;
+    return m_present;
+}
+
+void FakeTray::remove()
+{
+    m_calls.append(QStringLiteral("remove"));
+    m_present = false;
+}

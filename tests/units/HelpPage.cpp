@@ -1,0 +1,32 @@
+#include "HelpPage.h"
+
+#include "FakeShellOpen.h"
+#include "QtPrinters.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+TEST(HelpPage, OpensFromTheStartDirectoryWhereverTheProcessMovedSince)
+{
+    FakeShellOpen shell;
+    QTemporaryDir started;
+    QTemporaryDir elsewhere;
+    const QString before = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(started.path()));
+    const QString startDir = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(elsewhere.path()));
+
+    HelpPage::open(startDir);
+    QDir::setCurrent(before);
+
+    EXPECT_EQ(shell.opened(), QStringList{QStringLiteral("file:") + started.path() + QStringLiteral("/help2.htm")});
+}
+
+TEST(HelpPage, PathIsPlainConcatenation)
+{
+    EXPECT_EQ(HelpPage::path(QStringLiteral("/home/ivan/diary")), QStringLiteral("/home/ivan/diary/help2.htm"));
+    EXPECT_EQ(HelpPage::path(QStringLiteral("/")), QStringLiteral("//help2.htm"));
+    EXPECT_EQ(HelpPage::path(QStringLiteral("/home/иван/дневник")), QStringLiteral("/home/иван/дневник/help2.htm"));
+}
