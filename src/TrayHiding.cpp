@@ -42,10 +42,15 @@ void TrayHiding::showFromTray()
 void TrayHiding::trayIconMessage(TrayIcon::Mouse event, const QPoint& globalPos)
 {
     switch (event) {
-    case TrayIcon::Mouse::DoubleClick: showFromTray(); break;
-    case TrayIcon::Mouse::RightClick: m_menu.popup(globalPos); break;
+    case TrayIcon::Mouse::DoubleClick:
+        showFromTray();
+        break;
+    case TrayIcon::Mouse::RightClick:
+        m_menu.popup(globalPos);
+        break;
     case TrayIcon::Mouse::LeftClick:
-    case TrayIcon::Mouse::Other: break;
+    case TrayIcon::Mouse::Other:
+        break;
     }
 }
 

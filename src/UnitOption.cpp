@@ -133,8 +133,9 @@ void TFormOption::BtnOKClick()
             MessageBoxes::Answer::Ok)
             return;
 
-        const QString fieldNames[TimerIntervals::count] = {Label1->text(), Label2->text(), Label3->text(),
-                                                           Label4->text(), Label5->text(), birthdayLines.join(QLatin1Char(' '))};
+        const QString fieldNames[TimerIntervals::count] = {Label1->text(), Label2->text(),
+                                                           Label3->text(), Label4->text(),
+                                                           Label5->text(), birthdayLines.join(QLatin1Char(' '))};
         const auto boxes = edits();
         TimerIntervals::Minutes minutes{};
         // Every field is checked before anything changes, so a wrong one leaves the timers and the file alone;

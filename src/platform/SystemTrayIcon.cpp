@@ -2,8 +2,7 @@
 
 #include <QCursor>
 
-SystemTrayIcon::SystemTrayIcon(const QIcon& icon, const QString& tip, QObject* parent)
-    : TrayIcon(parent), m_icon(icon)
+SystemTrayIcon::SystemTrayIcon(const QIcon& icon, const QString& tip, QObject* parent) : TrayIcon(parent), m_icon(icon)
 {
     m_icon.setToolTip(tip);
     connect(&m_icon, &QSystemTrayIcon::activated, this, &SystemTrayIcon::activated);
@@ -11,8 +10,9 @@ SystemTrayIcon::SystemTrayIcon(const QIcon& icon, const QString& tip, QObject* p
 
 bool SystemTrayIcon::add()
 {
-    // Without a tray host Qt still reports the icon as visible; the caller must know it is not.
-    if (!QSystemTrayIcon::isSystemTrayAvailable())
+    // Without a tray host, or without a picture, Qt still reports the icon as visible; the caller must know
+    // there is nothing to click.
+    if (!QSystemTrayIcon::isSystemTrayAvailable() || m_icon.icon().isNull())
         return false;
     m_icon.show();
     return true;
@@ -25,18 +25,25 @@ void SystemTrayIcon::remove()
 
 bool SystemTrayIcon::isPresent() const
 {
-    return m_icon.isVisible() && QSystemTrayIcon::isSystemTrayAvailable();
+    return m_icon.isVisible() && QSystemTrayIcon::isSystemTrayAvailable() && !m_icon.icon().isNull();
 }
 
 void SystemTrayIcon::activated(QSystemTrayIcon::ActivationReason reason)
 {
     Mouse event = Mouse::Other;
     switch (reason) {
-    case QSystemTrayIcon::Trigger: event = Mouse::LeftClick; break;
-    case QSystemTrayIcon::DoubleClick: event = Mouse::DoubleClick; break;
-    case QSystemTrayIcon::Context: event = Mouse::RightClick; break;
+    case QSystemTrayIcon::Trigger:
+        event = Mouse::LeftClick;
+        break;
+    case QSystemTrayIcon::DoubleClick:
+        event = Mouse::DoubleClick;
+        break;
+    case QSystemTrayIcon::Context:
+        event = Mouse::RightClick;
+        break;
     case QSystemTrayIcon::MiddleClick:
-    case QSystemTrayIcon::Unknown: break;
+    case QSystemTrayIcon::Unknown:
+        break;
     }
     emit mouse(event, QCursor::pos());
 }

@@ -84,7 +84,9 @@ TEST_F(ConfigFileTest, ValuesTheFileDoesNotWhollyHoldOrTheTimersCannotTakeAreAbs
         {"two and a half values", littleEndian({5, 6, 7}).left(10), {{5, 6, {}, {}, {}, {}}}},
         {"23 bytes", littleEndian({1, 2, 3, 4, 5, 6}).left(23), {{1, 2, 3, 4, 5, {}}}},
         {"longer than 24 bytes", littleEndian({1, 2, 3, 4, 5, 6, 7, 8}), {{1, 2, 3, 4, 5, 6}}},
-        {"out of range", littleEndian({-1, 35792, 35791, -2147483647 - 1, 2147483647, 0}), {{{}, {}, 35791, {}, {}, 0}}},
+        {"out of range",
+         littleEndian({-1, 35792, 35791, -2147483647 - 1, 2147483647, 0}),
+         {{{}, {}, 35791, {}, {}, 0}}},
     };
     for (const auto& c : cases) {
         writeBytes(path(), c.bytes);

@@ -85,8 +85,8 @@ TEST(IntegerText, RefusedForms)
         "0$1",
         "h1F",
         "1F",
-        QString::fromUtf8("١٢"),  // Arabic-Indic digits are digits to Unicode, not to a timer
-        QString::fromUtf8("１２"), // full-width digits
+        QString::fromUtf8("١٢"),       // Arabic-Indic digits are digits to Unicode, not to a timer
+        QString::fromUtf8("１２"),     // full-width digits
         QString::fromUtf8("\u00A012"), // a no-break space is not a blank
         QString::fromUtf8("пять"),
     };

@@ -62,10 +62,7 @@ protected:
         return result;
     }
 
-    static QList<int> builtIn()
-    {
-        return {600000, 3600000, 10800000, 21600000, 1000, 7200000};
-    }
+    static QList<int> builtIn() { return {600000, 3600000, 10800000, 21600000, 1000, 7200000}; }
 
     static QByteArray fileBytes()
     {
@@ -92,8 +89,8 @@ TEST_F(SettingsDialog, LaidOutWithItsCaptionsAndKeyboardOrder)
     EXPECT_EQ(m_form.EdBirth->geometry(), QRect(104, 152, 57, 21));
     EXPECT_EQ(texts(), QStringList(6)) << "empty as created";
 
-    const QList<QWidget*> order = {m_form.EdHour, m_form.EdDay, m_form.EdWeek, m_form.EdMonth,
-                                   m_form.EdCritik, m_form.BtnOK, m_form.Memo1, m_form.EdBirth};
+    const QList<QWidget*> order = {m_form.EdHour,   m_form.EdDay, m_form.EdWeek, m_form.EdMonth,
+                                   m_form.EdCritik, m_form.BtnOK, m_form.Memo1,  m_form.EdBirth};
     for (int i = 0; i + 1 < order.size(); ++i) {
         QWidget* next = order[i]->nextInFocusChain();
         while (next->focusPolicy() == Qt::NoFocus)
@@ -122,7 +119,7 @@ TEST_F(SettingsDialog, OkAppliesTheIntervalsWritesTheFileAndCloses)
     EXPECT_EQ(intervals(), (QList<int>{60000, 3600000, 10800000, 0, 120000, 7200000}));
     EXPECT_FALSE(m_timers[3].isActive()) << "0 minutes stops the timer";
     EXPECT_TRUE(m_timers[1].isActive());
-    EXPECT_EQ(fileBytes().toHex(), QByteArray("01000000" "3c000000" "b4000000" "00000000" "02000000" "78000000"));
+    EXPECT_EQ(fileBytes().toHex(), QByteArray("010000003c000000b4000000000000000200000078000000"));
     EXPECT_FALSE(m_form.isVisible());
     EXPECT_EQ(m_form.result(), QDialog::Accepted);
 }
@@ -202,7 +199,7 @@ TEST_F(SettingsDialog, ShowingFillsTheBoxesFromTheFileAndKeepsThemWithoutOne)
     QFile file(QStringLiteral("config.dat"));
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     // 7, 99999 (out of range), 0, then a file too short for the last three.
-    file.write(QByteArray::fromHex("07000000" "9f860100" "00000000"));
+    file.write(QByteArray::fromHex("070000009f86010000000000"));
     file.close();
     m_form.show();
     EXPECT_EQ(texts(), (QStringList{"7", "b", "0", "d", "e", "f"}));
