@@ -128,17 +128,6 @@ TEST_F(ConfigFileTest, UnreadableFileNamesItsFullPathAndReason)
     EXPECT_GT(text.size(), QStringLiteral("Cannot open file \"%1\". ").arg(path()).size()) << "a reason follows";
 }
 
-TEST_F(ConfigFileTest, RelativePathIsReportedInFull)
-{
-    const QString before = QDir::currentPath();
-    ASSERT_TRUE(QDir::setCurrent(m_dir.path()));
-    ASSERT_TRUE(QDir().mkdir(QStringLiteral("config.dat")));
-    const QString text = errorText([] { ConfigFile().read(); });
-    QDir::setCurrent(before);
-    EXPECT_TRUE(text.startsWith(QStringLiteral("Cannot open file \"%1/config.dat\". ").arg(m_dir.path())))
-        << text.toStdString();
-}
-
 TEST_F(ConfigFileTest, FileThatCannotBeCreatedIsReportedWithTheSystemsReason)
 {
     // A regular file where the directory should be: no one, not even root, can create anything under it.

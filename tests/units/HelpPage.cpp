@@ -22,11 +22,5 @@ TEST(HelpPage, OpensFromTheStartDirectoryWhereverTheProcessMovedSince)
     QDir::setCurrent(before);
 
     EXPECT_EQ(shell.opened(), QStringList{QStringLiteral("file:") + started.path() + QStringLiteral("/help2.htm")});
-}
-
-TEST(HelpPage, PathIsPlainConcatenation)
-{
-    EXPECT_EQ(HelpPage::path(QStringLiteral("/home/ivan/diary")), QStringLiteral("/home/ivan/diary/help2.htm"));
-    EXPECT_EQ(HelpPage::path(QStringLiteral("/")), QStringLiteral("//help2.htm"));
-    EXPECT_EQ(HelpPage::path(QStringLiteral("/home/иван/дневник")), QStringLiteral("/home/иван/дневник/help2.htm"));
+    EXPECT_EQ(HelpPage::path(QStringLiteral("/")), QStringLiteral("//help2.htm")) << "joined as text, unchanged";
 }

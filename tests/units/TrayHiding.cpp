@@ -45,14 +45,11 @@ protected:
 
 } // namespace
 
-TEST_F(TrayHidingTest, StartsBothOnScreenAndInTheTray)
-{
-    EXPECT_TRUE(onScreen());
-    EXPECT_TRUE(m_tray.isPresent());
-}
-
 TEST_F(TrayHidingTest, HideAndShowMoveTheWindowBetweenScreenAndTray)
 {
+    EXPECT_TRUE(onScreen()) << "both on screen and in the tray after start-up";
+    EXPECT_TRUE(m_tray.isPresent());
+
     m_hiding.hideToTray();
     EXPECT_FALSE(m_window.isVisible());
     EXPECT_TRUE(m_tray.isPresent());
@@ -104,14 +101,6 @@ TEST_F(TrayHidingTest, SingleLeftClickDoesNothingAndRightClickOpensTheMenuAtTheP
     EXPECT_EQ(m_menu.pos(), QPoint(40, 50));
     EXPECT_FALSE(m_window.isVisible()) << "the menu opens without showing the window";
     m_menu.hide();
-}
-
-TEST_F(TrayHidingTest, ExitRemovesTheIconWhereverTheWindowIs)
-{
-    m_hiding.hideToTray();
-    m_hiding.removeIcon();
-    EXPECT_FALSE(m_tray.isPresent());
-    EXPECT_EQ(m_tray.calls().back(), QStringLiteral("remove"));
 }
 
 TEST_F(WithoutTray, HidingMinimisesSoTheWindowCanBeFoundAgain)
