@@ -273,7 +273,7 @@ private:
         for (const QString& part : parts) {
             if (part.isEmpty())
                 continue;
-            if (!out.isEmpty() && !out.endsWith(u'.') && part != QLatin1String(".") && part != QLatin1String(","))
+            if (!out.isEmpty() && !out.endsWith(u'.') && part != QLatin1String(".") && !part.startsWith(u','))
                 out += u' ';
             out += part;
         }

@@ -1,0 +1,104 @@
+#include "DiaryFile.h"
+#include "FixedClock.h"
+#include "Queries.h"
+#include "QtPrinters.h"
+#include "Snapshot.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+const QString birthday = QStringLiteral("День рождения");
+
+class BirthdayWindow : public ::testing::Test
+{
+protected:
+    // Whether a birthday with this reminder window is due on the given day.
+    bool dueOn(QDate shed, QDate isp, QDate today)
+    {
+        DiaryFile diary;
+        diary.add({QStringLiteral("Анна"), birthday, isp, shed, false, {}});
+        const FixedClock clock(QDateTime(today, QTime(9, 15)));
+        return diary.connect()->select(engineText(Queries::birthdays()), {})->rowCount() == 1;
+    }
+};
+
+} // namespace
+
+TEST_F(BirthdayWindow, DueWhenTodayLiesBetweenTheMonthAndDayOfItsEndsWrappingOverTheNewYear)
+{
+    const struct
+    {
+        QDate shed;
+        QDate isp;
+        QDate today;
+        bool due;
+    } cases[] = {
+        // 10 March to 20 May: the whole span, not month and day apart.
+        {{2026, 3, 10}, {1980, 5, 20}, {2026, 4, 15}, true},
+        {{2026, 3, 10}, {1980, 5, 20}, {2026, 3, 15}, true},
+        {{2026, 3, 10}, {1980, 5, 20}, {2026, 4, 5}, true},
+        {{2026, 3, 10}, {1980, 5, 20}, {2026, 4, 25}, true},
+        {{2026, 3, 10}, {1980, 5, 20}, {2026, 3, 10}, true},
+        {{2026, 3, 10}, {1980, 5, 20}, {2026, 5, 20}, true},
+        {{2026, 3, 10}, {1980, 5, 20}, {2026, 3, 9}, false},
+        {{2026, 3, 10}, {1980, 5, 20}, {2026, 5, 21}, false},
+        // Across a month's end with the start day after the end day.
+        {{2026, 4, 25}, {1990, 5, 5}, {2026, 4, 30}, true},
+        {{2026, 4, 25}, {1990, 5, 5}, {2026, 5, 1}, true},
+        {{2026, 4, 25}, {1990, 5, 5}, {2026, 4, 24}, false},
+        {{2026, 4, 25}, {1990, 5, 5}, {2026, 5, 6}, false},
+        // Across the new year; the years of the ends play no part.
+        {{2025, 12, 20}, {1975, 1, 10}, {2026, 12, 25}, true},
+        {{2025, 12, 20}, {1975, 1, 10}, {2026, 1, 5}, true},
+        {{2025, 12, 20}, {1975, 1, 10}, {2026, 12, 31}, true},
+        {{2025, 12, 20}, {1975, 1, 10}, {2026, 1, 11}, false},
+        {{2025, 12, 20}, {1975, 1, 10}, {2026, 12, 19}, false},
+        {{2025, 12, 20}, {1975, 1, 10}, {2026, 6, 1}, false},
+        // A window of one day.
+        {{2026, 7, 7}, {2001, 7, 7}, {2026, 7, 7}, true},
+        {{2026, 7, 7}, {2001, 7, 7}, {2026, 7, 6}, false},
+        {{2026, 7, 7}, {2001, 7, 7}, {2026, 7, 8}, false},
+        {{2026, 7, 7}, {2001, 7, 7}, {2026, 8, 7}, false},
+        // No window start: never due.
+        {{}, {1980, 5, 20}, {2026, 5, 20}, false},
+        {{2026, 5, 20}, {}, {2026, 5, 20}, false},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(dueOn(c.shed, c.isp, c.today), c.due)
+            << c.shed.toString(Qt::ISODate).toStdString() << " .. " << c.isp.toString(Qt::ISODate).toStdString()
+            << " on " << c.today.toString(Qt::ISODate).toStdString();
+    }
+}
+
+TEST_F(BirthdayWindow, ListsBirthdaysOnlyDoneOrNotWithNameAndAgeReachedThisYear)
+{
+    DiaryFile diary;
+    diary.add({QStringLiteral("Анна"), birthday, {1980, 4, 20}, {2026, 4, 10}, false, QStringLiteral("торт")});
+    diary.add({QStringLiteral("Борис"), birthday, {2000, 4, 16}, {2026, 4, 1}, true, {}});
+    diary.add({QStringLiteral("Вера"), birthday, {}, {2026, 4, 1}, false, {}});
+    diary.add({QStringLiteral("не день рождения"), QStringLiteral("ежегодное"), {1980, 4, 20}, {2026, 4, 10}, false, {}});
+    diary.add({QStringLiteral("памятная"), QStringLiteral("Памятная дата"), {1980, 4, 20}, {2026, 4, 10}, false, {}});
+    const FixedClock clock(QDateTime(QDate(2026, 4, 15), QTime(23, 59)));
+    const auto snapshot = diary.connect()->select(engineText(Queries::birthdays()), {});
+
+    QStringList names;
+    for (int c = 0; c < snapshot->columnCount(); ++c)
+        names << snapshot->column(c).name;
+    EXPECT_EQ(names, (QStringList{"job", "date_isp", "time_isp", "date_shed", "time_shed", "vip", "other", "jobbirth"}));
+
+    QStringList rows;
+    for (int row = 0; row < snapshot->rowCount(); ++row)
+        rows << snapshot->value(row, 0).toString() + u'|' + snapshot->value(row, 7).toString() + u'|' +
+                    snapshot->value(row, 5).toString();
+    rows.sort();
+    // Вера has no date of birth, so her window has no end and she is never due.
+    EXPECT_EQ(rows, (QStringList{QStringLiteral("Анна|Анна  46|false"), QStringLiteral("Борис|Борис  26|true")}));
+
+    const ColumnInfo& jobbirth = snapshot->column(7);
+    EXPECT_TRUE(jobbirth.readOnly);
+    EXPECT_TRUE(jobbirth.baseColumn.isEmpty());
+    EXPECT_EQ(jobbirth.kind, ColumnKind::Text);
+    EXPECT_FALSE(snapshot->column(6).readOnly);
+    EXPECT_EQ(snapshot->column(6).kind, ColumnKind::Memo);
+}

@@ -1,0 +1,128 @@
+#include "Connection.h"
+#include "DiaryFile.h"
+#include "Error.h"
+#include "QtPrinters.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+QString errorOf(const std::function<void()>& action)
+{
+    try {
+        action();
+    } catch (const Error& error) {
+        return error.text();
+    }
+    return {};
+}
+
+// Runs the test body with the process's current directory set to folder.
+class CurrentDirectory
+{
+public:
+    explicit CurrentDirectory(const QString& folder) : m_previous(QDir::currentPath()) { QDir::setCurrent(folder); }
+    ~CurrentDirectory() { QDir::setCurrent(m_previous); }
+
+private:
+    QString m_previous;
+};
+
+const QString programString = QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=db1.mdb;Persist Security Info=False");
+
+} // namespace
+
+TEST(ConnectionString, DataSourceIsFoundByKeyInAnyCaseAndTakenFromTheCurrentDirectory)
+{
+    const QTemporaryDir folder;
+    const CurrentDirectory current(folder.path());
+    const QString here = QDir::current().absolutePath();
+    const struct
+    {
+        QString text;
+        QString path;
+    } cases[] = {
+        {programString, here + "/db1.mdb"},
+        {"data source = db1.mdb", here + "/db1.mdb"},
+        {"DATA SOURCE=sub/../other.mdb;Mode=Share Deny None", here + "/other.mdb"},
+        {"Unknown=1;Data Source=\"with space.mdb\";", here + "/with space.mdb"},
+        {"Data Source=/abs/olute/db1.mdb", "/abs/olute/db1.mdb"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(Connection::dataSourcePath(c.text), c.path) << c.text.toStdString();
+    EXPECT_EQ(errorOf([] { Connection::dataSourcePath("Provider=x;Persist Security Info=False"); }),
+              QStringLiteral("The connection string names no Data Source."));
+}
+
+TEST(ConnectionString, OpensTheDiaryInTheCurrentDirectory)
+{
+    const DiaryFile diary;
+    const CurrentDirectory current(diary.folder());
+    const Connection connection(programString);
+    EXPECT_EQ(connection.filePath(), QDir(diary.folder()).canonicalPath() + "/db1.mdb");
+}
+
+TEST(ConnectionString, AMissingFileIsNeverCreated)
+{
+    const QTemporaryDir folder;
+    const CurrentDirectory current(folder.path());
+    const QString path = QDir::current().absoluteFilePath("db1.mdb");
+    EXPECT_EQ(errorOf([] { Connection connection(programString); }),
+              QStringLiteral("Could not find file '%1'.").arg(path));
+    EXPECT_FALSE(QFile::exists(path));
+}
+
+TEST(ConnectionString, FilesThatAreNoDiaryAreUnrecognized)
+{
+    const QTemporaryDir folder;
+    const auto write = [&](const char* name, const QByteArray& bytes) {
+        QFile file(folder.filePath(name));
+        file.open(QIODevice::WriteOnly);
+        file.write(bytes);
+        return file.fileName();
+    };
+    const auto sqliteFile = [&](const char* name, const char* sql) {
+        const QString path = folder.filePath(name);
+        sqlite3* db = nullptr;
+        sqlite3_open(path.toUtf8().constData(), &db);
+        sqlite3_exec(db, sql, nullptr, nullptr, nullptr);
+        sqlite3_close(db);
+        return path;
+    };
+    const DiaryFile diary;
+    const QString paths[] = {
+        write("text.mdb", "Это не база данных, а просто текст, довольно длинный, чтобы занять заголовок файла."),
+        write("empty.mdb", ""),
+        sqliteFile("other.mdb", "CREATE TABLE notes (id INTEGER PRIMARY KEY, body TEXT)"),
+        sqliteFile("short.mdb", "CREATE TABLE job (id_job INTEGER PRIMARY KEY, job TEXT)"),
+        sqliteFile("kinds.mdb", "CREATE TABLE job (id_job INTEGER PRIMARY KEY AUTOINCREMENT, job VARCHAR(250),"
+                                "date_zap TEXT, date_isp DATETIME, time_isp DATETIME, interval BOOLEAN, other LONGTEXT,"
+                                "vip BOOLEAN, period VARCHAR(15), napom BOOLEAN, date_shed DATETIME, time_shed DATETIME)"),
+        folder.path(),
+    };
+    for (const QString& path : paths) {
+        EXPECT_EQ(errorOf([&] { Connection connection("Data Source=" + path); }),
+                  QStringLiteral("Unrecognized database format '%1'.").arg(QDir::cleanPath(path)))
+            << path.toStdString();
+    }
+    // An empty file stays empty: opening never turns it into a database.
+    EXPECT_EQ(QFileInfo(folder.filePath("empty.mdb")).size(), 0);
+}
+
+TEST(ConnectionString, AFileLockedByAnotherProcessIsReported)
+{
+    const DiaryFile diary;
+    sqlite3* holder = nullptr;
+    sqlite3_open(diary.path().toUtf8().constData(), &holder);
+    ASSERT_EQ(sqlite3_exec(holder, "PRAGMA journal_mode = DELETE; PRAGMA locking_mode = EXCLUSIVE; BEGIN EXCLUSIVE;",
+                           nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    EXPECT_EQ(errorOf([&] { Connection connection(diary.connectionString(), 0); }),
+              QStringLiteral("Could not use '%1'; file already in use.").arg(diary.path()));
+    sqlite3_exec(holder, "COMMIT", nullptr, nullptr, nullptr);
+    sqlite3_close(holder);
+    EXPECT_NO_THROW(diary.connect());
+}

@@ -1,0 +1,185 @@
+#include "Dialect.h"
+#include "DiaryFile.h"
+#include "Error.h"
+#include "FixedClock.h"
+#include "QtPrinters.h"
+#include "Snapshot.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+QString translated(const QString& text)
+{
+    return Dialect::translate(text).sql;
+}
+
+QString errorOf(const std::function<void()>& action)
+{
+    try {
+        action();
+    } catch (const Error& error) {
+        return error.text();
+    }
+    return {};
+}
+
+class DialectOnDatabase : public ::testing::Test
+{
+protected:
+    // The one value an expression gives, run through the engine.
+    QVariant value(const QString& expression, const QList<QVariant>& parameters = {})
+    {
+        const auto snapshot = connection->select(QStringLiteral("select ") + expression, parameters);
+        EXPECT_EQ(snapshot->rowCount(), 1);
+        return snapshot->value(0, 0);
+    }
+
+    DiaryFile diary;
+    std::unique_ptr<Connection> connection = diary.connect();
+};
+
+} // namespace
+
+TEST(Dialect, QuotesAreTakenAsTheProgramWritesThem)
+{
+    const struct
+    {
+        QString text;
+        QString sql;
+    } cases[] = {
+        {R"(select "it's")", R"(select 'it''s')"},
+        {R"(select "say ""hi""")", R"(select 'say "hi"')"},
+        {R"(select 'O''Brien')", R"(select 'O''Brien')"},
+        {R"(select 'two "" stay')", R"(select 'two "" stay')"},
+        {R"(select "a;b", "?", "x & y", '--')", R"(select 'a;b', '?', 'x & y', '--')"},
+        {R"(select [my "odd" name] from [job])", R"(select "my ""odd"" name", "job".rowid AS row_identity_ from "job")"},
+        {R"(select "" & '')", R"(select dialect_concat('', ''))"},
+        {QStringLiteral("select \"День\"\n;  "), QStringLiteral("select 'День'")},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(translated(c.text), c.sql) << c.text.toStdString();
+}
+
+TEST(Dialect, AmpersandBindsLooserThanArithmeticAndTighterThanComparison)
+{
+    const struct
+    {
+        QString text;
+        QString sql;
+    } cases[] = {
+        {"select a & b & c", "select dialect_concat(dialect_concat(a, b), c)"},
+        {"select a + 1 & b * 2", "select dialect_concat(a + 1, b * 2)"},
+        {"select x where a & b = c & d", "select x where dialect_concat(a, b) = dialect_concat(c, d)"},
+        {"select x where not a & b is null", "select x where not dialect_concat(a, b) is null"},
+        {"select f(a & b, c) & -d as e", "select dialect_concat(f(dialect_concat(a, b), c), - d) as e"},
+        {"select x where y between a & b and c", "select x where y between dialect_concat(a, b) and c"},
+        {"select job& '  ' &(year(date())-year(date_isp)) as jobbirth from job",
+         "select dialect_concat(dialect_concat(job, '  '), (dialect_year(dialect_date()) - dialect_year(date_isp))) "
+         "as jobbirth, job.rowid AS row_identity_ from job"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(translated(c.text), c.sql) << c.text.toStdString();
+}
+
+TEST(Dialect, RowIdentityIsAddedOnlyWhereRowsMapToTableRows)
+{
+    const struct
+    {
+        QString text;
+        bool identity;
+    } cases[] = {
+        {"select * from job where period = ? order by date_isp", true},
+        {"select job, other from job j where j.vip = true", true},
+        {"select count(*) from job", false},
+        {"select distinct period from job", false},
+        {"select period from job group by period", false},
+        {"select * from job, job2", false},
+        {"select 1", false},
+    };
+    for (const auto& c : cases) {
+        const Dialect::Translation translation = Dialect::translate(c.text);
+        EXPECT_EQ(translation.hasRowIdentity, c.identity) << c.text.toStdString();
+        EXPECT_EQ(translation.table, c.identity ? QStringLiteral("job") : QString()) << c.text.toStdString();
+    }
+    EXPECT_EQ(translated("select job from job j"), QStringLiteral("select job, j.rowid AS row_identity_ from job j"));
+}
+
+TEST(Dialect, MalformedTextsAreRefusedWithAReason)
+{
+    const struct
+    {
+        QString text;
+        QString error;
+    } cases[] = {
+        {"select 1; select 2", "Characters found after end of SQL statement."},
+        {R"(select "open)", "Syntax error in query: text without its closing \"."},
+        {"select 'open", "Syntax error in query: text without its closing '."},
+        {"select (1", "Syntax error in query: missing )."},
+        {"select 1)", "Syntax error in query: unbalanced )."},
+        {"select & 1", "Syntax error in query: & without a left operand."},
+        {"select 1 &", "Syntax error in query: & without a right operand."},
+        {"select :period", "Syntax error in query: unexpected character ':'."},
+        {"select #31/31/2026#", "Syntax error in query: invalid date #31/31/2026#."},
+        {" ; ", "Syntax error in query: the query is empty."},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(errorOf([&] { Dialect::translate(c.text); }), c.error) << c.text.toStdString();
+}
+
+TEST_F(DialectOnDatabase, AmpersandJoinsTextsNullsAndNumbers)
+{
+    const struct
+    {
+        QString expression;
+        QVariant result;
+    } cases[] = {
+        {R"("Анна" & "  " & 46)", QStringLiteral("Анна  46")},
+        {R"(null & "x")", QStringLiteral("x")},
+        {R"("x" & null)", QStringLiteral("x")},
+        {"null & null", QVariant()},
+        {"1 + 2 & 3", QStringLiteral("33")},
+        {R"("a" & 1 + 2)", QStringLiteral("a3")},
+        {R"("n" & 2026.0 - 1980)", QStringLiteral("n46")},
+        {R"("n" & 1.5)", QStringLiteral("n1.5")},
+        {R"("n" & -0.25)", QStringLiteral("n-0.25")},
+        {R"("a" & "b" = "ab")", QStringLiteral("1")},
+        {R"(year(null) & "")", QStringLiteral("")},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(value(c.expression), c.result) << c.expression.toStdString();
+}
+
+TEST_F(DialectOnDatabase, DateFunctionsReadTheProgramClock)
+{
+    const FixedClock clock(QDateTime(QDate(2026, 4, 15), QTime(18, 30)));
+    const struct
+    {
+        QString expression;
+        QVariant result;
+    } cases[] = {
+        {"now()", QString::number(DateSerial::fromDateTime(QDateTime(QDate(2026, 4, 15), QTime(18, 30))), 'g', 15)},
+        {"date()", QStringLiteral("46127.0")},
+        {"year(now()) & '-' & month(now()) & '-' & day(now())", QStringLiteral("2026-4-15")},
+        {"year(#2/29/1980#) & ' ' & month(#1980-02-29 10:00#) & ' ' & day(#2/29/1980 23:59:59#)",
+         QStringLiteral("1980 2 29")},
+        {"year(-1.25) & ' ' & day(-1.25)", QStringLiteral("1899 29")},
+        {"month(null)", QVariant()},
+        {"3 between 1 and 3", QStringLiteral("1")},
+        {"true & ' ' & false", QStringLiteral("1 0")},
+        {"7 mod 3", QStringLiteral("1")},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(value(c.expression), c.result) << c.expression.toStdString();
+}
+
+TEST_F(DialectOnDatabase, ParametersAreUnicodeTextOrNullInMarkerOrder)
+{
+    EXPECT_EQ(value("? & '|' & ?", {QStringLiteral("Ёлка «ель»"), QVariant()}), QStringLiteral("Ёлка «ель»|"));
+    EXPECT_EQ(value("? = 'ежечасное'", {QStringLiteral("ежечасное")}), QStringLiteral("1"));
+    EXPECT_EQ(value("? is null", {QVariant()}), QStringLiteral("1"));
+    EXPECT_EQ(errorOf([&] { connection->select("select ? & ?", {QStringLiteral("one")}); }),
+              QStringLiteral("No value given for one or more required parameters."));
+    EXPECT_EQ(errorOf([&] { connection->select("select 1", {QStringLiteral("one")}); }),
+              QStringLiteral("More parameter values were given than the query has parameters."));
+}
