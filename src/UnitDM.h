@@ -14,6 +14,9 @@ public:
     TDataModule1(const TDataModule1&) = delete;
     TDataModule1& operator=(const TDataModule1&) = delete;
 
+    // db1.mdb in the current directory.
+    static QString connectionString();
+
     Connection ADOConnection1;
     RecordSet QJob;
     DataSource SQJob;

@@ -41,8 +41,7 @@ public:
 
 private:
     friend class RecordSet;
-    template <class Call>
-    void forEachLink(Call call);
+    template <class Call> void forEachLink(Call call);
 
     QString m_name;
     RecordSet* m_recordSet = nullptr;

@@ -40,6 +40,8 @@ public:
     // keeps its value.
     const QStringList& sql() const { return m_sql; }
     void setSql(const QStringList& lines);
+    // The text as the database engine gets it: the lines joined, a "?" for each parameter.
+    const QString& statement() const { return m_statement; }
     QStringList parameterNames() const;
     // A parameter's value takes effect at the next open. Names are matched regardless of case.
     void setParameter(const QString& name, const QVariant& value);
@@ -64,8 +66,8 @@ public:
     bool atEnd() const { return m_atEnd; }
     bool isReadOnly() const { return m_readOnly; }
     void setReadOnly(bool readOnly) { m_readOnly = readOnly; }
-    // Open and not read-only.
-    bool canModify() const { return isOpen() && !m_readOnly; }
+    // Open, not read-only, and its rows can be written back.
+    bool canModify() const;
     int recordCount() const;
     // The current record's row, -1 when there is none.
     int recNo() const { return m_current; }
@@ -117,22 +119,21 @@ private:
     void releaseSnapshot();
     void startEditing(State state);
     void finishEditing();
-    void settleFlags(); // after post, cancel, delete and refresh: both cleared, or both set on an empty set
+    void settleFlags();             // after post, cancel, delete and refresh: both cleared, or both set on an empty set
     int snapshotRow(int row) const; // -1 for the record being inserted or no row
     bool readsBuffer() const;
     const QVariant& storedValue(const Field& field) const;
     void writeValue(Field& field, QVariant value);
 
-    template <class Call>
-    void notify(Call call);
+    template <class Call> void notify(Call call);
     void attach(DataSource* source);
     void detach(DataSource* source);
 
     QString m_name;
     Connection& m_connection;
     QStringList m_sql;
-    QString m_statement;               // the text as the engine gets it, "?" for each parameter
-    std::vector<int> m_markers;        // parameter index of each "?"
+    QString m_statement;        // the text as the engine gets it, "?" for each parameter
+    std::vector<int> m_markers; // parameter index of each "?"
     std::vector<Parameter> m_parameters;
 
     std::vector<std::unique_ptr<Field>> m_fields;
@@ -146,10 +147,9 @@ private:
     bool m_readOnly = false;
     int m_current = -1;
     int m_activeOverride = -1;
-    std::vector<QVariant> m_buffer;    // the record being edited or inserted, one value per field
-    std::vector<bool> m_written;       // fields written since editing began: what a post sends to the database
+    std::vector<QVariant> m_buffer; // the record being edited or inserted, one value per field
+    std::vector<bool> m_written;    // fields written since editing began: what a post sends to the database
 
     Hook m_beforePost;
     std::vector<DataSource*> m_sources;
 };
-

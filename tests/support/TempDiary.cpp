@@ -1,0 +1,86 @@
+#include "TempDiary.h"
+
+#include "Connection.h"
+#include "DateSerial.h"
+#include "Schema.h"
+#include "UnitDM.h"
+
+#include <QDir>
+
+#include <stdexcept>
+
+namespace {
+
+QVariant stored(const QVariant& value)
+{
+    switch (value.typeId()) {
+    case QMetaType::QDateTime:
+        return DateSerial::fromDateTime(value.toDateTime());
+    case QMetaType::QDate:
+        return DateSerial::fromDate(value.toDate());
+    case QMetaType::QTime:
+        return DateSerial::fromTime(value.toTime());
+    default:
+        return value;
+    }
+}
+
+} // namespace
+
+TempDiary::TempDiary() : m_previousDir(QDir::currentPath())
+{
+    if (!m_dir.isValid())
+        throw std::runtime_error("no temporary folder");
+    Schema::createEmptyDatabase(databasePath());
+    QDir::setCurrent(m_dir.path());
+}
+
+TempDiary::~TempDiary()
+{
+    QDir::setCurrent(m_previousDir);
+}
+
+QString TempDiary::connectionString()
+{
+    return TDataModule1::connectionString();
+}
+
+QString TempDiary::databasePath() const
+{
+    return m_dir.filePath(QStringLiteral("db1.mdb"));
+}
+
+qint64 TempDiary::addRow(const QVariantMap& values)
+{
+    Connection connection(connectionString());
+    std::unique_ptr<Snapshot> rows = connection.select(QStringLiteral("select * from job"), {});
+    Snapshot::Values columns;
+    for (auto it = values.begin(); it != values.end(); ++it) {
+        const int column = rows->columnIndex(it.key());
+        if (column < 0)
+            throw std::runtime_error("no column " + it.key().toStdString());
+        columns.emplace_back(column, stored(it.value()));
+    }
+    const int position = rows->rowCount();
+    rows->insertRow(position, columns);
+    return rows->value(position, rows->columnIndex(QStringLiteral("id_job"))).toLongLong();
+}
+
+QVariant TempDiary::value(qint64 id, const QString& column) const
+{
+    Connection connection(connectionString());
+    std::unique_ptr<Snapshot> rows = connection.select(QStringLiteral("select * from job where id_job = ?"), {id});
+    const int index = rows->columnIndex(column);
+    if (rows->rowCount() == 0 || index < 0)
+        return QVariant();
+    const QVariant& value = rows->value(0, index);
+    if (rows->column(index).kind == ColumnKind::DateTime && !value.isNull())
+        return DateSerial::toDateTime(value.toDouble());
+    return value;
+}
+
+int TempDiary::rowCount() const
+{
+    Connection connection(connectionString());
+    return connection.select(QStringLiteral("select * from job"), {})->rowCount();
+}
