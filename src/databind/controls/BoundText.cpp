@@ -1,0 +1,12 @@
+#include "BoundText.h"
+
+#include "Field.h"
+
+BoundText::BoundText(QWidget* parent) : QLabel(parent), m_link(*this)
+{
+    setTextFormat(Qt::PlainText);
+    m_link.onDataChange = [this] {
+        const Field* field = m_link.field();
+        setText(field ? field->displayText() : QString());
+    };
+}

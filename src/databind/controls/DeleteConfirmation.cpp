@@ -1,0 +1,9 @@
+#include "DeleteConfirmation.h"
+
+#include "MessageBoxes.h"
+
+bool DeleteConfirmation::confirm(QWidget* parent)
+{
+    return MessageBoxes::ask(parent, QStringLiteral("Confirm"), QStringLiteral("Delete record?"),
+                             MessageBoxes::Icon::Question) == MessageBoxes::Answer::Ok;
+}
