@@ -5,12 +5,21 @@
 #include "MessageBoxes.h"
 
 #include <QFileInfo>
+#include <QFont>
 #include <QIcon>
+#include <QWidget>
+#include <QWindow>
 
 #include <cxxabi.h>
 #include <cstdlib>
 #include <memory>
 #include <typeinfo>
+
+// The resources live in a static library, so nothing would pull them into the program without this.
+static void initResources()
+{
+    Q_INIT_RESOURCE(resources);
+}
 
 namespace {
 
@@ -34,8 +43,14 @@ QString className(const std::exception& error)
 
 Application::Application(int& argc, char** argv) : QApplication(argc, argv)
 {
+    initResources();
     setApplicationName(title());
     setApplicationDisplayName(title());
+    // The windows are laid out in pixels for an 8-point dialog font at 96 dpi: Liberation Sans at 11 pixels has
+    // the same character height and close widths, and carries Cyrillic.
+    QFont font(QStringLiteral("Liberation Sans"));
+    font.setPixelSize(11);
+    setFont(font);
     setWindowIcon(QIcon(QStringLiteral(":/icons/chronoteka.svg")));
     ErrorReporter::setSink(&Application::showError);
 }
@@ -45,6 +60,24 @@ bool Application::notify(QObject* receiver, QEvent* event)
     bool handled = false;
     ErrorReporter::guarded([&] { handled = QApplication::notify(receiver, event); });
     return handled;
+}
+
+void Application::quitWhenShown(QWidget& window)
+{
+    // The window's first expose comes after it is mapped and laid out; quitting then measures a full start-up.
+    class ExposeWatch : public QObject
+    {
+    public:
+        using QObject::QObject;
+        bool eventFilter(QObject* watched, QEvent* event) override
+        {
+            if (event->type() == QEvent::Expose && static_cast<QWindow*>(watched)->isExposed())
+                QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+            return false;
+        }
+    };
+    window.winId();
+    window.windowHandle()->installEventFilter(new ExposeWatch(window.windowHandle()));
 }
 
 QString Application::title()

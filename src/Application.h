@@ -16,6 +16,9 @@ public:
 
     static QString title();
 
+    // Ends the event loop as soon as window is on the screen (start-up measurements).
+    static void quitWhenShown(QWidget& window);
+
     // The text of an error as shown: a full stop is appended when the last character comes after "."
     static QString withFullStop(const QString& text);
 

@@ -28,6 +28,12 @@ bool SystemTrayIcon::isPresent() const
     return m_icon.isVisible() && QSystemTrayIcon::isSystemTrayAvailable() && !m_icon.icon().isNull();
 }
 
+void SystemTrayIcon::notify(const QString& title, const QString& text)
+{
+    if (isPresent() && QSystemTrayIcon::supportsMessages())
+        m_icon.showMessage(title, text, m_icon.icon());
+}
+
 void SystemTrayIcon::activated(QSystemTrayIcon::ActivationReason reason)
 {
     Mouse event = Mouse::Other;

@@ -15,6 +15,7 @@ public:
     bool add() override;
     void remove() override;
     bool isPresent() const override;
+    void notify(const QString& title, const QString& text) override;
 
 private:
     void activated(QSystemTrayIcon::ActivationReason reason);

@@ -19,6 +19,8 @@ public:
     virtual bool add() = 0;
     virtual void remove() = 0;
     virtual bool isPresent() const = 0;
+    // A short desktop notification from the icon, where the desktop shows them; nothing when the icon is absent.
+    virtual void notify(const QString& title, const QString& text) = 0;
 
 signals:
     // A mouse event over the icon, with the pointer's position on the screen at that moment.

@@ -12,3 +12,9 @@ void FakeTray::remove()
     m_calls.append(QStringLiteral("remove"));
     m_present = false;
 }
+
+void FakeTray::notify(const QString& title, const QString& text)
+{
+    if (m_present)
+        m_notifications.append(title + QStringLiteral(": ") + text);
+}

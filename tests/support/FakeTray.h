@@ -15,13 +15,17 @@ public:
     bool add() override;
     void remove() override;
     bool isPresent() const override { return m_present; }
+    void notify(const QString& title, const QString& text) override;
 
     void setAvailable(bool available) { m_available = available; }
     void fire(Mouse event, const QPoint& globalPos = {}) { emit mouse(event, globalPos); }
     const QStringList& calls() const { return m_calls; }
+    // "title: text" of every notification shown while the icon was present.
+    const QStringList& notifications() const { return m_notifications; }
 
 private:
     bool m_available;
     bool m_present = false;
     QStringList m_calls;
+    QStringList m_notifications;
 };

@@ -1,8 +1,12 @@
 #include "ScriptedMessageBoxes.h"
 
+#include <utility>
+
 MessageBoxes::Answer ScriptedMessageBoxes::show(QWidget*, const Message& message)
 {
     m_shown.append(message);
+    if (m_whileOpen)
+        std::exchange(m_whileOpen, nullptr)();
     if (m_answers.empty())
         return Answer::Ok;
     const Answer answer = m_answers.front();
@@ -28,4 +32,5 @@ void ScriptedMessageBoxes::clear()
 {
     m_answers.clear();
     m_shown.clear();
+    m_whileOpen = nullptr;
 }

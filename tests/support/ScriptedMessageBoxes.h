@@ -5,6 +5,7 @@
 #include <QList>
 
 #include <deque>
+#include <functional>
 
 // Stands in for every message box in the tests: records what would have been shown and answers from a script
 // (Ok when the script is empty). The test main installs one for the whole run.
@@ -16,6 +17,8 @@ public:
     static ScriptedMessageBoxes& instance();
 
     void setNextAnswer(Answer answer) { m_answers.push_back(answer); }
+    // Runs while the next box is open, as timers and other events do during a modal box.
+    void whileNextBoxIsOpen(std::function<void()> action) { m_whileOpen = std::move(action); }
     const QList<Message>& shown() const { return m_shown; }
     QStringList shownTexts() const;
     void clear();
@@ -23,4 +26,5 @@ public:
 private:
     std::deque<Answer> m_answers;
     QList<Message> m_shown;
+    std::function<void()> m_whileOpen;
 };

@@ -84,3 +84,13 @@ int TempDiary::rowCount() const
     Connection connection(connectionString());
     return connection.select(QStringLiteral("select * from job"), {})->rowCount();
 }
+
+void TempDiary::setValue(qint64 id, const QString& column, const QVariant& value)
+{
+    Connection connection(connectionString());
+    std::unique_ptr<Snapshot> rows = connection.select(QStringLiteral("select * from job where id_job = ?"), {id});
+    const int index = rows->columnIndex(column);
+    if (rows->rowCount() == 0 || index < 0)
+        throw std::runtime_error("no such row or column");
+    rows->updateRow(0, {{index, stored(value)}});
+}

@@ -26,6 +26,8 @@ public:
     // A column of the row with that id_job as stored, date-times as QDateTime; null when there is no such row.
     QVariant value(qint64 id, const QString& column) const;
     int rowCount() const;
+    // Changes a column of the row with that id_job as another program would, behind the open record sets.
+    void setValue(qint64 id, const QString& column, const QVariant& value);
 
 private:
     QTemporaryDir m_dir;

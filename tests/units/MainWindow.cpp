@@ -1,0 +1,221 @@
+#include "BoundEdit.h"
+#include "ConfigFile.h"
+#include "DataGrid.h"
+#include "DatePicker.h"
+#include "FixedClock.h"
+#include "Program.h"
+#include "QtPrinters.h"
+#include "ScriptedMessageBoxes.h"
+#include "UnitDM.h"
+#include "UnitMain.h"
+
+#include <QCalendarWidget>
+#include <QCloseEvent>
+#include <QDir>
+#include <QLabel>
+#include <QTest>
+#include <QTimer>
+#include <QTreeWidget>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+const QDateTime moment(QDate(2026, 12, 7), QTime(10, 30, 15));
+
+class MainWindowTest : public ::testing::Test
+{
+protected:
+    void SetUp() override { ScriptedMessageBoxes::instance().clear(); }
+
+    void start()
+    {
+        program = std::make_unique<Program>(diary);
+        program->showMainWindow();
+    }
+
+    TFormMain& form() { return *program->formMain; }
+    RecordSet& list() { return DataModule1->QJob; }
+
+    void choose(const QString& node)
+    {
+        const auto found = form().Tree->findItems(node, Qt::MatchExactly | Qt::MatchRecursive);
+        ASSERT_EQ(found.size(), 1) << node.toStdString();
+        form().Tree->setCurrentItem(found.front());
+    }
+
+    // The descriptions the list shows, top to bottom.
+    QStringList listed()
+    {
+        QStringList jobs;
+        for (int row = 0; row < list().recordCount(); ++row) {
+            const int previous = list().setActiveRow(row);
+            jobs.append(list().fieldByName(QStringLiteral("job")).asString());
+            list().setActiveRow(previous);
+        }
+        return jobs;
+    }
+
+    void typeInto(QWidget* control, const QString& text)
+    {
+        control->setFocus();
+        QTRY_VERIFY(control->hasFocus());
+        for (QChar ch : text)
+            QTest::sendKeyEvent(QTest::Click, control, Qt::Key_unknown, QString(ch), Qt::NoModifier);
+    }
+
+    qint64 add(const QString& job, const QVariant& period, const QDate& isp = QDate(2026, 12, 1), bool done = false)
+    {
+        return diary.addRow({{QStringLiteral("job"), job},
+                             {QStringLiteral("period"), period},
+                             {QStringLiteral("date_isp"), isp},
+                             {QStringLiteral("vip"), done}});
+    }
+
+    FixedClock clock{moment};
+    TempDiary diary;
+    std::unique_ptr<Program> program;
+};
+
+} // namespace
+
+TEST_F(MainWindowTest, FormCreateRunsBeforeTheDataModuleAndTakesConfigDat)
+{
+    ConfigFile().write({1, 2, 3, 4, 5, 6});
+    FakeTray tray;
+    TFormMain alone(tray);
+    EXPECT_EQ(tray.calls(), QStringList{QStringLiteral("add")});
+    EXPECT_EQ(alone.DTIsp->date(), moment.date());
+    EXPECT_EQ(alone.DTShed_Date->date(), moment.date());
+    EXPECT_EQ(StartDir, QDir::currentPath());
+    EXPECT_EQ(alone.TimeHour->interval(), 60000);
+    EXPECT_EQ(alone.TimeBirth->interval(), 6 * 60000);
+    EXPECT_TRUE(alone.TimeHour->isActive());
+}
+
+TEST_F(MainWindowTest, FirstActivationListsEveryEventButBirthdaysAndMemorableDates)
+{
+    add(QStringLiteral("почасовое"), QStringLiteral("ежечасное"));
+    add(QStringLiteral("именинник"), QStringLiteral("День рождения"));
+    add(QStringLiteral("памятное"), QStringLiteral("Памятная дата"));
+    add(QStringLiteral("своё"), QStringLiteral("раз в жизни"));
+    add(QStringLiteral("без периодичности"), QVariant());
+    start();
+    EXPECT_TRUE(form().Tree->hasFocus());
+    EXPECT_EQ(form().Tree->currentItem()->text(0), QStringLiteral("Все мероприятия"));
+    QStringList jobs = listed();
+    jobs.sort();
+    EXPECT_EQ(jobs, (QStringList{QStringLiteral("без периодичности"), QStringLiteral("почасовое"),
+                                 QStringLiteral("своё")}));
+}
+
+TEST_F(MainWindowTest, PeriodNodesListTheirRowsByDateAndSwitchTheBirthdayMode)
+{
+    add(QStringLiteral("позже"), QStringLiteral("ежечасное"), QDate(2026, 12, 20));
+    add(QStringLiteral("раньше"), QStringLiteral("ежечасное"), QDate(2026, 12, 2));
+    add(QStringLiteral("ежедневное дело"), QStringLiteral("ежедневное"));
+    add(QStringLiteral("Иванов И.И."), QStringLiteral("День рождения"));
+    add(QStringLiteral("годовщина"), QStringLiteral("Памятная дата"));
+    start();
+
+    choose(QStringLiteral("ежечасное"));
+    EXPECT_EQ(listed(), (QStringList{QStringLiteral("раньше"), QStringLiteral("позже")}));
+    EXPECT_EQ(form().Label1->text(), QStringLiteral("Дата/Время исполнения"));
+
+    choose(QStringLiteral("День рождения"));
+    EXPECT_EQ(listed(), QStringList{QStringLiteral("Иванов И.И.")});
+    EXPECT_EQ(form().Label1->text(), QStringLiteral("Дата рождения"));
+    EXPECT_EQ(form().Label4->text(), QStringLiteral("Фамилия И.О."));
+    EXPECT_FALSE(form().EdTime_Isp->isEnabled());
+
+    choose(QStringLiteral("Памятная дата"));
+    EXPECT_EQ(listed(), QStringList{QStringLiteral("годовщина")});
+    EXPECT_EQ(form().Label1->text(), QStringLiteral("Дата/Время исполнения"));
+    EXPECT_EQ(form().Label4->text(), QStringLiteral("Мероприятие"));
+    EXPECT_TRUE(form().EdTime_Isp->isEnabled());
+}
+
+TEST_F(MainWindowTest, ChoosingAnotherNodeSavesAnEditTypedButNotPosted)
+{
+    const qint64 id = add(QStringLiteral("дело"), QStringLiteral("ежедневное"));
+    start();
+    choose(QStringLiteral("ежедневное"));
+    typeInto(form().EdJob, QStringLiteral(" срочно"));
+    choose(QStringLiteral("ежечасное"));
+    EXPECT_EQ(diary.value(id, QStringLiteral("job")).toString(), QStringLiteral("дело срочно"));
+    EXPECT_EQ(diary.value(id, QStringLiteral("date_zap")).toDateTime(), moment);
+    EXPECT_TRUE(ScriptedMessageBoxes::instance().shown().isEmpty());
+}
+
+TEST_F(MainWindowTest, AnEditThatCannotBeSavedKeepsItsNodeAndStaysOpen)
+{
+    const qint64 id = add(QStringLiteral("дело"), QStringLiteral("ежедневное"));
+    start();
+    choose(QStringLiteral("ежедневное"));
+    typeInto(form().EdJob, QStringLiteral("!"));
+    diary.setValue(id, QStringLiteral("job"), QStringLiteral("изменено в другой программе"));
+
+    choose(QStringLiteral("ежечасное"));
+    ASSERT_EQ(ScriptedMessageBoxes::instance().shown().size(), 1);
+    EXPECT_TRUE(ScriptedMessageBoxes::instance().shownTexts().front().startsWith(
+        QStringLiteral("Row cannot be located for updating.")));
+    EXPECT_EQ(form().Tree->currentItem()->text(0), QStringLiteral("ежедневное"));
+    EXPECT_EQ(list().state(), RecordSet::State::Edit);
+    EXPECT_EQ(diary.value(id, QStringLiteral("job")).toString(), QStringLiteral("изменено в другой программе"));
+}
+
+TEST_F(MainWindowTest, APickedDateStartsARowAndSurvivesEnteringItsBox)
+{
+    start();
+    choose(QStringLiteral("ежемесячное"));
+    ASSERT_TRUE(list().isEmpty());
+
+    form().DTIsp->dropDown();
+    ASSERT_NE(form().DTIsp->calendar(), nullptr);
+    emit form().DTIsp->calendar()->clicked(QDate(2027, 1, 15));
+    EXPECT_EQ(list().state(), RecordSet::State::Insert);
+    EXPECT_EQ(form().EdDateIsp->text(), QStringLiteral("15.01.2027"));
+
+    form().EdDateIsp->setFocus();
+    QTRY_VERIFY(form().EdDateIsp->hasFocus());
+    EXPECT_EQ(form().EdDateIsp->text(), QStringLiteral("15.01.2027"));
+    list().post();
+    EXPECT_EQ(diary.rowCount(), 1);
+}
+
+TEST_F(MainWindowTest, ClosingSavesAnUnpostedEditOrStaysOpenWhenItCannot)
+{
+    const qint64 id = add(QStringLiteral("дело"), QStringLiteral("ежедневное"));
+    start();
+    choose(QStringLiteral("ежедневное"));
+    typeInto(form().EdJob, QStringLiteral("!"));
+    diary.setValue(id, QStringLiteral("job"), QStringLiteral("чужое"));
+    EXPECT_FALSE(form().close());
+    EXPECT_TRUE(form().isVisible());
+    EXPECT_EQ(ScriptedMessageBoxes::instance().shown().size(), 1);
+    EXPECT_TRUE(program->tray.isPresent());
+
+    list().cancel();
+    list().refresh();
+    typeInto(form().EdJob, QStringLiteral("?"));
+    EXPECT_TRUE(form().close());
+    EXPECT_EQ(diary.value(id, QStringLiteral("job")).toString(), QStringLiteral("чужое?"));
+    EXPECT_FALSE(program->tray.isPresent());
+}
+
+TEST_F(MainWindowTest, RowsNotYetDoneArePaintedGreen)
+{
+    add(QStringLiteral("не сделано"), QStringLiteral("ежедневное"), QDate(2026, 12, 1), false);
+    add(QStringLiteral("сделано"), QStringLiteral("ежедневное"), QDate(2026, 12, 2), true);
+    start();
+    choose(QStringLiteral("ежедневное"));
+    form().Tree->setFocus();
+    DataGrid& grid = *form().DBGrid1;
+    const QImage image = grid.viewport()->grab().toImage();
+    const int column = 0; // "job"
+    const QRect notDone = grid.visualRect(grid.model()->index(0, column));
+    const QRect done = grid.visualRect(grid.model()->index(1, column));
+    // A corner of each cell: the background, clear of the text.
+    EXPECT_EQ(QColor(image.pixel(notDone.left() + 1, notDone.bottom() - 1)), QColor(9, 255, 171));
+    EXPECT_EQ(QColor(image.pixel(done.left() + 1, done.bottom() - 1)), grid.palette().color(QPalette::Base));
+}
