@@ -45,7 +45,6 @@ Application::Application(int& argc, char** argv) : QApplication(argc, argv)
 {
     initResources();
     setApplicationName(title());
-    setApplicationDisplayName(title());
     // The windows are laid out in pixels for an 8-point dialog font at 96 dpi: Liberation Sans at 11 pixels has
     // the same character height and close widths, and carries Cyrillic.
     QFont font(QStringLiteral("Liberation Sans"));

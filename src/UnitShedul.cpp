@@ -79,8 +79,8 @@ TFormShedul::TFormShedul(QWidget* parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("FormShedul"));
     setWindowTitle(QStringLiteral("Напоминание"));
-    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
-                   Qt::MSWindowsFixedSizeDialogHint);
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
     setFixedSize(630, 320);
     setModal(false);
     auto* layout = new QVBoxLayout(this);
