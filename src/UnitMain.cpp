@@ -3,6 +3,7 @@
 #include "Application.h"
 #include "Clock.h"
 #include "DatePicker.h"
+#include "ExcelExport.h"
 #include "ErrorReporter.h"
 #include "Queries.h"
 #include "TrayHiding.h"
@@ -146,6 +147,7 @@ void TFormMain::createMenus()
     N9 = help->addAction(QStringLiteral("Вызов Справки"));
     N7 = MainMenu->addAction(QStringLiteral("Выход"));
 
+    connect(N2, &QAction::triggered, this, &TFormMain::N2Click);
     connect(N3, &QAction::triggered, this, &TFormMain::N7Click);
     connect(N5, &QAction::triggered, this, &TFormMain::N5Click);
     connect(N8, &QAction::triggered, this, &TFormMain::N8Click);
@@ -469,6 +471,15 @@ void TFormMain::DTIspChange()
 void TFormMain::DTShed_DateChange()
 {
     pickDate(QStringLiteral("date_shed"), DTShed_Date->date());
+}
+
+void TFormMain::N2Click()
+{
+    if (!m_dataModule)
+        return;
+    const QString sheet = m_listNode ? m_listNode->text(0) : allEventsNode();
+    ExcelExport::run(this, m_dataModule->QJob, sheet,
+                     m_birthdayMode ? ExcelExport::FirstColumn::Person : ExcelExport::FirstColumn::Event);
 }
 
 void TFormMain::N7Click()

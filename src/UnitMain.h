@@ -99,6 +99,7 @@ public:
     void DTShed_DateChange();
     void DBGrid1DrawColumnCell(const QRect& rect, int dataColumn, const DataGridColumn& column,
                                DataGrid::DrawState state);
+    void N2Click();
     void N7Click();
     void N5Click();
     void N8Click();
