@@ -2,6 +2,7 @@
 
 #include "ErrorReporter.h"
 #include "ShellOpen.h"
+#include "WindowLook.h"
 #include "WindowPlacement.h"
 
 #include <QEvent>
@@ -48,12 +49,8 @@ TFormabout::TFormabout(QWidget* parent) : QDialog(parent)
     setWindowTitle(QStringLiteral("О ПРОГРАММЕ"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowCloseButtonHint);
-    setFont(QFont(QStringLiteral("Liberation Sans"), 8));
     setFixedSize(378, 203);
-    QPalette colours = palette();
-    colours.setColor(QPalette::Window, QColor(192, 220, 192));
-    setPalette(colours);
-    setAutoFillBackground(true);
+    WindowLook::paintMoneyGreen(*this);
 
     // Made first so that it lies under the labels it surrounds.
     Bevel1 = new QFrame(this);

@@ -8,6 +8,7 @@
 #include "Queries.h"
 #include "TrayHiding.h"
 #include "UnitDM.h"
+#include "WindowLook.h"
 #include "WindowPlacement.h"
 #include "BoundCheckBox.h"
 #include "BoundComboBox.h"
@@ -41,16 +42,6 @@ TFormMain* FormMain = nullptr;
 QString StartDir;
 
 namespace {
-
-const QColor moneyGreen(192, 220, 192);
-
-void paintMoneyGreen(QWidget* widget)
-{
-    QPalette palette = widget->palette();
-    palette.setColor(QPalette::Window, moneyGreen);
-    widget->setPalette(palette);
-    widget->setAutoFillBackground(true);
-}
 
 // The tree's two pictures: a closed note for a node, an open one with a tick for the chosen node.
 QPixmap nodeImage(bool selected)
@@ -170,7 +161,7 @@ void TFormMain::createListArea()
 {
     GroupBox3 = new QGroupBox(QStringLiteral("Список"));
     GroupBox3->setObjectName(QStringLiteral("GroupBox3"));
-    paintMoneyGreen(GroupBox3);
+    WindowLook::paintMoneyGreen(*GroupBox3);
     auto* layout = new QHBoxLayout(GroupBox3);
     layout->setContentsMargins(2, 2, 2, 2);
     layout->setSpacing(0);
@@ -230,21 +221,12 @@ void TFormMain::createListArea()
     layout->addWidget(DBGrid1, 1);
 }
 
-QFrame* TFormMain::sunkenFrame(QWidget* parent, int left, int top, int width, int height)
-{
-    auto* frame = new QFrame(parent);
-    frame->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    frame->setGeometry(left, top, width, height);
-    frame->lower();
-    return frame;
-}
-
 void TFormMain::createEditorPanel()
 {
     GroupBox4 = new QGroupBox;
     GroupBox4->setObjectName(QStringLiteral("GroupBox4"));
     GroupBox4->setFixedHeight(218);
-    paintMoneyGreen(GroupBox4);
+    WindowLook::paintMoneyGreen(*GroupBox4);
     QWidget* panel = GroupBox4;
 
     auto label = [panel](const char* name, const QString& text, int left, int top) {
@@ -262,11 +244,11 @@ void TFormMain::createEditorPanel()
         control->setGeometry(left, top, width, height);
     };
 
-    sunkenFrame(panel, 8, 16, 217, 65);
-    sunkenFrame(panel, 232, 16, 185, 65);
-    sunkenFrame(panel, 424, 16, 305, 121);
-    sunkenFrame(panel, 8, 88, 217, 49);
-    sunkenFrame(panel, 232, 88, 185, 49);
+    WindowLook::sunkenFrame(panel, 8, 16, 217, 65);
+    WindowLook::sunkenFrame(panel, 232, 16, 185, 65);
+    WindowLook::sunkenFrame(panel, 424, 16, 305, 121);
+    WindowLook::sunkenFrame(panel, 8, 88, 217, 49);
+    WindowLook::sunkenFrame(panel, 232, 88, 185, 49);
 
     Label1 = label("Label1", QStringLiteral("Дата/Время исполнения"), 40, 24);
     EdDateIsp = new BoundEdit(panel);
@@ -321,7 +303,7 @@ void TFormMain::createNavigatorArea()
     GroupBox1 = new QGroupBox(QStringLiteral("Управление"));
     GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
     GroupBox1->setFixedHeight(68);
-    paintMoneyGreen(GroupBox1);
+    WindowLook::paintMoneyGreen(*GroupBox1);
     DBNavigator1 = new DataNavigator(GroupBox1);
     DBNavigator1->setObjectName(QStringLiteral("DBNavigator1"));
     DBNavigator1->setGeometry(176, 16, 370, 41);

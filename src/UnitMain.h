@@ -135,7 +135,6 @@ private:
     void createEditorPanel();
     void createNavigatorArea();
     void createTimers();
-    QFrame* sunkenFrame(QWidget* parent, int left, int top, int width, int height);
     // Saves a changed record of the list as moving to another row would; false when the post failed (shown).
     bool saveListEdit();
     void pickDate(const QString& fieldName, const QDate& date);

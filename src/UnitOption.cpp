@@ -45,7 +45,6 @@ TFormOption::TFormOption(QWidget* parent) : QDialog(parent)
     setWindowTitle(QStringLiteral("Настройки"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowCloseButtonHint);
-    setFont(QFont(QStringLiteral("Liberation Sans"), 8));
     setFixedSize(262, 244);
 
     GroupBox1 = new QGroupBox(QStringLiteral("Период напоминания"), this);

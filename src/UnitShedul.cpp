@@ -6,6 +6,7 @@
 #include "DataGrid.h"
 #include "ErrorReporter.h"
 #include "UnitDM.h"
+#include "WindowLook.h"
 #include "WindowPlacement.h"
 
 #include <QFrame>
@@ -19,20 +20,10 @@ TFormShedul* FormShedul = nullptr;
 
 namespace {
 
-const QColor moneyGreen(192, 220, 192);
-
 const char* const hourCaption = "Ежечасные";
 const char* const dayCaption = "Ежедневные";
 const char* const weekCaption = "Еженедельные";
 const char* const birthCaption = "День рождения";
-
-void paintMoneyGreen(QWidget* widget)
-{
-    QPalette palette = widget->palette();
-    palette.setColor(QPalette::Window, moneyGreen);
-    widget->setPalette(palette);
-    widget->setAutoFillBackground(true);
-}
 
 QIcon tickPicture()
 {
@@ -43,18 +34,6 @@ QIcon tickPicture()
     painter.setPen(QPen(QColor(0, 128, 0), 2.5, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
     painter.drawPolyline(QPolygonF({QPointF(3, 8.5), QPointF(6.5, 12), QPointF(13, 4)}));
     return QIcon(picture);
-}
-
-QFrame* thinSunkenFrame(QWidget* parent, int left, int top, int width, int height, const char* hint = nullptr)
-{
-    auto* frame = new QFrame(parent);
-    frame->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    frame->setLineWidth(1);
-    frame->setGeometry(left, top, width, height);
-    if (hint)
-        frame->setToolTip(QString::fromUtf8(hint));
-    frame->lower();
-    return frame;
 }
 
 BoundText* maroonText(QWidget* parent, const char* name, int left, int top, int width, int height)
@@ -90,10 +69,10 @@ TFormShedul::TFormShedul(QWidget* parent) : QDialog(parent)
     GroupBox1 = new QGroupBox;
     GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
     GroupBox1->setFixedHeight(73);
-    paintMoneyGreen(GroupBox1);
-    thinSunkenFrame(GroupBox1, 0, 8, 161, 62);
-    thinSunkenFrame(GroupBox1, 162, 8, 153, 62);
-    thinSunkenFrame(GroupBox1, 320, 8, 361, 62);
+    WindowLook::paintMoneyGreen(*GroupBox1);
+    WindowLook::sunkenFrame(GroupBox1, 0, 8, 161, 62);
+    WindowLook::sunkenFrame(GroupBox1, 162, 8, 153, 62);
+    WindowLook::sunkenFrame(GroupBox1, 320, 8, 361, 62);
 
     Vip = new BoundCheckBox(QStringLiteral("Задание выполнено"), GroupBox1);
     Vip->setObjectName(QStringLiteral("Vip"));
@@ -111,9 +90,9 @@ TFormShedul::TFormShedul(QWidget* parent) : QDialog(parent)
     Label2->setObjectName(QStringLiteral("Label2"));
     Label2->move(176, 16);
     Label2->adjustSize();
-    thinSunkenFrame(GroupBox1, 168, 40, 81, 17, "Дата исполнения");
+    WindowLook::sunkenFrame(GroupBox1, 168, 40, 81, 17, QStringLiteral("Дата исполнения"));
     DateIsp = maroonText(GroupBox1, "DateIsp", 168, 40, 73, 17);
-    thinSunkenFrame(GroupBox1, 264, 40, 41, 17, "Время исполнения");
+    WindowLook::sunkenFrame(GroupBox1, 264, 40, 41, 17, QStringLiteral("Время исполнения"));
     TimeIsp = maroonText(GroupBox1, "TimeIsp", 264, 40, 41, 17);
 
     Label1 = new QLabel(QStringLiteral("Примечание"), GroupBox1);
@@ -126,7 +105,7 @@ TFormShedul::TFormShedul(QWidget* parent) : QDialog(parent)
 
     GroupBox2 = new QGroupBox;
     GroupBox2->setObjectName(QStringLiteral("GroupBox2"));
-    paintMoneyGreen(GroupBox2);
+    WindowLook::paintMoneyGreen(*GroupBox2);
     auto* listLayout = new QVBoxLayout(GroupBox2);
     listLayout->setContentsMargins(2, 2, 2, 2);
     DBGrid2 = new DataGrid;
