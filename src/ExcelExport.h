@@ -15,8 +15,9 @@ public:
     enum class FirstColumn { Event, Person };
     enum class Outcome { Written, Cancelled, Failed };
 
-    // Told how many rows of how many are written; false cancels. While the finished workbook is being packed,
-    // it is called again with done == total, so a dialog can keep the program responsive to the end.
+    // Told how many rows of how many are written, at least every few tenths of a second; false cancels. While the
+    // finished workbook is being packed it is called with done == total, and goes on being called until the packing
+    // ends even after it cancelled, so that a dialog keeps the program responsive to the end.
     using Progress = std::function<bool(int done, int total)>;
 
     // What the user is asked; the tests put their own answers in.

@@ -112,8 +112,12 @@ bool XlsxSheetWriter::finish(const KeepAlive& keepAlive)
     m_changed.notify_all();
     const bool waited = waitUntil([this] { return m_done; }, keepAlive);
     if (!waited) {
-        // Cancelled while the file is being packed: that can't be stopped, only waited for and thrown away.
-        waitUntil([this] { return m_done; }, [] { return true; });
+        // Cancelled while the file is being packed: that can't be stopped, only waited for and thrown away, with
+        // the caller still kept responsive.
+        waitUntil([this] { return m_done; }, [&keepAlive] {
+            keepAlive();
+            return true;
+        });
     }
     m_thread.join();
     if (m_error != LXW_NO_ERROR)

@@ -59,8 +59,8 @@ public:
     // Queues cells, the given number of columns per row, for the rows after those given before. Returns false when
     // keepAlive cancelled while waiting for room.
     bool append(std::vector<Cell> cells, const KeepAlive& keepAlive);
-    // Writes the file and waits for it. Returns false when keepAlive cancelled: the file may exist then, but the
-    // caller throws it away.
+    // Writes the file and waits for it. Returns false when keepAlive cancelled: packing can't be stopped, so it is
+    // still called until the packing ends, and the file may exist then, for the caller to throw away.
     bool finish(const KeepAlive& keepAlive);
 
 private:
