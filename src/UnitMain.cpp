@@ -577,9 +577,7 @@ void TFormMain::runCheck(ReminderCheck& check)
         if (!ErrorReporter::guarded([&] { (FormShedul->*check.show)(); }))
             return;
         if (isHidden())
-            m_tray.notify(caption, QStringLiteral("Напоминание: %1 (мероприятий: %2)")
-                                       .arg(caption)
-                                       .arg(set.recordCount()));
+            m_tray.notify(caption, QStringLiteral("Напоминаний: %1").arg(set.recordCount()));
     };
     if (!FormShedul->isVisible()) {
         show();

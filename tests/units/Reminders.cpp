@@ -95,6 +95,23 @@ TEST_F(RemindersTest, AHiddenWindowOpensInTheCheckModeWithoutAQuestion)
     EXPECT_TRUE(boxes().isEmpty());
 }
 
+TEST_F(RemindersTest, AReminderWhileHiddenInTheTrayIsAlsoNotified)
+{
+    add(QStringLiteral("полить цветы"), QStringLiteral("ежедневное"));
+    add(QStringLiteral("позвонить"), QStringLiteral("ежедневное"));
+    start();
+    form().TimeDayTimer();
+    EXPECT_TRUE(program->tray.notifications().isEmpty()); // the main window is on the screen
+    window().hide();
+
+    form().PopHideClick();
+    ASSERT_FALSE(form().isVisible());
+    form().TimeDayTimer();
+    EXPECT_TRUE(window().isVisible());
+    EXPECT_EQ(program->tray.notifications(),
+              QStringList{QStringLiteral("Ежедневные: Напоминаний: 2")});
+}
+
 TEST_F(RemindersTest, TheSameSetIsReReadAndAnotherIsAskedFor)
 {
     add(QStringLiteral("почасовое"), QStringLiteral("ежечасное"));
