@@ -9,6 +9,7 @@
 
 #include <QApplication>
 #include <QTest>
+#include <QVBoxLayout>
 #include <QWidget>
 
 #include <gtest/gtest.h>
@@ -21,6 +22,16 @@ class ControlTest : public ::testing::Test
 {
 protected:
     ControlTest() { ScriptedMessageBoxes::instance().clear(); }
+
+    // Adds a control below the ones placed before, so a click at its centre reaches it.
+    template <class Control>
+    Control* place(Control* control)
+    {
+        if (!window.layout())
+            new QVBoxLayout(&window);
+        window.layout()->addWidget(control);
+        return control;
+    }
 
     TDataModule1& module()
     {
@@ -72,8 +83,10 @@ protected:
 
     TempDiary diary;
     FixedClock clock{now()};
-    QWidget window;
 
 private:
     std::unique_ptr<TDataModule1> m_module;
+
+protected:
+    QWidget window; // goes before the data module its controls are bound to
 };

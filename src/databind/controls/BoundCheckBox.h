@@ -24,6 +24,8 @@ public:
     bool hasPendingChange() const { return m_link.isModified(); }
 
 protected:
+    // The whole control takes the click, not only the box and its caption.
+    bool hitButton(const QPoint& position) const override { return rect().contains(position); }
     void nextCheckState() override;
     void keyPressEvent(QKeyEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;

@@ -125,9 +125,16 @@ void BoundComboBox::keyPressEvent(QKeyEvent* event)
         return;
     }
     if (isEditingKey(event) || changesValue(event)) {
-        const int cursor = lineEdit()->cursorPosition();
+        // Starting an insert re-reads the field; the key still goes where the cursor or selection was.
+        QLineEdit* edit = lineEdit();
+        const int cursor = edit->cursorPosition();
+        const int start = edit->selectionStart();
+        const int length = static_cast<int>(edit->selectedText().size());
         const bool allowed = askEdit();
-        lineEdit()->setCursorPosition(cursor);
+        if (start >= 0 && length > 0)
+            edit->setSelection(start, length);
+        else
+            edit->setCursorPosition(cursor);
         if (!allowed && changesValue(event)) {
             event->accept();
             return;

@@ -51,20 +51,20 @@ public:
     {
         if (role != Qt::DisplayRole || !index.isValid())
             return {};
-        const DataGridColumn& column = m_grid.dataColumn(index.column());
+        Field* field = m_grid.columnField(index.column());
         RecordSet* set = m_grid.recordSet();
-        if (!column.field || !set || set->isEmpty())
+        if (!field || set->isEmpty())
             return QString();
         ActiveRowScope row(*set, index.row());
-        return column.field->displayText();
+        return field->displayText();
     }
 
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override
     {
         if (role != Qt::DisplayRole || orientation != Qt::Horizontal || section >= m_grid.dataColumnCount())
             return {};
-        const DataGridColumn& column = m_grid.dataColumn(section);
-        return column.field ? column.field->displayLabel() : column.fieldName;
+        const Field* field = m_grid.columnField(section);
+        return field ? field->displayLabel() : m_grid.dataColumn(section).fieldName;
     }
 
     Qt::ItemFlags flags(const QModelIndex& index) const override
@@ -195,7 +195,7 @@ DataGrid::DataGrid(QWidget* parent)
     horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
     connect(horizontalHeader(), &QHeaderView::sectionResized, this, [this](int section, int, int) {
         if (!m_sizingColumns && section < dataColumnCount())
-            m_columns[static_cast<std::size_t>(section)].userSized = true;
+            m_columns[static_cast<std::size_t>(section)].userWidth = horizontalHeader()->sectionSize(section);
     });
     applyRowHeight();
 }
@@ -205,6 +205,7 @@ DataGrid::~DataGrid() = default;
 void DataGrid::setColumns(const QStringList& fieldNames)
 {
     m_columnNames = fieldNames;
+    m_columns.clear();
     rebuild();
 }
 
@@ -239,6 +240,11 @@ bool DataGrid::indicatorVisible() const
 void DataGrid::setIndicatorVisible(bool visible)
 {
     verticalHeader()->setVisible(visible);
+}
+
+Field* DataGrid::columnField(int index) const
+{
+    return isOpen() ? dataColumn(index).field : nullptr;
 }
 
 bool DataGrid::isOpen() const
@@ -278,16 +284,26 @@ int DataGrid::bottomRow() const
 
 void DataGrid::rebuild()
 {
+    // The columns are found again in the set; a width the user gave a column stays with its field name.
+    const std::vector<DataGridColumn> previous = std::move(m_columns);
+    const auto userWidth = [&previous](const QString& name) {
+        for (const DataGridColumn& column : previous) {
+            if (column.fieldName.compare(name, Qt::CaseInsensitive) == 0)
+                return column.userWidth;
+        }
+        return 0;
+    };
     m_columns.clear();
     const RecordSet* set = recordSet();
+    const bool open = set && set->isOpen();
     if (m_columnNames.isEmpty()) {
-        if (set && set->isOpen()) {
-            for (int i = 0; i < set->fieldCount(); ++i)
-                m_columns.push_back({set->field(i)->fieldName(), set->field(i), false});
+        for (int i = 0; open && i < set->fieldCount(); ++i) {
+            const QString& name = set->field(i)->fieldName();
+            m_columns.push_back({name, set->field(i), userWidth(name)});
         }
     } else {
         for (const QString& name : m_columnNames)
-            m_columns.push_back({name, set && set->isOpen() ? set->findField(name) : nullptr, false});
+            m_columns.push_back({name, open ? set->findField(name) : nullptr, userWidth(name)});
     }
     m_currentColumn = std::clamp(m_currentColumn, 0, std::max(0, dataColumnCount() - 1));
     m_shownRows = shownRowCount();
@@ -334,13 +350,13 @@ void DataGrid::applyRowHeight()
 
 int DataGrid::defaultColumnWidth(int dataColumn) const
 {
-    const DataGridColumn& column = this->dataColumn(dataColumn);
-    if (!column.field)
+    const Field* field = columnField(dataColumn);
+    if (!field)
         return horizontalHeader()->defaultSectionSize();
     // The font's overhang is 0 for the outline fonts Qt draws with.
-    int width = column.field->displayWidth() * fontMetrics().horizontalAdvance(QLatin1Char('0')) + 4;
+    int width = field->displayWidth() * fontMetrics().horizontalAdvance(QLatin1Char('0')) + 4;
     if (titlesVisible())
-        width = std::max(width, horizontalHeader()->fontMetrics().horizontalAdvance(column.field->displayLabel()) + 4);
+        width = std::max(width, horizontalHeader()->fontMetrics().horizontalAdvance(field->displayLabel()) + 4);
     return width;
 }
 
@@ -348,8 +364,8 @@ void DataGrid::applyColumnWidths()
 {
     QScopedValueRollback sizing(m_sizingColumns, true);
     for (int i = 0; i < dataColumnCount(); ++i) {
-        if (!dataColumn(i).userSized)
-            horizontalHeader()->resizeSection(i, defaultColumnWidth(i));
+        const int userWidth = dataColumn(i).userWidth;
+        horizontalHeader()->resizeSection(i, userWidth > 0 ? userWidth : defaultColumnWidth(i));
     }
 }
 
@@ -403,7 +419,7 @@ void DataGrid::defaultDrawColumnCell(const QRect& rect, int, const DataGridColum
     QPainter& painter = *m_canvas;
     painter.fillRect(rect, m_cellBackground);
     const RecordSet* set = recordSet();
-    if (!column.field || !set || set->isEmpty())
+    if (!column.field || !set || !set->isOpen() || set->isEmpty())
         return;
     const QString text = column.field->displayText();
     if (text.isEmpty())

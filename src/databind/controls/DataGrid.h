@@ -43,6 +43,8 @@ public:
     void setColumns(const QStringList& fieldNames);
     int dataColumnCount() const { return static_cast<int>(m_columns.size()); }
     const DataGridColumn& dataColumn(int index) const { return m_columns[static_cast<std::size_t>(index)]; }
+    // The column's field while the set is open; nullptr otherwise, also once the source or the set is gone.
+    Field* columnField(int index) const;
 
     bool isReadOnly() const { return m_readOnly; }
     void setReadOnly(bool readOnly) { m_readOnly = readOnly; }

@@ -9,5 +9,5 @@ struct DataGridColumn
 {
     QString fieldName;
     Field* field = nullptr; // while the set is open and has the field
-    bool userSized = false; // the user resized it; its width no longer follows the field
+    int userWidth = 0;      // the width the user gave it, which then no longer follows the field
 };

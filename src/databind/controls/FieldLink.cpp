@@ -36,8 +36,8 @@ bool FieldLink::isEditing() const
 
 bool FieldLink::canModify() const
 {
-    const RecordSet* set = recordSet();
-    return m_field && !m_field->isReadOnly() && set && set->canModify();
+    const Field* bound = field();
+    return bound && !bound->isReadOnly() && recordSet()->canModify();
 }
 
 bool FieldLink::edit()
@@ -58,7 +58,7 @@ void FieldLink::reset()
 
 void FieldLink::updateRecord()
 {
-    if (!m_modified || !m_field)
+    if (!m_modified || !field())
         return;
     if (onUpdateData)
         onUpdateData();
@@ -102,9 +102,9 @@ void FieldLink::stateChanged()
         onEditingChange();
 }
 
-void FieldLink::recordChanged(Field* field)
+void FieldLink::recordChanged(Field* changed)
 {
-    if (!field || field == m_field)
+    if (!changed || changed == m_field)
         reset();
 }
 

@@ -23,8 +23,8 @@ public:
     void setFieldName(const QString& name);
     void setSource(DataSource* source);
 
-    // The bound field while the set is open; nullptr otherwise.
-    Field* field() const { return m_field; }
+    // The bound field while the set is open; nullptr otherwise, also once the source or the set is gone.
+    Field* field() const { return isActive() ? m_field : nullptr; }
     // True when the set is in edit or insert state.
     bool isEditing() const;
     // The field, the set and the state allow a change: what a control asks before changing a value.
