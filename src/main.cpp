@@ -1,13 +1,9 @@
 #include "Application.h"
+#include "FormatSettings.h"
+#include "Singletons.h"
 #include "SystemTrayIcon.h"
-#include "UnitAbout.h"
-#include "UnitDM.h"
 #include "UnitMain.h"
-#include "UnitOption.h"
-#include "UnitShedul.h"
 #include "UserLocale.h"
-
-#include <memory>
 
 int main(int argc, char** argv)
 {
@@ -15,20 +11,7 @@ int main(int argc, char** argv)
     FormatSettings::setCurrent(UserLocale::formatSettings());
     SystemTrayIcon tray(Application::windowIcon(), Application::title());
     try {
-        // Created in this order and destroyed in the reverse one.
-        auto formMain = std::make_unique<TFormMain>(tray);
-        FormMain = formMain.get();
-        auto dataModule = std::make_unique<TDataModule1>();
-        DataModule1 = dataModule.get();
-        FormMain->attachDataModule(*dataModule);
-        auto formShedul = std::make_unique<TFormShedul>();
-        FormShedul = formShedul.get();
-        auto formOption = std::make_unique<TFormOption>();
-        FormOption = formOption.get();
-        FormOption->setTimers(FormMain->timers());
-        auto formAbout = std::make_unique<TFormabout>();
-        Formabout = formAbout.get();
-
+        Singletons singletons(tray);
         FormMain->show();
         if (qEnvironmentVariableIsSet("CHRONOTEKA_QUIT_AFTER_SHOW"))
             Application::quitWhenShown(*FormMain);

@@ -2,16 +2,19 @@
 #include "ConfigFile.h"
 #include "DataGrid.h"
 #include "DatePicker.h"
+#include "Error.h"
 #include "FixedClock.h"
 #include "Program.h"
 #include "QtPrinters.h"
 #include "ScriptedMessageBoxes.h"
 #include "UnitDM.h"
 #include "UnitMain.h"
+#include "UnitShedul.h"
 
 #include <QCalendarWidget>
 #include <QCloseEvent>
 #include <QDir>
+#include <QFile>
 #include <QLabel>
 #include <QTest>
 #include <QTimer>
@@ -34,7 +37,7 @@ protected:
         program->showMainWindow();
     }
 
-    TFormMain& form() { return *program->formMain; }
+    TFormMain& form() { return *FormMain; }
     RecordSet& list() { return DataModule1->QJob; }
 
     void choose(const QString& node)
@@ -91,6 +94,22 @@ TEST_F(MainWindowTest, FormCreateRunsBeforeTheDataModuleAndTakesConfigDat)
     EXPECT_EQ(alone.TimeHour->interval(), 60000);
     EXPECT_EQ(alone.TimeBirth->interval(), 6 * 60000);
     EXPECT_TRUE(alone.TimeHour->isActive());
+}
+
+TEST_F(MainWindowTest, AMissingDatabaseStopsStartUpAndLeavesNoWindow)
+{
+    ASSERT_TRUE(QFile::remove(diary.databasePath()));
+    FakeTray tray;
+    try {
+        Singletons singletons(tray);
+        FAIL() << "start-up went on without a database";
+    } catch (const EngineError& error) {
+        EXPECT_EQ(error.text(), QStringLiteral("Could not find file '%1'.").arg(diary.databasePath()));
+    }
+    EXPECT_EQ(FormMain, nullptr);
+    EXPECT_EQ(DataModule1, nullptr);
+    EXPECT_EQ(FormShedul, nullptr);
+    EXPECT_FALSE(QFile::exists(diary.databasePath()));
 }
 
 TEST_F(MainWindowTest, FirstActivationListsEveryEventButBirthdaysAndMemorableDates)

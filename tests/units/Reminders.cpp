@@ -33,8 +33,8 @@ protected:
         program->showMainWindow();
     }
 
-    TFormShedul& window() { return *program->formShedul; }
-    TFormMain& form() { return *program->formMain; }
+    TFormShedul& window() { return *FormShedul; }
+    TFormMain& form() { return *FormMain; }
     const QList<MessageBoxes::Message>& boxes() { return ScriptedMessageBoxes::instance().shown(); }
 
     qint64 add(const QString& job, const QString& period, bool done = false)

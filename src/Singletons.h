@@ -1,0 +1,31 @@
+#pragma once
+
+#include <memory>
+
+class TDataModule1;
+class TFormMain;
+class TFormShedul;
+class TFormOption;
+class TFormabout;
+class TrayIcon;
+
+// The program's five single instances, created in start-up order (the main window, the data module, the reminder
+// window, the settings dialog, the About box) with their globals set, and destroyed in the reverse order.
+// Creating the data module opens the database; when that fails the constructor throws and nothing is left.
+class Singletons
+{
+public:
+    explicit Singletons(TrayIcon& tray);
+    ~Singletons();
+    Singletons(const Singletons&) = delete;
+    Singletons& operator=(const Singletons&) = delete;
+
+private:
+    static void clearGlobals();
+
+    std::unique_ptr<TFormMain> m_formMain;
+    std::unique_ptr<TDataModule1> m_dataModule;
+    std::unique_ptr<TFormShedul> m_formShedul;
+    std::unique_ptr<TFormOption> m_formOption;
+    std::unique_ptr<TFormabout> m_formAbout;
+};
