@@ -136,8 +136,8 @@ Cell cellOf(const Field* field, CellKind kind)
         return {};
     switch (kind) {
     case CellKind::Text: return textCell(field->value().toString());
-    case CellKind::Date: return dateCell(DateSerial::fromDateTime(field->asDateTime()));
-    case CellKind::Time: return timeCell(DateSerial::fromDateTime(field->asDateTime()));
+    case CellKind::Date: return dateCell(field->asSerial());
+    case CellKind::Time: return timeCell(field->asSerial());
     case CellKind::Flag: return flagCell(field->asBoolean());
     }
     return {};

@@ -6,6 +6,8 @@
 #include <QString>
 #include <QVariant>
 
+#include <cmath>
+
 class RecordSet;
 
 using FieldKind = ColumnKind;
@@ -52,6 +54,9 @@ public:
     bool asBoolean() const; // false for null
     void setAsBoolean(bool value) { setValue(value); }
     QDateTime asDateTime() const; // invalid for null
+    // A date-time as its DateSerial day count, without building a QDateTime (each costs a time-zone lookup, which
+    // adds up when a whole list is read, as the export does); NaN for null.
+    double asSerial() const { return isNull() ? std::nan("") : stored().toDouble(); }
     void setAsDateTime(const QDateTime& value);
     QString asString() const { return editText(); }
 
