@@ -202,3 +202,27 @@ TEST_F(ChoiceControls, RePointedToAnEmptySetControlsShowNothingAndATickInserts)
     EXPECT_EQ(module().QJobHour.state(), RecordSet::State::Insert);
     EXPECT_EQ(module().QJob.state(), RecordSet::State::Browse);
 }
+
+TEST_F(ChoiceControls, EveryControlKindFollowsTheCurrentRecord)
+{
+    addJob("первое", {{"vip", true}, {"period", QStringLiteral("ежедневное")}, {"other", QStringLiteral("раз")},
+                      {"time_isp", QTime(8, 15)}});
+    addJob("второе", {{"vip", false}, {"period", QStringLiteral("ежегодное")}, {"other", QStringLiteral("два")},
+                      {"time_isp", QTime(21, 0)}});
+    RecordSet& q = listJobs();
+    auto* job = bound<BoundEdit>("EdJob", "job");
+    auto* time = bound<BoundEdit>("EdTime_Isp", "time_isp");
+    auto* vip = bound<BoundCheckBox>("CheckVip", "vip");
+    auto* period = bound<BoundComboBox>("CBoxPeriod", "period");
+    auto* memo = bound<BoundMemo>("MemoOther", "other");
+    auto* text = bound<BoundText>("TimeIsp", "time_isp");
+    const auto shown = [&] {
+        return QStringList{job->text(), time->text(), vip->isChecked() ? "v" : "-", period->currentText(),
+                           memo->toPlainText(), text->text()};
+    };
+    showWindow();
+    focus(job);
+    EXPECT_EQ(shown(), (QStringList{"первое", "08:15", "v", "ежедневное", "раз", "08:15"}));
+    q.next();
+    EXPECT_EQ(shown(), (QStringList{"второе", "21:00", "-", "ежегодное", "два", "21:00"}));
+}

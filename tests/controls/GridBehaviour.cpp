@@ -286,3 +286,22 @@ TEST_F(GridBehaviour, PaintsOnlyTheVisibleRows)
     EXPECT_GT(calls, 0);
     EXPECT_LE(calls, 2 * (grid->visibleRowCount() + 1));
 }
+
+// The reminder window's grid keeps Tab: it moves to the next and previous record instead of the next control.
+TEST_F(GridBehaviour, TabMovesRowsOnlyWhereTheGridKeepsIt)
+{
+    RecordSet& q = bind(3);
+    grid->setRowSelect(false);
+    grid->setColumns({"job"});
+    grid->setTabKeyNavigation(true);
+    QTest::keyClick(grid, Qt::Key_Tab);
+    EXPECT_EQ(q.recNo(), 1);
+    EXPECT_TRUE(grid->hasFocus());
+    QTest::keyClick(grid, Qt::Key_Backtab, Qt::ShiftModifier);
+    EXPECT_EQ(q.recNo(), 0);
+
+    grid->setTabKeyNavigation(false);
+    QTest::keyClick(grid, Qt::Key_Tab);
+    EXPECT_EQ(q.recNo(), 0);
+    EXPECT_FALSE(grid->hasFocus());
+}

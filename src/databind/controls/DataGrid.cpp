@@ -543,6 +543,10 @@ void DataGrid::keyMove(QKeyEvent* event)
             m_currentColumn = lastColumn;
         break;
     case Qt::Key_Tab:
+        if (!tabKeyNavigation()) {
+            event->ignore();
+            return;
+        }
         if (!m_rowSelect && m_currentColumn < lastColumn) {
             ++m_currentColumn;
         } else if (set->moveBy(1) != 0) {
@@ -550,6 +554,10 @@ void DataGrid::keyMove(QKeyEvent* event)
         }
         break;
     case Qt::Key_Backtab:
+        if (!tabKeyNavigation()) {
+            event->ignore();
+            return;
+        }
         if (!m_rowSelect && m_currentColumn > 0) {
             --m_currentColumn;
         } else if (set->moveBy(-1) != 0) {
