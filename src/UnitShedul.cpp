@@ -113,6 +113,7 @@ TFormShedul::TFormShedul(QWidget* parent) : QDialog(parent)
     DBGrid2->setColumns({QStringLiteral("job")});
     DBGrid2->setTitlesVisible(false);
     DBGrid2->setAlwaysShowSelection(true);
+    DBGrid2->setTabKeyNavigation(true); // Tab and Shift+Tab move between the reminders, never out of the list
     DBGrid2->setToolTip(QStringLiteral("Список мероприятий"));
     QFont bold = DBGrid2->font();
     bold.setBold(true);

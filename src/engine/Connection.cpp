@@ -83,7 +83,9 @@ Connection::Connection(const QString& connectionString, int busyTimeoutMilliseco
         throw EngineErrors::unrecognizedFormat(m_filePath);
 
     sqlite3* db = nullptr;
-    const int rc = sqlite3_open_v2(QFile::encodeName(m_filePath).constData(), &db, SQLITE_OPEN_READWRITE, nullptr);
+    // One thread uses a connection, so SQLite need not lock around every call (it would on each cell read).
+    const int rc = sqlite3_open_v2(QFile::encodeName(m_filePath).constData(), &db,
+                                   SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
     m_db.reset(db, sqlite3_close_v2);
     if (rc != SQLITE_OK) {
         if ((rc & 0xff) == SQLITE_CANTOPEN)

@@ -97,9 +97,9 @@ double Statement::real(int column) const
 
 QString Statement::text(int column) const
 {
-    const void* data = sqlite3_column_text16(m_stmt, column);
-    const int bytes = sqlite3_column_bytes16(m_stmt, column);
-    return QString(static_cast<const QChar*>(data), bytes / static_cast<int>(sizeof(QChar)));
+    // The file keeps UTF-8; Qt's decoder is several times faster than asking SQLite for UTF-16.
+    const auto* data = reinterpret_cast<const char*>(sqlite3_column_text(m_stmt, column));
+    return QString::fromUtf8(data, sqlite3_column_bytes(m_stmt, column));
 }
 
 void Statement::execute(sqlite3* db, const QString& sql)
