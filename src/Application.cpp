@@ -44,6 +44,8 @@ QString className(const std::exception& error)
 Application::Application(int& argc, char** argv) : QApplication(argc, argv)
 {
     initResources();
+    // The program lives on in the tray with no window shown; only the main window's exits end it.
+    setQuitOnLastWindowClosed(false);
     setApplicationName(title());
     // The windows are laid out in pixels for an 8-point dialog font at 96 dpi: Liberation Sans at 11 pixels has
     // the same character height and close widths, and carries Cyrillic.

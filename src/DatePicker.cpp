@@ -4,13 +4,14 @@
 
 #include <QCalendarWidget>
 #include <QFrame>
+#include <QKeyEvent>
 #include <QScreen>
 #include <QVBoxLayout>
 
 DatePicker::DatePicker(CalendarAlignment alignment, QWidget* parent) : QToolButton(parent), m_alignment(alignment)
 {
     setArrowType(Qt::DownArrow);
-    setFocusPolicy(Qt::NoFocus);
+    setFocusPolicy(Qt::TabFocus);
     connect(this, &QToolButton::clicked, this, &DatePicker::dropDown);
 }
 
@@ -42,6 +43,15 @@ void DatePicker::dropDown()
     m_popup->move(topLeft);
     m_popup->show();
     m_calendar->setFocus();
+}
+
+void DatePicker::keyPressEvent(QKeyEvent* event)
+{
+    const bool altDown = event->key() == Qt::Key_Down && event->modifiers().testFlag(Qt::AltModifier);
+    if (event->key() == Qt::Key_F4 || altDown || event->key() == Qt::Key_Space)
+        dropDown();
+    else
+        QToolButton::keyPressEvent(event);
 }
 
 QCalendarWidget* DatePicker::calendar() const

@@ -24,6 +24,10 @@ public:
     // The calendar while it is open (tests pick a day through it), else nullptr.
     QCalendarWidget* calendar() const;
 
+protected:
+    // Space, F4 and Alt+Down open the calendar, as a click does.
+    void keyPressEvent(QKeyEvent* event) override;
+
 signals:
     void picked(const QDate& date);
 

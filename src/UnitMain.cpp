@@ -332,7 +332,8 @@ void TFormMain::createTimers()
     connect(TimeDay, &QTimer::timeout, this, &TFormMain::TimeDayTimer);
     connect(TimeWeek, &QTimer::timeout, this, &TFormMain::TimeWeekTimer);
     connect(TimeBirth, &QTimer::timeout, this, &TFormMain::TimeBirthTimer);
-    // TimeMonth and TimeCritik carry intervals the settings edit, but no check: they are never started.
+    // TimeMonth and TimeCritik carry intervals the settings edit, but no check: built in they stay stopped, and
+    // an interval from the settings runs them to no effect.
     for (QTimer* t : {TimeHour, TimeDay, TimeWeek, TimeBirth})
         t->start();
 }
@@ -481,7 +482,7 @@ void TFormMain::closeEvent(QCloseEvent* event)
 
 bool TFormMain::FormClose()
 {
-    if (!saveListEdit())
+    if (!saveListEdit() || (FormShedul && !FormShedul->saveShownSet()))
         return false;
     m_trayHiding->removeIcon();
     return true;
@@ -523,7 +524,8 @@ void TFormMain::DBGrid1DrawColumnCell(const QRect& rect, int dataColumn, const D
                                       DataGrid::DrawState state)
 {
     RecordSet* list = DBGrid1->recordSet();
-    if (!list || list->isEmpty() || list->fieldByName(QStringLiteral("vip")).asBoolean())
+    const Field* vip = list ? list->findField(QStringLiteral("vip")) : nullptr;
+    if (!vip || list->isEmpty() || vip->asBoolean())
         return;
     // Events not yet done stand out in bright green; black marks the focused cell.
     DBGrid1->setCellBackground(state.testFlag(DataGrid::Focused) ? QColor(0, 0, 0) : QColor(9, 255, 171));

@@ -107,7 +107,9 @@ void TFormOption::setVisible(bool visible)
 void TFormOption::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
-    FormShow();
+    // Restoring the dialog from minimised shows it again too; that must not overwrite what the user typed.
+    if (!event->spontaneous())
+        FormShow();
 }
 
 void TFormOption::FormShow()

@@ -153,8 +153,18 @@ void TFormShedul::showEvent(QShowEvent* event)
     QDialog::showEvent(event);
 }
 
+bool TFormShedul::saveShownSet()
+{
+    RecordSet* set = DBGrid2->recordSet();
+    if (!set || (set->state() != RecordSet::State::Edit && set->state() != RecordSet::State::Insert))
+        return true;
+    return ErrorReporter::guarded([set] { set->checkBrowseMode(); });
+}
+
 void TFormShedul::showReminders(DataSource& source, const Mode& mode)
 {
+    // A tick or note on the set shown so far would otherwise stay unwritten in a set nobody shows any more.
+    saveShownSet();
     show();
     raise();
     activateWindow();

@@ -26,6 +26,10 @@ public:
     void ShowBirthReminders();
     void BtnOKClick();
 
+    // Saves an edit of the set the window shows as moving to another row would; false when the post failed,
+    // which has been shown.
+    bool saveShownSet();
+
     QGroupBox* GroupBox1 = nullptr;
     BoundCheckBox* Vip = nullptr;
     QPushButton* BtnOK = nullptr;

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Starts the real program under Xvfb with a window manager and a tray host, as a user would:
 #  1. in a fresh diary it shows "БД Хронотека" and ends with code 0 when that window is closed;
-#  2. where db1.mdb is missing it shows "Application Error", which is answered, and ends with code 1.
+#  2. where db1.mdb is missing it shows "Application Error", which is answered, and ends with code 1;
+#  3. with a birthday due it hides to the tray, shows the birthdays from the tray menu, keeps running when that
+#     reminder is closed, comes back on a double click on its icon and ends with code 0.
 # Usage: smoke.sh <chronoteka> <chronoteka-newdb>
 set -euo pipefail
 if [ "${1:-}" != --inside ]; then
@@ -59,6 +61,49 @@ session() {
     [ "$rc" -eq 1 ] || { echo "a missing database ended the program with code $rc, not 1" >&2; return 1; }
     [ ! -e "$work/empty/db1.mdb" ] || { echo "a database file was created" >&2; return 1; }
     echo "missing database: Application Error, code 1"
+
+    mkdir "$work/tray"
+    "$newdb" "$work/tray/db1.mdb"
+    local today shed birth
+    today=$(( $(date -d "$(date +%F) 12:00" +%s) / 86400 + 25569 ))
+    shed=$(( today - 3 ))
+    birth=$(( $(date -d "1980-$(date -d '+3 days' +%m-%d) 12:00" +%s) / 86400 + 25569 ))
+    sqlite3 "$work/tray/db1.mdb" "insert into job (job, period, date_isp, date_shed, vip)
+        values ('Петров Пётр', 'День рождения', $birth, $shed, 0)"
+    (cd "$work/tray" && exec "$program") &
+    pid=$!
+    local main
+    main=$(wait_window "БД Хронотека")
+    sleep 0.5
+    xdotool mousemove --window "$main" 20 500 click 3
+    sleep 0.5
+    xdotool key Down Down Return # "Спрятать в трей"
+    sleep 0.5
+    if [ -n "$(xdotool search --onlyvisible --name '^БД Хронотека$' 2>/dev/null)" ]; then
+        echo "the main window is still on the screen after Спрятать в трей" >&2
+        return 1
+    fi
+    # trayer stands in the bottom right corner; the program's icon is the only one in it.
+    local width height x y
+    read -r width height < <(xdotool getdisplaygeometry)
+    x=$(( width - 12 ))
+    y=$(( height - 12 ))
+    xdotool mousemove "$x" "$y" click 3
+    sleep 0.5
+    xdotool key Down Down Down Return # "Дни рождения"
+    wait_window "День рождения" >/dev/null
+    wmctrl -c "День рождения"
+    sleep 1
+    kill -0 "$pid" 2>/dev/null || { echo "closing the reminder window ended the program" >&2; return 1; }
+    xdotool mousemove "$x" "$y" click --repeat 2 --delay 80 1
+    sleep 1
+    [ -n "$(xdotool search --onlyvisible --name '^БД Хронотека$' 2>/dev/null)" ] ||
+        { echo "a double click on the tray icon did not bring the window back" >&2; return 1; }
+    wmctrl -c "БД Хронотека"
+    rc=0
+    wait "$pid" || rc=$?
+    [ "$rc" -eq 0 ] || { echo "the program ended with code $rc after the tray round trip" >&2; return 1; }
+    echo "tray: hidden, birthdays shown and closed, back on a double click, code 0"
 }
 
 session

@@ -112,6 +112,23 @@ TEST_F(RemindersTest, AReminderWhileHiddenInTheTrayIsAlsoNotified)
               QStringList{QStringLiteral("Ежедневные: Напоминаний: 2")});
 }
 
+TEST_F(RemindersTest, ATickNotYetConfirmedIsSavedOnExitAndWhenAnotherSetIsShown)
+{
+    const qint64 hourly = add(QStringLiteral("почасовое"), QStringLiteral("ежечасное"));
+    const qint64 daily = add(QStringLiteral("ежедневное"), QStringLiteral("ежедневное"));
+    start();
+    form().TimeHourTimer();
+    tickDoneFlag();
+    ScriptedMessageBoxes::instance().setNextAnswer(Answer::Ok);
+    form().TimeDayTimer();
+    ASSERT_EQ(window().windowTitle(), QStringLiteral("Ежедневные"));
+    EXPECT_TRUE(diary.value(hourly, QStringLiteral("vip")).toBool());
+
+    tickDoneFlag();
+    EXPECT_TRUE(form().close());
+    EXPECT_TRUE(diary.value(daily, QStringLiteral("vip")).toBool());
+}
+
 TEST_F(RemindersTest, TheSameSetIsReReadAndAnotherIsAskedFor)
 {
     add(QStringLiteral("почасовое"), QStringLiteral("ежечасное"));
