@@ -52,7 +52,11 @@ Application::Application(int& argc, char** argv) : QApplication(argc, argv)
     QFont font(QStringLiteral("Liberation Sans"));
     font.setPixelSize(11);
     setFont(font);
-    setWindowIcon(QIcon(QStringLiteral(":/icons/chronoteka.svg")));
+    // Renderings of icons/chronoteka.svg (the icon the desktop entry installs): PNG needs no image plugin at start.
+    QIcon icon;
+    for (int size : {16, 22, 24, 32, 48, 64})
+        icon.addFile(QStringLiteral(":/icons/chronoteka-%1.png").arg(size), QSize(size, size));
+    setWindowIcon(icon);
     ErrorReporter::setSink(&Application::showError);
 }
 
