@@ -63,12 +63,5 @@ void BoundCheckBox::keyPressEvent(QKeyEvent* event)
 void BoundCheckBox::focusOutEvent(QFocusEvent* event)
 {
     QCheckBox::focusOutEvent(event);
-    if (event->reason() == Qt::ActiveWindowFocusReason || event->reason() == Qt::PopupFocusReason)
-        return;
-    try {
-        m_link.updateRecord();
-    } catch (const std::exception& error) {
-        setFocus(Qt::OtherFocusReason);
-        ErrorReporter::report(error);
-    }
+    m_link.leave(*event);
 }

@@ -153,13 +153,8 @@ void BoundComboBox::inputMethodEvent(QInputMethodEvent* event)
 void BoundComboBox::focusOutEvent(QFocusEvent* event)
 {
     QComboBox::focusOutEvent(event);
-    if (event->reason() == Qt::ActiveWindowFocusReason || event->reason() == Qt::PopupFocusReason)
-        return;
-    try {
-        m_link.updateRecord();
-    } catch (const std::exception& error) {
+    m_link.leave(*event, [this] {
         setFocus(Qt::OtherFocusReason);
         lineEdit()->selectAll();
-        ErrorReporter::report(error);
-    }
+    });
 }

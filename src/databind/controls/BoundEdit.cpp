@@ -51,12 +51,6 @@ bool isMaskedEditingKey(const QKeyEvent* event)
     return !event->text().isEmpty();
 }
 
-// The window losing activation or a menu opening: the box keeps the focus within its window.
-bool isWindowFocusChange(const QFocusEvent* event)
-{
-    return event->reason() == Qt::ActiveWindowFocusReason || event->reason() == Qt::PopupFocusReason;
-}
-
 QString maskSource(const Field& field)
 {
     if (field.isNull())
@@ -287,17 +281,13 @@ void BoundEdit::focusInEvent(QFocusEvent* event)
 void BoundEdit::focusOutEvent(QFocusEvent* event)
 {
     QLineEdit::focusOutEvent(event);
-    if (isWindowFocusChange(event) || !m_entered)
+    if (FieldLink::isWindowFocusChange(*event) || !m_entered)
         return;
-    try {
-        m_link.updateRecord();
-    } catch (const std::exception& error) {
-        // The typed text stays for correction; the focus comes back before the message is shown.
-        refocus();
-        selectAll();
-        ErrorReporter::report(error);
+    if (!m_link.leave(*event, [this] {
+            refocus();
+            selectAll();
+        }))
         return;
-    }
     m_entered = false;
     m_link.reset();
 }

@@ -102,14 +102,7 @@ void BoundMemo::insertFromMimeData(const QMimeData* source)
 void BoundMemo::focusOutEvent(QFocusEvent* event)
 {
     QPlainTextEdit::focusOutEvent(event);
-    if (event->reason() == Qt::ActiveWindowFocusReason || event->reason() == Qt::PopupFocusReason)
-        return;
-    try {
-        m_link.updateRecord();
-    } catch (const std::exception& error) {
-        setFocus(Qt::OtherFocusReason);
-        ErrorReporter::report(error);
-    }
+    m_link.leave(*event);
 }
 
 void BoundMemo::contextMenuEvent(QContextMenuEvent* event)

@@ -6,6 +6,7 @@
 #include "Field.h"
 #include "RecordSet.h"
 
+#include <QFocusEvent>
 #include <QScopeGuard>
 #include <QWidget>
 
@@ -111,4 +112,27 @@ void FieldLink::recordChanged(Field* changed)
 void FieldLink::updateData()
 {
     updateRecord();
+}
+
+bool FieldLink::isWindowFocusChange(const QFocusEvent& event)
+{
+    return event.reason() == Qt::ActiveWindowFocusReason || event.reason() == Qt::PopupFocusReason;
+}
+
+bool FieldLink::leave(const QFocusEvent& event, const std::function<void()>& refocus)
+{
+    if (isWindowFocusChange(event))
+        return true;
+    try {
+        updateRecord();
+        return true;
+    } catch (const std::exception& error) {
+        // The typed value stays for correction; the focus comes back before the message is shown.
+        if (refocus)
+            refocus();
+        else
+            m_control.setFocus(Qt::OtherFocusReason);
+        ErrorReporter::report(error);
+        return false;
+    }
 }

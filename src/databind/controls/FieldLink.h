@@ -7,6 +7,7 @@
 #include <functional>
 
 class Field;
+class QFocusEvent;
 class QWidget;
 
 // The part every field-bound control shares: its data source and field name, the field looked up whenever the
@@ -42,6 +43,12 @@ public:
     void reset();
     // Writes a pending change back; throws as the field's conversion does, keeping the change pending.
     void updateRecord();
+    // Writes a pending change back as the control loses the focus. Switching windows or opening a menu is not
+    // leaving. A failure keeps the change, has refocus bring the focus back (by default the control simply
+    // takes it) and is shown; false then.
+    bool leave(const QFocusEvent& event, const std::function<void()>& refocus = {});
+    // The window losing activation or a menu opening: the control keeps the focus within its window.
+    static bool isWindowFocusChange(const QFocusEvent& event);
 
     // Shows the field (nullptr: the set is closed or there is no field).
     std::function<void()> onDataChange;
