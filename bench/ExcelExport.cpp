@@ -3,85 +3,56 @@
 // program would not answer the user.
 #include "ExcelExport.h"
 
+#include "BenchDiary.h"
 #include "Connection.h"
-#include "DateSerial.h"
 #include "RecordSet.h"
-#include "Schema.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
-#include <QTemporaryDir>
 
 #include <benchmark/benchmark.h>
-#include <sqlite3.h>
 #include <xlsxwriter.h>
 
 #include <algorithm>
 #include <array>
 #include <chrono>
-#include <memory>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
 namespace {
 
 constexpr int rows = 100000;
-const QString connectionString =
-    QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=db1.mdb;Persist Security Info=False");
 
-// A diary of rows events with every column filled, in a temporary folder made current.
+DiaryRows fullRows()
+{
+    DiaryRows full;
+    full.events = rows;
+    full.other = DiaryRows::Text::Numbered;
+    full.dates = true;
+    full.planned = true;
+    return full;
+}
+
+// A diary of rows events with every column the export writes filled, and the list over it open.
 class FullDiary
 {
 public:
     FullDiary()
+        : m_diary(fullRows()), m_connection(BenchDiary::connectionString()),
+          m_list(QStringLiteral("QJob"), m_connection)
     {
-        if (!m_dir.isValid())
-            throw std::runtime_error("no temporary folder");
-        const QString path = m_dir.filePath(QStringLiteral("db1.mdb"));
-        Schema::createEmptyDatabase(path);
-        QDir::setCurrent(m_dir.path());
-        sqlite3* db = nullptr;
-        sqlite3_open(QFile::encodeName(path).constData(), &db);
-        sqlite3_exec(db, "begin", nullptr, nullptr, nullptr);
-        sqlite3_stmt* insert = nullptr;
-        sqlite3_prepare_v2(db,
-                           "insert into job (job, period, date_isp, time_isp, vip, other, date_shed, time_shed, "
-                           "date_zap) values (?, ?, ?, ?, ?, ?, ?, ?, ?)",
-                           -1, &insert, nullptr);
-        const double day = DateSerial::fromDate(QDate(2026, 1, 1));
-        for (int i = 0; i < rows; ++i) {
-            const QByteArray job = QStringLiteral("Мероприятие номер %1").arg(i).toUtf8();
-            const QByteArray other = QStringLiteral("Примечание к мероприятию %1").arg(i).toUtf8();
-            sqlite3_bind_text(insert, 1, job.constData(), static_cast<int>(job.size()), SQLITE_TRANSIENT);
-            sqlite3_bind_text(insert, 2, "ежедневное", -1, SQLITE_STATIC);
-            sqlite3_bind_double(insert, 3, day + i % 365);
-            sqlite3_bind_double(insert, 4, (i % 96) / 96.0);
-            sqlite3_bind_int(insert, 5, i % 2);
-            sqlite3_bind_text(insert, 6, other.constData(), static_cast<int>(other.size()), SQLITE_TRANSIENT);
-            sqlite3_bind_double(insert, 7, day + i % 365 - 3);
-            sqlite3_bind_double(insert, 8, (i % 48) / 48.0);
-            sqlite3_bind_double(insert, 9, day + (i % 1000) / 1000.0);
-            sqlite3_step(insert);
-            sqlite3_reset(insert);
-        }
-        sqlite3_finalize(insert);
-        sqlite3_exec(db, "commit", nullptr, nullptr, nullptr);
-        sqlite3_close(db);
-        m_connection = std::make_unique<Connection>(connectionString);
-        m_list = std::make_unique<RecordSet>(QStringLiteral("QJob"), *m_connection);
-        m_list->setSql({QStringLiteral("select * from job order by id_job")});
-        m_list->open();
+        m_list.setSql({QStringLiteral("select * from job order by id_job")});
+        m_list.open();
     }
 
-    RecordSet& list() { return *m_list; }
-    QString file(const char* name) const { return m_dir.filePath(QString::fromLatin1(name)); }
+    RecordSet& list() { return m_list; }
+    QString file(const char* name) const { return m_diary.filePath(QString::fromLatin1(name)); }
 
 private:
-    QTemporaryDir m_dir;
-    std::unique_ptr<Connection> m_connection;
-    std::unique_ptr<RecordSet> m_list;
+    BenchDiary m_diary;
+    Connection m_connection;
+    RecordSet m_list;
 };
 
 FullDiary& diary()

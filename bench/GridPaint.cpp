@@ -1,67 +1,35 @@
 // The grid against the record set it shows: opening a large set bound to a grid and painting the first screen
 // against opening the set alone, and scrolling one page through a large set against a small one. Both figures
 // are printed as ratios of benchmarks run side by side.
+#include "BenchDiary.h"
 #include "DataGrid.h"
 #include "DataSource.h"
 #include "Connection.h"
 #include "RecordSet.h"
-#include "Schema.h"
 
 #include <QApplication>
-#include <QDir>
-#include <QFile>
 #include <QHeaderView>
 #include <QKeyEvent>
-#include <QTemporaryDir>
 
 #include <benchmark/benchmark.h>
-#include <sqlite3.h>
 
 #include <cstdio>
 #include <map>
-#include <memory>
-#include <stdexcept>
 #include <string>
 
 namespace {
 
 constexpr int largeRows = 100000;
 constexpr int smallRows = 1000;
-const QString connectionString =
-    QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=db1.mdb;Persist Security Info=False");
+const QString connectionString = BenchDiary::connectionString();
 
-// A diary of largeRows events in a temporary folder made current.
-class LargeDiary
+// Only what the grid shows and paints by: the event and its done flag.
+DiaryRows largeRowsShown()
 {
-public:
-    LargeDiary()
-    {
-        if (!m_dir.isValid())
-            throw std::runtime_error("no temporary folder");
-        const QString path = m_dir.filePath(QStringLiteral("db1.mdb"));
-        Schema::createEmptyDatabase(path);
-        QDir::setCurrent(m_dir.path());
-        sqlite3* db = nullptr;
-        sqlite3_open(QFile::encodeName(path).constData(), &db);
-        sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
-        sqlite3_stmt* insert = nullptr;
-        sqlite3_prepare_v2(db, "insert into job (job, period, vip) values (?, ?, ?)", -1, &insert, nullptr);
-        for (int i = 0; i < largeRows; ++i) {
-            const QByteArray job = QStringLiteral("Мероприятие номер %1").arg(i).toUtf8();
-            sqlite3_bind_text(insert, 1, job.constData(), static_cast<int>(job.size()), SQLITE_TRANSIENT);
-            sqlite3_bind_text(insert, 2, "ежедневное", -1, SQLITE_STATIC);
-            sqlite3_bind_int(insert, 3, i % 2);
-            sqlite3_step(insert);
-            sqlite3_reset(insert);
-        }
-        sqlite3_finalize(insert);
-        sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
-        sqlite3_close(db);
-    }
-
-private:
-    QTemporaryDir m_dir;
-};
+    DiaryRows rows;
+    rows.events = largeRows;
+    return rows;
+}
 
 // The set QJob would be over rows events, with the grid of the main window bound to it.
 struct GridOnSet
@@ -180,7 +148,7 @@ int main(int argc, char** argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    LargeDiary diary;
+    BenchDiary diary(largeRowsShown());
     benchmark::Initialize(&argc, argv);
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);

@@ -1,13 +1,10 @@
 // Opening the list query over 100,000 matching rows: the snapshot against a bare SQLite step loop that reads every
 // column of the same translated statement, side by side in one run, and the snapshot's memory per row.
+#include "BenchDiary.h"
 #include "Connection.h"
-#include "DateSerial.h"
 #include "Dialect.h"
 #include "Queries.h"
-#include "Schema.h"
 #include "Snapshot.h"
-
-#include <QTemporaryDir>
 
 #include <benchmark/benchmark.h>
 #include <malloc.h>
@@ -15,7 +12,6 @@
 
 #include <cstdio>
 #include <map>
-#include <random>
 
 namespace {
 
@@ -27,65 +23,27 @@ QString listText()
     return Queries::jobListForPeriod().replace(QStringLiteral(":period"), QStringLiteral("?"));
 }
 
-// Text of exactly length characters, Cyrillic words as a Russian diary holds.
-QString sampleText(std::mt19937& random, int length)
+// Every row under the one period the list asks for, with texts of the lengths a hand-typed diary holds and dates in
+// no order, so the period index is walked as it would be in use.
+DiaryRows listedRows()
 {
-    static const QString words[] = {QStringLiteral("позвонить"), QStringLiteral("купить"), QStringLiteral("отчёт"),
-                                    QStringLiteral("встреча"), QStringLiteral("в"), QStringLiteral("банк"),
-                                    QStringLiteral("подарок"), QStringLiteral("Анне"), QStringLiteral("2026")};
-    QString text;
-    while (text.size() < length)
-        text += words[random() % std::size(words)] + u' ';
-    return text.left(length);
+    DiaryRows rows;
+    rows.events = rowCount;
+    rows.periods = {period};
+    rows.job = DiaryRows::Text::Words;
+    rows.jobLength = 40;
+    rows.other = DiaryRows::Text::Words;
+    rows.otherLength = 100;
+    rows.dates = true;
+    rows.planned = true;
+    rows.reminders = true;
+    rows.scattered = true;
+    return rows;
 }
 
-class Diary
+BenchDiary& diary()
 {
-public:
-    Diary()
-    {
-        path = folder.filePath(QStringLiteral("db1.mdb"));
-        Schema::createEmptyDatabase(path);
-        sqlite3* db = nullptr;
-        sqlite3_open(path.toUtf8().constData(), &db);
-        sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
-        sqlite3_stmt* insert = nullptr;
-        sqlite3_prepare_v2(db,
-                           "INSERT INTO job (job, date_zap, date_isp, time_isp, interval, other, vip, period, napom, "
-                           "date_shed, time_shed) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
-                           -1, &insert, nullptr);
-        std::mt19937 random(2026);
-        const QByteArray periodUtf8 = period.toUtf8();
-        for (int i = 0; i < rowCount; ++i) {
-            const QByteArray job = sampleText(random, 40).toUtf8();
-            const QByteArray other = sampleText(random, 100).toUtf8();
-            const double day = 45000 + static_cast<double>(random() % 2000);
-            sqlite3_bind_text(insert, 1, job.constData(), static_cast<int>(job.size()), SQLITE_TRANSIENT);
-            sqlite3_bind_double(insert, 2, day + 0.5);
-            sqlite3_bind_double(insert, 3, day);
-            sqlite3_bind_double(insert, 4, static_cast<double>(random() % 1440) / 1440);
-            sqlite3_bind_int(insert, 5, static_cast<int>(random() % 2));
-            sqlite3_bind_text(insert, 6, other.constData(), static_cast<int>(other.size()), SQLITE_TRANSIENT);
-            sqlite3_bind_int(insert, 7, static_cast<int>(random() % 2));
-            sqlite3_bind_text(insert, 8, periodUtf8.constData(), static_cast<int>(periodUtf8.size()), SQLITE_STATIC);
-            sqlite3_bind_int(insert, 9, static_cast<int>(random() % 2));
-            sqlite3_bind_double(insert, 10, day - 7);
-            sqlite3_bind_double(insert, 11, static_cast<double>(random() % 1440) / 1440);
-            sqlite3_step(insert);
-            sqlite3_reset(insert);
-        }
-        sqlite3_finalize(insert);
-        sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
-        sqlite3_close(db);
-    }
-
-    QTemporaryDir folder;
-    QString path;
-};
-
-Diary& diary()
-{
-    static Diary instance;
+    static BenchDiary instance(listedRows());
     return instance;
 }
 
@@ -104,7 +62,7 @@ std::map<std::string, Seconds> secondsPerOpen;
 
 void SnapshotOpen(benchmark::State& state)
 {
-    Connection connection(QStringLiteral("Data Source=") + diary().path);
+    Connection connection(QStringLiteral("Data Source=") + diary().path());
     const QString text = listText();
     for (auto _ : state) {
         const auto snapshot = connection.select(text, {period});
@@ -123,7 +81,7 @@ void SnapshotOpen(benchmark::State& state)
 void BareStepLoop(benchmark::State& state)
 {
     sqlite3* db = nullptr;
-    sqlite3_open_v2(diary().path.toUtf8().constData(), &db, SQLITE_OPEN_READWRITE, nullptr);
+    sqlite3_open_v2(diary().path().toUtf8().constData(), &db, SQLITE_OPEN_READWRITE, nullptr);
     const QByteArray sql = Dialect::translate(listText()).sql.toUtf8();
     const QByteArray periodUtf8 = period.toUtf8();
     for (auto _ : state) {
