@@ -97,9 +97,13 @@ double Statement::real(int column) const
 
 QString Statement::text(int column) const
 {
-    // The file keeps UTF-8; Qt's decoder is several times faster than asking SQLite for UTF-16.
+    // The file keeps UTF-8; Qt's decoder is several times faster than asking SQLite for UTF-16. It reserves a
+    // character for every byte, twice what Cyrillic needs, so the rest goes back (a shrink in place).
     const auto* data = reinterpret_cast<const char*>(sqlite3_column_text(m_stmt, column));
-    return QString::fromUtf8(data, sqlite3_column_bytes(m_stmt, column));
+    QString text = QString::fromUtf8(data, sqlite3_column_bytes(m_stmt, column));
+    if (text.capacity() > text.size())
+        text.squeeze();
+    return text;
 }
 
 void Statement::execute(sqlite3* db, const QString& sql)
