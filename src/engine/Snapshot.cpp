@@ -82,7 +82,11 @@ QVariant storable(const ColumnInfo& column, const QVariant& value)
     return QVariant(value.toString());
 }
 
-QVariant readCell(const Statement& statement, int column, ColumnKind kind)
+// How a text cell is read: a whole list is kept as the stored UTF-8 and decoded when a cell is first read, since
+// only the rows on the screen are ever read for most lists; a single re-read row is decoded at once.
+enum class TextCells { Undecoded, Decoded };
+
+QVariant readCell(const Statement& statement, int column, ColumnKind kind, TextCells texts = TextCells::Decoded)
 {
     if (statement.isNull(column))
         return {};
@@ -99,7 +103,20 @@ QVariant readCell(const Statement& statement, int column, ColumnKind kind)
     case ColumnKind::Memo:
         break;
     }
+    if (texts == TextCells::Undecoded)
+        return QVariant(statement.utf8(column));
     return QVariant(statement.text(column));
+}
+
+// A text cell still held as UTF-8 becomes its QString in place.
+const QVariant& decoded(QVariant& cell)
+{
+    if (cell.typeId() == QMetaType::QByteArray) {
+        QString text = QString::fromUtf8(cell.toByteArray());
+        text.squeeze();
+        cell = std::move(text);
+    }
+    return cell;
 }
 
 } // namespace
@@ -196,7 +213,7 @@ void Snapshot::Data::load()
         const int slot = addSlot(translation.hasRowIdentity ? statement.integer(n) : 0);
         QVariant* row = cells(slot);
         for (int c = 0; c < n; ++c)
-            row[c] = readCell(statement, c, kinds[static_cast<size_t>(c)]);
+            row[c] = readCell(statement, c, kinds[static_cast<size_t>(c)], TextCells::Undecoded);
         order.push_back(slot);
     }
 }
@@ -293,7 +310,7 @@ const QVariant& Snapshot::value(int row, int column) const
 {
     if (column < 0 || column >= d->width())
         throw EngineError(QStringLiteral("Column %1 is outside the %2 columns of the result.").arg(column).arg(d->width()));
-    return d->cells(d->slotAt(row))[column];
+    return decoded(d->cells(d->slotAt(row))[column]);
 }
 
 qint64 Snapshot::rowId(int row) const
@@ -344,9 +361,9 @@ void Snapshot::updateRow(int row, const Values& changes)
     for (const auto& entry : values)
         statement.bind(index++, entry.second);
     statement.bind(index++, QVariant(d->rowIds[static_cast<size_t>(slot)]));
-    const QVariant* original = d->cells(slot);
+    QVariant* original = d->cells(slot);
     for (const auto& entry : values)
-        statement.bind(index++, original[entry.first]);
+        statement.bind(index++, decoded(original[entry.first]));
 
     WriteTransaction transaction(d->db.get());
     statement.run();

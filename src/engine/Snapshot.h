@@ -31,6 +31,7 @@ public:
     int columnCount() const;
     const ColumnInfo& column(int column) const;
     int columnIndex(const QString& name) const; // -1 when there is none; case-insensitive
+    // A text is decoded from the stored UTF-8 the first time its cell is read, so reading is for one thread.
     const QVariant& value(int row, int column) const;
     qint64 rowId(int row) const;     // 0 when the select has no row identity
     int findRow(qint64 rowId) const; // -1 when absent

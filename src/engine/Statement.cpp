@@ -106,6 +106,12 @@ QString Statement::text(int column) const
     return text;
 }
 
+QByteArray Statement::utf8(int column) const
+{
+    const auto* data = reinterpret_cast<const char*>(sqlite3_column_text(m_stmt, column));
+    return QByteArray(data, sqlite3_column_bytes(m_stmt, column));
+}
+
 void Statement::execute(sqlite3* db, const QString& sql)
 {
     Statement statement(db, sql);

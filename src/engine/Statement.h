@@ -32,6 +32,8 @@ public:
     qint64 integer(int column) const;
     double real(int column) const;
     QString text(int column) const;
+    // The stored UTF-8 bytes of a text column, undecoded.
+    QByteArray utf8(int column) const;
 
     // Runs sql, which returns no rows, on db.
     static void execute(sqlite3* db, const QString& sql);
