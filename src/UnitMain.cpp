@@ -6,6 +6,7 @@
 #include "ExcelExport.h"
 #include "ErrorReporter.h"
 #include "Queries.h"
+#include "TimerIntervals.h"
 #include "TrayHiding.h"
 #include "UnitDM.h"
 #include "WindowLook.h"
@@ -316,18 +317,20 @@ void TFormMain::createNavigatorArea()
 
 void TFormMain::createTimers()
 {
-    auto timer = [this](const char* name, int interval) {
+    // In the order of the settings file, each with its built-in interval.
+    int index = 0;
+    auto timer = [this, &index](const char* name) {
         auto* t = new QTimer(this);
         t->setObjectName(QString::fromLatin1(name));
-        t->setInterval(interval);
+        t->setInterval(TimerIntervals::builtInMilliseconds[static_cast<std::size_t>(index++)]);
         return t;
     };
-    TimeHour = timer("TimeHour", 600000);
-    TimeDay = timer("TimeDay", 3600000);
-    TimeWeek = timer("TimeWeek", 10800000);
-    TimeMonth = timer("TimeMonth", 21600000);
-    TimeCritik = timer("TimeCritik", 1000);
-    TimeBirth = timer("TimeBirth", 7200000);
+    TimeHour = timer("TimeHour");
+    TimeDay = timer("TimeDay");
+    TimeWeek = timer("TimeWeek");
+    TimeMonth = timer("TimeMonth");
+    TimeCritik = timer("TimeCritik");
+    TimeBirth = timer("TimeBirth");
     connect(TimeHour, &QTimer::timeout, this, &TFormMain::TimeHourTimer);
     connect(TimeDay, &QTimer::timeout, this, &TFormMain::TimeDayTimer);
     connect(TimeWeek, &QTimer::timeout, this, &TFormMain::TimeWeekTimer);
@@ -391,9 +394,7 @@ bool TFormMain::saveListEdit()
     if (!m_dataModule)
         return true;
     RecordSet& list = m_dataModule->QJob;
-    if (list.state() != RecordSet::State::Edit && list.state() != RecordSet::State::Insert)
-        return true;
-    return ErrorReporter::guarded([&] { list.checkBrowseMode(); });
+    return !list.isOpen() || ErrorReporter::guarded([&] { list.checkBrowseMode(); });
 }
 
 void TFormMain::TreeChange(QTreeWidgetItem* node)
@@ -564,10 +565,8 @@ void TFormMain::runCheck(ReminderCheck& check)
     RecordSet& set = m_dataModule->*check.set;
     // A tick or a note not yet confirmed with OK is saved as moving to another row would save it, rather than
     // thrown away by the re-open; if it can't be posted the set stays as it is until the next check.
-    if (set.state() == RecordSet::State::Edit || set.state() == RecordSet::State::Insert) {
-        if (!ErrorReporter::guarded([&] { set.checkBrowseMode(); }))
-            return;
-    }
+    if (set.isOpen() && !ErrorReporter::guarded([&] { set.checkBrowseMode(); }))
+        return;
     const bool reopened = ErrorReporter::guarded([&] {
         set.close();
         set.open();

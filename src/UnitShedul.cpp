@@ -156,9 +156,7 @@ void TFormShedul::showEvent(QShowEvent* event)
 bool TFormShedul::saveShownSet()
 {
     RecordSet* set = DBGrid2->recordSet();
-    if (!set || (set->state() != RecordSet::State::Edit && set->state() != RecordSet::State::Insert))
-        return true;
-    return ErrorReporter::guarded([set] { set->checkBrowseMode(); });
+    return !set || !set->isOpen() || ErrorReporter::guarded([set] { set->checkBrowseMode(); });
 }
 
 void TFormShedul::showReminders(DataSource& source, const Mode& mode)

@@ -120,6 +120,11 @@ TEST_F(MainWindowTest, FirstActivationListsEveryEventButBirthdaysAndMemorableDat
     add(QStringLiteral("своё"), QStringLiteral("раз в жизни"));
     add(QStringLiteral("без периодичности"), QVariant());
     start();
+    // Without config.dat the checks run at their built-in intervals; the two without a check stay stopped.
+    EXPECT_EQ(form().TimeHour->interval(), 600000);
+    EXPECT_EQ(form().TimeBirth->interval(), 7200000);
+    EXPECT_TRUE(form().TimeWeek->isActive());
+    EXPECT_FALSE(form().TimeCritik->isActive());
     EXPECT_TRUE(form().Tree->hasFocus());
     EXPECT_EQ(form().Tree->currentItem()->text(0), QStringLiteral("Все мероприятия"));
     QStringList jobs = listed();
