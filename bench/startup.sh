@@ -17,7 +17,7 @@ mkdir "$work/empty" "$work/full"
 openbox >/dev/null 2>&1 &
 sleep 1
 export CHRONOTEKA_QUIT_AFTER_SHOW=1
-hyperfine --warmup 3 --runs 20 --export-markdown "$work/startup.md" \
+hyperfine --warmup 5 --runs 40 --export-markdown "$work/startup.md" \
     -n "bare Qt window" "$build/bin/bench_bare_window" \
     -n "empty diary" "cd $work/empty && $build/bin/chronoteka" \
     -n "10,000 events" "cd $work/full && $build/bin/chronoteka"
