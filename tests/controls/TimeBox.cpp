@@ -152,3 +152,27 @@ TEST_F(TimeBox, KeysThatNeitherEditNorChange)
     EXPECT_EQ(q.state(), RecordSet::State::Edit);
     EXPECT_EQ(time->text(), QStringLiteral("10:20"));
 }
+
+TEST_F(TimeBox, KeysThatOnlyMoveTheCursorChangeNothing)
+{
+    addJob("a", {{"time_isp", QTime(10, 20)}});
+    addJob("b");
+    RecordSet& q = listJobs();
+    bind();
+    type(time, ":");
+    QTest::keyClick(time, Qt::Key_End);
+    QTest::keyClick(time, Qt::Key_Delete);
+    EXPECT_EQ(time->text(), QStringLiteral("10:20"));
+    focus(job);
+    EXPECT_TRUE(shownTexts().isEmpty());
+    EXPECT_FALSE(q.isModified()); // moving on drops the edit instead of stamping an unchanged row
+
+    q.next();
+    focus(time);
+    time->setCursorPosition(0);
+    type(time, ":");
+    QTest::keyClick(time, Qt::Key_Delete);
+    focus(job);
+    EXPECT_TRUE(shownTexts().isEmpty()); // a blank box left blank raises no mask error
+    EXPECT_FALSE(q.isModified());
+}

@@ -225,12 +225,15 @@ void BoundEdit::applyMask(const TimeMask::Result& result)
 {
     if (!result.accepted)
         return;
-    {
+    // Typing the separator or blanking a blank position only moves the cursor: that is no change to write back.
+    const bool changed = m_mask->text() != text();
+    if (changed) {
         QScopedValueRollback loading(m_loading, true);
         setText(m_mask->text());
     }
     setCursorPosition(result.cursor);
-    m_link.setModified();
+    if (changed)
+        m_link.setModified();
 }
 
 void BoundEdit::pasteIntoMask(const QString& text)
