@@ -18,7 +18,7 @@ DateTimeText::Moment momentOf(double serial)
 
 double serialOf(const DateTimeText::Moment& moment)
 {
-    return DateSerial::fromDate(moment.date) + DateSerial::fromTime(moment.time);
+    return DateSerial::fromDateAndTime(moment.date, moment.time);
 }
 
 [[noreturn]] void invalidText(const char* pattern, const QString& text)

@@ -10,8 +10,13 @@ constexpr qint64 msecsPerDay = 86400000;
 
 double DateSerial::fromDateTime(const QDateTime& moment)
 {
-    const double days = static_cast<double>(epoch().daysTo(moment.date()));
-    const double fraction = moment.time().msecsSinceStartOfDay() / static_cast<double>(msecsPerDay);
+    return fromDateAndTime(moment.date(), moment.time());
+}
+
+double DateSerial::fromDateAndTime(const QDate& date, const QTime& time)
+{
+    const double days = static_cast<double>(epoch().daysTo(date));
+    const double fraction = time.msecsSinceStartOfDay() / static_cast<double>(msecsPerDay);
     // Before the epoch the whole part counts days back while the fraction still counts the time forward,
     // so -1.25 is 29 December 1899, 06:00; the sign applies to both parts.
     return days < 0 ? days - fraction : days + fraction;

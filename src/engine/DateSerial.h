@@ -12,6 +12,8 @@ public:
     static constexpr double secondsPerDay = 86400.0;
 
     static double fromDateTime(const QDateTime& moment);
+    // A date with a time of day, read as they stand (no time zone can shift them).
+    static double fromDateAndTime(const QDate& date, const QTime& time);
     static double fromDate(const QDate& date);
     static double fromTime(const QTime& time);
     static QDateTime toDateTime(double serial);

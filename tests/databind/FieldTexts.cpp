@@ -77,6 +77,7 @@ TEST_F(FieldTexts, TextsWrittenBackAndWhatIsStored)
         {"date_isp", "16.05.2026 08:15", QDateTime(QDate(2026, 5, 16), QTime(8, 15))},
         {"date_isp", "16.05", QDateTime(QDate(2026, 5, 16), QTime(0, 0))},
         {"time_isp", " 9:45", QDateTime(QDate(1899, 12, 30), QTime(9, 45))},
+        {"date_isp", "01.01.1850 10:00", QDateTime(QDate(1850, 1, 1), QTime(10, 0))}, // a day count below zero
         {"date_isp", "", QVariant()},
         {"vip", "False", false},
         {"vip", "", QVariant()},
