@@ -1,6 +1,7 @@
 #include "Connection.h"
 #include "DiaryFile.h"
 #include "Error.h"
+#include "ErrorOf.h"
 #include "QtPrinters.h"
 
 #include <QDir>
@@ -9,16 +10,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-QString errorOf(const std::function<void()>& action)
-{
-    try {
-        action();
-    } catch (const Error& error) {
-        return error.text();
-    }
-    return {};
-}
 
 // Runs the test body with the process's current directory set to folder.
 class CurrentDirectory

@@ -1,6 +1,7 @@
 #include "Dialect.h"
 #include "DiaryFile.h"
 #include "Error.h"
+#include "ErrorOf.h"
 #include "FixedClock.h"
 #include "QtPrinters.h"
 #include "Snapshot.h"
@@ -12,16 +13,6 @@ namespace {
 QString translated(const QString& text)
 {
     return Dialect::translate(text).sql;
-}
-
-QString errorOf(const std::function<void()>& action)
-{
-    try {
-        action();
-    } catch (const Error& error) {
-        return error.text();
-    }
-    return {};
 }
 
 class DialectOnDatabase : public ::testing::Test

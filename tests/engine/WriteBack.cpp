@@ -1,5 +1,6 @@
 #include "DiaryFile.h"
 #include "Error.h"
+#include "ErrorOf.h"
 #include "FixedClock.h"
 #include "Queries.h"
 #include "QtPrinters.h"
@@ -13,16 +14,6 @@ const QString rowNotLocated =
     QStringLiteral("Row cannot be located for updating. Some values may have been changed since it was last read.");
 const QString tooSmall = QStringLiteral("The field is too small to accept the amount of data you attempted to add.  "
                                         "Try inserting or pasting less data.");
-
-QString errorOf(const std::function<void()>& action)
-{
-    try {
-        action();
-    } catch (const Error& error) {
-        return error.text();
-    }
-    return {};
-}
 
 class WriteBack : public ::testing::Test
 {

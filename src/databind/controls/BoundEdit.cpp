@@ -2,6 +2,7 @@
 
 #include "DatabaseError.h"
 #include "EditContextMenu.h"
+#include "EditingKeys.h"
 #include "ErrorReporter.h"
 #include "Field.h"
 #include "FormatSettings.h"
@@ -17,17 +18,6 @@
 namespace {
 
 constexpr int unlimited = 32767; // QLineEdit's own default
-
-bool isEditingKey(const QKeyEvent* event)
-{
-    if (event->matches(QKeySequence::Paste) || event->matches(QKeySequence::Cut))
-        return true;
-    if (event->key() == Qt::Key_Backspace || event->key() == Qt::Key_Delete)
-        return true;
-    if (event->modifiers() & (Qt::ControlModifier | Qt::MetaModifier))
-        return false;
-    return !event->text().isEmpty() && event->text().front().isPrint();
-}
 
 // Every character the keyboard types asks to edit a masked box, Enter and control characters included; copy,
 // cut, paste and Esc don't (cut and paste ask through their own commands).
@@ -178,7 +168,7 @@ void BoundEdit::keyPressEvent(QKeyEvent* event)
         maskedKey(event);
         return;
     }
-    if (isEditingKey(event) && !askEdit()) {
+    if (EditingKeys::changeText(*event) && !askEdit()) {
         event->accept();
         return;
     }

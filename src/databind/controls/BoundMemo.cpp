@@ -1,6 +1,7 @@
 #include "BoundMemo.h"
 
 #include "EditContextMenu.h"
+#include "EditingKeys.h"
 #include "ErrorReporter.h"
 #include "Field.h"
 
@@ -9,28 +10,6 @@
 #include <QKeyEvent>
 #include <QScopedValueRollback>
 #include <QTextCursor>
-
-namespace {
-
-bool isEditingKey(const QKeyEvent* event)
-{
-    if (event->matches(QKeySequence::Paste) || event->matches(QKeySequence::Cut))
-        return true;
-    switch (event->key()) {
-    case Qt::Key_Backspace:
-    case Qt::Key_Delete:
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-        return true;
-    default:
-        break;
-    }
-    if (event->modifiers() & (Qt::ControlModifier | Qt::MetaModifier))
-        return false;
-    return !event->text().isEmpty() && event->text().front().isPrint();
-}
-
-} // namespace
 
 BoundMemo::BoundMemo(QWidget* parent) : QPlainTextEdit(parent), m_link(*this)
 {
@@ -78,7 +57,7 @@ void BoundMemo::keyPressEvent(QKeyEvent* event)
         event->accept();
         return;
     }
-    if (isEditingKey(event) && !askEdit()) {
+    if (EditingKeys::changeText(*event, true) && !askEdit()) {
         event->accept();
         return;
     }
