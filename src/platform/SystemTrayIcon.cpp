@@ -2,36 +2,45 @@
 
 #include <QCursor>
 
-SystemTrayIcon::SystemTrayIcon(const QIcon& icon, const QString& tip, QObject* parent) : TrayIcon(parent), m_icon(icon)
+SystemTrayIcon::SystemTrayIcon(const QIcon& icon, const QString& tip, QObject* parent)
+    : TrayIcon(parent), m_picture(icon), m_tip(tip)
 {
-    m_icon.setToolTip(tip);
-    connect(&m_icon, &QSystemTrayIcon::activated, this, &SystemTrayIcon::activated);
 }
+
+SystemTrayIcon::~SystemTrayIcon() = default;
 
 bool SystemTrayIcon::add()
 {
     // Without a tray host, or without a picture, Qt still reports the icon as visible; the caller must know
     // there is nothing to click.
-    if (!QSystemTrayIcon::isSystemTrayAvailable() || m_icon.icon().isNull())
+    if (!QSystemTrayIcon::isSystemTrayAvailable() || m_picture.isNull())
         return false;
-    m_icon.show();
+    if (!m_icon) {
+        // Made at the first need: Qt's tray icon talks to the desktop's session bus as it is made, which would
+        // otherwise delay every start.
+        m_icon = std::make_unique<QSystemTrayIcon>(m_picture);
+        m_icon->setToolTip(m_tip);
+        connect(m_icon.get(), &QSystemTrayIcon::activated, this, &SystemTrayIcon::activated);
+    }
+    m_icon->show();
     return true;
 }
 
 void SystemTrayIcon::remove()
 {
-    m_icon.hide();
+    if (m_icon)
+        m_icon->hide();
 }
 
 bool SystemTrayIcon::isPresent() const
 {
-    return m_icon.isVisible() && QSystemTrayIcon::isSystemTrayAvailable() && !m_icon.icon().isNull();
+    return m_icon && m_icon->isVisible() && QSystemTrayIcon::isSystemTrayAvailable();
 }
 
 void SystemTrayIcon::notify(const QString& title, const QString& text)
 {
     if (isPresent() && QSystemTrayIcon::supportsMessages())
-        m_icon.showMessage(title, text, m_icon.icon());
+        m_icon->showMessage(title, text, m_picture);
 }
 
 void SystemTrayIcon::activated(QSystemTrayIcon::ActivationReason reason)

@@ -2,7 +2,11 @@
 
 #include "TrayIcon.h"
 
+#include <QIcon>
+#include <QString>
 #include <QSystemTrayIcon>
+
+#include <memory>
 
 // The tray icon of the desktop the program runs on.
 class SystemTrayIcon : public TrayIcon
@@ -11,6 +15,7 @@ class SystemTrayIcon : public TrayIcon
 
 public:
     SystemTrayIcon(const QIcon& icon, const QString& tip, QObject* parent = nullptr);
+    ~SystemTrayIcon() override;
 
     bool add() override;
     void remove() override;
@@ -20,5 +25,7 @@ public:
 private:
     void activated(QSystemTrayIcon::ActivationReason reason);
 
-    QSystemTrayIcon m_icon;
+    QIcon m_picture;
+    QString m_tip;
+    std::unique_ptr<QSystemTrayIcon> m_icon;
 };
