@@ -3,10 +3,11 @@
 #include "Error.h"
 #include "ErrorReporter.h"
 #include "MessageBoxes.h"
+#include "ProgramIcon.h"
+#include "ProgramStyle.h"
 
 #include <QFileInfo>
 #include <QFont>
-#include <QIcon>
 #include <QWidget>
 #include <QWindow>
 
@@ -14,12 +15,6 @@
 #include <cstdlib>
 #include <memory>
 #include <typeinfo>
-
-// The resources live in a static library, so nothing would pull them into the program without this.
-static void initResources()
-{
-    Q_INIT_RESOURCE(resources);
-}
 
 namespace {
 
@@ -43,7 +38,6 @@ QString className(const std::exception& error)
 
 Application::Application(int& argc, char** argv) : QApplication(argc, argv)
 {
-    initResources();
     // The program lives on in the tray with no window shown; only the main window's exits end it.
     setQuitOnLastWindowClosed(false);
     setApplicationName(title());
@@ -52,11 +46,8 @@ Application::Application(int& argc, char** argv) : QApplication(argc, argv)
     QFont font(QStringLiteral("Liberation Sans"));
     font.setPixelSize(11);
     setFont(font);
-    // Renderings of icons/chronoteka.svg (the icon the desktop entry installs): PNG needs no image plugin at start.
-    QIcon icon;
-    for (int size : {16, 22, 24, 32, 48, 64})
-        icon.addFile(QStringLiteral(":/icons/chronoteka-%1.png").arg(size), QSize(size, size));
-    setWindowIcon(icon);
+    setWindowIcon(ProgramIcon::icon());
+    setStyle(new ProgramStyle);
     ErrorReporter::setSink(&Application::showError);
 }
 

@@ -2,7 +2,7 @@
 
 #include <QFile>
 
-#include <xlsxwriter.h>
+#include "XlsxLibrary.h"
 
 #include <cerrno>
 #include <chrono>
@@ -20,31 +20,35 @@ constexpr std::chrono::milliseconds keepAliveInterval(100);
 XlsxSheetWriter::XlsxSheetWriter(const QString& file, const QString& tmpDir, const QString& sheetName, int columns)
     : m_columns(columns), m_tmpDir(QFile::encodeName(tmpDir))
 {
+    QString loadError;
+    m_lib = XlsxLibrary::load(loadError);
+    if (!m_lib)
+        throw Failure(loadError);
     lxw_workbook_options options{};
     options.constant_memory = LXW_TRUE;
     options.tmpdir = m_tmpDir.data();
-    m_book = workbook_new_opt(QFile::encodeName(file).constData(), &options);
+    m_book = m_lib->workbook_new_opt(QFile::encodeName(file).constData(), &options);
     if (!m_book)
         failWith(LXW_ERROR_MEMORY_MALLOC_FAILED, 0);
-    m_sheet = workbook_add_worksheet(m_book, sheetName.toUtf8().constData());
+    m_sheet = m_lib->workbook_add_worksheet(m_book, sheetName.toUtf8().constData());
     if (!m_sheet) {
         // The library says why only on its console; the usual cause is a temporary file it could not make.
         const int systemError = errno;
-        lxw_workbook_free(m_book);
+        m_lib->lxw_workbook_free(m_book);
         m_book = nullptr;
         failWith(LXW_ERROR_CREATING_TMPFILE, systemError);
     }
-    m_header = workbook_add_format(m_book);
-    format_set_bold(m_header);
-    format_set_text_wrap(m_header);
-    format_set_align(m_header, LXW_ALIGN_VERTICAL_CENTER);
-    format_set_bottom(m_header, LXW_BORDER_THIN);
-    m_date = workbook_add_format(m_book);
-    format_set_num_format(m_date, "dd.mm.yyyy");
-    m_dateTime = workbook_add_format(m_book);
-    format_set_num_format(m_dateTime, "dd.mm.yyyy hh:mm:ss");
-    m_time = workbook_add_format(m_book);
-    format_set_num_format(m_time, "hh:mm");
+    m_header = m_lib->workbook_add_format(m_book);
+    m_lib->format_set_bold(m_header);
+    m_lib->format_set_text_wrap(m_header);
+    m_lib->format_set_align(m_header, LXW_ALIGN_VERTICAL_CENTER);
+    m_lib->format_set_bottom(m_header, LXW_BORDER_THIN);
+    m_date = m_lib->workbook_add_format(m_book);
+    m_lib->format_set_num_format(m_date, "dd.mm.yyyy");
+    m_dateTime = m_lib->workbook_add_format(m_book);
+    m_lib->format_set_num_format(m_dateTime, "dd.mm.yyyy hh:mm:ss");
+    m_time = m_lib->workbook_add_format(m_book);
+    m_lib->format_set_num_format(m_time, "hh:mm");
 }
 
 XlsxSheetWriter::~XlsxSheetWriter()
@@ -65,24 +69,25 @@ XlsxSheetWriter::~XlsxSheetWriter()
         std::fclose(m_sheet->optimize_tmpfile);
         m_sheet->optimize_tmpfile = nullptr;
     }
-    lxw_workbook_free(m_book);
+    m_lib->lxw_workbook_free(m_book);
 }
 
 void XlsxSheetWriter::setColumnWidths(const std::vector<double>& widths)
 {
     for (std::size_t col = 0; col < widths.size(); ++col)
-        check(worksheet_set_column(m_sheet, static_cast<lxw_col_t>(col), static_cast<lxw_col_t>(col), widths[col],
-                                   nullptr));
+        check(m_lib->worksheet_set_column(m_sheet, static_cast<lxw_col_t>(col), static_cast<lxw_col_t>(col),
+                                          widths[col], nullptr));
 }
 
 void XlsxSheetWriter::setHeader(const QStringList& titles, int rows)
 {
-    check(worksheet_set_row(m_sheet, 0, 30, nullptr));
+    check(m_lib->worksheet_set_row(m_sheet, 0, 30, nullptr));
     for (int col = 0; col < titles.size(); ++col)
-        check(worksheet_write_string(m_sheet, 0, static_cast<lxw_col_t>(col), titles[col].toUtf8().constData(),
-                                     m_header));
-    worksheet_freeze_panes(m_sheet, 1, 0);
-    check(worksheet_autofilter(m_sheet, 0, 0, static_cast<lxw_row_t>(rows), static_cast<lxw_col_t>(m_columns - 1)));
+        check(m_lib->worksheet_write_string(m_sheet, 0, static_cast<lxw_col_t>(col), titles[col].toUtf8().constData(),
+                                            m_header));
+    m_lib->worksheet_freeze_panes(m_sheet, 1, 0);
+    check(m_lib->worksheet_autofilter(m_sheet, 0, 0, static_cast<lxw_row_t>(rows),
+                                      static_cast<lxw_col_t>(m_columns - 1)));
 }
 
 bool XlsxSheetWriter::append(std::vector<Cell> cells, const KeepAlive& keepAlive)
@@ -114,10 +119,11 @@ bool XlsxSheetWriter::finish(const KeepAlive& keepAlive)
     if (!waited) {
         // Cancelled while the file is being packed: that can't be stopped, only waited for and thrown away, with
         // the caller still kept responsive.
-        waitUntil([this] { return m_done; }, [&keepAlive] {
-            keepAlive();
-            return true;
-        });
+        waitUntil([this] { return m_done; },
+                  [&keepAlive] {
+                      keepAlive();
+                      return true;
+                  });
     }
     m_thread.join();
     if (m_error != LXW_NO_ERROR)
@@ -164,7 +170,7 @@ void XlsxSheetWriter::work()
             }
             if (error == LXW_NO_ERROR) {
                 errno = 0;
-                error = workbook_close(m_book);
+                error = m_lib->workbook_close(m_book);
                 systemError = error == LXW_NO_ERROR ? 0 : errno;
                 lock.lock();
                 m_closed = true;
@@ -199,12 +205,13 @@ int XlsxSheetWriter::writeRows(const std::vector<Cell>& cells, int firstRow)
         const auto col = static_cast<lxw_col_t>(static_cast<int>(i) % m_columns);
         lxw_error error = LXW_NO_ERROR;
         switch (cell.type) {
-        case Cell::Type::Empty: break;
+        case Cell::Type::Empty:
+            break;
         case Cell::Type::Text:
-            error = worksheet_write_string(m_sheet, row, col, cell.text.constData(), format(cell.style));
+            error = m_lib->worksheet_write_string(m_sheet, row, col, cell.text.constData(), format(cell.style));
             break;
         case Cell::Type::Number:
-            error = worksheet_write_number(m_sheet, row, col, cell.number, format(cell.style));
+            error = m_lib->worksheet_write_number(m_sheet, row, col, cell.number, format(cell.style));
             break;
         }
         if (error != LXW_NO_ERROR)
@@ -216,10 +223,14 @@ int XlsxSheetWriter::writeRows(const std::vector<Cell>& cells, int firstRow)
 lxw_format* XlsxSheetWriter::format(Style style) const
 {
     switch (style) {
-    case Style::Date: return m_date;
-    case Style::DateTime: return m_dateTime;
-    case Style::Time: return m_time;
-    case Style::Plain: break;
+    case Style::Date:
+        return m_date;
+    case Style::DateTime:
+        return m_dateTime;
+    case Style::Time:
+        return m_time;
+    case Style::Plain:
+        break;
     }
     return nullptr;
 }
@@ -233,5 +244,5 @@ void XlsxSheetWriter::check(int error) const
 void XlsxSheetWriter::failWith(int error, int systemError) const
 {
     throw Failure(systemError != 0 ? qt_error_string(systemError)
-                                 : QString::fromUtf8(lxw_strerror(static_cast<lxw_error>(error))));
+                                   : QString::fromUtf8(m_lib->lxw_strerror(static_cast<lxw_error>(error))));
 }

@@ -13,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+struct XlsxLibrary;
 struct lxw_format;
 struct lxw_workbook;
 struct lxw_worksheet;
@@ -72,6 +73,7 @@ private:
     bool waitUntil(const std::function<bool()>& ready, const KeepAlive& keepAlive);
     [[noreturn]] void failWith(int error, int systemError) const;
 
+    const XlsxLibrary* m_lib = nullptr;
     int m_columns;
     QByteArray m_tmpDir;
     lxw_workbook* m_book = nullptr; // owned until the writer thread has closed it
