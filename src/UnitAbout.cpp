@@ -51,7 +51,10 @@ TFormabout::TFormabout(QWidget* parent) : QDialog(parent)
                    Qt::WindowCloseButtonHint);
     setFixedSize(378, 203);
     WindowLook::paintMoneyGreen(*this);
+}
 
+void TFormabout::createControls()
+{
     // Made first so that it lies under the labels it surrounds.
     Bevel1 = new QFrame(this);
     Bevel1->setFrameStyle(QFrame::Box | QFrame::Sunken);
@@ -81,6 +84,9 @@ QUrl TFormabout::mailUrl()
 
 void TFormabout::setVisible(bool visible)
 {
+    // The controls are made at the first show rather than at start-up: most sessions never open the box.
+    if (visible && !Bevel1)
+        createControls();
     if (visible)
         WindowPlacement::centreOnFirstShow(*this);
     QDialog::setVisible(visible);

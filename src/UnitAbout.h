@@ -22,15 +22,19 @@ public:
     void Label3Click();
     void Label8Click();
 
-    QFrame* Bevel1;
-    QLabel* Label1;
-    QLabel* Label2;
-    QLabel* Label3;
-    QLabel* Label6;
-    QLabel* Label8;
+    // The controls, made at the first show.
+    QFrame* Bevel1 = nullptr;
+    QLabel* Label1 = nullptr;
+    QLabel* Label2 = nullptr;
+    QLabel* Label3 = nullptr;
+    QLabel* Label6 = nullptr;
+    QLabel* Label8 = nullptr;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void createControls();
 };
 
 extern TFormabout* Formabout;

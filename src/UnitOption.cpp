@@ -46,7 +46,10 @@ TFormOption::TFormOption(QWidget* parent) : QDialog(parent)
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowCloseButtonHint);
     setFixedSize(262, 244);
+}
 
+void TFormOption::createControls()
+{
     GroupBox1 = new QGroupBox(QStringLiteral("Период напоминания"), this);
     GroupBox1->setGeometry(rect());
 
@@ -99,6 +102,9 @@ std::array<QLineEdit*, TimerIntervals::count> TFormOption::edits() const
 
 void TFormOption::setVisible(bool visible)
 {
+    // The controls are made at the first show rather than at start-up: most sessions never open the dialog.
+    if (visible && !GroupBox1)
+        createControls();
     if (visible)
         WindowPlacement::centreOnFirstShow(*this);
     QDialog::setVisible(visible);

@@ -26,25 +26,27 @@ public:
     void FormShow();
     void BtnOKClick();
 
-    QGroupBox* GroupBox1;
-    QLabel* Label1;
-    QLabel* Label2;
-    QLabel* Label3;
-    QLabel* Label4;
-    QLabel* Label5;
-    QLineEdit* EdHour;
-    QLineEdit* EdDay;
-    QLineEdit* EdWeek;
-    QLineEdit* EdMonth;
-    QLineEdit* EdCritik;
-    QLineEdit* EdBirth;
-    QPlainTextEdit* Memo1;
-    QPushButton* BtnOK;
+    // The controls, made at the first show.
+    QGroupBox* GroupBox1 = nullptr;
+    QLabel* Label1 = nullptr;
+    QLabel* Label2 = nullptr;
+    QLabel* Label3 = nullptr;
+    QLabel* Label4 = nullptr;
+    QLabel* Label5 = nullptr;
+    QLineEdit* EdHour = nullptr;
+    QLineEdit* EdDay = nullptr;
+    QLineEdit* EdWeek = nullptr;
+    QLineEdit* EdMonth = nullptr;
+    QLineEdit* EdCritik = nullptr;
+    QLineEdit* EdBirth = nullptr;
+    QPlainTextEdit* Memo1 = nullptr;
+    QPushButton* BtnOK = nullptr;
 
 protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    void createControls();
     std::array<QLineEdit*, TimerIntervals::count> edits() const;
 
     TimerIntervals::Timers m_timers{};

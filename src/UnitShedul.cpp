@@ -62,6 +62,18 @@ TFormShedul::TFormShedul(QWidget* parent) : QDialog(parent)
                    Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
     setFixedSize(630, 320);
     setModal(false);
+}
+
+void TFormShedul::setVisible(bool visible)
+{
+    // The controls are made at the first show rather than at start-up: many sessions never show a reminder.
+    if (visible && !GroupBox1)
+        createControls();
+    QDialog::setVisible(visible);
+}
+
+void TFormShedul::createControls()
+{
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
@@ -155,6 +167,8 @@ void TFormShedul::showEvent(QShowEvent* event)
 
 bool TFormShedul::saveShownSet()
 {
+    if (!DBGrid2)
+        return true;
     RecordSet* set = DBGrid2->recordSet();
     return !set || !set->isOpen() || ErrorReporter::guarded([set] { set->checkBrowseMode(); });
 }

@@ -20,6 +20,8 @@ class TFormShedul : public QDialog
 public:
     explicit TFormShedul(QWidget* parent = nullptr);
 
+    void setVisible(bool visible) override;
+
     void ShowHourReminders();
     void ShowDayReminders();
     void ShowWeekReminders();
@@ -30,6 +32,7 @@ public:
     // which has been shown.
     bool saveShownSet();
 
+    // The controls, made at the first show.
     QGroupBox* GroupBox1 = nullptr;
     BoundCheckBox* Vip = nullptr;
     QPushButton* BtnOK = nullptr;
@@ -52,6 +55,7 @@ private:
         const char* listCaption;
         bool birthdays;
     };
+    void createControls();
     void bindTo(DataSource& source);
     void showReminders(DataSource& source, const Mode& mode);
 };

@@ -79,6 +79,7 @@ protected:
 
 TEST_F(SettingsDialog, KeyboardOrderPutsTheMemoAfterTheButton)
 {
+    m_form.show();
     const QList<QWidget*> order = {m_form.EdHour,   m_form.EdDay, m_form.EdWeek, m_form.EdMonth,
                                    m_form.EdCritik, m_form.BtnOK, m_form.Memo1,  m_form.EdBirth};
     for (int i = 0; i + 1 < order.size(); ++i) {
@@ -181,7 +182,9 @@ TEST_F(SettingsDialog, FailedWriteIsReportedInsteadOfSuccessAndTheDialogStays)
 
 TEST_F(SettingsDialog, ShowingFillsTheBoxesFromTheFileAndKeepsThemWithoutOne)
 {
+    m_form.show();
     type({"a", "b", "c", "d", "e", "f"});
+    m_form.hide();
     m_form.show();
     EXPECT_EQ(texts(), (QStringList{"a", "b", "c", "d", "e", "f"})) << "no file";
     m_form.hide();
@@ -198,8 +201,10 @@ TEST_F(SettingsDialog, ShowingFillsTheBoxesFromTheFileAndKeepsThemWithoutOne)
 
 TEST_F(SettingsDialog, UnreadableFileIsReportedAndTheDialogOpensAllTheSame)
 {
-    ASSERT_TRUE(QDir().mkdir(QStringLiteral("config.dat")));
+    m_form.show();
     type({"1", "2", "3", "4", "5", "6"});
+    m_form.hide();
+    ASSERT_TRUE(QDir().mkdir(QStringLiteral("config.dat")));
     m_form.show();
     ASSERT_EQ(ScriptedMessageBoxes::instance().shown().size(), 1);
     EXPECT_TRUE(ScriptedMessageBoxes::instance().shownTexts()[0].startsWith(QStringLiteral("Cannot open file \"")));
@@ -209,6 +214,7 @@ TEST_F(SettingsDialog, UnreadableFileIsReportedAndTheDialogOpensAllTheSame)
 
 TEST_F(SettingsDialog, SavedSettingsSurviveARestart)
 {
+    m_form.show();
     type({"5", "15", "25", "35", "45", "55"});
     m_form.BtnOKClick();
 

@@ -18,7 +18,8 @@ QByteArray loadedFiles()
 }
 
 // Qt loads every image-format plugin, with the SVG and JPEG libraries, as soon as it reads one image file; the
-// workbook library brings libcrypto along. Neither may be paid for by a start that shows the main window.
+// workbook library brings libcrypto along. Neither may be paid for by a start that shows the main window. (Like
+// every test here, it runs in a process of its own under ctest; after other tests in one process it can't pass.)
 TEST(StartUpLoad, ShowingTheMainWindowReadsNoImageAndLoadsNoWorkbookLibrary)
 {
     TempDiary diary;
