@@ -4,7 +4,7 @@
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
 build_packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-qpa-plugins libsqlite3-dev
-    libgtest-dev libgmock-dev libbenchmark-dev fonts-liberation libxlsxwriter-dev)
+    libgtest-dev libgmock-dev libbenchmark-dev fonts-liberation libfontconfig-dev libxlsxwriter-dev)
 desktop_packages=(xvfb xauth openbox trayer xdotool wmctrl sqlite3 x11-utils desktop-file-utils unzip)
 
 # Installs those of the named packages that are missing, with one apt-get update first.

@@ -59,7 +59,7 @@ public:
     // The window system takes these sizes for the window's icon; any other is drawn on request.
     QList<QSize> availableSizes(QIcon::Mode, QIcon::State) override
     {
-        return {QSize(16, 16), QSize(24, 24), QSize(32, 32), QSize(48, 48), QSize(64, 64)};
+        return {QSize(16, 16), QSize(24, 24), QSize(32, 32), QSize(48, 48)};
     }
 
     QIconEngine* clone() const override { return new Engine; }

@@ -1,4 +1,5 @@
 #include "Application.h"
+#include "FontConfigWarmUp.h"
 #include "FormatSettings.h"
 #include "Singletons.h"
 #include "SystemTrayIcon.h"
@@ -7,6 +8,7 @@
 
 int main(int argc, char** argv)
 {
+    FontConfigWarmUp fonts;
     Application app(argc, argv);
     FormatSettings::setCurrent(UserLocale::formatSettings());
     SystemTrayIcon tray(Application::windowIcon(), Application::title());
