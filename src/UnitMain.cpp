@@ -160,14 +160,16 @@ void TFormMain::createMenus()
 
 void TFormMain::createListArea()
 {
-    GroupBox3 = new QGroupBox(QStringLiteral("Список"));
+    // Each control is made on its parent: moving a filled panel to another parent later would send every control
+    // in it the font and palette changes again.
+    GroupBox3 = new QGroupBox(QStringLiteral("Список"), centralWidget());
     GroupBox3->setObjectName(QStringLiteral("GroupBox3"));
     WindowLook::paintMoneyGreen(*GroupBox3);
     auto* layout = new QHBoxLayout(GroupBox3);
     layout->setContentsMargins(2, 2, 2, 2);
     layout->setSpacing(0);
 
-    Tree = new QTreeWidget;
+    Tree = new QTreeWidget(GroupBox3);
     Tree->setObjectName(QStringLiteral("Tree"));
     Tree->setFixedWidth(191);
     Tree->setHeaderHidden(true);
@@ -202,7 +204,7 @@ void TFormMain::createListArea()
     connect(Tree, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* node) { TreeChange(node); });
     layout->addWidget(Tree);
 
-    DBGrid1 = new DataGrid;
+    DBGrid1 = new DataGrid(GroupBox3);
     DBGrid1->setObjectName(QStringLiteral("DBGrid1"));
     DBGrid1->setColumns({QStringLiteral("job"), QStringLiteral("vip")});
     DBGrid1->setReadOnly(true);
@@ -224,7 +226,7 @@ void TFormMain::createListArea()
 
 void TFormMain::createEditorPanel()
 {
-    GroupBox4 = new QGroupBox;
+    GroupBox4 = new QGroupBox(centralWidget());
     GroupBox4->setObjectName(QStringLiteral("GroupBox4"));
     GroupBox4->setFixedHeight(218);
     WindowLook::paintMoneyGreen(*GroupBox4);
@@ -301,7 +303,7 @@ void TFormMain::createEditorPanel()
 
 void TFormMain::createNavigatorArea()
 {
-    GroupBox1 = new QGroupBox(QStringLiteral("Управление"));
+    GroupBox1 = new QGroupBox(QStringLiteral("Управление"), centralWidget());
     GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
     GroupBox1->setFixedHeight(68);
     WindowLook::paintMoneyGreen(*GroupBox1);
