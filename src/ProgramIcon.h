@@ -2,9 +2,8 @@
 
 #include <QIcon>
 
-// The program's icon, drawn by code at whatever size is asked: a calendar sheet with a clock on it, the same
-// drawing as icons/chronoteka.svg that the desktop entry installs. Drawing it needs no image reader, so start-up
-// neither decodes files nor loads Qt's image-format plugins.
+// The program's icon: a calendar sheet with a clock on it, the same drawing as icons/chronoteka.svg that the
+// desktop entry installs, drawn by code so that start-up reads no image file.
 namespace ProgramIcon {
 
 QIcon icon();

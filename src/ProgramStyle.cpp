@@ -1,31 +1,30 @@
 #include "ProgramStyle.h"
 
+#include "PaintedIcon.h"
+
 #include <QPainter>
 #include <qdrawutil.h>
-#include <QPixmap>
 #include <QStyleOption>
 #include <QWidget>
 
 namespace {
 
-// Two chevrons pointing along the menu bar (right) or across it (down).
+// Two chevrons pointing along the menu bar (right) or across it (down), in 16 × 16 units.
 QIcon overflowArrows(bool down, const QColor& colour)
 {
-    QPixmap picture(16, 16);
-    picture.fill(Qt::transparent);
-    QPainter painter(&picture);
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setPen(QPen(colour, 1.5));
-    if (down) {
-        painter.translate(16, 0);
-        painter.rotate(90);
-    }
-    for (qreal x : {4.0, 9.0}) {
-        const QPointF chevron[] = {{x, 4.5}, {x + 3.5, 8}, {x, 11.5}};
-        painter.drawPolyline(chevron, 3);
-    }
-    painter.end();
-    return QIcon(picture);
+    return PaintedIcon::make(
+        [down, colour](QPainter& painter) {
+            painter.setPen(QPen(colour, 1.5));
+            if (down) {
+                painter.translate(16, 0);
+                painter.rotate(90);
+            }
+            for (qreal x : {4.0, 9.0}) {
+                const QPointF chevron[] = {{x, 4.5}, {x + 3.5, 8}, {x, 11.5}};
+                painter.drawPolyline(chevron, 3);
+            }
+        },
+        16, {QSize(16, 16)});
 }
 
 } // namespace
