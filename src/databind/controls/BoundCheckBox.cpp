@@ -8,7 +8,7 @@
 
 BoundCheckBox::BoundCheckBox(QWidget* parent) : BoundCheckBox(QString(), parent) {}
 
-BoundCheckBox::BoundCheckBox(const QString& text, QWidget* parent) : QCheckBox(text, parent), m_link(*this)
+BoundCheckBox::BoundCheckBox(const QString& text, QWidget* parent) : FieldBound(text, parent)
 {
     setTristate(true);
     m_link.onDataChange = [this] { showField(); };

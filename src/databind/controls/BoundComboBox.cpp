@@ -64,7 +64,7 @@ bool changesValue(const QKeyEvent* event)
 
 } // namespace
 
-BoundComboBox::BoundComboBox(QWidget* parent) : QComboBox(parent), m_link(*this)
+BoundComboBox::BoundComboBox(QWidget* parent) : FieldBound(parent)
 {
     setEditable(true);
     setInsertPolicy(QComboBox::NoInsert);

@@ -56,7 +56,7 @@ QString maskSource(const Field& field)
 
 } // namespace
 
-BoundEdit::BoundEdit(QWidget* parent) : QLineEdit(parent), m_link(*this)
+BoundEdit::BoundEdit(QWidget* parent) : FieldBound(parent)
 {
     m_link.onDataChange = [this] { showField(); };
     m_link.onUpdateData = [this] { writeField(); };

@@ -11,7 +11,7 @@
 #include <QScopedValueRollback>
 #include <QTextCursor>
 
-BoundMemo::BoundMemo(QWidget* parent) : QPlainTextEdit(parent), m_link(*this)
+BoundMemo::BoundMemo(QWidget* parent) : FieldBound(parent)
 {
     setTabChangesFocus(true);
     setReadOnly(true);

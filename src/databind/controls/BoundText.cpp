@@ -2,7 +2,7 @@
 
 #include "Field.h"
 
-BoundText::BoundText(QWidget* parent) : QLabel(parent), m_link(*this)
+BoundText::BoundText(QWidget* parent) : FieldBound(parent)
 {
     setTextFormat(Qt::PlainText);
     m_link.onDataChange = [this] {
