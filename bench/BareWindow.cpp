@@ -1,6 +1,6 @@
 // The yardstick for start-up: a plain Qt window of the main window's size with one line of text (so it loads the
 // fonts, as any window with text must), that quits once it is on the screen.
-#include "Application.h"
+#include "app/Application.h"
 
 #include <QLabel>
 

@@ -1,6 +1,6 @@
 #include "BenchDiary.h"
 
-#include "UnitDM.h"
+#include "units/UnitDM.h"
 
 #include <QDir>
 

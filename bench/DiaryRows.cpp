@@ -1,7 +1,7 @@
 #include "DiaryRows.h"
 
-#include "DateSerial.h"
-#include "Schema.h"
+#include "engine/DateSerial.h"
+#include "engine/Schema.h"
 
 #include <QDate>
 #include <QFile>

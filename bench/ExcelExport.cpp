@@ -1,11 +1,11 @@
 // Exporting a list of 100,000 rows against a bare libxlsxwriter loop writing the same cells with the same workbook
 // options, side by side; the export also reports the longest gap between two progress calls, which is how long the
 // program would not answer the user.
-#include "ExcelExport.h"
+#include "export/ExcelExport.h"
 
 #include "BenchDiary.h"
-#include "Connection.h"
-#include "RecordSet.h"
+#include "databind/RecordSet.h"
+#include "engine/Connection.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -2,10 +2,10 @@
 // against opening the set alone, and scrolling one page through a large set against a small one. Both figures
 // are printed as ratios of benchmarks run side by side.
 #include "BenchDiary.h"
-#include "DataGrid.h"
-#include "DataSource.h"
-#include "Connection.h"
-#include "RecordSet.h"
+#include "databind/DataSource.h"
+#include "databind/RecordSet.h"
+#include "databind/controls/DataGrid.h"
+#include "engine/Connection.h"
 
 #include <QApplication>
 #include <QHeaderView>

@@ -1,11 +1,11 @@
 // Moving through a large record set with a control attached against a bare loop over the same snapshot, and a post
 // of one row on a large set against a small one: both figures come out as ratios of benchmarks run side by side.
 #include "BenchDiary.h"
-#include "Connection.h"
-#include "DataLink.h"
-#include "DataSource.h"
-#include "RecordSet.h"
-#include "Snapshot.h"
+#include "databind/DataLink.h"
+#include "databind/DataSource.h"
+#include "databind/RecordSet.h"
+#include "engine/Connection.h"
+#include "engine/Snapshot.h"
 
 #include <QCoreApplication>
 

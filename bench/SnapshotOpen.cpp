@@ -1,10 +1,10 @@
 // Opening the list query over 100,000 matching rows: the snapshot against a bare SQLite step loop that reads every
 // column of the same translated statement, side by side in one run, and the snapshot's memory per row.
 #include "BenchDiary.h"
-#include "Connection.h"
-#include "Dialect.h"
-#include "Queries.h"
-#include "Snapshot.h"
+#include "diary/Queries.h"
+#include "engine/Connection.h"
+#include "engine/Dialect.h"
+#include "engine/Snapshot.h"
 
 #include <benchmark/benchmark.h>
 #include <malloc.h>

@@ -1,17 +1,18 @@
-#include "Application.h"
-#include "FontConfigWarmUp.h"
-#include "FormatSettings.h"
-#include "Singletons.h"
-#include "SystemTrayIcon.h"
-#include "UnitMain.h"
-#include "UserLocale.h"
+#include "app/Application.h"
+#include "app/Singletons.h"
+#include "databind/FormatSettings.h"
+#include "databind/UserLocale.h"
+#include "look/ProgramLook.h"
+#include "platform/FontConfigWarmUp.h"
+#include "platform/SystemTrayIcon.h"
+#include "units/UnitMain.h"
 
 int main(int argc, char** argv)
 {
     FontConfigWarmUp fonts;
     Application app(argc, argv);
     FormatSettings::setCurrent(UserLocale::formatSettings());
-    SystemTrayIcon tray(Application::windowIcon(), Application::title());
+    SystemTrayIcon tray(Application::windowIcon(), ProgramLook::title());
     try {
         Singletons singletons(tray);
         FormMain->show();

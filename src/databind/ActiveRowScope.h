@@ -1,6 +1,6 @@
 #pragma once
 
-#include "RecordSet.h"
+#include "databind/RecordSet.h"
 
 // Points a record set's fields at one row for the lifetime of the object (a grid painting that row).
 class ActiveRowScope

@@ -1,7 +1,7 @@
-#include "DataLink.h"
+#include "databind/DataLink.h"
 
-#include "DataSource.h"
-#include "RecordSet.h"
+#include "databind/DataSource.h"
+#include "databind/RecordSet.h"
 
 DataLink::~DataLink()
 {

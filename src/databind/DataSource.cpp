@@ -1,7 +1,7 @@
-#include "DataSource.h"
+#include "databind/DataSource.h"
 
-#include "DataLink.h"
-#include "RecordSet.h"
+#include "databind/DataLink.h"
+#include "databind/RecordSet.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "DateTimeText.h"
+#include "databind/DateTimeText.h"
 
 #include <QLocale>
 

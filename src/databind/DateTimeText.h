@@ -1,6 +1,6 @@
 #pragma once
 
-#include "FormatSettings.h"
+#include "databind/FormatSettings.h"
 
 #include <QDate>
 #include <QString>

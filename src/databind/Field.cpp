@@ -1,11 +1,11 @@
-#include "Field.h"
+#include "databind/Field.h"
 
-#include "Clock.h"
-#include "DatabaseError.h"
-#include "DateSerial.h"
-#include "DateTimeText.h"
-#include "FormatSettings.h"
-#include "RecordSet.h"
+#include "databind/DatabaseError.h"
+#include "databind/DateTimeText.h"
+#include "databind/FormatSettings.h"
+#include "databind/RecordSet.h"
+#include "engine/Clock.h"
+#include "engine/DateSerial.h"
 
 #include <QLocale>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ColumnInfo.h"
+#include "engine/ColumnInfo.h"
 
 #include <QDateTime>
 #include <QString>

@@ -1,4 +1,4 @@
-#include "FormatSettings.h"
+#include "databind/FormatSettings.h"
 
 namespace {
 FormatSettings& installed()

@@ -1,9 +1,9 @@
-#include "RecordSet.h"
+#include "databind/RecordSet.h"
 
-#include "Connection.h"
-#include "DataSource.h"
-#include "DatabaseError.h"
-#include "Snapshot.h"
+#include "databind/DataSource.h"
+#include "databind/DatabaseError.h"
+#include "engine/Connection.h"
+#include "engine/Snapshot.h"
 
 #include <algorithm>
 

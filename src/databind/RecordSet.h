@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Field.h"
+#include "databind/Field.h"
 
 #include <QString>
 #include <QStringList>

@@ -1,4 +1,4 @@
-#include "Clock.h"
+#include "engine/Clock.h"
 
 std::optional<QDateTime> Clock::s_fixed;
 

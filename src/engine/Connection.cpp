@@ -1,7 +1,8 @@
-#include "Connection.h"
-#include "Dialect.h"
-#include "EngineErrors.h"
-#include "Schema.h"
+#include "engine/Connection.h"
+
+#include "engine/Dialect.h"
+#include "engine/EngineErrors.h"
+#include "engine/Schema.h"
 
 #include <QDir>
 #include <QFile>

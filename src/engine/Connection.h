@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Snapshot.h"
+#include "engine/Snapshot.h"
 
 #include <QList>
 #include <QString>

@@ -1,4 +1,4 @@
-#include "DateSerial.h"
+#include "engine/DateSerial.h"
 
 #include <cmath>
 

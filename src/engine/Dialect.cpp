@@ -1,6 +1,7 @@
-#include "Dialect.h"
-#include "DateSerial.h"
-#include "EngineErrors.h"
+#include "engine/Dialect.h"
+
+#include "engine/DateSerial.h"
+#include "engine/EngineErrors.h"
 
 #include <QStringList>
 

@@ -1,7 +1,7 @@
-#include "Clock.h"
-#include "DateSerial.h"
-#include "Dialect.h"
-#include "EngineErrors.h"
+#include "engine/Clock.h"
+#include "engine/DateSerial.h"
+#include "engine/Dialect.h"
+#include "engine/EngineErrors.h"
 
 #include <QByteArray>
 

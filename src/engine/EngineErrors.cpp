@@ -1,4 +1,4 @@
-#include "EngineErrors.h"
+#include "engine/EngineErrors.h"
 
 #include <sqlite3.h>
 

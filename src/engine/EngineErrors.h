@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Error.h"
+#include "engine/Error.h"
 
 #include <QString>
 

@@ -1,6 +1,7 @@
-#include "Schema.h"
-#include "EngineErrors.h"
-#include "Statement.h"
+#include "engine/Schema.h"
+
+#include "engine/EngineErrors.h"
+#include "engine/Statement.h"
 
 #include <QDir>
 #include <QFile>

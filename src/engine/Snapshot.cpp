@@ -1,10 +1,11 @@
-#include "Snapshot.h"
-#include "DateSerial.h"
-#include "Dialect.h"
-#include "EngineErrors.h"
-#include "Schema.h"
-#include "Statement.h"
-#include "WriteTransaction.h"
+#include "engine/Snapshot.h"
+
+#include "engine/DateSerial.h"
+#include "engine/Dialect.h"
+#include "engine/EngineErrors.h"
+#include "engine/Schema.h"
+#include "engine/Statement.h"
+#include "engine/WriteTransaction.h"
 
 #include <QDateTime>
 #include <QStringList>

@@ -1,5 +1,6 @@
-#include "Statement.h"
-#include "EngineErrors.h"
+#include "engine/Statement.h"
+
+#include "engine/EngineErrors.h"
 
 #include <sqlite3.h>
 

@@ -1,5 +1,6 @@
-#include "WriteTransaction.h"
-#include "Statement.h"
+#include "engine/WriteTransaction.h"
+
+#include "engine/Statement.h"
 
 #include <sqlite3.h>
 

@@ -1,4 +1,4 @@
-#include "ErrorReporter.h"
+#include "platform/ErrorReporter.h"
 
 #include <QtGlobal>
 

@@ -1,4 +1,4 @@
-#include "MessageBoxes.h"
+#include "platform/MessageBoxes.h"
 
 #include <QMessageBox>
 #include <QPushButton>

@@ -1,4 +1,4 @@
-#include "SystemTrayIcon.h"
+#include "platform/SystemTrayIcon.h"
 
 #include <QCursor>
 

@@ -1,2 +1,2 @@
 // Gives the interface's signals a home for moc.
-#include "TrayIcon.h"
+#include "platform/TrayIcon.h"

@@ -1,11 +1,11 @@
-#include "BoundCheckBox.h"
-#include "BoundComboBox.h"
-#include "BoundEdit.h"
-#include "BoundMemo.h"
-#include "BoundText.h"
 #include "ControlTest.h"
-#include "Field.h"
-#include "RecordSet.h"
+#include "databind/Field.h"
+#include "databind/RecordSet.h"
+#include "databind/controls/BoundCheckBox.h"
+#include "databind/controls/BoundComboBox.h"
+#include "databind/controls/BoundEdit.h"
+#include "databind/controls/BoundMemo.h"
+#include "databind/controls/BoundText.h"
 
 #include <QAbstractItemView>
 #include <QLineEdit>

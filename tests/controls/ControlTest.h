@@ -1,11 +1,11 @@
 #pragma once
 
-#include "Error.h"
-#include "FixedClock.h"
-#include "QtPrinters.h"
-#include "ScriptedMessageBoxes.h"
-#include "TempDiary.h"
-#include "UnitDM.h"
+#include "engine/Error.h"
+#include "support/FixedClock.h"
+#include "support/QtPrinters.h"
+#include "support/ScriptedMessageBoxes.h"
+#include "support/TempDiary.h"
+#include "units/UnitDM.h"
 
 #include <QApplication>
 #include <QTest>

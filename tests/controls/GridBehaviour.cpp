@@ -1,8 +1,8 @@
-#include "BoundEdit.h"
 #include "ControlTest.h"
-#include "DataGrid.h"
-#include "Field.h"
-#include "RecordSet.h"
+#include "databind/Field.h"
+#include "databind/RecordSet.h"
+#include "databind/controls/BoundEdit.h"
+#include "databind/controls/DataGrid.h"
 
 #include <QHeaderView>
 

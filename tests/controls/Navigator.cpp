@@ -1,7 +1,7 @@
-#include "BoundEdit.h"
 #include "ControlTest.h"
-#include "DataNavigator.h"
-#include "RecordSet.h"
+#include "databind/RecordSet.h"
+#include "databind/controls/BoundEdit.h"
+#include "databind/controls/DataNavigator.h"
 
 #include <QToolButton>
 

@@ -1,7 +1,7 @@
-#include "BoundEdit.h"
 #include "ControlTest.h"
-#include "Field.h"
-#include "RecordSet.h"
+#include "databind/Field.h"
+#include "databind/RecordSet.h"
+#include "databind/controls/BoundEdit.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
-#include "TimeMask.h"
+#include "databind/controls/TimeMask.h"
 
-#include "QtPrinters.h"
+#include "support/QtPrinters.h"
 
 #include <gtest/gtest.h>
 

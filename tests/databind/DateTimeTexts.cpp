@@ -1,6 +1,6 @@
-#include "DateTimeText.h"
-#include "QtPrinters.h"
-#include "UserLocale.h"
+#include "databind/DateTimeText.h"
+#include "databind/UserLocale.h"
+#include "support/QtPrinters.h"
 
 #include <QLocale>
 

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "Connection.h"
-#include "DataSource.h"
-#include "RecordSet.h"
-#include "TempDiary.h"
+#include "databind/DataSource.h"
+#include "databind/RecordSet.h"
+#include "engine/Connection.h"
+#include "support/TempDiary.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "DataLink.h"
-#include "DataSource.h"
-#include "DatabaseError.h"
-#include "RecordSet.h"
+#include "databind/DataLink.h"
+#include "databind/DataSource.h"
+#include "databind/DatabaseError.h"
+#include "databind/RecordSet.h"
 
 #include <QStringList>
 

@@ -1,7 +1,7 @@
-#include "DataModuleTest.h"
-#include "DatabaseError.h"
-#include "FormatSettings.h"
-#include "QtPrinters.h"
+#include "units/DataModuleTest.h"
+#include "databind/DatabaseError.h"
+#include "databind/FormatSettings.h"
+#include "support/QtPrinters.h"
 
 namespace {
 

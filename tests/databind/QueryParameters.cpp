@@ -1,5 +1,5 @@
 #include "DiaryTest.h"
-#include "QtPrinters.h"
+#include "support/QtPrinters.h"
 
 #include <string>
 

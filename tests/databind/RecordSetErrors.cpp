@@ -1,6 +1,6 @@
-#include "DatabaseError.h"
 #include "DiaryTest.h"
-#include "QtPrinters.h"
+#include "databind/DatabaseError.h"
+#include "support/QtPrinters.h"
 
 #include <QRegularExpression>
 

@@ -1,7 +1,7 @@
-#include "ActiveRowScope.h"
 #include "DiaryTest.h"
 #include "FakeControl.h"
-#include "QtPrinters.h"
+#include "databind/ActiveRowScope.h"
+#include "support/QtPrinters.h"
 
 #include <QString>
 

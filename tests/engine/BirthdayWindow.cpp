@@ -1,8 +1,8 @@
 #include "DiaryFile.h"
-#include "FixedClock.h"
-#include "Queries.h"
-#include "QtPrinters.h"
-#include "Snapshot.h"
+#include "diary/Queries.h"
+#include "engine/Snapshot.h"
+#include "support/FixedClock.h"
+#include "support/QtPrinters.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
-#include "Connection.h"
 #include "DiaryFile.h"
-#include "Error.h"
-#include "ErrorOf.h"
-#include "QtPrinters.h"
+#include "engine/Connection.h"
+#include "engine/Error.h"
+#include "support/ErrorOf.h"
+#include "support/QtPrinters.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,5 +1,5 @@
-#include "DateSerial.h"
-#include "QtPrinters.h"
+#include "engine/DateSerial.h"
+#include "support/QtPrinters.h"
 
 #include <gtest/gtest.h>
 

@@ -1,10 +1,11 @@
-#include "Dialect.h"
+#include "engine/Dialect.h"
+
 #include "DiaryFile.h"
-#include "Error.h"
-#include "ErrorOf.h"
-#include "FixedClock.h"
-#include "QtPrinters.h"
-#include "Snapshot.h"
+#include "engine/Error.h"
+#include "engine/Snapshot.h"
+#include "support/ErrorOf.h"
+#include "support/FixedClock.h"
+#include "support/QtPrinters.h"
 
 #include <gtest/gtest.h>
 

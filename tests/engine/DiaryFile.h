@@ -1,8 +1,8 @@
 #pragma once
 
-#include "Connection.h"
-#include "DateSerial.h"
-#include "Schema.h"
+#include "engine/Connection.h"
+#include "engine/DateSerial.h"
+#include "engine/Schema.h"
 
 #include <QDate>
 #include <QStringList>

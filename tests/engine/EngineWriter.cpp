@@ -1,8 +1,8 @@
 // A second process for TwoProcesses: adds rows and raises a shared counter through the engine, retrying a
 // counter write that another process got in first.
-#include "Connection.h"
-#include "Error.h"
-#include "Snapshot.h"
+#include "engine/Connection.h"
+#include "engine/Error.h"
+#include "engine/Snapshot.h"
 
 #include <QCoreApplication>
 #include <QStringList>

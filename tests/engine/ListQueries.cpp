@@ -1,7 +1,7 @@
 #include "DiaryFile.h"
-#include "Queries.h"
-#include "QtPrinters.h"
-#include "Snapshot.h"
+#include "diary/Queries.h"
+#include "engine/Snapshot.h"
+#include "support/QtPrinters.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 #include "DiaryFile.h"
-#include "QtPrinters.h"
+#include "support/QtPrinters.h"
 
 #include <QProcess>
 

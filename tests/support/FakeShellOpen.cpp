@@ -1,4 +1,4 @@
-#include "FakeShellOpen.h"
+#include "support/FakeShellOpen.h"
 
 void FakeShellOpen::openFile(const QString& path)
 {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ShellOpen.h"
+#include "platform/ShellOpen.h"
 
 #include <QStringList>
 

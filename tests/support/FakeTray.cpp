@@ -1,4 +1,4 @@
-#include "FakeTray.h"
+#include "support/FakeTray.h"
 
 bool FakeTray::add()
 {

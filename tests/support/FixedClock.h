@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Clock.h"
+#include "engine/Clock.h"
 
 // Fixes the program's clock for the lifetime of the object.
 class FixedClock

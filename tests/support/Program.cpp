@@ -1,6 +1,6 @@
-#include "Program.h"
+#include "support/Program.h"
 
-#include "UnitMain.h"
+#include "units/UnitMain.h"
 
 #include <QApplication>
 #include <QTest>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "FakeTray.h"
-#include "Singletons.h"
-#include "TempDiary.h"
+#include "app/Singletons.h"
+#include "support/FakeTray.h"
+#include "support/TempDiary.h"
 
 // The program as start-up builds it, over a diary the test has filled, with a fake tray.
 class Program

@@ -1,9 +1,9 @@
-#include "TempDiary.h"
+#include "support/TempDiary.h"
 
-#include "Connection.h"
-#include "DateSerial.h"
-#include "Schema.h"
-#include "UnitDM.h"
+#include "engine/Connection.h"
+#include "engine/DateSerial.h"
+#include "engine/Schema.h"
+#include "units/UnitDM.h"
 
 #include <QDir>
 

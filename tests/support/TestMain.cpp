@@ -1,5 +1,5 @@
-#include "Application.h"
-#include "ScriptedMessageBoxes.h"
+#include "app/Application.h"
+#include "support/ScriptedMessageBoxes.h"
 
 #include <gtest/gtest.h>
 

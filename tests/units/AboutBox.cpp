@@ -1,7 +1,7 @@
-#include "UnitAbout.h"
+#include "units/UnitAbout.h"
 
-#include "FakeShellOpen.h"
-#include "QtPrinters.h"
+#include "support/FakeShellOpen.h"
+#include "support/QtPrinters.h"
 
 #include <QLabel>
 #include <QTest>

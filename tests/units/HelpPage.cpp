@@ -1,7 +1,7 @@
-#include "HelpPage.h"
+#include "units/HelpPage.h"
 
-#include "FakeShellOpen.h"
-#include "QtPrinters.h"
+#include "support/FakeShellOpen.h"
+#include "support/QtPrinters.h"
 
 #include <QDir>
 #include <QTemporaryDir>

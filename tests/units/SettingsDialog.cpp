@@ -1,8 +1,8 @@
-#include "UnitOption.h"
+#include "units/UnitOption.h"
 
-#include "ConfigFile.h"
-#include "QtPrinters.h"
-#include "ScriptedMessageBoxes.h"
+#include "settings/ConfigFile.h"
+#include "support/QtPrinters.h"
+#include "support/ScriptedMessageBoxes.h"
 
 #include <QDir>
 #include <QFile>

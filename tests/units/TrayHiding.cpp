@@ -1,7 +1,7 @@
-#include "TrayHiding.h"
+#include "units/TrayHiding.h"
 
-#include "FakeTray.h"
-#include "QtPrinters.h"
+#include "support/FakeTray.h"
+#include "support/QtPrinters.h"
 
 #include <QCoreApplication>
 #include <QMenu>

@@ -1,5 +1,5 @@
-#include "Error.h"
-#include "Schema.h"
+#include "engine/Error.h"
+#include "engine/Schema.h"
 
 #include <QCoreApplication>
 #include <QStringList>

@@ -1,7 +1,7 @@
-#include "BoundCheckBox.h"
+#include "databind/controls/BoundCheckBox.h"
 
-#include "ErrorReporter.h"
-#include "Field.h"
+#include "databind/Field.h"
+#include "platform/ErrorReporter.h"
 
 #include <QFocusEvent>
 #include <QKeyEvent>

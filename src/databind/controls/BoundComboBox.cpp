@@ -1,7 +1,7 @@
-#include "BoundComboBox.h"
+#include "databind/controls/BoundComboBox.h"
 
-#include "ErrorReporter.h"
-#include "Field.h"
+#include "databind/Field.h"
+#include "platform/ErrorReporter.h"
 
 #include <QFocusEvent>
 #include <QKeyEvent>

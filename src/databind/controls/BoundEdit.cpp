@@ -1,12 +1,12 @@
-#include "BoundEdit.h"
+#include "databind/controls/BoundEdit.h"
 
-#include "DatabaseError.h"
-#include "EditContextMenu.h"
-#include "EditingKeys.h"
-#include "ErrorReporter.h"
-#include "Field.h"
-#include "FormatSettings.h"
-#include "RecordSet.h"
+#include "databind/DatabaseError.h"
+#include "databind/Field.h"
+#include "databind/FormatSettings.h"
+#include "databind/RecordSet.h"
+#include "databind/controls/EditContextMenu.h"
+#include "databind/controls/EditingKeys.h"
+#include "platform/ErrorReporter.h"
 
 #include <QApplication>
 #include <QClipboard>

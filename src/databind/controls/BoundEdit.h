@@ -1,7 +1,7 @@
 #pragma once
 
-#include "FieldBound.h"
-#include "TimeMask.h"
+#include "databind/controls/FieldBound.h"
+#include "databind/controls/TimeMask.h"
 
 #include <QLineEdit>
 

@@ -1,9 +1,9 @@
-#include "BoundMemo.h"
+#include "databind/controls/BoundMemo.h"
 
-#include "EditContextMenu.h"
-#include "EditingKeys.h"
-#include "ErrorReporter.h"
-#include "Field.h"
+#include "databind/Field.h"
+#include "databind/controls/EditContextMenu.h"
+#include "databind/controls/EditingKeys.h"
+#include "platform/ErrorReporter.h"
 
 #include <QContextMenuEvent>
 #include <QFocusEvent>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "FieldBound.h"
+#include "databind/controls/FieldBound.h"
 
 #include <QPlainTextEdit>
 

@@ -1,6 +1,6 @@
-#include "BoundText.h"
+#include "databind/controls/BoundText.h"
 
-#include "Field.h"
+#include "databind/Field.h"
 
 BoundText::BoundText(QWidget* parent) : FieldBound(parent)
 {

@@ -1,10 +1,10 @@
-#include "DataGrid.h"
+#include "databind/controls/DataGrid.h"
 
-#include "ActiveRowScope.h"
-#include "DeleteConfirmation.h"
-#include "ErrorReporter.h"
-#include "Field.h"
-#include "RecordSet.h"
+#include "databind/ActiveRowScope.h"
+#include "databind/Field.h"
+#include "databind/RecordSet.h"
+#include "databind/controls/DeleteConfirmation.h"
+#include "platform/ErrorReporter.h"
 
 #include <QAbstractItemDelegate>
 #include <QAbstractTableModel>

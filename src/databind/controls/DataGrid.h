@@ -1,7 +1,7 @@
 #pragma once
 
-#include "DataGridColumn.h"
-#include "DataLink.h"
+#include "databind/DataLink.h"
+#include "databind/controls/DataGridColumn.h"
 
 #include <QColor>
 #include <QStringList>

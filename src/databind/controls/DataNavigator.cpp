@@ -1,8 +1,8 @@
-#include "DataNavigator.h"
+#include "databind/controls/DataNavigator.h"
 
-#include "DeleteConfirmation.h"
-#include "ErrorReporter.h"
-#include "RecordSet.h"
+#include "databind/RecordSet.h"
+#include "databind/controls/DeleteConfirmation.h"
+#include "platform/ErrorReporter.h"
 
 #include <QIcon>
 #include <QPainter>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "DataLink.h"
+#include "databind/DataLink.h"
 
 #include <QStringList>
 #include <QWidget>

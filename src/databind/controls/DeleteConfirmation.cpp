@@ -1,6 +1,6 @@
-#include "DeleteConfirmation.h"
+#include "databind/controls/DeleteConfirmation.h"
 
-#include "MessageBoxes.h"
+#include "platform/MessageBoxes.h"
 
 bool DeleteConfirmation::confirm(QWidget* parent)
 {

@@ -1,6 +1,6 @@
-#include "EditContextMenu.h"
+#include "databind/controls/EditContextMenu.h"
 
-#include "ErrorReporter.h"
+#include "platform/ErrorReporter.h"
 
 #include <QAction>
 #include <QApplication>

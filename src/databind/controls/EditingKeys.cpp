@@ -1,4 +1,4 @@
-#include "EditingKeys.h"
+#include "databind/controls/EditingKeys.h"
 
 #include <QKeyEvent>
 

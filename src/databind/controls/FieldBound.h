@@ -1,6 +1,6 @@
 #pragma once
 
-#include "FieldLink.h"
+#include "databind/controls/FieldLink.h"
 
 #include <QString>
 

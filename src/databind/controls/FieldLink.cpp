@@ -1,10 +1,10 @@
-#include "FieldLink.h"
+#include "databind/controls/FieldLink.h"
 
-#include "DataSource.h"
-#include "DatabaseError.h"
-#include "ErrorReporter.h"
-#include "Field.h"
-#include "RecordSet.h"
+#include "databind/DataSource.h"
+#include "databind/DatabaseError.h"
+#include "databind/Field.h"
+#include "databind/RecordSet.h"
+#include "platform/ErrorReporter.h"
 
 #include <QFocusEvent>
 #include <QScopeGuard>

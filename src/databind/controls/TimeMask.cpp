@@ -1,4 +1,4 @@
-#include "TimeMask.h"
+#include "databind/controls/TimeMask.h"
 
 #include <QStringList>
 

@@ -1,0 +1,82 @@
+#include "app/Application.h"
+
+#include "look/ProgramLook.h"
+#include "platform/ErrorBox.h"
+#include "platform/ErrorReporter.h"
+#include "platform/MessageBoxes.h"
+
+#include <QFileInfo>
+#include <QWidget>
+#include <QWindow>
+
+#include <cxxabi.h>
+#include <cstdlib>
+#include <memory>
+#include <typeinfo>
+
+namespace {
+
+QString className(const std::exception& error)
+{
+    const char* mangled = typeid(error).name();
+    int status = 0;
+    std::unique_ptr<char, void (*)(void*)> demangled(abi::__cxa_demangle(mangled, nullptr, nullptr, &status),
+                                                     std::free);
+    return QString::fromUtf8(status == 0 && demangled ? demangled.get() : mangled);
+}
+
+} // namespace
+
+Application::Application(int& argc, char** argv) : QApplication(argc, argv)
+{
+    // The program lives on in the tray with no window shown; only the main window's exits end it.
+    setQuitOnLastWindowClosed(false);
+    setApplicationName(ProgramLook::title());
+    ProgramLook::applyTo(*this);
+    ErrorReporter::setSink(&Application::showError);
+}
+
+bool Application::notify(QObject* receiver, QEvent* event)
+{
+    bool handled = false;
+    ErrorReporter::guarded([&] { handled = QApplication::notify(receiver, event); });
+    return handled;
+}
+
+void Application::quitWhenShown(QWidget& window)
+{
+    // The window's first expose comes after it is mapped and laid out; quitting then measures a full start-up.
+    class ExposeWatch : public QObject
+    {
+    public:
+        using QObject::QObject;
+        bool eventFilter(QObject* watched, QEvent* event) override
+        {
+            if (event->type() == QEvent::Expose && static_cast<QWindow*>(watched)->isExposed())
+                QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+            return false;
+        }
+    };
+    window.winId();
+    window.windowHandle()->installEventFilter(new ExposeWatch(window.windowHandle()));
+}
+
+void Application::showError(const std::exception& error)
+{
+    ErrorBox::show(activeWindow(), ProgramLook::title(), error);
+}
+
+QString Application::fatalErrorText(const std::exception& error, const QString& module, const void* address)
+{
+    return QStringLiteral("Exception %1 in module %2 at %3.\n%4\n")
+        .arg(className(error), module,
+             QStringLiteral("%1").arg(reinterpret_cast<quintptr>(address), 16, 16, QLatin1Char('0')).toUpper(),
+             ErrorBox::withFullStop(QString::fromUtf8(error.what())));
+}
+
+void Application::showFatalError(const std::exception& error)
+{
+    const QString module = QFileInfo(applicationFilePath()).fileName();
+    MessageBoxes::tell(nullptr, QStringLiteral("Application Error"),
+                       fatalErrorText(error, module, __builtin_return_address(0)), MessageBoxes::Icon::Error);
+}

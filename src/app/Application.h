@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QApplication>
+#include <QString>
+
+#include <exception>
+
+// The process-wide object: title, icon, and the one place where errors are shown.
+class Application : public QApplication
+{
+public:
+    Application(int& argc, char** argv);
+
+    // Backstop for an exception a handler let through: shown like any other, never passed into the event loop.
+    bool notify(QObject* receiver, QEvent* event) override;
+
+    // Ends the event loop as soon as window is on the screen (start-up measurements).
+    static void quitWhenShown(QWidget& window);
+
+    // The general error handler: the error's text, caption the title, error icon, OK; the program goes on.
+    static void showError(const std::exception& error);
+
+    // The last-resort box for an error that escaped start-up.
+    static QString fatalErrorText(const std::exception& error, const QString& module, const void* address);
+    static void showFatalError(const std::exception& error);
+};

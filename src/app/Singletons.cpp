@@ -1,0 +1,43 @@
+#include "app/Singletons.h"
+
+#include "units/UnitAbout.h"
+#include "units/UnitDM.h"
+#include "units/UnitMain.h"
+#include "units/UnitOption.h"
+#include "units/UnitShedul.h"
+
+Singletons::Singletons(TrayIcon& tray)
+{
+    try {
+        m_formMain = std::make_unique<TFormMain>(tray);
+        FormMain = m_formMain.get();
+        m_dataModule = std::make_unique<TDataModule1>();
+        DataModule1 = m_dataModule.get();
+        FormMain->attachDataModule(*DataModule1);
+        m_formShedul = std::make_unique<TFormShedul>();
+        FormShedul = m_formShedul.get();
+        m_formOption = std::make_unique<TFormOption>();
+        FormOption = m_formOption.get();
+        FormOption->setTimers(FormMain->timers());
+        m_formAbout = std::make_unique<TFormabout>();
+        Formabout = m_formAbout.get();
+    } catch (...) {
+        clearGlobals();
+        throw;
+    }
+}
+
+// The members are declared in creation order, so they are destroyed in the reverse one.
+Singletons::~Singletons()
+{
+    clearGlobals();
+}
+
+void Singletons::clearGlobals()
+{
+    Formabout = nullptr;
+    FormOption = nullptr;
+    FormShedul = nullptr;
+    DataModule1 = nullptr;
+    FormMain = nullptr;
+}

@@ -1,0 +1,335 @@
+#include "export/ExcelExport.h"
+
+#include "databind/RecordSet.h"
+#include "engine/Clock.h"
+#include "engine/DateSerial.h"
+#include "engine/Error.h"
+#include "export/XlsxSheetWriter.h"
+#include "look/ProgramLook.h"
+#include "platform/ErrorReporter.h"
+#include "platform/MessageBoxes.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QProgressDialog>
+#include <QSaveFile>
+#include <QStandardPaths>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <memory>
+#include <vector>
+
+namespace {
+
+enum class CellKind { Text, Date, Time, Flag };
+
+struct Column
+{
+    const char* field;
+    CellKind kind;
+    double width; // characters of the default font
+};
+
+constexpr std::array<Column, 9> columns{{
+    {"job", CellKind::Text, 45},
+    {"period", CellKind::Text, 16},
+    {"date_isp", CellKind::Date, 19},
+    {"time_isp", CellKind::Time, 11},
+    {"vip", CellKind::Flag, 11},
+    {"other", CellKind::Text, 45},
+    {"date_shed", CellKind::Date, 19},
+    {"time_shed", CellKind::Time, 13},
+    {"date_zap", CellKind::Date, 19},
+}};
+
+QStringList headings(ExcelExport::FirstColumn firstColumn)
+{
+    return {firstColumn == ExcelExport::FirstColumn::Person ? QStringLiteral("Фамилия И.О.")
+                                                            : QStringLiteral("Мероприятие"),
+            QStringLiteral("Периодичность"),
+            QStringLiteral("Дата исполнения"),
+            QStringLiteral("Время исполнения"),
+            QStringLiteral("Выполнено"),
+            QStringLiteral("Примечание"),
+            QStringLiteral("Дата начала напоминания"),
+            QStringLiteral("Время начала напоминания"),
+            QStringLiteral("Дата последнего изменения")};
+}
+
+// Spreadsheets count days from 30.12.1899 as we do only from 1 March 1900 on (before it they take 1900 for a
+// leap year), and stop at the year 9999; dates outside go in as text so that no program shows them wrong.
+constexpr double firstSharedSerial = 61;
+constexpr double endSerial = 2958466; // 1 January 10000
+
+// Rows read between two progress reports, and handed to the writer together: a few milliseconds of work.
+constexpr int rowsPerReport = 1000;
+
+using Cell = XlsxSheetWriter::Cell;
+using Style = XlsxSheetWriter::Style;
+
+[[noreturn]] void failWriting(const QString& path, const QString& reason)
+{
+    throw Error(QStringLiteral("Не удалось записать файл «%1»: %2").arg(QDir::toNativeSeparators(path), reason));
+}
+
+Cell textCell(const QString& text)
+{
+    Cell cell;
+    if (text.isEmpty())
+        return cell;
+    cell.type = Cell::Type::Text;
+    if (text.size() <= ExcelExport::maxCellText) {
+        cell.text = text.toUtf8();
+    } else {
+        int length = ExcelExport::maxCellText;
+        if (text.at(length - 1).isHighSurrogate())
+            --length;
+        cell.text = text.left(length).toUtf8();
+    }
+    return cell;
+}
+
+Cell dateCell(double serial)
+{
+    const bool wholeDay = serial == std::floor(serial);
+    if (serial >= firstSharedSerial && serial < endSerial) {
+        Cell cell;
+        cell.type = Cell::Type::Number;
+        cell.style = wholeDay ? Style::Date : Style::DateTime;
+        cell.number = serial;
+        return cell;
+    }
+    const QDateTime moment = DateSerial::toDateTime(serial);
+    return textCell(moment.toString(wholeDay ? QStringLiteral("dd.MM.yyyy") : QStringLiteral("dd.MM.yyyy HH:mm:ss")));
+}
+
+// The time column shows the time of day only; days before 30.12.1899 count back, the time still forward.
+Cell timeCell(double serial)
+{
+    Cell cell;
+    cell.type = Cell::Type::Number;
+    cell.style = Style::Time;
+    cell.number = std::fabs(serial - std::trunc(serial));
+    return cell;
+}
+
+Cell flagCell(bool done)
+{
+    static const QByteArray yes = QStringLiteral("Да").toUtf8();
+    static const QByteArray no = QStringLiteral("Нет").toUtf8();
+    Cell cell;
+    cell.type = Cell::Type::Text;
+    cell.text = done ? yes : no;
+    return cell;
+}
+
+Cell cellOf(const Field* field, CellKind kind)
+{
+    if (!field || field->isNull())
+        return {};
+    switch (kind) {
+    case CellKind::Text: return textCell(field->value().toString());
+    case CellKind::Date: return dateCell(field->asSerial());
+    case CellKind::Time: return timeCell(field->asSerial());
+    case CellKind::Flag: return flagCell(field->asBoolean());
+    }
+    return {};
+}
+
+// Points the list's fields at one row after another and back at the current record at the end, without
+// notifying the controls or moving the current record.
+class RowWalk
+{
+public:
+    explicit RowWalk(RecordSet& list) : m_list(list), m_previous(list.setActiveRow(-1)) { pause(); }
+    ~RowWalk() { m_list.setActiveRow(m_previous); }
+    RowWalk(const RowWalk&) = delete;
+    RowWalk& operator=(const RowWalk&) = delete;
+
+    void moveTo(int row) { m_list.setActiveRow(row); }
+    // While others run (a progress dialog lets the event loop paint), the fields read what they read before.
+    void pause() { m_list.setActiveRow(m_previous); }
+
+private:
+    RecordSet& m_list;
+    int m_previous;
+};
+
+void copyFile(const QString& from, QSaveFile& to, const QString& target)
+{
+    QFile made(from);
+    if (!made.open(QIODevice::ReadOnly))
+        failWriting(target, made.errorString());
+    constexpr qint64 chunk = 1 << 20;
+    while (!made.atEnd()) {
+        const QByteArray bytes = made.read(chunk);
+        if (bytes.isEmpty() && made.error() != QFileDevice::NoError)
+            failWriting(target, made.errorString());
+        if (to.write(bytes) != bytes.size())
+            failWriting(target, to.errorString());
+    }
+}
+
+} // namespace
+
+bool ExcelExport::write(RecordSet& list, const QString& path, const QString& sheetName, FirstColumn firstColumn,
+                        const Progress& progress)
+{
+    // Opened first, so an unwritable folder is reported before the work and the old file stays until commit.
+    QSaveFile target(path);
+    if (!target.open(QIODevice::WriteOnly))
+        failWriting(path, target.errorString());
+    QTemporaryDir work;
+    if (!work.isValid())
+        failWriting(path, work.errorString());
+    const QString made = work.filePath(QStringLiteral("export.xlsx"));
+
+    const int rows = list.recordCount();
+    std::array<Field*, columns.size()> fields{};
+    std::vector<double> widths;
+    for (std::size_t col = 0; col < columns.size(); ++col) {
+        fields[col] = list.findField(QString::fromLatin1(columns[col].field));
+        widths.push_back(columns[col].width);
+    }
+
+    int done = 0;
+    const auto keepAlive = [&] { return !progress || progress(done, rows); };
+    try {
+        XlsxSheetWriter sheet(made, work.path(), validSheetName(sheetName), static_cast<int>(columns.size()));
+        sheet.setColumnWidths(widths);
+        sheet.setHeader(headings(firstColumn), rows);
+        RowWalk walk(list);
+        for (int first = 0; first < rows; first = done) {
+            if (!keepAlive())
+                return false;
+            if (list.recordCount() != rows)
+                throw Error(QStringLiteral("Список изменился во время экспорта, файл «%1» не записан")
+                                .arg(QDir::toNativeSeparators(path)));
+            const int last = std::min(rows, first + rowsPerReport);
+            std::vector<Cell> cells;
+            cells.reserve(static_cast<std::size_t>(last - first) * columns.size());
+            for (int row = first; row < last; ++row) {
+                walk.moveTo(row);
+                for (std::size_t col = 0; col < columns.size(); ++col)
+                    cells.push_back(cellOf(fields[col], columns[col].kind));
+            }
+            walk.pause();
+            done = last;
+            if (!sheet.append(std::move(cells), keepAlive))
+                return false;
+        }
+        if (!keepAlive() || !sheet.finish(keepAlive))
+            return false;
+    } catch (const XlsxSheetWriter::Failure& failure) {
+        failWriting(path, failure.text());
+    }
+
+    copyFile(made, target, path);
+    if (!target.commit())
+        failWriting(path, target.errorString());
+    return true;
+}
+
+ExcelExport::Outcome ExcelExport::run(QWidget* parent, RecordSet& list, const QString& sheetName,
+                                      FirstColumn firstColumn)
+{
+    return run(parent, list, sheetName, firstColumn, standardDialogs());
+}
+
+ExcelExport::Outcome ExcelExport::run(QWidget* parent, RecordSet& list, const QString& sheetName,
+                                      FirstColumn firstColumn, const Dialogs& dialogs)
+{
+    Outcome outcome = Outcome::Failed;
+    ErrorReporter::guarded([&] {
+        if (list.isOpen())
+            list.checkBrowseMode();
+        const QString path = dialogs.choosePath(parent, proposedPath());
+        if (path.isEmpty()) {
+            outcome = Outcome::Cancelled;
+            return;
+        }
+        const int rows = list.recordCount();
+        Progress progress;
+        if (rows > progressDialogRows && dialogs.progress)
+            progress = dialogs.progress(parent, rows);
+        const bool written = write(list, path, sheetName, firstColumn, progress);
+        progress = nullptr; // the dialog goes before the box comes
+        if (!written) {
+            outcome = Outcome::Cancelled;
+            return;
+        }
+        MessageBoxes::tell(parent, ProgramLook::title(),
+                           QStringLiteral("Файл «%1» записан, строк: %2.")
+                               .arg(QDir::toNativeSeparators(path))
+                               .arg(rows));
+        outcome = Outcome::Written;
+    });
+    return outcome;
+}
+
+ExcelExport::Dialogs ExcelExport::standardDialogs()
+{
+    Dialogs dialogs;
+    dialogs.choosePath = [](QWidget* parent, const QString& proposedPath) {
+        QFileDialog dialog(parent, QStringLiteral("Сохранить список в файл Excel"));
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setNameFilter(QStringLiteral("Книга Excel (*.xlsx)"));
+        dialog.setDefaultSuffix(QStringLiteral("xlsx"));
+        dialog.setDirectory(QFileInfo(proposedPath).absolutePath());
+        dialog.selectFile(proposedPath);
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+            return QString();
+        return dialog.selectedFiles().constFirst();
+    };
+    dialogs.progress = [](QWidget* parent, int rows) -> Progress {
+        // One step past the rows for packing the workbook, so the bar never reaches the end and closes early.
+        auto dialog = std::make_shared<QProgressDialog>(QStringLiteral("Экспорт списка в Excel…"),
+                                                        QStringLiteral("Отмена"), 0, rows + 1, parent);
+        dialog->setWindowTitle(ProgramLook::title());
+        dialog->setWindowModality(Qt::ApplicationModal);
+        dialog->setMinimumDuration(0);
+        dialog->setAutoClose(false);
+        dialog->setAutoReset(false);
+        dialog->setValue(0);
+        return [dialog](int done, int) {
+            dialog->setValue(done);
+            QCoreApplication::processEvents();
+            return !dialog->wasCanceled();
+        };
+    };
+    return dialogs;
+}
+
+QString ExcelExport::proposedPath()
+{
+    QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (folder.isEmpty() || !QFileInfo(folder).isDir())
+        folder = QDir::homePath();
+    const QString name = QStringLiteral("%1 %2.xlsx")
+                             .arg(ProgramLook::title(), Clock::today().toString(QStringLiteral("yyyy-MM-dd")));
+    return QDir(folder).filePath(name);
+}
+
+QString ExcelExport::validSheetName(const QString& name)
+{
+    QString valid;
+    for (const QChar ch : name)
+        valid += QStringLiteral("[]:*?/\\").contains(ch) ? QLatin1Char('_') : ch;
+    constexpr int maxLength = 31;
+    if (valid.size() > maxLength)
+        valid.truncate(valid.at(maxLength - 1).isHighSurrogate() ? maxLength - 1 : maxLength);
+    while (valid.startsWith(QLatin1Char('\'')))
+        valid.remove(0, 1);
+    while (valid.endsWith(QLatin1Char('\'')))
+        valid.chop(1);
+    if (valid.trimmed().isEmpty())
+        valid = QStringLiteral("Лист1");
+    return valid;
+}

@@ -1,0 +1,32 @@
+#include "reminders/TimerIntervals.h"
+
+#include <QTimer>
+
+void TimerIntervals::apply(QTimer& timer, qint32 minutes)
+{
+    Q_ASSERT(inRange(minutes));
+    const int milliseconds = minutes * millisecondsPerMinute;
+    // A running timer with an interval of 0 would fire on every pass of the event loop.
+    if (milliseconds == 0) {
+        timer.stop();
+        timer.setInterval(0);
+        return;
+    }
+    if (timer.isActive() && timer.interval() == milliseconds)
+        return;
+    timer.start(milliseconds);
+}
+
+void TimerIntervals::apply(const Timers& timers, const Minutes& minutes)
+{
+    for (int i = 0; i < count; ++i)
+        if (timers[i])
+            apply(*timers[i], minutes[i]);
+}
+
+void TimerIntervals::apply(const Timers& timers, const StoredMinutes& minutes)
+{
+    for (int i = 0; i < count; ++i)
+        if (timers[i] && minutes[i])
+            apply(*timers[i], *minutes[i]);
+}

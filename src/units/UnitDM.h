@@ -1,0 +1,37 @@
+#pragma once
+
+#include "databind/DataSource.h"
+#include "databind/RecordSet.h"
+#include "engine/Connection.h"
+
+// The data module: the one connection to db1.mdb, every record set of the program and its data source.
+// Creating it opens the connection and the list query QJob; the four reminder sets stay closed.
+class TDataModule1
+{
+public:
+    TDataModule1();
+    ~TDataModule1();
+    TDataModule1(const TDataModule1&) = delete;
+    TDataModule1& operator=(const TDataModule1&) = delete;
+
+    // db1.mdb in the current directory.
+    static QString connectionString();
+
+    Connection ADOConnection1;
+    RecordSet QJob;
+    DataSource SQJob;
+    RecordSet QJobHour;
+    DataSource SQJobHour;
+    RecordSet QJobDay;
+    DataSource SQJobDay;
+    RecordSet QJobWeek;
+    DataSource SQJobWeek;
+    RecordSet QBirth;
+    DataSource SQBirth;
+
+    // Stamps the last-change time of the row QJob is about to post.
+    void QJobBeforePost(RecordSet& DataSet);
+};
+
+// The one instance; the constructor sets it when it is unset, the destructor clears it.
+extern TDataModule1* DataModule1;

@@ -1,0 +1,598 @@
+#include "units/UnitMain.h"
+
+#include "databind/controls/BoundCheckBox.h"
+#include "databind/controls/BoundComboBox.h"
+#include "databind/controls/BoundEdit.h"
+#include "databind/controls/BoundMemo.h"
+#include "databind/controls/DataGrid.h"
+#include "databind/controls/DataNavigator.h"
+#include "diary/Queries.h"
+#include "engine/Clock.h"
+#include "export/ExcelExport.h"
+#include "look/WindowLook.h"
+#include "platform/ErrorReporter.h"
+#include "platform/MessageBoxes.h"
+#include "platform/TrayIcon.h"
+#include "reminders/TimerIntervals.h"
+#include "settings/ConfigFile.h"
+#include "units/DatePicker.h"
+#include "units/HelpPage.h"
+#include "units/TrayHiding.h"
+#include "units/UnitAbout.h"
+#include "units/UnitDM.h"
+#include "units/UnitOption.h"
+#include "units/UnitShedul.h"
+#include "units/WindowPlacement.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFrame>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMenuBar>
+#include <QPainter>
+#include <QTimer>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+TFormMain* FormMain = nullptr;
+QString StartDir;
+
+namespace {
+
+// The tree's two pictures: a closed note for a node, an open one with a tick for the chosen node.
+QPixmap nodeImage(bool selected)
+{
+    QPixmap image(16, 16);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(QColor(46, 107, 60), 1));
+    painter.setBrush(selected ? QColor(255, 236, 140) : QColor(250, 250, 240));
+    painter.drawRoundedRect(QRectF(2.5, 1.5, 11, 13), 1.5, 1.5);
+    painter.setBrush(QColor(60, 140, 78));
+    painter.drawRect(QRectF(2.5, 1.5, 11, 3));
+    if (selected) {
+        painter.setPen(QPen(QColor(176, 48, 48), 2));
+        painter.drawPolyline(QPolygonF({QPointF(5, 9), QPointF(7.5, 11.5), QPointF(11.5, 6.5)}));
+    }
+    return image;
+}
+
+} // namespace
+
+TFormMain::TFormMain(TrayIcon& tray, QWidget* parent)
+    : QMainWindow(parent),
+      m_hourCheck{&TDataModule1::QJobHour, "Ежечасные", "Существуют ЕЖЕЧАСНЫЕ мероприятия. Показать?",
+                  &TFormShedul::ShowHourReminders},
+      m_dayCheck{&TDataModule1::QJobDay, "Ежедневные", "Существуют ЕЖЕДНЕВНЫЕ мероприятия. Показать?",
+                 &TFormShedul::ShowDayReminders},
+      m_weekCheck{&TDataModule1::QJobWeek, "Еженедельные", "Существуют ЕЖЕНЕДЕЛЬНЫЕ мероприятия. Показать?",
+                  &TFormShedul::ShowWeekReminders},
+      m_birthCheck{&TDataModule1::QBirth, "День рождения", "Показать дни рождения?", &TFormShedul::ShowBirthReminders},
+      m_tray(tray)
+{
+    setObjectName(QStringLiteral("FormMain"));
+    setWindowTitle(QStringLiteral("БД Хронотека"));
+    auto* client = new QWidget(this);
+    client->setFixedSize(733, 513);
+    setCentralWidget(client);
+    auto* layout = new QVBoxLayout(client);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+
+    createMenus();
+    createListArea();
+    createEditorPanel();
+    createNavigatorArea();
+    createTimers();
+    layout->addWidget(GroupBox3, 1);
+    layout->addWidget(GroupBox4);
+    layout->addWidget(GroupBox1);
+
+    setTabOrder(Tree, DBGrid1);
+    // The editor panel's keyboard order; the last-change box is disabled and so skipped.
+    QWidget* order[] = {DBGrid1,     EdDateIsp,   EdTime_Isp, CBoxPeriod, EdJob, MemoOther, EdShed_Date,
+                        EdShed_Time, CheckNapom, CheckVip,   DTIsp,      DTShed_Date};
+    for (std::size_t i = 1; i < std::size(order); ++i)
+        setTabOrder(order[i - 1], order[i]);
+
+    setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(this, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& pos) { PopupMenu->popup(mapToGlobal(pos)); });
+
+    m_trayHiding = new TrayHiding(*this, m_tray, *PopupMenu);
+    ErrorReporter::guarded([this] { FormCreate(); });
+}
+
+TFormMain::~TFormMain()
+{
+    if (FormMain == this)
+        FormMain = nullptr;
+}
+
+QString TFormMain::allEventsNode()
+{
+    return QStringLiteral("Все мероприятия");
+}
+
+QString TFormMain::birthdayNode()
+{
+    return QStringLiteral("День рождения");
+}
+
+void TFormMain::createMenus()
+{
+    QMenuBar* MainMenu = menuBar();
+    MainMenu->setObjectName(QStringLiteral("MainMenu"));
+    QMenu* file = MainMenu->addMenu(QStringLiteral("Файл"));
+    N2 = file->addAction(QStringLiteral("Экспорт в Excel"));
+    N3 = file->addAction(QStringLiteral("Выход"));
+    QMenu* settings = MainMenu->addMenu(QStringLiteral("Настройка"));
+    N5 = settings->addAction(QStringLiteral("Интервалы"));
+    QMenu* help = MainMenu->addMenu(QStringLiteral("Справка"));
+    N8 = help->addAction(QStringLiteral("О Программе"));
+    N9 = help->addAction(QStringLiteral("Вызов Справки"));
+    N7 = MainMenu->addAction(QStringLiteral("Выход"));
+
+    connect(N2, &QAction::triggered, this, &TFormMain::N2Click);
+    connect(N3, &QAction::triggered, this, &TFormMain::N7Click);
+    connect(N5, &QAction::triggered, this, &TFormMain::N5Click);
+    connect(N8, &QAction::triggered, this, &TFormMain::N8Click);
+    connect(N9, &QAction::triggered, this, &TFormMain::N9Click);
+    connect(N7, &QAction::triggered, this, &TFormMain::N7Click);
+
+    PopupMenu = new QMenu(this);
+    PopupMenu->setObjectName(QStringLiteral("PopupMenu"));
+    PopShow = PopupMenu->addAction(QStringLiteral("Показать"));
+    PopHide = PopupMenu->addAction(QStringLiteral("Спрятать в трей"));
+    N1 = PopupMenu->addAction(QStringLiteral("Дни рождения"));
+    PopExit = PopupMenu->addAction(QStringLiteral("Выход"));
+    connect(PopShow, &QAction::triggered, this, &TFormMain::PopShowClick);
+    connect(PopHide, &QAction::triggered, this, &TFormMain::PopHideClick);
+    connect(PopExit, &QAction::triggered, this, &TFormMain::PopExitClick);
+    connect(N1, &QAction::triggered, this, &TFormMain::N1Click);
+}
+
+void TFormMain::createListArea()
+{
+    // Each control is made on its parent: moving a filled panel to another parent later would send every control
+    // in it the font and palette changes again.
+    GroupBox3 = new QGroupBox(QStringLiteral("Список"), centralWidget());
+    GroupBox3->setObjectName(QStringLiteral("GroupBox3"));
+    WindowLook::paintMoneyGreen(*GroupBox3);
+    auto* layout = new QHBoxLayout(GroupBox3);
+    layout->setContentsMargins(2, 2, 2, 2);
+    layout->setSpacing(0);
+
+    Tree = new QTreeWidget(GroupBox3);
+    Tree->setObjectName(QStringLiteral("Tree"));
+    Tree->setFixedWidth(191);
+    Tree->setHeaderHidden(true);
+    Tree->setIndentation(19);
+    Tree->setToolTip(QStringLiteral("Выберите периодичность мероприятия"));
+    Tree->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    QFont bold = Tree->font();
+    bold.setBold(true);
+    Tree->setFont(bold);
+    QPalette palette = Tree->palette();
+    palette.setColor(QPalette::Base, palette.color(QPalette::ToolTipBase));
+    palette.setColor(QPalette::Text, palette.color(QPalette::Active, QPalette::Highlight));
+    // The chosen node stays marked when the tree loses the focus.
+    for (QPalette::ColorRole role : {QPalette::Highlight, QPalette::HighlightedText})
+        palette.setColor(QPalette::Inactive, role, palette.color(QPalette::Active, role));
+    Tree->setPalette(palette);
+
+    QIcon images;
+    images.addPixmap(nodeImage(false), QIcon::Normal);
+    images.addPixmap(nodeImage(true), QIcon::Selected);
+    auto addNode = [&](QTreeWidgetItem* node, const QString& text) {
+        node->setText(0, text);
+        node->setIcon(0, images);
+        return node;
+    };
+    m_allNode = addNode(new QTreeWidgetItem(Tree), allEventsNode());
+    for (const char* period : {"критическое", "ежечасное", "ежедневное", "еженедельное", "ежемесячное",
+                               "ежеквартальное", "ежегодное"})
+        addNode(new QTreeWidgetItem(m_allNode), QString::fromUtf8(period));
+    addNode(new QTreeWidgetItem(Tree), birthdayNode());
+    addNode(new QTreeWidgetItem(Tree), QStringLiteral("Памятная дата"));
+    connect(Tree, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* node) { TreeChange(node); });
+    layout->addWidget(Tree);
+
+    DBGrid1 = new DataGrid(GroupBox3);
+    DBGrid1->setObjectName(QStringLiteral("DBGrid1"));
+    DBGrid1->setColumns({QStringLiteral("job"), QStringLiteral("vip")});
+    DBGrid1->setReadOnly(true);
+    DBGrid1->setRowSelect(true);
+    DBGrid1->setToolTip(QStringLiteral("Список мероприятий"));
+    DBGrid1->setFont(bold);
+    QPalette gridPalette = DBGrid1->palette();
+    gridPalette.setColor(QPalette::Base, gridPalette.color(QPalette::ToolTipBase));
+    DBGrid1->setPalette(gridPalette);
+    QHeaderView* titles = DBGrid1->horizontalHeader();
+    QPalette titlePalette = titles->palette();
+    titlePalette.setColor(QPalette::ButtonText, QColor(0, 0, 128));
+    titles->setPalette(titlePalette);
+    titles->setFont(bold);
+    DBGrid1->setDrawColumnCell([this](const QRect& rect, int dataColumn, const DataGridColumn& column,
+                                      DataGrid::DrawState state) { DBGrid1DrawColumnCell(rect, dataColumn, column, state); });
+    layout->addWidget(DBGrid1, 1);
+}
+
+void TFormMain::createEditorPanel()
+{
+    GroupBox4 = new QGroupBox(centralWidget());
+    GroupBox4->setObjectName(QStringLiteral("GroupBox4"));
+    GroupBox4->setFixedHeight(218);
+    WindowLook::paintMoneyGreen(*GroupBox4);
+    QWidget* panel = GroupBox4;
+
+    auto label = [panel](const char* name, const QString& text, int left, int top) {
+        auto* l = new QLabel(text, panel);
+        l->setObjectName(QString::fromLatin1(name));
+        l->move(left, top);
+        l->adjustSize();
+        return l;
+    };
+    auto place = [](QWidget* control, const char* name, const char* hint, int left, int top, int width,
+                    int height) {
+        control->setObjectName(QString::fromLatin1(name));
+        if (hint)
+            control->setToolTip(QString::fromUtf8(hint));
+        control->setGeometry(left, top, width, height);
+    };
+
+    WindowLook::sunkenFrame(panel, 8, 16, 217, 65);
+    WindowLook::sunkenFrame(panel, 232, 16, 185, 65);
+    WindowLook::sunkenFrame(panel, 424, 16, 305, 121);
+    WindowLook::sunkenFrame(panel, 8, 88, 217, 49);
+    WindowLook::sunkenFrame(panel, 232, 88, 185, 49);
+
+    Label1 = label("Label1", QStringLiteral("Дата/Время исполнения"), 40, 24);
+    EdDateIsp = new BoundEdit(panel);
+    place(EdDateIsp, "EdDateIsp", "Дата исполнения мероприятия", 24, 40, 97, 21);
+    DTIsp = new DatePicker(DatePicker::CalendarAlignment::Right, panel);
+    place(DTIsp, "DTIsp", nullptr, 120, 40, 21, 21);
+    EdTime_Isp = new BoundEdit(panel);
+    EdTime_Isp->setMaxLength(5);
+    place(EdTime_Isp, "EdTime_Isp", "Время исполнения мероприятия", 152, 40, 63, 21);
+
+    Label5 = label("Label5", QStringLiteral("Периодичность мероприятия"), 248, 24);
+    CBoxPeriod = new BoundComboBox(panel);
+    CBoxPeriod->addItems({QStringLiteral("критическое"), QStringLiteral("ежечасное"), QStringLiteral("ежедневное"),
+                          QStringLiteral("еженедельное"), QStringLiteral("ежемесячное"),
+                          QStringLiteral("ежеквартальное"), QStringLiteral("ежегодное"),
+                          QStringLiteral("День рождения")});
+    place(CBoxPeriod, "CBoxPeriod", "Периодичность мероприятия", 248, 40, 153, 21);
+
+    Label6 = label("Label6", QStringLiteral("Дата/Время начала напоминания"), 448, 24);
+    EdShed_Date = new BoundEdit(panel);
+    place(EdShed_Date, "EdShed_Date",
+          "Дата начала напоминания мероприятия (только Годовые, квартальные, памятные и дни рождения", 448, 40, 97,
+          21);
+    DTShed_Date = new DatePicker(DatePicker::CalendarAlignment::Left, panel);
+    place(DTShed_Date, "DTShed_Date", nullptr, 544, 40, 21, 21);
+    EdShed_Time = new BoundEdit(panel);
+    EdShed_Time->setMaxLength(5);
+    place(EdShed_Time, "EdShed_Time", "Время начала напоминания", 576, 40, 47, 21);
+    CheckNapom = new BoundCheckBox(QStringLiteral("Включить таймер"), panel);
+    place(CheckNapom, "CheckNapom", nullptr, 456, 88, 121, 17);
+
+    Label3 = label("Label3", QStringLiteral("Дата последнего изменения"), 16, 88);
+    EdDate_Zap = new BoundEdit(panel);
+    EdDate_Zap->setEnabled(false);
+    place(EdDate_Zap, "EdDate_Zap", "Дата последнего изменения (изменяется авоматически)", 56, 104, 121, 21);
+    CheckVip = new BoundCheckBox(QStringLiteral("Мероприятие выполнено"), panel);
+    place(CheckVip, "CheckVip", "Признак выполненного мероприятия", 248, 104, 153, 17);
+
+    Label4 = label("Label4", QStringLiteral("Мероприятие"), 24, 144);
+    EdJob = new BoundEdit(panel);
+    place(EdJob, "EdJob", "Краткое описание мероприятия (или именинник)", 96, 144, 625, 21);
+    Label2 = label("Label2", QStringLiteral("Примечание"), 27, 168);
+    MemoOther = new BoundMemo(panel);
+    place(MemoOther, "MemoOther", "Впишите сюда все, что пожелаете", 96, 168, 425, 41);
+
+    connect(DTIsp, &DatePicker::picked, this, &TFormMain::DTIspChange);
+    connect(DTShed_Date, &DatePicker::picked, this, &TFormMain::DTShed_DateChange);
+}
+
+void TFormMain::createNavigatorArea()
+{
+    GroupBox1 = new QGroupBox(QStringLiteral("Управление"), centralWidget());
+    GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
+    GroupBox1->setFixedHeight(68);
+    WindowLook::paintMoneyGreen(*GroupBox1);
+    DBNavigator1 = new DataNavigator(GroupBox1);
+    DBNavigator1->setObjectName(QStringLiteral("DBNavigator1"));
+    DBNavigator1->setGeometry(176, 16, 370, 41);
+    DBNavigator1->setHints({QStringLiteral("Первая запись"), QStringLiteral("Предыдущая запись"),
+                            QStringLiteral("Следующая запись"), QStringLiteral("Последняя запись"),
+                            QStringLiteral("Вставить"), QStringLiteral("Удалить"), QStringLiteral("Редактировать"),
+                            QStringLiteral("Сохранить"), QStringLiteral("Отменить"),
+                            QStringLiteral("Обновить данные")});
+}
+
+void TFormMain::createTimers()
+{
+    // In the order of the settings file, each with its built-in interval.
+    int index = 0;
+    auto timer = [this, &index](const char* name) {
+        auto* t = new QTimer(this);
+        t->setObjectName(QString::fromLatin1(name));
+        t->setInterval(TimerIntervals::builtInMilliseconds[static_cast<std::size_t>(index++)]);
+        return t;
+    };
+    TimeHour = timer("TimeHour");
+    TimeDay = timer("TimeDay");
+    TimeWeek = timer("TimeWeek");
+    TimeMonth = timer("TimeMonth");
+    TimeCritik = timer("TimeCritik");
+    TimeBirth = timer("TimeBirth");
+    connect(TimeHour, &QTimer::timeout, this, &TFormMain::TimeHourTimer);
+    connect(TimeDay, &QTimer::timeout, this, &TFormMain::TimeDayTimer);
+    connect(TimeWeek, &QTimer::timeout, this, &TFormMain::TimeWeekTimer);
+    connect(TimeBirth, &QTimer::timeout, this, &TFormMain::TimeBirthTimer);
+    // TimeMonth and TimeCritik carry intervals the settings edit, but no check: built in they stay stopped, and
+    // an interval from the settings runs them to no effect.
+    for (QTimer* t : {TimeHour, TimeDay, TimeWeek, TimeBirth})
+        t->start();
+}
+
+void TFormMain::FormCreate()
+{
+    m_trayHiding->addIcon();
+    DTIsp->setDate(Clock::today());
+    DTShed_Date->setDate(Clock::today());
+    StartDir = QDir::currentPath();
+    ConfigFile().loadInto(timers());
+}
+
+void TFormMain::attachDataModule(TDataModule1& dataModule)
+{
+    m_dataModule = &dataModule;
+    DataSource* source = &dataModule.SQJob;
+    auto bind = [source](auto* control, const char* field) {
+        control->setDataSource(source);
+        control->setDataField(QString::fromLatin1(field));
+    };
+    bind(EdDateIsp, "date_isp");
+    bind(EdTime_Isp, "time_isp");
+    bind(CBoxPeriod, "period");
+    bind(EdShed_Date, "date_shed");
+    bind(EdShed_Time, "time_shed");
+    bind(CheckNapom, "napom");
+    bind(EdDate_Zap, "date_zap");
+    bind(CheckVip, "vip");
+    bind(EdJob, "job");
+    bind(MemoOther, "other");
+    DBGrid1->setDataSource(source);
+    DBNavigator1->setDataSource(source);
+}
+
+void TFormMain::showEvent(QShowEvent* event)
+{
+    WindowPlacement::centreOnFirstShow(*this);
+    QMainWindow::showEvent(event);
+}
+
+void TFormMain::changeEvent(QEvent* event)
+{
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange && isActiveWindow() && !m_activatedOnce) {
+        m_activatedOnce = true;
+        Tree->setFocus();
+        // The diary is listed at once instead of an empty list waiting for a choice.
+        Tree->setCurrentItem(m_allNode);
+    }
+}
+
+bool TFormMain::saveListEdit()
+{
+    if (!m_dataModule)
+        return true;
+    RecordSet& list = m_dataModule->QJob;
+    return !list.isOpen() || ErrorReporter::guarded([&] { list.checkBrowseMode(); });
+}
+
+void TFormMain::TreeChange(QTreeWidgetItem* node)
+{
+    if (m_revertingNode || !m_dataModule)
+        return;
+    if (!saveListEdit()) {
+        // The list still holds the edit the user can correct or cancel: keep its node chosen.
+        m_revertingNode = true;
+        Tree->setCurrentItem(m_listNode);
+        m_revertingNode = false;
+        return;
+    }
+    ErrorReporter::guarded([&] {
+        RecordSet& QJob = m_dataModule->QJob;
+        if (node && node->text(0) != allEventsNode()) {
+            QJob.close();
+            QJob.setSql({Queries::jobListForPeriod()});
+            QJob.setParameter(QStringLiteral("period"), node->text(0));
+        } else {
+            QJob.close();
+            QJob.setSql({Queries::jobListAll()});
+        }
+        m_listNode = node;
+        QJob.open();
+        setBirthdayMode(node && node->text(0) == birthdayNode());
+    });
+}
+
+void TFormMain::setBirthdayMode(bool on)
+{
+    m_birthdayMode = on;
+    Label1->setText(on ? QStringLiteral("Дата рождения") : QStringLiteral("Дата/Время исполнения"));
+    Label1->adjustSize();
+    EdTime_Isp->setEnabled(!on);
+    Label4->setText(on ? QStringLiteral("Фамилия И.О.") : QStringLiteral("Мероприятие"));
+    Label4->adjustSize();
+}
+
+void TFormMain::pickDate(const QString& fieldName, const QDate& date)
+{
+    if (!m_dataModule)
+        return;
+    ErrorReporter::guarded([&] {
+        RecordSet& QJob = m_dataModule->QJob;
+        if (QJob.state() != RecordSet::State::Edit)
+            QJob.edit();
+        // Written into the field itself, so entering the box before a post re-reads the picked date.
+        QJob.fieldByName(fieldName).setAsDateTime(QDateTime(date, QTime(0, 0)));
+    });
+}
+
+void TFormMain::DTIspChange()
+{
+    pickDate(QStringLiteral("date_isp"), DTIsp->date());
+}
+
+void TFormMain::DTShed_DateChange()
+{
+    pickDate(QStringLiteral("date_shed"), DTShed_Date->date());
+}
+
+void TFormMain::N2Click()
+{
+    if (!m_dataModule)
+        return;
+    const QString sheet = m_listNode ? m_listNode->text(0) : allEventsNode();
+    ExcelExport::run(this, m_dataModule->QJob, sheet,
+                     m_birthdayMode ? ExcelExport::FirstColumn::Person : ExcelExport::FirstColumn::Event);
+}
+
+void TFormMain::N7Click()
+{
+    close();
+}
+
+void TFormMain::closeEvent(QCloseEvent* event)
+{
+    if (!FormClose()) {
+        event->ignore();
+        return;
+    }
+    event->accept();
+    QCoreApplication::quit();
+}
+
+bool TFormMain::FormClose()
+{
+    if (!saveListEdit() || (FormShedul && !FormShedul->saveShownSet()))
+        return false;
+    m_trayHiding->removeIcon();
+    return true;
+}
+
+void TFormMain::N5Click()
+{
+    FormOption->exec();
+}
+
+void TFormMain::N8Click()
+{
+    Formabout->exec();
+}
+
+void TFormMain::N9Click()
+{
+    HelpPage::open(StartDir);
+}
+
+void TFormMain::PopShowClick()
+{
+    m_trayHiding->showFromTray();
+}
+
+void TFormMain::PopHideClick()
+{
+    m_trayHiding->hideToTray();
+}
+
+void TFormMain::PopExitClick()
+{
+    if (!FormClose())
+        return;
+    QCoreApplication::quit();
+}
+
+void TFormMain::DBGrid1DrawColumnCell(const QRect& rect, int dataColumn, const DataGridColumn& column,
+                                      DataGrid::DrawState state)
+{
+    RecordSet* list = DBGrid1->recordSet();
+    const Field* vip = list ? list->findField(QStringLiteral("vip")) : nullptr;
+    if (!vip || list->isEmpty() || vip->asBoolean())
+        return;
+    // Events not yet done stand out in bright green; black marks the focused cell.
+    DBGrid1->setCellBackground(state.testFlag(DataGrid::Focused) ? QColor(0, 0, 0) : QColor(9, 255, 171));
+    DBGrid1->defaultDrawColumnCell(rect, dataColumn, column, state);
+}
+
+void TFormMain::TimeHourTimer()
+{
+    runCheck(m_hourCheck);
+}
+
+void TFormMain::TimeDayTimer()
+{
+    runCheck(m_dayCheck);
+}
+
+void TFormMain::TimeWeekTimer()
+{
+    runCheck(m_weekCheck);
+}
+
+void TFormMain::TimeBirthTimer()
+{
+    runCheck(m_birthCheck);
+}
+
+void TFormMain::N1Click()
+{
+    TimeBirthTimer();
+}
+
+void TFormMain::runCheck(ReminderCheck& check)
+{
+    if (!m_dataModule || !FormShedul)
+        return;
+    RecordSet& set = m_dataModule->*check.set;
+    // A tick or a note not yet confirmed with OK is saved as moving to another row would save it, rather than
+    // thrown away by the re-open; if it can't be posted the set stays as it is until the next check.
+    if (set.isOpen() && !ErrorReporter::guarded([&] { set.checkBrowseMode(); }))
+        return;
+    const bool reopened = ErrorReporter::guarded([&] {
+        set.close();
+        set.open();
+    });
+    if (!reopened || set.isEmpty())
+        return;
+    const QString caption = QString::fromUtf8(check.caption);
+    auto show = [&] {
+        if (!ErrorReporter::guarded([&] { (FormShedul->*check.show)(); }))
+            return;
+        if (isHidden())
+            m_tray.notify(caption, QStringLiteral("Напоминаний: %1").arg(set.recordCount()));
+    };
+    if (!FormShedul->isVisible()) {
+        show();
+        return;
+    }
+    // While this check's question is open a later run only re-reads the set, so questions don't pile up.
+    if (FormShedul->windowTitle() == caption || check.asking)
+        return;
+    check.asking = true;
+    const MessageBoxes::Answer answer =
+        MessageBoxes::ask(nullptr, QStringLiteral("Внимание!!!"), QString::fromUtf8(check.question));
+    check.asking = false;
+    if (answer == MessageBoxes::Answer::Ok)
+        show();
+}

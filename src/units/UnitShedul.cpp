@@ -1,0 +1,228 @@
+#include "units/UnitShedul.h"
+
+#include "databind/controls/BoundCheckBox.h"
+#include "databind/controls/BoundMemo.h"
+#include "databind/controls/BoundText.h"
+#include "databind/controls/DataGrid.h"
+#include "look/WindowLook.h"
+#include "platform/ErrorReporter.h"
+#include "units/UnitDM.h"
+#include "units/WindowPlacement.h"
+
+#include <QFrame>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPainter>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+TFormShedul* FormShedul = nullptr;
+
+namespace {
+
+const char* const hourCaption = "Ежечасные";
+const char* const dayCaption = "Ежедневные";
+const char* const weekCaption = "Еженедельные";
+const char* const birthCaption = "День рождения";
+
+QIcon tickPicture()
+{
+    QPixmap picture(16, 16);
+    picture.fill(Qt::transparent);
+    QPainter painter(&picture);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(QColor(0, 128, 0), 2.5, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    painter.drawPolyline(QPolygonF({QPointF(3, 8.5), QPointF(6.5, 12), QPointF(13, 4)}));
+    return QIcon(picture);
+}
+
+BoundText* maroonText(QWidget* parent, const char* name, int left, int top, int width, int height)
+{
+    auto* text = new BoundText(parent);
+    text->setObjectName(QString::fromLatin1(name));
+    QFont font = text->font();
+    font.setBold(true);
+    font.setPointSize(10);
+    text->setFont(font);
+    QPalette palette = text->palette();
+    palette.setColor(QPalette::WindowText, QColor(128, 0, 0));
+    text->setPalette(palette);
+    text->setAutoFillBackground(false);
+    text->setGeometry(left, top, width, height);
+    return text;
+}
+
+} // namespace
+
+TFormShedul::TFormShedul(QWidget* parent) : QDialog(parent)
+{
+    setObjectName(QStringLiteral("FormShedul"));
+    setWindowTitle(QStringLiteral("Напоминание"));
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+    setFixedSize(630, 320);
+    setModal(false);
+}
+
+void TFormShedul::setVisible(bool visible)
+{
+    // The controls are made at the first show rather than at start-up: many sessions never show a reminder.
+    if (visible && !GroupBox1)
+        createControls();
+    QDialog::setVisible(visible);
+}
+
+void TFormShedul::createControls()
+{
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+
+    GroupBox1 = new QGroupBox;
+    GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
+    GroupBox1->setFixedHeight(73);
+    WindowLook::paintMoneyGreen(*GroupBox1);
+    WindowLook::sunkenFrame(GroupBox1, 0, 8, 161, 62);
+    WindowLook::sunkenFrame(GroupBox1, 162, 8, 153, 62);
+    WindowLook::sunkenFrame(GroupBox1, 320, 8, 361, 62);
+
+    Vip = new BoundCheckBox(QStringLiteral("Задание выполнено"), GroupBox1);
+    Vip->setObjectName(QStringLiteral("Vip"));
+    Vip->setToolTip(QStringLiteral("Признак выполненного мероприятия"));
+    Vip->setGeometry(16, 16, 129, 17);
+
+    BtnOK = new QPushButton(tickPicture(), QStringLiteral("OK"), GroupBox1);
+    BtnOK->setObjectName(QStringLiteral("BtnOK"));
+    BtnOK->setToolTip(QStringLiteral("Сохранить мероприятие"));
+    BtnOK->setGeometry(40, 40, 75, 25);
+    BtnOK->setDefault(true);
+    connect(BtnOK, &QPushButton::clicked, this, [this] { ErrorReporter::guarded([this] { BtnOKClick(); }); });
+
+    Label2 = new QLabel(QStringLiteral("Дата/Время исполнения"), GroupBox1);
+    Label2->setObjectName(QStringLiteral("Label2"));
+    Label2->move(176, 16);
+    Label2->adjustSize();
+    WindowLook::sunkenFrame(GroupBox1, 168, 40, 81, 17, QStringLiteral("Дата исполнения"));
+    DateIsp = maroonText(GroupBox1, "DateIsp", 168, 40, 73, 17);
+    WindowLook::sunkenFrame(GroupBox1, 264, 40, 41, 17, QStringLiteral("Время исполнения"));
+    TimeIsp = maroonText(GroupBox1, "TimeIsp", 264, 40, 41, 17);
+
+    Label1 = new QLabel(QStringLiteral("Примечание"), GroupBox1);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    Label1->move(328, 16);
+    Label1->adjustSize();
+    Other = new BoundMemo(GroupBox1);
+    Other->setObjectName(QStringLiteral("Other"));
+    Other->setGeometry(360, 32, 265, 33);
+
+    GroupBox2 = new QGroupBox;
+    GroupBox2->setObjectName(QStringLiteral("GroupBox2"));
+    WindowLook::paintMoneyGreen(*GroupBox2);
+    auto* listLayout = new QVBoxLayout(GroupBox2);
+    listLayout->setContentsMargins(2, 2, 2, 2);
+    DBGrid2 = new DataGrid;
+    DBGrid2->setObjectName(QStringLiteral("DBGrid2"));
+    DBGrid2->setColumns({QStringLiteral("job")});
+    DBGrid2->setTitlesVisible(false);
+    DBGrid2->setAlwaysShowSelection(true);
+    DBGrid2->setTabKeyNavigation(true); // Tab and Shift+Tab move between the reminders, never out of the list
+    DBGrid2->setToolTip(QStringLiteral("Список мероприятий"));
+    QFont bold = DBGrid2->font();
+    bold.setBold(true);
+    DBGrid2->setFont(bold);
+    QPalette gridPalette = DBGrid2->palette();
+    gridPalette.setColor(QPalette::Base, gridPalette.color(QPalette::ToolTipBase));
+    gridPalette.setColor(QPalette::Button, QColor(215, 228, 242)); // the inactive caption's gradient colour
+    DBGrid2->setPalette(gridPalette);
+    listLayout->addWidget(DBGrid2);
+
+    layout->addWidget(GroupBox1);
+    layout->addWidget(GroupBox2, 1);
+    setTabOrder(Vip, BtnOK);
+    setTabOrder(BtnOK, Other);
+    setTabOrder(Other, DBGrid2);
+
+    DateIsp->setDataField(QStringLiteral("date_isp"));
+    TimeIsp->setDataField(QStringLiteral("time_isp"));
+    Vip->setDataField(QStringLiteral("vip"));
+    Other->setDataField(QStringLiteral("other"));
+    if (DataModule1)
+        bindTo(DataModule1->SQJobHour);
+}
+
+void TFormShedul::bindTo(DataSource& source)
+{
+    DBGrid2->setDataSource(&source);
+    DateIsp->setDataSource(&source);
+    TimeIsp->setDataSource(&source);
+    Vip->setDataSource(&source);
+    Other->setDataSource(&source);
+}
+
+void TFormShedul::showEvent(QShowEvent* event)
+{
+    WindowPlacement::centreOnFirstShow(*this);
+    QDialog::showEvent(event);
+}
+
+bool TFormShedul::saveShownSet()
+{
+    if (!DBGrid2)
+        return true;
+    RecordSet* set = DBGrid2->recordSet();
+    return !set || !set->isOpen() || ErrorReporter::guarded([set] { set->checkBrowseMode(); });
+}
+
+void TFormShedul::showReminders(DataSource& source, const Mode& mode)
+{
+    // A tick or note on the set shown so far would otherwise stay unwritten in a set nobody shows any more.
+    saveShownSet();
+    show();
+    raise();
+    activateWindow();
+    bindTo(source);
+    Label2->setText(QString::fromUtf8(mode.dateLabel));
+    Label2->adjustSize();
+    GroupBox2->setTitle(QString::fromUtf8(mode.listCaption));
+    TimeIsp->setVisible(!mode.birthdays);
+    Vip->setEnabled(!mode.birthdays);
+    setWindowTitle(QString::fromUtf8(mode.caption));
+}
+
+void TFormShedul::ShowHourReminders()
+{
+    showReminders(DataModule1->SQJobHour, {hourCaption, "Дата исполнения", "Мероприятия", false});
+}
+
+void TFormShedul::ShowDayReminders()
+{
+    showReminders(DataModule1->SQJobDay, {dayCaption, "Дата исполнения", "Мероприятия", false});
+}
+
+void TFormShedul::ShowWeekReminders()
+{
+    showReminders(DataModule1->SQJobWeek, {weekCaption, "Дата исполнения", "Мероприятия", false});
+}
+
+void TFormShedul::ShowBirthReminders()
+{
+    showReminders(DataModule1->SQBirth, {birthCaption, "Дата рождения", "Именинники", true});
+}
+
+void TFormShedul::BtnOKClick()
+{
+    const std::pair<const char*, RecordSet*> sets[] = {{hourCaption, &DataModule1->QJobHour},
+                                                       {dayCaption, &DataModule1->QJobDay},
+                                                       {weekCaption, &DataModule1->QJobWeek},
+                                                       {birthCaption, &DataModule1->QBirth}};
+    for (const auto& [caption, set] : sets) {
+        if (windowTitle() != QString::fromUtf8(caption))
+            continue;
+        // Enter leaves the focus in the control that holds the change: have it written back before the test,
+        // as a click on OK would by taking the focus.
+        if (set->state() == RecordSet::State::Edit || set->state() == RecordSet::State::Insert)
+            set->updateRecord();
+        if (set->isModified())
+            set->post();
+    }
+}

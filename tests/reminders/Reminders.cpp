@@ -1,0 +1,265 @@
+#include "databind/controls/BoundCheckBox.h"
+#include "databind/controls/BoundMemo.h"
+#include "databind/controls/BoundText.h"
+#include "support/FixedClock.h"
+#include "support/Program.h"
+#include "support/QtPrinters.h"
+#include "support/ScriptedMessageBoxes.h"
+#include "units/UnitDM.h"
+#include "units/UnitMain.h"
+#include "units/UnitShedul.h"
+
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+namespace {
+
+using Answer = MessageBoxes::Answer;
+
+class RemindersTest : public ::testing::Test
+{
+protected:
+    void SetUp() override { ScriptedMessageBoxes::instance().clear(); }
+
+    void start()
+    {
+        program = std::make_unique<Program>(diary);
+        program->showMainWindow();
+    }
+
+    TFormShedul& window() { return *FormShedul; }
+    TFormMain& form() { return *FormMain; }
+    const QList<MessageBoxes::Message>& boxes() { return ScriptedMessageBoxes::instance().shown(); }
+
+    qint64 add(const QString& job, const QString& period, bool done = false)
+    {
+        return diary.addRow({{QStringLiteral("job"), job},
+                             {QStringLiteral("period"), period},
+                             {QStringLiteral("date_isp"), QDate(2026, 12, 1)},
+                             {QStringLiteral("time_isp"), QTime(9, 30)},
+                             {QStringLiteral("vip"), done}});
+    }
+
+    qint64 addBirthday(const QString& name)
+    {
+        return diary.addRow({{QStringLiteral("job"), name},
+                             {QStringLiteral("period"), QStringLiteral("День рождения")},
+                             {QStringLiteral("date_isp"), QDate(1980, 12, 10)},
+                             {QStringLiteral("date_shed"), QDate(2026, 12, 1)},
+                             {QStringLiteral("vip"), false}});
+    }
+
+    void tickDoneFlag()
+    {
+        window().Vip->setFocus();
+        QTRY_VERIFY(window().Vip->hasFocus());
+        QTest::keyClick(window().Vip, Qt::Key_Space);
+    }
+
+    FixedClock clock{QDateTime(QDate(2026, 12, 7), QTime(12, 0))};
+    TempDiary diary;
+    std::unique_ptr<Program> program;
+};
+
+} // namespace
+
+TEST_F(RemindersTest, AnEmptySetShowsNothingAndAsksNothing)
+{
+    add(QStringLiteral("сделано"), QStringLiteral("ежечасное"), true);
+    start();
+    form().TimeHourTimer();
+    EXPECT_FALSE(window().isVisible());
+    EXPECT_TRUE(boxes().isEmpty());
+
+    form().N1Click(); // no birthday is due
+    EXPECT_FALSE(window().isVisible());
+    EXPECT_TRUE(boxes().isEmpty());
+}
+
+TEST_F(RemindersTest, AHiddenWindowOpensInTheCheckModeWithoutAQuestion)
+{
+    add(QStringLiteral("полить цветы"), QStringLiteral("ежедневное"));
+    start();
+    form().TimeDayTimer();
+    ASSERT_TRUE(window().isVisible());
+    EXPECT_EQ(window().windowTitle(), QStringLiteral("Ежедневные"));
+    EXPECT_EQ(window().GroupBox2->title(), QStringLiteral("Мероприятия"));
+    EXPECT_EQ(window().Label2->text(), QStringLiteral("Дата исполнения"));
+    EXPECT_EQ(window().DateIsp->text(), QStringLiteral("01.12.2026"));
+    EXPECT_TRUE(boxes().isEmpty());
+}
+
+TEST_F(RemindersTest, AReminderWhileHiddenInTheTrayIsAlsoNotified)
+{
+    add(QStringLiteral("полить цветы"), QStringLiteral("ежедневное"));
+    add(QStringLiteral("позвонить"), QStringLiteral("ежедневное"));
+    start();
+    form().TimeDayTimer();
+    EXPECT_TRUE(program->tray.notifications().isEmpty()); // the main window is on the screen
+    window().hide();
+
+    form().PopHideClick();
+    ASSERT_FALSE(form().isVisible());
+    form().TimeDayTimer();
+    EXPECT_TRUE(window().isVisible());
+    EXPECT_EQ(program->tray.notifications(),
+              QStringList{QStringLiteral("Ежедневные: Напоминаний: 2")});
+}
+
+TEST_F(RemindersTest, ATickNotYetConfirmedIsSavedOnExitAndWhenAnotherSetIsShown)
+{
+    const qint64 hourly = add(QStringLiteral("почасовое"), QStringLiteral("ежечасное"));
+    const qint64 daily = add(QStringLiteral("ежедневное"), QStringLiteral("ежедневное"));
+    start();
+    form().TimeHourTimer();
+    tickDoneFlag();
+    ScriptedMessageBoxes::instance().setNextAnswer(Answer::Ok);
+    form().TimeDayTimer();
+    ASSERT_EQ(window().windowTitle(), QStringLiteral("Ежедневные"));
+    EXPECT_TRUE(diary.value(hourly, QStringLiteral("vip")).toBool());
+
+    tickDoneFlag();
+    EXPECT_TRUE(form().close());
+    EXPECT_TRUE(diary.value(daily, QStringLiteral("vip")).toBool());
+}
+
+TEST_F(RemindersTest, TheSameSetIsReReadAndAnotherIsAskedFor)
+{
+    add(QStringLiteral("почасовое"), QStringLiteral("ежечасное"));
+    add(QStringLiteral("ежедневное"), QStringLiteral("ежедневное"));
+    start();
+    form().TimeHourTimer();
+    ASSERT_EQ(window().windowTitle(), QStringLiteral("Ежечасные"));
+
+    add(QStringLiteral("ещё почасовое"), QStringLiteral("ежечасное"));
+    form().TimeHourTimer();
+    EXPECT_TRUE(boxes().isEmpty());
+    EXPECT_EQ(DataModule1->QJobHour.recordCount(), 2);
+
+    ScriptedMessageBoxes::instance().setNextAnswer(Answer::Cancel);
+    form().TimeDayTimer();
+    ASSERT_EQ(boxes().size(), 1);
+    EXPECT_EQ(boxes()[0].caption, QStringLiteral("Внимание!!!"));
+    EXPECT_EQ(boxes()[0].text, QStringLiteral("Существуют ЕЖЕДНЕВНЫЕ мероприятия. Показать?"));
+    EXPECT_EQ(boxes()[0].buttons, MessageBoxes::Buttons::OkCancel);
+    EXPECT_EQ(boxes()[0].icon, MessageBoxes::Icon::None);
+    EXPECT_EQ(window().windowTitle(), QStringLiteral("Ежечасные"));
+
+    ScriptedMessageBoxes::instance().setNextAnswer(Answer::Ok);
+    form().TimeDayTimer();
+    EXPECT_EQ(window().windowTitle(), QStringLiteral("Ежедневные"));
+}
+
+TEST_F(RemindersTest, AnOpenQuestionIsNotAskedAgainOnTopOfItself)
+{
+    add(QStringLiteral("почасовое"), QStringLiteral("ежечасное"));
+    add(QStringLiteral("еженедельное"), QStringLiteral("еженедельное"));
+    start();
+    form().TimeHourTimer();
+    ScriptedMessageBoxes::instance().whileNextBoxIsOpen([this] { form().TimeWeekTimer(); });
+    form().TimeWeekTimer();
+    EXPECT_EQ(boxes().size(), 1);
+    EXPECT_EQ(window().windowTitle(), QStringLiteral("Еженедельные"));
+}
+
+TEST_F(RemindersTest, TickAndOkMarksTheEventDoneAndTheNextCheckDropsIt)
+{
+    const qint64 id = add(QStringLiteral("почасовое"), QStringLiteral("ежечасное"));
+    start();
+    form().TimeHourTimer();
+    tickDoneFlag();
+    QTest::mouseClick(window().BtnOK, Qt::LeftButton);
+    EXPECT_TRUE(diary.value(id, QStringLiteral("vip")).toBool());
+    EXPECT_EQ(DataModule1->QJobHour.recordCount(), 1); // still listed until the next check
+
+    form().TimeHourTimer();
+    EXPECT_TRUE(DataModule1->QJobHour.isEmpty());
+    EXPECT_TRUE(window().isVisible());
+    EXPECT_TRUE(boxes().isEmpty());
+}
+
+TEST_F(RemindersTest, EnterOnOkWhileTheFlagKeepsTheFocusSavesTheTick)
+{
+    const qint64 id = add(QStringLiteral("почасовое"), QStringLiteral("ежечасное"));
+    start();
+    form().TimeHourTimer();
+    tickDoneFlag();
+    ASSERT_TRUE(window().Vip->hasFocus());
+    window().BtnOKClick(); // what Enter on the default button runs, the focus staying in the check box
+    EXPECT_TRUE(diary.value(id, QStringLiteral("vip")).toBool());
+}
+
+TEST_F(RemindersTest, ATickNotConfirmedSurvivesTheNextCheck)
+{
+    const qint64 id = add(QStringLiteral("почасовое"), QStringLiteral("ежечасное"));
+    start();
+    form().TimeHourTimer();
+    tickDoneFlag();
+    form().TimeHourTimer();
+    EXPECT_TRUE(diary.value(id, QStringLiteral("vip")).toBool());
+    EXPECT_TRUE(DataModule1->QJobHour.isEmpty());
+}
+
+TEST_F(RemindersTest, BirthdayModeHidesTheTimeAndLocksTheFlagButKeepsTheNote)
+{
+    add(QStringLiteral("почасовое"), QStringLiteral("ежечасное"));
+    const qint64 id = addBirthday(QStringLiteral("Петров П.П."));
+    start();
+    form().TimeHourTimer();
+    ScriptedMessageBoxes::instance().setNextAnswer(Answer::Ok);
+    form().N1Click();
+    ASSERT_EQ(window().windowTitle(), QStringLiteral("День рождения"));
+    EXPECT_EQ(boxes().back().text, QStringLiteral("Показать дни рождения?"));
+    EXPECT_EQ(window().Label2->text(), QStringLiteral("Дата рождения"));
+    EXPECT_EQ(window().GroupBox2->title(), QStringLiteral("Именинники"));
+    EXPECT_FALSE(window().TimeIsp->isVisible());
+    EXPECT_FALSE(window().Vip->isEnabled());
+
+    window().Other->setFocus();
+    QTRY_VERIFY(window().Other->hasFocus());
+    QTest::keyClicks(window().Other, "gift");
+    QTest::mouseClick(window().BtnOK, Qt::LeftButton);
+    EXPECT_EQ(diary.value(id, QStringLiteral("other")).toString(), QStringLiteral("gift"));
+
+    ScriptedMessageBoxes::instance().setNextAnswer(Answer::Ok);
+    form().TimeHourTimer();
+    EXPECT_TRUE(window().TimeIsp->isVisible());
+    EXPECT_TRUE(window().Vip->isEnabled());
+}
+
+TEST_F(RemindersTest, ATickOnAnEmptySetPostsANewRowOfThatSet)
+{
+    add(QStringLiteral("почасовое"), QStringLiteral("ежечасное"));
+    start();
+    form().TimeHourTimer();
+    DataModule1->QJobHour.close();
+    DataModule1->QJobHour.open();
+    DataModule1->QJobHour.remove();
+    ASSERT_TRUE(DataModule1->QJobHour.isEmpty());
+    tickDoneFlag();
+    EXPECT_EQ(DataModule1->QJobHour.state(), RecordSet::State::Insert);
+    QTest::mouseClick(window().BtnOK, Qt::LeftButton);
+    EXPECT_EQ(diary.rowCount(), 1);
+}
+
+TEST_F(RemindersTest, AFailedReopenIsShownAndTheTimerRunsOn)
+{
+    add(QStringLiteral("почасовое"), QStringLiteral("ежечасное"));
+    start();
+    // Another program takes the table away: the query can't be run any more.
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(diary.databasePath().toUtf8().constData(), &db), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(db, "ALTER TABLE job RENAME TO old_job", nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(db);
+    form().TimeHourTimer();
+    ASSERT_EQ(boxes().size(), 1);
+    EXPECT_EQ(boxes()[0].icon, MessageBoxes::Icon::Error);
+    EXPECT_TRUE(form().TimeHour->isActive());
+    EXPECT_FALSE(window().isVisible());
+}
