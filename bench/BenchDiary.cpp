@@ -1,6 +1,6 @@
 #include "BenchDiary.h"
 
-#include "units/UnitDM.h"
+#include "diary/JobTable.h"
 
 #include <QDir>
 
@@ -21,7 +21,7 @@ BenchDiary::~BenchDiary()
 
 QString BenchDiary::connectionString()
 {
-    return TDataModule1::connectionString();
+    return JobTable::connectionString();
 }
 
 QString BenchDiary::path() const

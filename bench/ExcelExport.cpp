@@ -5,6 +5,7 @@
 
 #include "BenchDiary.h"
 #include "databind/RecordSet.h"
+#include "diary/JobTable.h"
 #include "engine/Connection.h"
 
 #include <QCoreApplication>
@@ -39,7 +40,7 @@ class FullDiary
 {
 public:
     FullDiary()
-        : m_diary(fullRows()), m_connection(BenchDiary::connectionString()),
+        : m_diary(fullRows()), m_connection(BenchDiary::connectionString(), JobTable::schema()),
           m_list(QStringLiteral("QJob"), m_connection)
     {
         m_list.setSql({QStringLiteral("select * from job order by id_job")});

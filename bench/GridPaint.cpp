@@ -5,6 +5,7 @@
 #include "databind/DataSource.h"
 #include "databind/RecordSet.h"
 #include "databind/controls/DataGrid.h"
+#include "diary/JobTable.h"
 #include "engine/Connection.h"
 
 #include <QApplication>
@@ -35,7 +36,7 @@ DiaryRows largeRowsShown()
 struct GridOnSet
 {
     explicit GridOnSet(int rows)
-        : connection(connectionString), set(QStringLiteral("QJob"), connection), source(QStringLiteral("SQJob"), &set)
+        : connection(connectionString, JobTable::schema()), set(QStringLiteral("QJob"), connection), source(QStringLiteral("SQJob"), &set)
     {
         set.setSql({QStringLiteral("select * from job where id_job <= %1 order by id_job").arg(rows)});
         grid.setColumns({QStringLiteral("job"), QStringLiteral("vip")});
@@ -71,7 +72,7 @@ struct GridOnSet
 
 void openSetAlone(benchmark::State& state)
 {
-    Connection connection(connectionString);
+    Connection connection(connectionString, JobTable::schema());
     RecordSet set(QStringLiteral("QJob"), connection);
     DataSource source(QStringLiteral("SQJob"), &set);
     set.setSql({QStringLiteral("select * from job where id_job <= %1 order by id_job").arg(largeRows)});

@@ -1,6 +1,7 @@
 // Opening the list query over 100,000 matching rows: the snapshot against a bare SQLite step loop that reads every
 // column of the same translated statement, side by side in one run, and the snapshot's memory per row.
 #include "BenchDiary.h"
+#include "diary/JobTable.h"
 #include "diary/Queries.h"
 #include "engine/Connection.h"
 #include "engine/Dialect.h"
@@ -20,7 +21,7 @@ const QString period = QStringLiteral("ежедневное");
 
 QString listText()
 {
-    return Queries::jobListForPeriod().replace(QStringLiteral(":period"), QStringLiteral("?"));
+    return Queries::jobListForPeriod().join(QLatin1Char(' ')).replace(QStringLiteral(":period"), QStringLiteral("?"));
 }
 
 // Every row under the one period the list asks for, with texts of the lengths a hand-typed diary holds and dates in
@@ -62,7 +63,7 @@ std::map<std::string, Seconds> secondsPerOpen;
 
 void SnapshotOpen(benchmark::State& state)
 {
-    Connection connection(QStringLiteral("Data Source=") + diary().path());
+    Connection connection(QStringLiteral("Data Source=") + diary().path(), JobTable::schema());
     const QString text = listText();
     for (auto _ : state) {
         const auto snapshot = connection.select(text, {period});

@@ -1,5 +1,6 @@
 #include "app/Singletons.h"
 
+#include "reminders/ReminderChecks.h"
 #include "units/UnitAbout.h"
 #include "units/UnitDM.h"
 #include "units/UnitMain.h"
@@ -16,9 +17,14 @@ Singletons::Singletons(TrayIcon& tray)
         FormMain->attachDataModule(*DataModule1);
         m_formShedul = std::make_unique<TFormShedul>();
         FormShedul = m_formShedul.get();
+        TDataModule1* dataModule = DataModule1;
+        m_reminders = std::make_unique<ReminderChecks>(
+            [dataModule](ReminderKind kind) -> RecordSet& { return dataModule->reminderSet(kind); }, *FormShedul,
+            tray, *FormMain);
+        FormMain->attachReminders(*m_reminders);
         m_formOption = std::make_unique<TFormOption>();
         FormOption = m_formOption.get();
-        FormOption->setTimers(FormMain->timers());
+        FormOption->setTimers(m_reminders->timers());
         m_formAbout = std::make_unique<TFormabout>();
         Formabout = m_formAbout.get();
     } catch (...) {

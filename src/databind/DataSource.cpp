@@ -63,8 +63,7 @@ bool DataSource::edit()
         return false;
     if (m_recordSet->state() == RecordSet::State::Browse)
         m_recordSet->edit();
-    const RecordSet::State state = m_recordSet->state();
-    return state == RecordSet::State::Edit || state == RecordSet::State::Insert;
+    return m_recordSet->isEditing();
 }
 
 template <class Call> void DataSource::forEachLink(Call call)

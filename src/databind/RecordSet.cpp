@@ -236,7 +236,7 @@ int RecordSet::setActiveRow(int row)
 
 bool RecordSet::readsBuffer() const
 {
-    return (m_state == State::Edit || m_state == State::Insert) && activeRow() == m_current;
+    return isEditing() && activeRow() == m_current;
 }
 
 int RecordSet::snapshotRow(int row) const
@@ -332,7 +332,7 @@ void RecordSet::close()
 void RecordSet::checkBrowseMode()
 {
     checkOpen();
-    if (m_state == State::Edit || m_state == State::Insert) {
+    if (isEditing()) {
         updateRecord();
         if (m_modified)
             post();
@@ -439,7 +439,7 @@ void RecordSet::finishEditing()
 
 void RecordSet::edit()
 {
-    if (m_state == State::Edit || m_state == State::Insert)
+    if (isEditing())
         return;
     checkOpen();
     if (m_snapshot->rowCount() == 0) {

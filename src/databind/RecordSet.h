@@ -61,6 +61,8 @@ public:
     // No records, counting one being inserted; also true while closed.
     bool isEmpty() const { return recordCount() == 0; }
     State state() const { return m_state; }
+    // In Edit or Insert state: the current record holds changes not yet posted or cancelled.
+    bool isEditing() const { return m_state == State::Edit || m_state == State::Insert; }
     bool isModified() const { return m_modified; }
     bool atStart() const { return m_atStart; }
     bool atEnd() const { return m_atEnd; }

@@ -2,15 +2,10 @@
 
 namespace Queries {
 
-QStringList jobListAsCreated()
+QStringList jobListForPeriod()
 {
     return {QStringLiteral("select * from job"), QStringLiteral("where period = :period"),
             QStringLiteral("order by date_isp")};
-}
-
-QString jobListForPeriod()
-{
-    return QStringLiteral("select * from job where period = :period order by date_isp");
 }
 
 QString jobListAll()

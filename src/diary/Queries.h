@@ -6,8 +6,7 @@
 // The data module's query texts, line by line where a record set is created with several lines.
 namespace Queries {
 
-QStringList jobListAsCreated();
-QString jobListForPeriod();
+QStringList jobListForPeriod();
 QString jobListAll();
 QStringList jobHour();
 QStringList jobDay();

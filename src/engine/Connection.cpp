@@ -28,7 +28,7 @@ void probe(sqlite3* db, const QString& path)
     throw EngineErrors::unrecognizedFormat(path);
 }
 
-void configure(sqlite3* db, const QString& path, int busyTimeout)
+void configure(sqlite3* db, const QString& path, const TableSchema& required, int busyTimeout)
 {
     // The file may come from elsewhere: its schema must not run anything with side effects, and SQL must not be
     // able to damage the file's structure.
@@ -42,7 +42,7 @@ void configure(sqlite3* db, const QString& path, int busyTimeout)
     sqlite3_exec(db, "PRAGMA cell_size_check = ON", nullptr, nullptr, nullptr);
 
     probe(db, path);
-    if (!Schema::hasUsableJobTable(db))
+    if (!Schema::hasUsableTable(db, required))
         throw EngineErrors::unrecognizedFormat(path);
 
     // Other processes may have the file open too: with a write-ahead log readers never block the one writer.
@@ -74,7 +74,7 @@ QString Connection::dataSourcePath(const QString& connectionString)
     throw EngineErrors::noDataSource();
 }
 
-Connection::Connection(const QString& connectionString, int busyTimeoutMilliseconds)
+Connection::Connection(const QString& connectionString, const TableSchema& required, int busyTimeoutMilliseconds)
     : m_filePath(dataSourcePath(connectionString))
 {
     const QFileInfo file(m_filePath);
@@ -93,7 +93,7 @@ Connection::Connection(const QString& connectionString, int busyTimeoutMilliseco
             throw EngineErrors::cannotOpen(m_filePath);
         throw EngineErrors::unrecognizedFormat(m_filePath);
     }
-    configure(db, m_filePath, busyTimeoutMilliseconds);
+    configure(db, m_filePath, required, busyTimeoutMilliseconds);
 }
 
 Connection::~Connection() = default;

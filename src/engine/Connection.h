@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/Snapshot.h"
+#include "engine/TableSchema.h"
 
 #include <QList>
 #include <QString>
@@ -16,8 +17,10 @@ struct sqlite3;
 class Connection
 {
 public:
-    // busyTimeout: how long a read or write waits for another process's lock before it fails.
-    explicit Connection(const QString& connectionString, int busyTimeoutMilliseconds = defaultBusyTimeout);
+    // Refuses a file that does not hold the required table. busyTimeout: how long a read or write waits for
+    // another process's lock before it fails.
+    Connection(const QString& connectionString, const TableSchema& required,
+               int busyTimeoutMilliseconds = defaultBusyTimeout);
     ~Connection();
     Connection(const Connection&) = delete;
     Connection& operator=(const Connection&) = delete;

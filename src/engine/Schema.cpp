@@ -15,32 +15,37 @@
 
 namespace {
 
-// Declared types name the column kinds; each also gives SQLite the storage affinity the kind needs
-// (TEXT for the texts, REAL for date-times, which SQLite's DATETIME alone would store as whole numbers).
-const char* const createJob = R"(
-CREATE TABLE job (
-    id_job INTEGER PRIMARY KEY AUTOINCREMENT,
-    job VARCHAR(250) CONSTRAINT job_size CHECK (length(job) <= 250),
-    date_zap DATETIME REAL,
-    date_isp DATETIME REAL,
-    time_isp DATETIME REAL,
-    interval BOOLEAN NOT NULL DEFAULT 0 CHECK (interval IN (0, 1)),
-    other LONGTEXT,
-    vip BOOLEAN NOT NULL DEFAULT 0 CHECK (vip IN (0, 1)),
-    period VARCHAR(15) CONSTRAINT period_size CHECK (length(period) <= 15),
-    napom BOOLEAN NOT NULL DEFAULT 0 CHECK (napom IN (0, 1)),
-    date_shed DATETIME REAL,
-    time_shed DATETIME REAL
-);
-CREATE INDEX job_period ON job (period, date_isp);
-)";
+// Declared types name the column kinds; each also gives SQLite the storage affinity the kind needs (TEXT for the
+// texts, REAL for date-times, which SQLite's DATETIME alone would store as whole numbers). Texts and flags are
+// checked by the file itself, so another program writing it can't store what the program could not read back.
+QString columnDefinition(const TableSchema::Column& column)
+{
+    const QString& name = column.name;
+    switch (column.kind) {
+    case ColumnKind::AutoIncrement: return name + QStringLiteral(" INTEGER PRIMARY KEY AUTOINCREMENT");
+    case ColumnKind::Integer: return name + QStringLiteral(" INTEGER");
+    case ColumnKind::Float: return name + QStringLiteral(" DOUBLE");
+    case ColumnKind::Boolean:
+        return QStringLiteral("%1 BOOLEAN NOT NULL DEFAULT 0 CHECK (%1 IN (0, 1))").arg(name);
+    case ColumnKind::DateTime: return name + QStringLiteral(" DATETIME REAL");
+    case ColumnKind::Text:
+        return QStringLiteral("%1 VARCHAR(%2) CONSTRAINT %1_size CHECK (length(%1) <= %2)").arg(name).arg(column.size);
+    case ColumnKind::Memo: return name + QStringLiteral(" LONGTEXT");
+    }
+    return name;
+}
 
-const std::pair<const char*, ColumnKind> jobColumns[] = {
-    {"id_job", ColumnKind::AutoIncrement}, {"job", ColumnKind::Text},         {"date_zap", ColumnKind::DateTime},
-    {"date_isp", ColumnKind::DateTime},    {"time_isp", ColumnKind::DateTime}, {"interval", ColumnKind::Boolean},
-    {"other", ColumnKind::Memo},           {"vip", ColumnKind::Boolean},       {"period", ColumnKind::Text},
-    {"napom", ColumnKind::Boolean},        {"date_shed", ColumnKind::DateTime}, {"time_shed", ColumnKind::DateTime},
-};
+QString createStatements(const TableSchema& table)
+{
+    QStringList columns;
+    for (const TableSchema::Column& column : table.columns)
+        columns << QStringLiteral("    ") + columnDefinition(column);
+    QString statements = QStringLiteral("CREATE TABLE %1 (\n%2\n);\n").arg(table.name, columns.join(QStringLiteral(",\n")));
+    for (const QStringList& index : table.indexes)
+        statements += QStringLiteral("CREATE INDEX %1_%2 ON %1 (%3);\n")
+                          .arg(table.name, index.front(), index.join(QStringLiteral(", ")));
+    return statements;
+}
 
 struct Database
 {
@@ -50,12 +55,7 @@ struct Database
 
 } // namespace
 
-QString Schema::createStatements()
-{
-    return QString::fromUtf8(createJob);
-}
-
-void Schema::createEmptyDatabase(const QString& path)
+void Schema::createEmptyDatabase(const QString& path, const TableSchema& table)
 {
     const QString target = QFileInfo(path).absoluteFilePath();
     if (QFileInfo::exists(target))
@@ -76,7 +76,8 @@ void Schema::createEmptyDatabase(const QString& path)
                 throw EngineErrors::fromSqlite(file.db, rc);
             Statement::execute(file.db, QStringLiteral("BEGIN"));
             char* message = nullptr;
-            if (sqlite3_exec(file.db, createJob, nullptr, nullptr, &message) != SQLITE_OK) {
+            if (sqlite3_exec(file.db, createStatements(table).toUtf8().constData(), nullptr, nullptr, &message) !=
+                SQLITE_OK) {
                 const QString text = QString::fromUtf8(message);
                 sqlite3_free(message);
                 throw EngineError(text);
@@ -122,14 +123,17 @@ ColumnKind Schema::kindOf(const QString& declaredType, bool autoIncrement, int* 
     return ColumnKind::Text;
 }
 
-bool Schema::hasUsableJobTable(sqlite3* db)
+bool Schema::hasUsableTable(sqlite3* db, const TableSchema& table)
 {
-    for (const auto& [name, expected] : jobColumns) {
+    const QByteArray tableName = table.name.toUtf8();
+    for (const TableSchema::Column& column : table.columns) {
+        const QByteArray name = column.name.toUtf8();
+        const ColumnKind expected = column.kind;
         const char* declared = nullptr;
         int notNull = 0;
         int primaryKey = 0;
         int autoIncrement = 0;
-        const int rc = sqlite3_table_column_metadata(db, "main", "job", name, &declared, nullptr, &notNull,
+        const int rc = sqlite3_table_column_metadata(db, "main", tableName.constData(), name.constData(), &declared, nullptr, &notNull,
                                                      &primaryKey, &autoIncrement);
         if (rc != SQLITE_OK)
             return false;

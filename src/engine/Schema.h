@@ -1,26 +1,25 @@
 #pragma once
 
 #include "engine/ColumnInfo.h"
+#include "engine/TableSchema.h"
 
 #include <QString>
 
 struct sqlite3;
 
-// The diary's one table, `job`, and the mapping between its declared column types and column kinds.
+// Making a database file that holds one empty table, checking that a file holds it, and the mapping between
+// declared column types and column kinds.
 class Schema
 {
 public:
-    // Creates a new diary file holding the empty table; refuses to replace an existing file.
-    static void createEmptyDatabase(const QString& path);
-
-    // The statements that create the table in an empty database.
-    static QString createStatements();
+    // Creates a new database file holding the empty table; refuses to replace an existing file.
+    static void createEmptyDatabase(const QString& path, const TableSchema& table);
 
     // The kind of a column from its declared type; size receives the length of a Text column.
     static ColumnKind kindOf(const QString& declaredType, bool autoIncrement, int* size);
 
-    // True when db holds a `job` table with every column the program addresses, of the right kinds.
-    static bool hasUsableJobTable(sqlite3* db);
+    // True when db holds the table with every one of its columns, of the right kinds.
+    static bool hasUsableTable(sqlite3* db, const TableSchema& table);
 
     // Width of a text column whose declared type gives none, and of a computed column.
     static constexpr int defaultTextSize = 255;

@@ -1,6 +1,8 @@
 #include "export/ExcelExport.h"
 
+#include "databind/ActiveRowScope.h"
 #include "databind/RecordSet.h"
+#include "diary/JobTable.h"
 #include "engine/Clock.h"
 #include "engine/DateSerial.h"
 #include "engine/Error.h"
@@ -21,7 +23,6 @@
 #include <QTemporaryDir>
 
 #include <algorithm>
-#include <array>
 #include <cmath>
 #include <memory>
 #include <vector>
@@ -30,37 +31,13 @@ namespace {
 
 enum class CellKind { Text, Date, Time, Flag };
 
-struct Column
+CellKind cellKindOf(const JobColumn& column)
 {
-    const char* field;
-    CellKind kind;
-    double width; // characters of the default font
-};
-
-constexpr std::array<Column, 9> columns{{
-    {"job", CellKind::Text, 45},
-    {"period", CellKind::Text, 16},
-    {"date_isp", CellKind::Date, 19},
-    {"time_isp", CellKind::Time, 11},
-    {"vip", CellKind::Flag, 11},
-    {"other", CellKind::Text, 45},
-    {"date_shed", CellKind::Date, 19},
-    {"time_shed", CellKind::Time, 13},
-    {"date_zap", CellKind::Date, 19},
-}};
-
-QStringList headings(ExcelExport::FirstColumn firstColumn)
-{
-    return {firstColumn == ExcelExport::FirstColumn::Person ? QStringLiteral("Фамилия И.О.")
-                                                            : QStringLiteral("Мероприятие"),
-            QStringLiteral("Периодичность"),
-            QStringLiteral("Дата исполнения"),
-            QStringLiteral("Время исполнения"),
-            QStringLiteral("Выполнено"),
-            QStringLiteral("Примечание"),
-            QStringLiteral("Дата начала напоминания"),
-            QStringLiteral("Время начала напоминания"),
-            QStringLiteral("Дата последнего изменения")};
+    if (column.kind == ColumnKind::Boolean)
+        return CellKind::Flag;
+    if (column.kind == ColumnKind::DateTime)
+        return column.timeOfDay ? CellKind::Time : CellKind::Date;
+    return CellKind::Text;
 }
 
 // Spreadsheets count days from 30.12.1899 as we do only from 1 March 1900 on (before it they take 1900 for a
@@ -143,25 +120,6 @@ Cell cellOf(const Field* field, CellKind kind)
     return {};
 }
 
-// Points the list's fields at one row after another and back at the current record at the end, without
-// notifying the controls or moving the current record.
-class RowWalk
-{
-public:
-    explicit RowWalk(RecordSet& list) : m_list(list), m_previous(list.setActiveRow(-1)) { pause(); }
-    ~RowWalk() { m_list.setActiveRow(m_previous); }
-    RowWalk(const RowWalk&) = delete;
-    RowWalk& operator=(const RowWalk&) = delete;
-
-    void moveTo(int row) { m_list.setActiveRow(row); }
-    // While others run (a progress dialog lets the event loop paint), the fields read what they read before.
-    void pause() { m_list.setActiveRow(m_previous); }
-
-private:
-    RecordSet& m_list;
-    int m_previous;
-};
-
 void copyFile(const QString& from, QSaveFile& to, const QString& target)
 {
     QFile made(from);
@@ -192,20 +150,27 @@ bool ExcelExport::write(RecordSet& list, const QString& path, const QString& she
     const QString made = work.filePath(QStringLiteral("export.xlsx"));
 
     const int rows = list.recordCount();
-    std::array<Field*, columns.size()> fields{};
+    const std::vector<const JobColumn*> columns = JobTable::exportColumns();
+    std::vector<Field*> fields;
+    std::vector<CellKind> kinds;
     std::vector<double> widths;
-    for (std::size_t col = 0; col < columns.size(); ++col) {
-        fields[col] = list.findField(QString::fromLatin1(columns[col].field));
-        widths.push_back(columns[col].width);
+    QStringList headings;
+    for (const JobColumn* column : columns) {
+        fields.push_back(list.findField(QString::fromLatin1(column->name)));
+        kinds.push_back(cellKindOf(*column));
+        widths.push_back(column->exportWidth);
+        headings << QString::fromUtf8(column->heading);
     }
+    // A birthday's description is the person's name.
+    if (firstColumn == FirstColumn::Person)
+        headings.front() = QStringLiteral("Фамилия И.О.");
 
     int done = 0;
     const auto keepAlive = [&] { return !progress || progress(done, rows); };
     try {
         XlsxSheetWriter sheet(made, work.path(), validSheetName(sheetName), static_cast<int>(columns.size()));
         sheet.setColumnWidths(widths);
-        sheet.setHeader(headings(firstColumn), rows);
-        RowWalk walk(list);
+        sheet.setHeader(headings, rows);
         for (int first = 0; first < rows; first = done) {
             if (!keepAlive())
                 return false;
@@ -215,12 +180,16 @@ bool ExcelExport::write(RecordSet& list, const QString& path, const QString& she
             const int last = std::min(rows, first + rowsPerReport);
             std::vector<Cell> cells;
             cells.reserve(static_cast<std::size_t>(last - first) * columns.size());
-            for (int row = first; row < last; ++row) {
-                walk.moveTo(row);
-                for (std::size_t col = 0; col < columns.size(); ++col)
-                    cells.push_back(cellOf(fields[col], columns[col].kind));
+            {
+                // Between chunks a progress dialog lets the event loop paint: the fields read the current record
+                // again by then.
+                ActiveRowScope walk(list, first);
+                for (int row = first; row < last; ++row) {
+                    walk.moveTo(row);
+                    for (std::size_t col = 0; col < columns.size(); ++col)
+                        cells.push_back(cellOf(fields[col], kinds[col]));
+                }
             }
-            walk.pause();
             done = last;
             if (!sheet.append(std::move(cells), keepAlive))
                 return false;

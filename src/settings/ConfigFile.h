@@ -1,6 +1,6 @@
 #pragma once
 
-#include "reminders/TimerIntervals.h"
+#include "settings/TimerIntervals.h"
 
 #include <QString>
 

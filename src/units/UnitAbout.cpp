@@ -3,7 +3,6 @@
 #include "look/WindowLook.h"
 #include "platform/ErrorReporter.h"
 #include "platform/ShellOpen.h"
-#include "units/WindowPlacement.h"
 
 #include <QEvent>
 #include <QFrame>
@@ -44,7 +43,7 @@ void makeLink(QLabel* link, const QString& hint)
 
 } // namespace
 
-TFormabout::TFormabout(QWidget* parent) : QDialog(parent)
+TFormabout::TFormabout(QWidget* parent) : FirstShowDialog(parent)
 {
     setWindowTitle(QStringLiteral("О ПРОГРАММЕ"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -80,16 +79,6 @@ QUrl TFormabout::siteUrl()
 QUrl TFormabout::mailUrl()
 {
     return QUrl(QStringLiteral("mailto:") + mailAddress);
-}
-
-void TFormabout::setVisible(bool visible)
-{
-    // The controls are made at the first show rather than at start-up: most sessions never open the box.
-    if (visible && !Bevel1)
-        createControls();
-    if (visible)
-        WindowPlacement::centreOnFirstShow(*this);
-    QDialog::setVisible(visible);
 }
 
 void TFormabout::Label3Click()

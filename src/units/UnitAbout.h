@@ -1,13 +1,14 @@
 #pragma once
 
-#include <QDialog>
+#include "units/FirstShowDialog.h"
+
 #include <QUrl>
 
 class QFrame;
 class QLabel;
 
 // The About box: the program's name and two links, to its web site and its mail address.
-class TFormabout : public QDialog
+class TFormabout : public FirstShowDialog
 {
     Q_OBJECT
 
@@ -16,8 +17,6 @@ public:
 
     static QUrl siteUrl();
     static QUrl mailUrl();
-
-    void setVisible(bool visible) override;
 
     void Label3Click();
     void Label8Click();
@@ -34,7 +33,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void createControls();
+    void createControls() override;
 };
 
 extern TFormabout* Formabout;

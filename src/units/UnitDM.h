@@ -3,6 +3,7 @@
 #include "databind/DataSource.h"
 #include "databind/RecordSet.h"
 #include "engine/Connection.h"
+#include "reminders/ReminderKind.h"
 
 // The data module: the one connection to db1.mdb, every record set of the program and its data source.
 // Creating it opens the connection and the list query QJob; the four reminder sets stay closed.
@@ -13,9 +14,6 @@ public:
     ~TDataModule1();
     TDataModule1(const TDataModule1&) = delete;
     TDataModule1& operator=(const TDataModule1&) = delete;
-
-    // db1.mdb in the current directory.
-    static QString connectionString();
 
     Connection ADOConnection1;
     RecordSet QJob;
@@ -28,6 +26,10 @@ public:
     DataSource SQJobWeek;
     RecordSet QBirth;
     DataSource SQBirth;
+
+    // The set a reminder check re-reads and the reminder window shows, and its data source.
+    RecordSet& reminderSet(ReminderKind kind);
+    DataSource& reminderSource(ReminderKind kind);
 
     // Stamps the last-change time of the row QJob is about to post.
     void QJobBeforePost(RecordSet& DataSet);

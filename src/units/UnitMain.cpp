@@ -11,10 +11,8 @@
 #include "export/ExcelExport.h"
 #include "look/WindowLook.h"
 #include "platform/ErrorReporter.h"
-#include "platform/MessageBoxes.h"
 #include "platform/TrayIcon.h"
-#include "reminders/TimerIntervals.h"
-#include "settings/ConfigFile.h"
+#include "reminders/ReminderChecks.h"
 #include "units/DatePicker.h"
 #include "units/HelpPage.h"
 #include "units/TrayHiding.h"
@@ -35,7 +33,6 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QPainter>
-#include <QTimer>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
@@ -66,15 +63,7 @@ QPixmap nodeImage(bool selected)
 } // namespace
 
 TFormMain::TFormMain(TrayIcon& tray, QWidget* parent)
-    : QMainWindow(parent),
-      m_hourCheck{&TDataModule1::QJobHour, "Ежечасные", "Существуют ЕЖЕЧАСНЫЕ мероприятия. Показать?",
-                  &TFormShedul::ShowHourReminders},
-      m_dayCheck{&TDataModule1::QJobDay, "Ежедневные", "Существуют ЕЖЕДНЕВНЫЕ мероприятия. Показать?",
-                 &TFormShedul::ShowDayReminders},
-      m_weekCheck{&TDataModule1::QJobWeek, "Еженедельные", "Существуют ЕЖЕНЕДЕЛЬНЫЕ мероприятия. Показать?",
-                  &TFormShedul::ShowWeekReminders},
-      m_birthCheck{&TDataModule1::QBirth, "День рождения", "Показать дни рождения?", &TFormShedul::ShowBirthReminders},
-      m_tray(tray)
+    : QMainWindow(parent), m_tray(tray)
 {
     setObjectName(QStringLiteral("FormMain"));
     setWindowTitle(QStringLiteral("БД Хронотека"));
@@ -89,7 +78,6 @@ TFormMain::TFormMain(TrayIcon& tray, QWidget* parent)
     createListArea();
     createEditorPanel();
     createNavigatorArea();
-    createTimers();
     layout->addWidget(GroupBox3, 1);
     layout->addWidget(GroupBox4);
     layout->addWidget(GroupBox1);
@@ -317,39 +305,12 @@ void TFormMain::createNavigatorArea()
                             QStringLiteral("Обновить данные")});
 }
 
-void TFormMain::createTimers()
-{
-    // In the order of the settings file, each with its built-in interval.
-    int index = 0;
-    auto timer = [this, &index](const char* name) {
-        auto* t = new QTimer(this);
-        t->setObjectName(QString::fromLatin1(name));
-        t->setInterval(TimerIntervals::builtInMilliseconds[static_cast<std::size_t>(index++)]);
-        return t;
-    };
-    TimeHour = timer("TimeHour");
-    TimeDay = timer("TimeDay");
-    TimeWeek = timer("TimeWeek");
-    TimeMonth = timer("TimeMonth");
-    TimeCritik = timer("TimeCritik");
-    TimeBirth = timer("TimeBirth");
-    connect(TimeHour, &QTimer::timeout, this, &TFormMain::TimeHourTimer);
-    connect(TimeDay, &QTimer::timeout, this, &TFormMain::TimeDayTimer);
-    connect(TimeWeek, &QTimer::timeout, this, &TFormMain::TimeWeekTimer);
-    connect(TimeBirth, &QTimer::timeout, this, &TFormMain::TimeBirthTimer);
-    // TimeMonth and TimeCritik carry intervals the settings edit, but no check: built in they stay stopped, and
-    // an interval from the settings runs them to no effect.
-    for (QTimer* t : {TimeHour, TimeDay, TimeWeek, TimeBirth})
-        t->start();
-}
-
 void TFormMain::FormCreate()
 {
     m_trayHiding->addIcon();
     DTIsp->setDate(Clock::today());
     DTShed_Date->setDate(Clock::today());
     StartDir = QDir::currentPath();
-    ConfigFile().loadInto(timers());
 }
 
 void TFormMain::attachDataModule(TDataModule1& dataModule)
@@ -414,7 +375,7 @@ void TFormMain::TreeChange(QTreeWidgetItem* node)
         RecordSet& QJob = m_dataModule->QJob;
         if (node && node->text(0) != allEventsNode()) {
             QJob.close();
-            QJob.setSql({Queries::jobListForPeriod()});
+            QJob.setSql(Queries::jobListForPeriod());
             QJob.setParameter(QStringLiteral("period"), node->text(0));
         } else {
             QJob.close();
@@ -535,64 +496,8 @@ void TFormMain::DBGrid1DrawColumnCell(const QRect& rect, int dataColumn, const D
     DBGrid1->defaultDrawColumnCell(rect, dataColumn, column, state);
 }
 
-void TFormMain::TimeHourTimer()
-{
-    runCheck(m_hourCheck);
-}
-
-void TFormMain::TimeDayTimer()
-{
-    runCheck(m_dayCheck);
-}
-
-void TFormMain::TimeWeekTimer()
-{
-    runCheck(m_weekCheck);
-}
-
-void TFormMain::TimeBirthTimer()
-{
-    runCheck(m_birthCheck);
-}
-
 void TFormMain::N1Click()
 {
-    TimeBirthTimer();
-}
-
-void TFormMain::runCheck(ReminderCheck& check)
-{
-    if (!m_dataModule || !FormShedul)
-        return;
-    RecordSet& set = m_dataModule->*check.set;
-    // A tick or a note not yet confirmed with OK is saved as moving to another row would save it, rather than
-    // thrown away by the re-open; if it can't be posted the set stays as it is until the next check.
-    if (set.isOpen() && !ErrorReporter::guarded([&] { set.checkBrowseMode(); }))
-        return;
-    const bool reopened = ErrorReporter::guarded([&] {
-        set.close();
-        set.open();
-    });
-    if (!reopened || set.isEmpty())
-        return;
-    const QString caption = QString::fromUtf8(check.caption);
-    auto show = [&] {
-        if (!ErrorReporter::guarded([&] { (FormShedul->*check.show)(); }))
-            return;
-        if (isHidden())
-            m_tray.notify(caption, QStringLiteral("Напоминаний: %1").arg(set.recordCount()));
-    };
-    if (!FormShedul->isVisible()) {
-        show();
-        return;
-    }
-    // While this check's question is open a later run only re-reads the set, so questions don't pile up.
-    if (FormShedul->windowTitle() == caption || check.asking)
-        return;
-    check.asking = true;
-    const MessageBoxes::Answer answer =
-        MessageBoxes::ask(nullptr, QStringLiteral("Внимание!!!"), QString::fromUtf8(check.question));
-    check.asking = false;
-    if (answer == MessageBoxes::Answer::Ok)
-        show();
+    if (m_reminders)
+        m_reminders->TimeBirthTimer();
 }

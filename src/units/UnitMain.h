@@ -5,8 +5,6 @@
 #include <QMainWindow>
 #include <QString>
 
-#include <array>
-
 class DataNavigator;
 class DatePicker;
 class BoundCheckBox;
@@ -19,17 +17,15 @@ class QFrame;
 class QGroupBox;
 class QLabel;
 class QMenu;
-class QTimer;
 class QTreeWidget;
 class QTreeWidgetItem;
-class RecordSet;
+class ReminderChecks;
 class TDataModule1;
-class TFormShedul;
 class TrayHiding;
 class TrayIcon;
 
 // The main window: the periodicity tree beside the list of events, the editor panel for the current event, the
-// record navigator, the menus, the six reminder timers and the tray icon.
+// record navigator, the menus and the tray icon.
 class TFormMain : public QMainWindow
 {
     Q_OBJECT
@@ -40,6 +36,8 @@ public:
 
     // Attaches the bound controls to the data module's sources, once it exists.
     void attachDataModule(TDataModule1& dataModule);
+    // The checks that "Дни рождения" runs one of.
+    void attachReminders(ReminderChecks& reminders) { m_reminders = &reminders; }
 
     // Menus.
     QAction* N2 = nullptr; // "Файл" -> "Экспорт в Excel"
@@ -84,14 +82,6 @@ public:
     QGroupBox* GroupBox1 = nullptr;
     DataNavigator* DBNavigator1 = nullptr;
 
-    // Reminder timers.
-    QTimer* TimeHour = nullptr;
-    QTimer* TimeDay = nullptr;
-    QTimer* TimeWeek = nullptr;
-    QTimer* TimeMonth = nullptr;
-    QTimer* TimeCritik = nullptr;
-    QTimer* TimeBirth = nullptr;
-
     // Handlers.
     void FormCreate();
     void TreeChange(QTreeWidgetItem* node);
@@ -108,21 +98,10 @@ public:
     void PopHideClick();
     void PopExitClick();
     void N1Click();
-    void TimeHourTimer();
-    void TimeDayTimer();
-    void TimeWeekTimer();
-    void TimeBirthTimer();
-
-    // The six timers in the order of the settings file.
-    std::array<QTimer*, 6> timers() const { return {TimeHour, TimeDay, TimeWeek, TimeMonth, TimeCritik, TimeBirth}; }
 
     // The texts of the tree's nodes that the handlers compare with.
     static QString allEventsNode();
     static QString birthdayNode();
-
-    // The node whose list QJob shows, nullptr before the first choice.
-    QTreeWidgetItem* listNode() const { return m_listNode; }
-    bool birthdayMode() const { return m_birthdayMode; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -134,7 +113,6 @@ private:
     void createListArea();
     void createEditorPanel();
     void createNavigatorArea();
-    void createTimers();
     // Saves a changed record of the list as moving to another row would; false when the post failed (shown).
     bool saveListEdit();
     void pickDate(const QString& fieldName, const QDate& date);
@@ -142,25 +120,11 @@ private:
     // The close that every exit path shares; false when an unsaved edit could not be posted.
     bool FormClose();
 
-    // One reminder check: its set, the caption of the reminder window showing that set, its question and the
-    // show routine; asking is set while its question is open.
-    struct ReminderCheck
-    {
-        RecordSet TDataModule1::*set;
-        const char* caption;
-        const char* question;
-        void (TFormShedul::*show)();
-        bool asking = false;
-    };
-    void runCheck(ReminderCheck& check);
-
-    ReminderCheck m_hourCheck;
-    ReminderCheck m_dayCheck;
-    ReminderCheck m_weekCheck;
-    ReminderCheck m_birthCheck;
     TrayIcon& m_tray;
     TrayHiding* m_trayHiding = nullptr;
     TDataModule1* m_dataModule = nullptr;
+    ReminderChecks* m_reminders = nullptr;
+    // The node whose list QJob shows, nullptr before the first choice.
     QTreeWidgetItem* m_allNode = nullptr;
     QTreeWidgetItem* m_listNode = nullptr;
     bool m_revertingNode = false;

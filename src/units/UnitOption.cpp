@@ -6,7 +6,6 @@
 #include "platform/MessageBoxes.h"
 #include "settings/ConfigFile.h"
 #include "settings/IntegerText.h"
-#include "units/WindowPlacement.h"
 
 #include <QApplication>
 #include <QGroupBox>
@@ -40,7 +39,7 @@ QLineEdit* edit(QWidget* parent, int top)
 
 } // namespace
 
-TFormOption::TFormOption(QWidget* parent) : QDialog(parent)
+TFormOption::TFormOption(QWidget* parent) : FirstShowDialog(parent)
 {
     setWindowTitle(QStringLiteral("Настройки"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -98,16 +97,6 @@ void TFormOption::createControls()
 std::array<QLineEdit*, TimerIntervals::count> TFormOption::edits() const
 {
     return {EdHour, EdDay, EdWeek, EdMonth, EdCritik, EdBirth};
-}
-
-void TFormOption::setVisible(bool visible)
-{
-    // The controls are made at the first show rather than at start-up: most sessions never open the dialog.
-    if (visible && !GroupBox1)
-        createControls();
-    if (visible)
-        WindowPlacement::centreOnFirstShow(*this);
-    QDialog::setVisible(visible);
 }
 
 void TFormOption::showEvent(QShowEvent* event)

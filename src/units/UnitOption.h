@@ -1,8 +1,7 @@
 #pragma once
 
-#include "reminders/TimerIntervals.h"
-
-#include <QDialog>
+#include "settings/TimerIntervals.h"
+#include "units/FirstShowDialog.h"
 
 class QGroupBox;
 class QLabel;
@@ -10,18 +9,16 @@ class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
 
-// The settings dialog: how often, in minutes, each of the main window's six timers elapses.
-class TFormOption : public QDialog
+// The settings dialog: how often, in minutes, each of the six reminder timers elapses.
+class TFormOption : public FirstShowDialog
 {
     Q_OBJECT
 
 public:
     explicit TFormOption(QWidget* parent = nullptr);
 
-    // The main window's timers in settings order: TimeHour, TimeDay, TimeWeek, TimeMonth, TimeCritik, TimeBirth.
+    // The reminder timers in settings order: TimeHour, TimeDay, TimeWeek, TimeMonth, TimeCritik, TimeBirth.
     void setTimers(const TimerIntervals::Timers& timers) { m_timers = timers; }
-
-    void setVisible(bool visible) override;
 
     void FormShow();
     void BtnOKClick();
@@ -46,7 +43,7 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    void createControls();
+    void createControls() override;
     std::array<QLineEdit*, TimerIntervals::count> edits() const;
 
     TimerIntervals::Timers m_timers{};

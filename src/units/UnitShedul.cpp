@@ -4,37 +4,20 @@
 #include "databind/controls/BoundMemo.h"
 #include "databind/controls/BoundText.h"
 #include "databind/controls/DataGrid.h"
+#include "look/Glyphs.h"
 #include "look/WindowLook.h"
 #include "platform/ErrorReporter.h"
 #include "units/UnitDM.h"
-#include "units/WindowPlacement.h"
 
 #include <QFrame>
 #include <QGroupBox>
 #include <QLabel>
-#include <QPainter>
 #include <QPushButton>
 #include <QVBoxLayout>
 
 TFormShedul* FormShedul = nullptr;
 
 namespace {
-
-const char* const hourCaption = "Ежечасные";
-const char* const dayCaption = "Ежедневные";
-const char* const weekCaption = "Еженедельные";
-const char* const birthCaption = "День рождения";
-
-QIcon tickPicture()
-{
-    QPixmap picture(16, 16);
-    picture.fill(Qt::transparent);
-    QPainter painter(&picture);
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setPen(QPen(QColor(0, 128, 0), 2.5, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-    painter.drawPolyline(QPolygonF({QPointF(3, 8.5), QPointF(6.5, 12), QPointF(13, 4)}));
-    return QIcon(picture);
-}
 
 BoundText* maroonText(QWidget* parent, const char* name, int left, int top, int width, int height)
 {
@@ -54,7 +37,7 @@ BoundText* maroonText(QWidget* parent, const char* name, int left, int top, int 
 
 } // namespace
 
-TFormShedul::TFormShedul(QWidget* parent) : QDialog(parent)
+TFormShedul::TFormShedul(QWidget* parent) : FirstShowDialog(parent)
 {
     setObjectName(QStringLiteral("FormShedul"));
     setWindowTitle(QStringLiteral("Напоминание"));
@@ -62,14 +45,6 @@ TFormShedul::TFormShedul(QWidget* parent) : QDialog(parent)
                    Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
     setFixedSize(630, 320);
     setModal(false);
-}
-
-void TFormShedul::setVisible(bool visible)
-{
-    // The controls are made at the first show rather than at start-up: many sessions never show a reminder.
-    if (visible && !GroupBox1)
-        createControls();
-    QDialog::setVisible(visible);
 }
 
 void TFormShedul::createControls()
@@ -91,7 +66,7 @@ void TFormShedul::createControls()
     Vip->setToolTip(QStringLiteral("Признак выполненного мероприятия"));
     Vip->setGeometry(16, 16, 129, 17);
 
-    BtnOK = new QPushButton(tickPicture(), QStringLiteral("OK"), GroupBox1);
+    BtnOK = new QPushButton(Glyphs::tick(), QStringLiteral("OK"), GroupBox1);
     BtnOK->setObjectName(QStringLiteral("BtnOK"));
     BtnOK->setToolTip(QStringLiteral("Сохранить мероприятие"));
     BtnOK->setGeometry(40, 40, 75, 25);
@@ -147,7 +122,7 @@ void TFormShedul::createControls()
     Vip->setDataField(QStringLiteral("vip"));
     Other->setDataField(QStringLiteral("other"));
     if (DataModule1)
-        bindTo(DataModule1->SQJobHour);
+        bindTo(DataModule1->reminderSource(m_shown.value_or(ReminderKind::Hour)));
 }
 
 void TFormShedul::bindTo(DataSource& source)
@@ -159,12 +134,6 @@ void TFormShedul::bindTo(DataSource& source)
     Other->setDataSource(&source);
 }
 
-void TFormShedul::showEvent(QShowEvent* event)
-{
-    WindowPlacement::centreOnFirstShow(*this);
-    QDialog::showEvent(event);
-}
-
 bool TFormShedul::saveShownSet()
 {
     if (!DBGrid2)
@@ -173,56 +142,54 @@ bool TFormShedul::saveShownSet()
     return !set || !set->isOpen() || ErrorReporter::guarded([set] { set->checkBrowseMode(); });
 }
 
-void TFormShedul::showReminders(DataSource& source, const Mode& mode)
+void TFormShedul::showReminders(ReminderKind kind)
 {
     // A tick or note on the set shown so far would otherwise stay unwritten in a set nobody shows any more.
     saveShownSet();
     show();
     raise();
     activateWindow();
-    bindTo(source);
-    Label2->setText(QString::fromUtf8(mode.dateLabel));
+    bindTo(DataModule1->reminderSource(kind));
+    const ReminderTexts& texts = reminderTexts(kind);
+    const bool birthdays = kind == ReminderKind::Birth;
+    Label2->setText(texts.dateLabel);
     Label2->adjustSize();
-    GroupBox2->setTitle(QString::fromUtf8(mode.listCaption));
-    TimeIsp->setVisible(!mode.birthdays);
-    Vip->setEnabled(!mode.birthdays);
-    setWindowTitle(QString::fromUtf8(mode.caption));
+    GroupBox2->setTitle(texts.listCaption);
+    TimeIsp->setVisible(!birthdays);
+    Vip->setEnabled(!birthdays);
+    setWindowTitle(texts.caption);
+    m_shown = kind;
 }
 
 void TFormShedul::ShowHourReminders()
 {
-    showReminders(DataModule1->SQJobHour, {hourCaption, "Дата исполнения", "Мероприятия", false});
+    showReminders(ReminderKind::Hour);
 }
 
 void TFormShedul::ShowDayReminders()
 {
-    showReminders(DataModule1->SQJobDay, {dayCaption, "Дата исполнения", "Мероприятия", false});
+    showReminders(ReminderKind::Day);
 }
 
 void TFormShedul::ShowWeekReminders()
 {
-    showReminders(DataModule1->SQJobWeek, {weekCaption, "Дата исполнения", "Мероприятия", false});
+    showReminders(ReminderKind::Week);
 }
 
 void TFormShedul::ShowBirthReminders()
 {
-    showReminders(DataModule1->SQBirth, {birthCaption, "Дата рождения", "Именинники", true});
+    showReminders(ReminderKind::Birth);
 }
 
 void TFormShedul::BtnOKClick()
 {
-    const std::pair<const char*, RecordSet*> sets[] = {{hourCaption, &DataModule1->QJobHour},
-                                                       {dayCaption, &DataModule1->QJobDay},
-                                                       {weekCaption, &DataModule1->QJobWeek},
-                                                       {birthCaption, &DataModule1->QBirth}};
-    for (const auto& [caption, set] : sets) {
-        if (windowTitle() != QString::fromUtf8(caption))
-            continue;
-        // Enter leaves the focus in the control that holds the change: have it written back before the test,
-        // as a click on OK would by taking the focus.
-        if (set->state() == RecordSet::State::Edit || set->state() == RecordSet::State::Insert)
-            set->updateRecord();
-        if (set->isModified())
-            set->post();
-    }
+    if (!m_shown)
+        return;
+    RecordSet& set = DataModule1->reminderSet(*m_shown);
+    // Enter leaves the focus in the control that holds the change: have it written back before the test,
+    // as a click on OK would by taking the focus.
+    if (set.isEditing())
+        set.updateRecord();
+    if (set.isModified())
+        set.post();
 }

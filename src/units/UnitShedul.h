@@ -1,6 +1,7 @@
 #pragma once
 
-#include <QDialog>
+#include "reminders/ReminderWindow.h"
+#include "units/FirstShowDialog.h"
 
 class BoundCheckBox;
 class BoundMemo;
@@ -13,14 +14,16 @@ class QPushButton;
 
 // The reminder window: lists what a reminder check found due, shows the date, time, done flag and note of the
 // current event, and lets the user mark it done. One window serves the four reminder sets; its caption names
-// the set it shows, and that caption is what OK and the checks go by.
-class TFormShedul : public QDialog
+// the set it shows.
+class TFormShedul : public FirstShowDialog, public ReminderWindow
 {
     Q_OBJECT
 public:
     explicit TFormShedul(QWidget* parent = nullptr);
 
-    void setVisible(bool visible) override;
+    bool isOnScreen() const override { return isVisible(); }
+    std::optional<ReminderKind> shownKind() const override { return m_shown; }
+    void showReminders(ReminderKind kind) override;
 
     void ShowHourReminders();
     void ShowDayReminders();
@@ -28,9 +31,7 @@ public:
     void ShowBirthReminders();
     void BtnOKClick();
 
-    // Saves an edit of the set the window shows as moving to another row would; false when the post failed,
-    // which has been shown.
-    bool saveShownSet();
+    bool saveShownSet() override;
 
     // The controls, made at the first show.
     QGroupBox* GroupBox1 = nullptr;
@@ -44,20 +45,11 @@ public:
     QGroupBox* GroupBox2 = nullptr;
     DataGrid* DBGrid2 = nullptr;
 
-protected:
-    void showEvent(QShowEvent* event) override;
-
 private:
-    struct Mode
-    {
-        const char* caption;
-        const char* dateLabel;
-        const char* listCaption;
-        bool birthdays;
-    };
-    void createControls();
+    void createControls() override;
     void bindTo(DataSource& source);
-    void showReminders(DataSource& source, const Mode& mode);
+
+    std::optional<ReminderKind> m_shown;
 };
 
 extern TFormShedul* FormShedul;

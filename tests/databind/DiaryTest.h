@@ -2,6 +2,7 @@
 
 #include "databind/DataSource.h"
 #include "databind/RecordSet.h"
+#include "diary/JobTable.h"
 #include "engine/Connection.h"
 #include "support/TempDiary.h"
 
@@ -19,7 +20,7 @@ protected:
     {
         for (int i = 0; i < rows; ++i)
             ids.push_back(addJob(QStringLiteral("job %1").arg(i)));
-        connection = std::make_unique<Connection>(TempDiary::connectionString());
+        connection = std::make_unique<Connection>(TempDiary::connectionString(), JobTable::schema());
         set = std::make_unique<RecordSet>(QStringLiteral("Q"), *connection);
         set->setSql({QStringLiteral("select * from job order by id_job")});
         source = std::make_unique<DataSource>(QStringLiteral("SQ"), set.get());

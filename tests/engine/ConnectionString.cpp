@@ -1,4 +1,5 @@
 #include "DiaryFile.h"
+#include "diary/JobTable.h"
 #include "engine/Connection.h"
 #include "engine/Error.h"
 #include "support/ErrorOf.h"
@@ -52,7 +53,7 @@ TEST(ConnectionString, OpensTheDiaryInTheCurrentDirectory)
 {
     const DiaryFile diary;
     const CurrentDirectory current(diary.folder());
-    const Connection connection(programString);
+    const Connection connection(programString, JobTable::schema());
     EXPECT_EQ(connection.filePath(), QDir(diary.folder()).canonicalPath() + "/db1.mdb");
 }
 
@@ -61,7 +62,7 @@ TEST(ConnectionString, AMissingFileIsNeverCreated)
     const QTemporaryDir folder;
     const CurrentDirectory current(folder.path());
     const QString path = QDir::current().absoluteFilePath("db1.mdb");
-    EXPECT_EQ(errorOf([] { Connection connection(programString); }),
+    EXPECT_EQ(errorOf([] { Connection connection(programString, JobTable::schema()); }),
               QStringLiteral("Could not find file '%1'.").arg(path));
     EXPECT_FALSE(QFile::exists(path));
 }
@@ -95,7 +96,7 @@ TEST(ConnectionString, FilesThatAreNoDiaryAreUnrecognized)
         folder.path(),
     };
     for (const QString& path : paths) {
-        EXPECT_EQ(errorOf([&] { Connection connection("Data Source=" + path); }),
+        EXPECT_EQ(errorOf([&] { Connection connection("Data Source=" + path, JobTable::schema()); }),
                   QStringLiteral("Unrecognized database format '%1'.").arg(QDir::cleanPath(path)))
             << path.toStdString();
     }
@@ -111,7 +112,7 @@ TEST(ConnectionString, AFileLockedByAnotherProcessIsReported)
     ASSERT_EQ(sqlite3_exec(holder, "PRAGMA journal_mode = DELETE; PRAGMA locking_mode = EXCLUSIVE; BEGIN EXCLUSIVE;",
                            nullptr, nullptr, nullptr),
               SQLITE_OK);
-    EXPECT_EQ(errorOf([&] { Connection connection(diary.connectionString(), 0); }),
+    EXPECT_EQ(errorOf([&] { Connection connection(diary.connectionString(), JobTable::schema(), 0); }),
               QStringLiteral("Could not use '%1'; file already in use.").arg(diary.path()));
     sqlite3_exec(holder, "COMMIT", nullptr, nullptr, nullptr);
     sqlite3_close(holder);

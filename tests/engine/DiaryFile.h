@@ -1,5 +1,6 @@
 #pragma once
 
+#include "diary/JobTable.h"
 #include "engine/Connection.h"
 #include "engine/DateSerial.h"
 #include "engine/Schema.h"
@@ -19,17 +20,17 @@
 class DiaryFile
 {
 public:
-    DiaryFile() : m_path(m_folder.filePath(QStringLiteral("db1.mdb"))) { Schema::createEmptyDatabase(m_path); }
+    DiaryFile() : m_path(m_folder.filePath(QStringLiteral("db1.mdb"))) { Schema::createEmptyDatabase(m_path, JobTable::schema()); }
 
     const QString& path() const { return m_path; }
     QString folder() const { return m_folder.path(); }
     QString connectionString() const
     {
-        return QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=%1;Persist Security Info=False").arg(m_path);
+        return JobTable::connectionString(m_path);
     }
     std::unique_ptr<Connection> connect(int busyTimeout = Connection::defaultBusyTimeout) const
     {
-        return std::make_unique<Connection>(connectionString(), busyTimeout);
+        return std::make_unique<Connection>(connectionString(), JobTable::schema(), busyTimeout);
     }
 
     struct Job

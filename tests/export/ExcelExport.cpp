@@ -2,6 +2,7 @@
 
 #include "ExcelExportSheet.h"
 #include "databind/RecordSet.h"
+#include "diary/JobTable.h"
 #include "engine/Connection.h"
 #include "engine/Error.h"
 #include "support/FixedClock.h"
@@ -70,7 +71,7 @@ protected:
     RecordSet& openList(const QString& sql = QStringLiteral("select * from job where period = :period order by "
                                                             "date_isp"))
     {
-        connection = std::make_unique<Connection>(TempDiary::connectionString());
+        connection = std::make_unique<Connection>(TempDiary::connectionString(), JobTable::schema());
         list = std::make_unique<RecordSet>(QStringLiteral("QJob"), *connection);
         list->setSql({sql});
         if (!list->parameterNames().isEmpty())

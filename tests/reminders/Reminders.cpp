@@ -1,6 +1,8 @@
 #include "databind/controls/BoundCheckBox.h"
 #include "databind/controls/BoundMemo.h"
 #include "databind/controls/BoundText.h"
+#include "reminders/ReminderChecks.h"
+#include "settings/ConfigFile.h"
 #include "support/FixedClock.h"
 #include "support/Program.h"
 #include "support/QtPrinters.h"
@@ -35,6 +37,7 @@ protected:
 
     TFormShedul& window() { return *FormShedul; }
     TFormMain& form() { return *FormMain; }
+    ReminderChecks& checks() { return program->singletons.reminders(); }
     const QList<MessageBoxes::Message>& boxes() { return ScriptedMessageBoxes::instance().shown(); }
 
     qint64 add(const QString& job, const QString& period, bool done = false)
@@ -73,7 +76,7 @@ TEST_F(RemindersTest, AnEmptySetShowsNothingAndAsksNothing)
 {
     add(QStringLiteral("сделано"), QStringLiteral("ежечасное"), true);
     start();
-    form().TimeHourTimer();
+    checks().TimeHourTimer();
     EXPECT_FALSE(window().isVisible());
     EXPECT_TRUE(boxes().isEmpty());
 
@@ -86,7 +89,7 @@ TEST_F(RemindersTest, AHiddenWindowOpensInTheCheckModeWithoutAQuestion)
 {
     add(QStringLiteral("полить цветы"), QStringLiteral("ежедневное"));
     start();
-    form().TimeDayTimer();
+    checks().TimeDayTimer();
     ASSERT_TRUE(window().isVisible());
     EXPECT_EQ(window().windowTitle(), QStringLiteral("Ежедневные"));
     EXPECT_EQ(window().GroupBox2->title(), QStringLiteral("Мероприятия"));
@@ -100,13 +103,13 @@ TEST_F(RemindersTest, AReminderWhileHiddenInTheTrayIsAlsoNotified)
     add(QStringLiteral("полить цветы"), QStringLiteral("ежедневное"));
     add(QStringLiteral("позвонить"), QStringLiteral("ежедневное"));
     start();
-    form().TimeDayTimer();
+    checks().TimeDayTimer();
     EXPECT_TRUE(program->tray.notifications().isEmpty()); // the main window is on the screen
     window().hide();
 
     form().PopHideClick();
     ASSERT_FALSE(form().isVisible());
-    form().TimeDayTimer();
+    checks().TimeDayTimer();
     EXPECT_TRUE(window().isVisible());
     EXPECT_EQ(program->tray.notifications(),
               QStringList{QStringLiteral("Ежедневные: Напоминаний: 2")});
@@ -117,10 +120,10 @@ TEST_F(RemindersTest, ATickNotYetConfirmedIsSavedOnExitAndWhenAnotherSetIsShown)
     const qint64 hourly = add(QStringLiteral("почасовое"), QStringLiteral("ежечасное"));
     const qint64 daily = add(QStringLiteral("ежедневное"), QStringLiteral("ежедневное"));
     start();
-    form().TimeHourTimer();
+    checks().TimeHourTimer();
     tickDoneFlag();
     ScriptedMessageBoxes::instance().setNextAnswer(Answer::Ok);
-    form().TimeDayTimer();
+    checks().TimeDayTimer();
     ASSERT_EQ(window().windowTitle(), QStringLiteral("Ежедневные"));
     EXPECT_TRUE(diary.value(hourly, QStringLiteral("vip")).toBool());
 
@@ -134,16 +137,16 @@ TEST_F(RemindersTest, TheSameSetIsReReadAndAnotherIsAskedFor)
     add(QStringLiteral("почасовое"), QStringLiteral("ежечасное"));
     add(QStringLiteral("ежедневное"), QStringLiteral("ежедневное"));
     start();
-    form().TimeHourTimer();
+    checks().TimeHourTimer();
     ASSERT_EQ(window().windowTitle(), QStringLiteral("Ежечасные"));
 
     add(QStringLiteral("ещё почасовое"), QStringLiteral("ежечасное"));
-    form().TimeHourTimer();
+    checks().TimeHourTimer();
     EXPECT_TRUE(boxes().isEmpty());
     EXPECT_EQ(DataModule1->QJobHour.recordCount(), 2);
 
     ScriptedMessageBoxes::instance().setNextAnswer(Answer::Cancel);
-    form().TimeDayTimer();
+    checks().TimeDayTimer();
     ASSERT_EQ(boxes().size(), 1);
     EXPECT_EQ(boxes()[0].caption, QStringLiteral("Внимание!!!"));
     EXPECT_EQ(boxes()[0].text, QStringLiteral("Существуют ЕЖЕДНЕВНЫЕ мероприятия. Показать?"));
@@ -152,7 +155,7 @@ TEST_F(RemindersTest, TheSameSetIsReReadAndAnotherIsAskedFor)
     EXPECT_EQ(window().windowTitle(), QStringLiteral("Ежечасные"));
 
     ScriptedMessageBoxes::instance().setNextAnswer(Answer::Ok);
-    form().TimeDayTimer();
+    checks().TimeDayTimer();
     EXPECT_EQ(window().windowTitle(), QStringLiteral("Ежедневные"));
 }
 
@@ -161,9 +164,9 @@ TEST_F(RemindersTest, AnOpenQuestionIsNotAskedAgainOnTopOfItself)
     add(QStringLiteral("почасовое"), QStringLiteral("ежечасное"));
     add(QStringLiteral("еженедельное"), QStringLiteral("еженедельное"));
     start();
-    form().TimeHourTimer();
-    ScriptedMessageBoxes::instance().whileNextBoxIsOpen([this] { form().TimeWeekTimer(); });
-    form().TimeWeekTimer();
+    checks().TimeHourTimer();
+    ScriptedMessageBoxes::instance().whileNextBoxIsOpen([this] { checks().TimeWeekTimer(); });
+    checks().TimeWeekTimer();
     EXPECT_EQ(boxes().size(), 1);
     EXPECT_EQ(window().windowTitle(), QStringLiteral("Еженедельные"));
 }
@@ -172,13 +175,13 @@ TEST_F(RemindersTest, TickAndOkMarksTheEventDoneAndTheNextCheckDropsIt)
 {
     const qint64 id = add(QStringLiteral("почасовое"), QStringLiteral("ежечасное"));
     start();
-    form().TimeHourTimer();
+    checks().TimeHourTimer();
     tickDoneFlag();
     QTest::mouseClick(window().BtnOK, Qt::LeftButton);
     EXPECT_TRUE(diary.value(id, QStringLiteral("vip")).toBool());
     EXPECT_EQ(DataModule1->QJobHour.recordCount(), 1); // still listed until the next check
 
-    form().TimeHourTimer();
+    checks().TimeHourTimer();
     EXPECT_TRUE(DataModule1->QJobHour.isEmpty());
     EXPECT_TRUE(window().isVisible());
     EXPECT_TRUE(boxes().isEmpty());
@@ -188,7 +191,7 @@ TEST_F(RemindersTest, EnterOnOkWhileTheFlagKeepsTheFocusSavesTheTick)
 {
     const qint64 id = add(QStringLiteral("почасовое"), QStringLiteral("ежечасное"));
     start();
-    form().TimeHourTimer();
+    checks().TimeHourTimer();
     tickDoneFlag();
     ASSERT_TRUE(window().Vip->hasFocus());
     window().BtnOKClick(); // what Enter on the default button runs, the focus staying in the check box
@@ -199,9 +202,9 @@ TEST_F(RemindersTest, ATickNotConfirmedSurvivesTheNextCheck)
 {
     const qint64 id = add(QStringLiteral("почасовое"), QStringLiteral("ежечасное"));
     start();
-    form().TimeHourTimer();
+    checks().TimeHourTimer();
     tickDoneFlag();
-    form().TimeHourTimer();
+    checks().TimeHourTimer();
     EXPECT_TRUE(diary.value(id, QStringLiteral("vip")).toBool());
     EXPECT_TRUE(DataModule1->QJobHour.isEmpty());
 }
@@ -211,7 +214,7 @@ TEST_F(RemindersTest, BirthdayModeHidesTheTimeAndLocksTheFlagButKeepsTheNote)
     add(QStringLiteral("почасовое"), QStringLiteral("ежечасное"));
     const qint64 id = addBirthday(QStringLiteral("Петров П.П."));
     start();
-    form().TimeHourTimer();
+    checks().TimeHourTimer();
     ScriptedMessageBoxes::instance().setNextAnswer(Answer::Ok);
     form().N1Click();
     ASSERT_EQ(window().windowTitle(), QStringLiteral("День рождения"));
@@ -228,7 +231,7 @@ TEST_F(RemindersTest, BirthdayModeHidesTheTimeAndLocksTheFlagButKeepsTheNote)
     EXPECT_EQ(diary.value(id, QStringLiteral("other")).toString(), QStringLiteral("gift"));
 
     ScriptedMessageBoxes::instance().setNextAnswer(Answer::Ok);
-    form().TimeHourTimer();
+    checks().TimeHourTimer();
     EXPECT_TRUE(window().TimeIsp->isVisible());
     EXPECT_TRUE(window().Vip->isEnabled());
 }
@@ -237,7 +240,7 @@ TEST_F(RemindersTest, ATickOnAnEmptySetPostsANewRowOfThatSet)
 {
     add(QStringLiteral("почасовое"), QStringLiteral("ежечасное"));
     start();
-    form().TimeHourTimer();
+    checks().TimeHourTimer();
     DataModule1->QJobHour.close();
     DataModule1->QJobHour.open();
     DataModule1->QJobHour.remove();
@@ -257,9 +260,27 @@ TEST_F(RemindersTest, AFailedReopenIsShownAndTheTimerRunsOn)
     ASSERT_EQ(sqlite3_open(diary.databasePath().toUtf8().constData(), &db), SQLITE_OK);
     ASSERT_EQ(sqlite3_exec(db, "ALTER TABLE job RENAME TO old_job", nullptr, nullptr, nullptr), SQLITE_OK);
     sqlite3_close(db);
-    form().TimeHourTimer();
+    checks().TimeHourTimer();
     ASSERT_EQ(boxes().size(), 1);
     EXPECT_EQ(boxes()[0].icon, MessageBoxes::Icon::Error);
-    EXPECT_TRUE(form().TimeHour->isActive());
+    EXPECT_TRUE(checks().TimeHour->isActive());
     EXPECT_FALSE(window().isVisible());
+}
+
+TEST_F(RemindersTest, TimersRunAtTheirBuiltInIntervalsUnlessConfigDatSaysOtherwise)
+{
+    start();
+    // The two timers without a check stay stopped at their built-in intervals.
+    EXPECT_EQ(checks().TimeHour->interval(), 600000);
+    EXPECT_EQ(checks().TimeBirth->interval(), 7200000);
+    EXPECT_TRUE(checks().TimeWeek->isActive());
+    EXPECT_FALSE(checks().TimeCritik->isActive());
+    program.reset();
+
+    ConfigFile().write({1, 2, 3, 4, 5, 6});
+    start();
+    EXPECT_EQ(checks().TimeHour->interval(), 60000);
+    EXPECT_EQ(checks().TimeBirth->interval(), 6 * 60000);
+    EXPECT_TRUE(checks().TimeHour->isActive());
+    EXPECT_TRUE(checks().TimeCritik->isActive());
 }

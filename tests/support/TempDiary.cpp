@@ -1,9 +1,9 @@
 #include "support/TempDiary.h"
 
+#include "diary/JobTable.h"
 #include "engine/Connection.h"
 #include "engine/DateSerial.h"
 #include "engine/Schema.h"
-#include "units/UnitDM.h"
 
 #include <QDir>
 
@@ -31,7 +31,7 @@ TempDiary::TempDiary() : m_previousDir(QDir::currentPath())
 {
     if (!m_dir.isValid())
         throw std::runtime_error("no temporary folder");
-    Schema::createEmptyDatabase(databasePath());
+    Schema::createEmptyDatabase(databasePath(), JobTable::schema());
     QDir::setCurrent(m_dir.path());
 }
 
@@ -42,7 +42,7 @@ TempDiary::~TempDiary()
 
 QString TempDiary::connectionString()
 {
-    return TDataModule1::connectionString();
+    return JobTable::connectionString();
 }
 
 QString TempDiary::databasePath() const
@@ -52,7 +52,7 @@ QString TempDiary::databasePath() const
 
 qint64 TempDiary::addRow(const QVariantMap& values)
 {
-    Connection connection(connectionString());
+    Connection connection(connectionString(), JobTable::schema());
     std::unique_ptr<Snapshot> rows = connection.select(QStringLiteral("select * from job"), {});
     Snapshot::Values columns;
     for (auto it = values.begin(); it != values.end(); ++it) {
@@ -68,7 +68,7 @@ qint64 TempDiary::addRow(const QVariantMap& values)
 
 QVariant TempDiary::value(qint64 id, const QString& column) const
 {
-    Connection connection(connectionString());
+    Connection connection(connectionString(), JobTable::schema());
     std::unique_ptr<Snapshot> rows = connection.select(QStringLiteral("select * from job where id_job = ?"), {id});
     const int index = rows->columnIndex(column);
     if (rows->rowCount() == 0 || index < 0)
@@ -81,13 +81,13 @@ QVariant TempDiary::value(qint64 id, const QString& column) const
 
 int TempDiary::rowCount() const
 {
-    Connection connection(connectionString());
+    Connection connection(connectionString(), JobTable::schema());
     return connection.select(QStringLiteral("select * from job"), {})->rowCount();
 }
 
 void TempDiary::setValue(qint64 id, const QString& column, const QVariant& value)
 {
-    Connection connection(connectionString());
+    Connection connection(connectionString(), JobTable::schema());
     std::unique_ptr<Snapshot> rows = connection.select(QStringLiteral("select * from job where id_job = ?"), {id});
     const int index = rows->columnIndex(column);
     if (rows->rowCount() == 0 || index < 0)

@@ -1,7 +1,6 @@
 #include "databind/controls/BoundEdit.h"
 #include "databind/controls/DataGrid.h"
 #include "engine/Error.h"
-#include "settings/ConfigFile.h"
 #include "support/FixedClock.h"
 #include "support/Program.h"
 #include "support/QtPrinters.h"
@@ -82,18 +81,14 @@ protected:
 
 } // namespace
 
-TEST_F(MainWindowTest, FormCreateRunsBeforeTheDataModuleAndTakesConfigDat)
+TEST_F(MainWindowTest, FormCreateRunsBeforeTheDataModule)
 {
-    ConfigFile().write({1, 2, 3, 4, 5, 6});
     FakeTray tray;
     TFormMain alone(tray);
     EXPECT_EQ(tray.calls(), QStringList{QStringLiteral("add")});
     EXPECT_EQ(alone.DTIsp->date(), moment.date());
     EXPECT_EQ(alone.DTShed_Date->date(), moment.date());
     EXPECT_EQ(StartDir, QDir::currentPath());
-    EXPECT_EQ(alone.TimeHour->interval(), 60000);
-    EXPECT_EQ(alone.TimeBirth->interval(), 6 * 60000);
-    EXPECT_TRUE(alone.TimeHour->isActive());
 }
 
 TEST_F(MainWindowTest, AMissingDatabaseStopsStartUpAndLeavesNoWindow)
@@ -120,11 +115,6 @@ TEST_F(MainWindowTest, FirstActivationListsEveryEventButBirthdaysAndMemorableDat
     add(QStringLiteral("своё"), QStringLiteral("раз в жизни"));
     add(QStringLiteral("без периодичности"), QVariant());
     start();
-    // Without config.dat the checks run at their built-in intervals; the two without a check stay stopped.
-    EXPECT_EQ(form().TimeHour->interval(), 600000);
-    EXPECT_EQ(form().TimeBirth->interval(), 7200000);
-    EXPECT_TRUE(form().TimeWeek->isActive());
-    EXPECT_FALSE(form().TimeCritik->isActive());
     EXPECT_TRUE(form().Tree->hasFocus());
     EXPECT_EQ(form().Tree->currentItem()->text(0), QStringLiteral("Все мероприятия"));
     QStringList jobs = listed();

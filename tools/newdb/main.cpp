@@ -1,3 +1,4 @@
+#include "diary/JobTable.h"
 #include "engine/Error.h"
 #include "engine/Schema.h"
 
@@ -15,7 +16,7 @@ int main(int argc, char** argv)
         return 2;
     }
     try {
-        Schema::createEmptyDatabase(arguments.at(1));
+        Schema::createEmptyDatabase(arguments.at(1), JobTable::schema());
     } catch (const Error& error) {
         std::fprintf(stderr, "chronoteka-newdb: %s\n", error.what());
         return 1;

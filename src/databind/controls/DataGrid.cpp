@@ -28,11 +28,6 @@ bool isNumeric(const Field* field)
             field->kind() == FieldKind::AutoIncrement);
 }
 
-bool isEditing(const RecordSet& set)
-{
-    return set.state() == RecordSet::State::Edit || set.state() == RecordSet::State::Insert;
-}
-
 } // namespace
 
 // The set as rows and columns, read in place: nothing is copied, and only what the view asks for is read.
@@ -565,7 +560,7 @@ void DataGrid::keyMove(QKeyEvent* event)
         }
         break;
     case Qt::Key_Escape:
-        if (isEditing(*set))
+        if (set->isEditing())
             set->cancel();
         break;
     case Qt::Key_Delete:

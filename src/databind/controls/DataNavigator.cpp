@@ -2,6 +2,7 @@
 
 #include "databind/RecordSet.h"
 #include "databind/controls/DeleteConfirmation.h"
+#include "look/Glyphs.h"
 #include "platform/ErrorReporter.h"
 
 #include <QIcon>
@@ -67,11 +68,7 @@ QIcon buttonIcon(DataNavigator::Button which, const QColor& ink)
         painter.drawPath(path);
         break;
     }
-    case Button::Post:
-        painter.setPen(QPen(QColor(0, 128, 0), 2.2));
-        painter.setBrush(Qt::NoBrush);
-        painter.drawPolyline(QPolygonF({QPointF(3, 8), QPointF(6.5, 12), QPointF(13, 4)}));
-        break;
+    case Button::Post: Glyphs::drawTick(painter); break;
     case Button::Cancel:
         painter.setPen(QPen(QColor(176, 0, 0), 2.2));
         painter.drawLine(QPointF(4, 4), QPointF(12, 12));
@@ -151,7 +148,7 @@ bool DataNavigator::isAllowed(Button which) const
     const RecordSet* set = m_link.recordSet();
     if (!set || !set->isOpen())
         return false;
-    const bool editing = set->state() == RecordSet::State::Edit || set->state() == RecordSet::State::Insert;
+    const bool editing = set->isEditing();
     switch (which) {
     case Button::First:
     case Button::Prior: return !set->atStart();

@@ -32,7 +32,7 @@ void FieldLink::setSource(DataSource* source)
 bool FieldLink::isEditing() const
 {
     const RecordSet* set = recordSet();
-    return set && (set->state() == RecordSet::State::Edit || set->state() == RecordSet::State::Insert);
+    return set && set->isEditing();
 }
 
 bool FieldLink::canModify() const

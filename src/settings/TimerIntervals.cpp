@@ -1,4 +1,4 @@
-#include "reminders/TimerIntervals.h"
+#include "settings/TimerIntervals.h"
 
 #include <QTimer>
 

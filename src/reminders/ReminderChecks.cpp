@@ -1,0 +1,94 @@
+#include "reminders/ReminderChecks.h"
+
+#include "databind/RecordSet.h"
+#include "platform/ErrorReporter.h"
+#include "platform/MessageBoxes.h"
+#include "platform/TrayIcon.h"
+#include "reminders/ReminderWindow.h"
+#include "settings/ConfigFile.h"
+
+#include <QTimer>
+#include <QWidget>
+
+ReminderChecks::ReminderChecks(SetOf setOf, ReminderWindow& window, TrayIcon& tray, const QWidget& mainWindow)
+    : m_setOf(std::move(setOf)), m_window(window), m_tray(tray), m_mainWindow(mainWindow)
+{
+    // In the order of the settings file, each with its built-in interval.
+    std::size_t index = 0;
+    auto timer = [this, &index](const char* name) {
+        auto* t = new QTimer(this);
+        t->setObjectName(QString::fromLatin1(name));
+        t->setInterval(TimerIntervals::builtInMilliseconds[index++]);
+        return t;
+    };
+    TimeHour = timer("TimeHour");
+    TimeDay = timer("TimeDay");
+    TimeWeek = timer("TimeWeek");
+    TimeMonth = timer("TimeMonth");
+    TimeCritik = timer("TimeCritik");
+    TimeBirth = timer("TimeBirth");
+    connect(TimeHour, &QTimer::timeout, this, &ReminderChecks::TimeHourTimer);
+    connect(TimeDay, &QTimer::timeout, this, &ReminderChecks::TimeDayTimer);
+    connect(TimeWeek, &QTimer::timeout, this, &ReminderChecks::TimeWeekTimer);
+    connect(TimeBirth, &QTimer::timeout, this, &ReminderChecks::TimeBirthTimer);
+    // TimeMonth and TimeCritik carry intervals the settings edit, but no check: built in they stay stopped, and
+    // an interval from the settings runs them to no effect.
+    for (QTimer* t : {TimeHour, TimeDay, TimeWeek, TimeBirth})
+        t->start();
+    ErrorReporter::guarded([this] { ConfigFile().loadInto(timers()); });
+}
+
+void ReminderChecks::TimeHourTimer()
+{
+    run(ReminderKind::Hour);
+}
+
+void ReminderChecks::TimeDayTimer()
+{
+    run(ReminderKind::Day);
+}
+
+void ReminderChecks::TimeWeekTimer()
+{
+    run(ReminderKind::Week);
+}
+
+void ReminderChecks::TimeBirthTimer()
+{
+    run(ReminderKind::Birth);
+}
+
+void ReminderChecks::run(ReminderKind kind)
+{
+    RecordSet& set = m_setOf(kind);
+    // A tick or a note not yet confirmed with OK is saved as moving to another row would save it, rather than
+    // thrown away by the re-open; if it can't be posted the set stays as it is until the next check.
+    if (set.isOpen() && !ErrorReporter::guarded([&] { set.checkBrowseMode(); }))
+        return;
+    const bool reopened = ErrorReporter::guarded([&] {
+        set.close();
+        set.open();
+    });
+    if (!reopened || set.isEmpty())
+        return;
+    auto show = [&] {
+        if (!ErrorReporter::guarded([&] { m_window.showReminders(kind); }))
+            return;
+        if (m_mainWindow.isHidden())
+            m_tray.notify(reminderTexts(kind).caption, QStringLiteral("Напоминаний: %1").arg(set.recordCount()));
+    };
+    if (!m_window.isOnScreen()) {
+        show();
+        return;
+    }
+    // While this check's question is open a later run only re-reads the set, so questions don't pile up.
+    bool& asking = m_asking[static_cast<std::size_t>(kind)];
+    if (m_window.shownKind() == kind || asking)
+        return;
+    asking = true;
+    const MessageBoxes::Answer answer =
+        MessageBoxes::ask(nullptr, QStringLiteral("Внимание!!!"), reminderTexts(kind).question);
+    asking = false;
+    if (answer == MessageBoxes::Answer::Ok)
+        show();
+}

@@ -1,0 +1,16 @@
+#include "reminders/ReminderKind.h"
+
+const ReminderTexts& reminderTexts(ReminderKind kind)
+{
+    static const std::array<ReminderTexts, reminderKinds.size()> texts = {{
+        {QStringLiteral("Ежечасные"), QStringLiteral("Существуют ЕЖЕЧАСНЫЕ мероприятия. Показать?"),
+         QStringLiteral("Дата исполнения"), QStringLiteral("Мероприятия")},
+        {QStringLiteral("Ежедневные"), QStringLiteral("Существуют ЕЖЕДНЕВНЫЕ мероприятия. Показать?"),
+         QStringLiteral("Дата исполнения"), QStringLiteral("Мероприятия")},
+        {QStringLiteral("Еженедельные"), QStringLiteral("Существуют ЕЖЕНЕДЕЛЬНЫЕ мероприятия. Показать?"),
+         QStringLiteral("Дата исполнения"), QStringLiteral("Мероприятия")},
+        {QStringLiteral("День рождения"), QStringLiteral("Показать дни рождения?"), QStringLiteral("Дата рождения"),
+         QStringLiteral("Именинники")},
+    }};
+    return texts[static_cast<std::size_t>(kind)];
+}
