@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Start-up to the main window on the screen, as whole processes under Xvfb, side by side with a bare Qt window:
 # the program with an empty diary and with 10,000 events listed. Needs hyperfine, xvfb-run and openbox.
-# Usage: bench/startup.sh <build dir>
+# Usage: bench/startup.sh <build dir>, a build configured with -DCHRONOTEKA_BENCH=ON (scripts/test makes one in build/).
 set -euo pipefail
 if [ "${1:-}" != --inside ]; then
     unset QT_QPA_PLATFORM

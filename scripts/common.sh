@@ -3,9 +3,10 @@
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
-build_packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-qpa-plugins libsqlite3-dev
-    libgtest-dev libgmock-dev libbenchmark-dev fonts-liberation libfontconfig-dev libxlsxwriter-dev)
-desktop_packages=(xvfb xauth openbox trayer xdotool wmctrl sqlite3 x11-utils desktop-file-utils unzip)
+build_packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-qpa-plugins libsqlite3-dev fonts-liberation
+    libfontconfig-dev libxlsxwriter-dev)
+test_packages=(libgtest-dev libgmock-dev libbenchmark-dev clang-format
+    xvfb xauth openbox trayer xdotool wmctrl sqlite3 x11-utils desktop-file-utils unzip)
 
 # Installs those of the named packages that are missing, with one apt-get update first.
 ensure_packages() {

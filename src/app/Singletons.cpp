@@ -1,8 +1,8 @@
 #include "app/Singletons.h"
 
+#include "diary/UnitDM.h"
 #include "reminders/ReminderChecks.h"
 #include "units/UnitAbout.h"
-#include "units/UnitDM.h"
 #include "units/UnitMain.h"
 #include "units/UnitOption.h"
 #include "units/UnitShedul.h"
@@ -17,10 +17,7 @@ Singletons::Singletons(TrayIcon& tray)
         FormMain->attachDataModule(*DataModule1);
         m_formShedul = std::make_unique<TFormShedul>();
         FormShedul = m_formShedul.get();
-        TDataModule1* dataModule = DataModule1;
-        m_reminders = std::make_unique<ReminderChecks>(
-            [dataModule](ReminderKind kind) -> RecordSet& { return dataModule->reminderSet(kind); }, *FormShedul,
-            tray, *FormMain);
+        m_reminders = std::make_unique<ReminderChecks>(*DataModule1, *FormShedul, tray, *FormMain);
         FormMain->attachReminders(*m_reminders);
         m_formOption = std::make_unique<TFormOption>();
         FormOption = m_formOption.get();

@@ -23,18 +23,6 @@ DataSource::~DataSource()
     }
 }
 
-void DataSource::setRecordSet(RecordSet* recordSet)
-{
-    if (recordSet == m_recordSet)
-        return;
-    if (m_recordSet)
-        m_recordSet->detach(this);
-    m_recordSet = recordSet;
-    if (m_recordSet)
-        m_recordSet->attach(this);
-    notifyActiveChanged();
-}
-
 void DataSource::addLink(DataLink* link)
 {
     if (link->m_source == this)

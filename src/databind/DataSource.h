@@ -20,8 +20,6 @@ public:
 
     const QString& name() const { return m_name; }
     RecordSet* recordSet() const { return m_recordSet; }
-    // Re-points the source; every link gets activeChanged().
-    void setRecordSet(RecordSet* recordSet);
 
     void addLink(DataLink* link);
     void removeLink(DataLink* link);

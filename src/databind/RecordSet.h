@@ -118,7 +118,6 @@ private:
     void checkCanModify() const;
     void makeStatement();
     void bindFields();
-    void releaseSnapshot();
     void startEditing(State state);
     void finishEditing();
     void settleFlags();             // after post, cancel, delete and refresh: both cleared, or both set on an empty set

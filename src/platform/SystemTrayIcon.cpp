@@ -16,8 +16,8 @@ bool SystemTrayIcon::add()
     if (!QSystemTrayIcon::isSystemTrayAvailable() || m_picture.isNull())
         return false;
     if (!m_icon) {
-        // Made at the first need: Qt's tray icon talks to the desktop's session bus as it is made, which would
-        // otherwise delay every start.
+        // Made at the first add, which the main window's FormCreate makes at start-up; where the desktop has no
+        // tray none is ever made.
         m_icon = std::make_unique<QSystemTrayIcon>(m_picture);
         m_icon->setToolTip(m_tip);
         connect(m_icon.get(), &QSystemTrayIcon::activated, this, &SystemTrayIcon::activated);

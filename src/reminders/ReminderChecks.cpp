@@ -1,17 +1,20 @@
 #include "reminders/ReminderChecks.h"
 
 #include "databind/RecordSet.h"
+#include "diary/UnitDM.h"
 #include "platform/ErrorReporter.h"
 #include "platform/MessageBoxes.h"
 #include "platform/TrayIcon.h"
+#include "reminders/ReminderTexts.h"
 #include "reminders/ReminderWindow.h"
 #include "settings/ConfigFile.h"
 
 #include <QTimer>
 #include <QWidget>
 
-ReminderChecks::ReminderChecks(SetOf setOf, ReminderWindow& window, TrayIcon& tray, const QWidget& mainWindow)
-    : m_setOf(std::move(setOf)), m_window(window), m_tray(tray), m_mainWindow(mainWindow)
+ReminderChecks::ReminderChecks(TDataModule1& dataModule, ReminderWindow& window, TrayIcon& tray,
+                               const QWidget& mainWindow)
+    : m_dataModule(dataModule), m_window(window), m_tray(tray), m_mainWindow(mainWindow)
 {
     // In the order of the settings file, each with its built-in interval.
     std::size_t index = 0;
@@ -60,7 +63,7 @@ void ReminderChecks::TimeBirthTimer()
 
 void ReminderChecks::run(ReminderKind kind)
 {
-    RecordSet& set = m_setOf(kind);
+    RecordSet& set = m_dataModule.reminderSet(kind);
     // A tick or a note not yet confirmed with OK is saved as moving to another row would save it, rather than
     // thrown away by the re-open; if it can't be posted the set stays as it is until the next check.
     if (set.isOpen() && !ErrorReporter::guarded([&] { set.checkBrowseMode(); }))

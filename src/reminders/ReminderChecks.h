@@ -1,14 +1,12 @@
 #pragma once
 
-#include "reminders/ReminderKind.h"
+#include "diary/ReminderKind.h"
 #include "settings/TimerIntervals.h"
 
 #include <QObject>
 
-#include <functional>
-
-class RecordSet;
 class ReminderWindow;
+class TDataModule1;
 class QTimer;
 class QWidget;
 class TrayIcon;
@@ -22,10 +20,8 @@ class ReminderChecks : public QObject
     Q_OBJECT
 
 public:
-    using SetOf = std::function<RecordSet&(ReminderKind)>;
-
     // The timers start at their built-in intervals, or at those config.dat in the current directory holds.
-    ReminderChecks(SetOf setOf, ReminderWindow& window, TrayIcon& tray, const QWidget& mainWindow);
+    ReminderChecks(TDataModule1& dataModule, ReminderWindow& window, TrayIcon& tray, const QWidget& mainWindow);
 
     // The six timers in the order of the settings file.
     TimerIntervals::Timers timers() const { return {TimeHour, TimeDay, TimeWeek, TimeMonth, TimeCritik, TimeBirth}; }
@@ -45,7 +41,7 @@ public:
 private:
     void run(ReminderKind kind);
 
-    SetOf m_setOf;
+    TDataModule1& m_dataModule;
     ReminderWindow& m_window;
     TrayIcon& m_tray;
     const QWidget& m_mainWindow;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "reminders/ReminderKind.h"
+#include "diary/ReminderKind.h"
 
 #include <optional>
 

@@ -4,10 +4,11 @@
 #include "databind/controls/BoundMemo.h"
 #include "databind/controls/BoundText.h"
 #include "databind/controls/DataGrid.h"
+#include "diary/UnitDM.h"
 #include "look/Glyphs.h"
 #include "look/WindowLook.h"
 #include "platform/ErrorReporter.h"
-#include "units/UnitDM.h"
+#include "reminders/ReminderTexts.h"
 
 #include <QFrame>
 #include <QGroupBox>

@@ -30,7 +30,7 @@ protected:
 
 TEST_F(ChoiceControls, CheckBoxShowsNullGreyedAndAClickTicksIt)
 {
-    RecordSet& q = listJobs(); // empty: every field reads null
+    RecordSet& q = allJobs(); // empty: every field reads null
     auto* vip = bound<BoundCheckBox>("CheckVip", "vip");
     auto* job = bound<BoundEdit>("EdJob", "job");
     showWindow();
@@ -61,7 +61,7 @@ TEST_F(ChoiceControls, CheckBoxShowsNullGreyedAndAClickTicksIt)
 TEST_F(ChoiceControls, CheckBoxKeysAndRefusal)
 {
     addJob("a", {{"vip", false}});
-    RecordSet& q = listJobs();
+    RecordSet& q = allJobs();
     auto* vip = bound<BoundCheckBox>("CheckVip", "vip");
     showWindow();
     focus(vip);
@@ -88,7 +88,7 @@ TEST_F(ChoiceControls, CheckBoxKeysAndRefusal)
 TEST_F(ChoiceControls, TickWithoutLeavingLeavesTheSetUnmodified)
 {
     addJob("a", {{"vip", false}});
-    RecordSet& q = listJobs();
+    RecordSet& q = allJobs();
     auto* vip = bound<BoundCheckBox>("Vip", "vip");
     showWindow();
     focus(vip);
@@ -100,7 +100,7 @@ TEST_F(ChoiceControls, TickWithoutLeavingLeavesTheSetUnmodified)
 TEST_F(ChoiceControls, ComboBoxTypingEditsAndStoresTheFirstFifteenCharacters)
 {
     addJob("a", {{"period", QStringLiteral("ежечасное")}});
-    RecordSet& q = listJobs();
+    RecordSet& q = allJobs();
     auto* period = bound<BoundComboBox>("CBoxPeriod", "period");
     period->addItems({QStringLiteral("ежечасное"), QStringLiteral("ежедневное")});
     auto* job = bound<BoundEdit>("EdJob", "job");
@@ -118,7 +118,7 @@ TEST_F(ChoiceControls, ComboBoxTypingEditsAndStoresTheFirstFifteenCharacters)
 TEST_F(ChoiceControls, ComboBoxRefusedRestoresTheFieldText)
 {
     addJob("a", {{"period", QStringLiteral("ежечасное")}});
-    RecordSet& q = listJobs();
+    RecordSet& q = allJobs();
     auto* period = bound<BoundComboBox>("CBoxPeriod", "period");
     period->addItems({QStringLiteral("ежечасное"), QStringLiteral("ежедневное")});
     showWindow();
@@ -147,7 +147,7 @@ TEST_F(ChoiceControls, MemoEnterAsksToEditAndRecordMovesReload)
 {
     addJob("a", {{"other", QStringLiteral("первая\nзаметка")}});
     addJob("b", {{"other", QStringLiteral("вторая")}});
-    RecordSet& q = listJobs();
+    RecordSet& q = allJobs();
     auto* memo = bound<BoundMemo>("MemoOther", "other");
     auto* job = bound<BoundEdit>("EdJob", "job");
     showWindow();
@@ -171,7 +171,7 @@ TEST_F(ChoiceControls, MemoEnterAsksToEditAndRecordMovesReload)
 TEST_F(ChoiceControls, ReadOnlyTextShowsTheDisplayText)
 {
     addJob("a", {{"date_isp", QDate(2026, 3, 8)}, {"time_isp", QTime(7, 5)}});
-    RecordSet& q = listJobs();
+    RecordSet& q = allJobs();
     auto* date = bound<BoundText>("DateIsp", "date_isp");
     auto* time = bound<BoundText>("TimeIsp", "time_isp");
     EXPECT_EQ(date->text(), QStringLiteral("08.03.2026"));
@@ -184,7 +184,7 @@ TEST_F(ChoiceControls, ReadOnlyTextShowsTheDisplayText)
 TEST_F(ChoiceControls, RePointedToAnEmptySetControlsShowNothingAndATickInserts)
 {
     addJob("a", {{"vip", true}, {"other", QStringLiteral("x")}});
-    listJobs();
+    allJobs();
     module().QJobHour.open();
     ASSERT_TRUE(module().QJobHour.isEmpty());
     auto* vip = bound<BoundCheckBox>("Vip", "vip");
@@ -209,7 +209,7 @@ TEST_F(ChoiceControls, EveryControlKindFollowsTheCurrentRecord)
                       {"time_isp", QTime(8, 15)}});
     addJob("второе", {{"vip", false}, {"period", QStringLiteral("ежегодное")}, {"other", QStringLiteral("два")},
                       {"time_isp", QTime(21, 0)}});
-    RecordSet& q = listJobs();
+    RecordSet& q = allJobs();
     auto* job = bound<BoundEdit>("EdJob", "job");
     auto* time = bound<BoundEdit>("EdTime_Isp", "time_isp");
     auto* vip = bound<BoundCheckBox>("CheckVip", "vip");

@@ -1,24 +1,18 @@
 #pragma once
 
 #include "engine/Error.h"
-#include "support/FixedClock.h"
+#include "support/DataModuleTest.h"
 #include "support/QtPrinters.h"
 #include "support/ScriptedMessageBoxes.h"
-#include "support/TempDiary.h"
-#include "units/UnitDM.h"
 
 #include <QApplication>
 #include <QTest>
 #include <QVBoxLayout>
 #include <QWidget>
 
-#include <gtest/gtest.h>
-
-#include <memory>
-
-// A temporary diary with the data module over it, the clock fixed, and a shown, active test window to put
-// controls in. QJob lists every row in id order once listJobs() has run.
-class ControlTest : public ::testing::Test
+// The data module over a temporary diary with the clock fixed, and a shown, active test window to put controls
+// in. QJob lists every row in id order once allJobs() has run.
+class ControlTest : public DataModuleTest
 {
 protected:
     ControlTest() { ScriptedMessageBoxes::instance().clear(); }
@@ -31,21 +25,6 @@ protected:
             new QVBoxLayout(&window);
         window.layout()->addWidget(control);
         return control;
-    }
-
-    TDataModule1& module()
-    {
-        if (!m_module)
-            m_module = std::make_unique<TDataModule1>();
-        return *m_module;
-    }
-
-    RecordSet& listJobs()
-    {
-        RecordSet& q = module().QJob;
-        q.setSql({QStringLiteral("select * from job order by id_job")});
-        q.open();
-        return q;
     }
 
     qint64 addJob(const QString& job, const QVariantMap& more = {})
@@ -79,14 +58,5 @@ protected:
 
     static QStringList shownTexts() { return ScriptedMessageBoxes::instance().shownTexts(); }
 
-    static QDateTime now() { return QDateTime(QDate(2026, 3, 12), QTime(14, 5, 9)); }
-
-    TempDiary diary;
-    FixedClock clock{now()};
-
-private:
-    std::unique_ptr<TDataModule1> m_module;
-
-protected:
-    QWidget window; // goes before the data module its controls are bound to
+    QWidget window; // destroyed before the data module its controls are bound to
 };

@@ -22,7 +22,7 @@ protected:
 
 TEST_F(EditBox, TypingIntoAnEmptyListStartsAnInsertAndPostStoresIt)
 {
-    RecordSet& q = listJobs();
+    RecordSet& q = allJobs();
     BoundEdit* job = edit("EdJob", "job");
     BoundEdit* other = edit("EdDateIsp", "date_isp");
     showWindow();
@@ -45,7 +45,7 @@ TEST_F(EditBox, TypingIntoAnEmptyListStartsAnInsertAndPostStoresIt)
 TEST_F(EditBox, ShowsEditTextWhileFocusedAndDisplayTextOtherwise)
 {
     addJob("a", {{"time_isp", QTime(9, 30)}, {"date_isp", QDate(2026, 4, 1)}});
-    listJobs();
+    allJobs();
     BoundEdit* time = edit("EdTime_Isp", "time_isp");
     BoundEdit* date = edit("EdDateIsp", "date_isp");
     showWindow();
@@ -60,7 +60,7 @@ TEST_F(EditBox, ShowsEditTextWhileFocusedAndDisplayTextOtherwise)
 
 TEST_F(EditBox, FieldSizeLimitsOnlyABoxWithoutItsOwnLimit)
 {
-    listJobs();
+    allJobs();
     BoundEdit* job = edit("EdJob", "job");
     EXPECT_EQ(job->maxLength(), 250);
     auto* limited = new BoundEdit(&window);
@@ -75,7 +75,7 @@ TEST_F(EditBox, FieldSizeLimitsOnlyABoxWithoutItsOwnLimit)
 TEST_F(EditBox, RefusesKeysWhenTheFieldOrTheSetCannotChange)
 {
     addJob("a");
-    RecordSet& q = listJobs();
+    RecordSet& q = allJobs();
     BoundEdit* id = edit("EdId", "id_job");
     BoundEdit* job = edit("EdJob", "job");
     showWindow();
@@ -99,7 +99,7 @@ TEST_F(EditBox, RefusesKeysWhenTheFieldOrTheSetCannotChange)
 TEST_F(EditBox, EscReReadsTheFieldAndKeepsTheEditState)
 {
     addJob("старое");
-    RecordSet& q = listJobs();
+    RecordSet& q = allJobs();
     BoundEdit* job = edit("EdJob", "job");
     showWindow();
     focus(job);
@@ -117,7 +117,7 @@ TEST_F(EditBox, EscReReadsTheFieldAndKeepsTheEditState)
 TEST_F(EditBox, ProgramTextIsWrittenBackUnlessTheBoxIsEnteredFirst)
 {
     addJob("a", {{"date_isp", QDate(2026, 1, 1)}});
-    RecordSet& q = listJobs();
+    RecordSet& q = allJobs();
     BoundEdit* date = edit("EdDateIsp", "date_isp");
     BoundEdit* job = edit("EdJob", "job");
     showWindow();
@@ -140,7 +140,7 @@ TEST_F(EditBox, ProgramTextIsWrittenBackUnlessTheBoxIsEnteredFirst)
 TEST_F(EditBox, DateBoxEmptiedStoresNullAndAnImpossibleDateKeepsTheFocus)
 {
     addJob("a", {{"date_isp", QDate(2026, 1, 1)}});
-    RecordSet& q = listJobs();
+    RecordSet& q = allJobs();
     BoundEdit* date = edit("EdDateIsp", "date_isp");
     BoundEdit* job = edit("EdJob", "job");
     showWindow();
@@ -164,7 +164,7 @@ TEST_F(EditBox, DateBoxEmptiedStoresNullAndAnImpossibleDateKeepsTheFocus)
 
 TEST_F(EditBox, MissingFieldNamesTheControl)
 {
-    listJobs();
+    allJobs();
     auto* box = new BoundEdit(&window);
     box->setObjectName("EdJob");
     box->setDataSource(&module().SQJob);
@@ -184,7 +184,7 @@ TEST_F(EditBox, MissingFieldNamesTheControl)
 TEST_F(EditBox, RePointingShowsTheNewSetAndLeavesTheOldOneEditing)
 {
     addJob("первое", {{"vip", false}, {"period", QStringLiteral("ежечасное")}});
-    RecordSet& q = listJobs();
+    RecordSet& q = allJobs();
     module().QJobHour.open();
     BoundEdit* job = edit("EdJob", "job");
     showWindow();
@@ -203,7 +203,7 @@ TEST_F(EditBox, RePointingShowsTheNewSetAndLeavesTheOldOneEditing)
 TEST_F(EditBox, ClosedSetShowsNothing)
 {
     addJob("a");
-    RecordSet& q = listJobs();
+    RecordSet& q = allJobs();
     BoundEdit* job = edit("EdJob", "job");
     EXPECT_EQ(job->text(), QStringLiteral("a"));
     q.close();

@@ -16,7 +16,7 @@ protected:
     {
         for (int i = 0; i < rows; ++i)
             addJob(QStringLiteral("дело %1").arg(i), {{"vip", i % 2 == 1}});
-        RecordSet& q = listJobs();
+        RecordSet& q = allJobs();
         grid = new DataGrid(&window);
         grid->setObjectName("DBGrid1");
         grid->setReadOnly(true);

@@ -36,7 +36,7 @@ protected:
 
 TEST_F(Navigator, EnablingFollowsTheSet)
 {
-    RecordSet& q = listJobs();
+    RecordSet& q = allJobs();
     DataNavigator* navigator = bind();
     EXPECT_EQ(enabled(navigator), QStringLiteral("----I-E--R")) << "empty open set";
     navigator->run(Button::Insert);
@@ -63,7 +63,7 @@ TEST_F(Navigator, DeleteAsksAndOnlyOkDeletes)
 {
     addJob("a");
     addJob("b");
-    RecordSet& q = listJobs();
+    RecordSet& q = allJobs();
     DataNavigator* navigator = bind();
 
     ScriptedMessageBoxes::instance().setNextAnswer(MessageBoxes::Answer::Cancel);
@@ -85,7 +85,7 @@ TEST_F(Navigator, DeleteAsksAndOnlyOkDeletes)
 TEST_F(Navigator, ButtonsLeaveTheFocusAndPostWritesThePendingChange)
 {
     addJob("a");
-    RecordSet& q = listJobs();
+    RecordSet& q = allJobs();
     DataNavigator* navigator = bind();
     auto* job = place(new BoundEdit(&window));
     job->setObjectName("EdJob");

@@ -40,7 +40,7 @@ protected:
 TEST_F(TimeBox, OneHourDigitLeavesARequiredBlankAndLeavingFails)
 {
     addJob("a");
-    listJobs();
+    allJobs();
     bind();
     type(time, "9:30");
     EXPECT_EQ(time->text(), QStringLiteral("9_:30"));
@@ -62,7 +62,7 @@ TEST_F(TimeBox, OneHourDigitLeavesARequiredBlankAndLeavingFails)
 TEST_F(TimeBox, LeadingZeroStoresATimeOfDayAlone)
 {
     addJob("a");
-    RecordSet& q = listJobs();
+    RecordSet& q = allJobs();
     bind();
     EXPECT_EQ(time->text(), QStringLiteral("__:__"));
     type(time, "0930");
@@ -78,7 +78,7 @@ TEST_F(TimeBox, LeadingZeroStoresATimeOfDayAlone)
 TEST_F(TimeBox, BlankingTheRequiredPositionsFails)
 {
     addJob("a", {{"time_isp", QTime(12, 45)}});
-    listJobs();
+    allJobs();
     bind();
     time->selectAll();
     QTest::keyClick(time, Qt::Key_Delete);
@@ -90,7 +90,7 @@ TEST_F(TimeBox, BlankingTheRequiredPositionsFails)
 
 TEST_F(TimeBox, EnterStartsAnInsertOnAnEmptySetAndChecksAChangedText)
 {
-    RecordSet& q = listJobs();
+    RecordSet& q = allJobs();
     bind();
     QTest::keyClick(time, Qt::Key_Return);
     EXPECT_EQ(q.state(), RecordSet::State::Insert);
@@ -108,7 +108,7 @@ TEST_F(TimeBox, EnterStartsAnInsertOnAnEmptySetAndChecksAChangedText)
 TEST_F(TimeBox, PostWithAnIncompleteTimePutsTheCursorOnTheBlank)
 {
     addJob("a", {{"time_isp", QTime(7, 5)}});
-    RecordSet& q = listJobs();
+    RecordSet& q = allJobs();
     bind();
     time->setCursorPosition(5);
     QTest::keyClick(time, Qt::Key_Backspace);
@@ -127,7 +127,7 @@ TEST_F(TimeBox, PostWithAnIncompleteTimePutsTheCursorOnTheBlank)
 TEST_F(TimeBox, HourOutOfRangeFailsWithTheDateTimeMessage)
 {
     addJob("a");
-    listJobs();
+    allJobs();
     bind();
     type(time, "2500");
     job->setFocus(Qt::TabFocusReason);
@@ -138,7 +138,7 @@ TEST_F(TimeBox, HourOutOfRangeFailsWithTheDateTimeMessage)
 TEST_F(TimeBox, KeysThatNeitherEditNorChange)
 {
     addJob("a", {{"time_isp", QTime(10, 20)}});
-    RecordSet& q = listJobs();
+    RecordSet& q = allJobs();
     bind();
     QTest::keyClick(time, Qt::Key_Up);
     QTest::keyClick(time, Qt::Key_Down);
@@ -157,7 +157,7 @@ TEST_F(TimeBox, KeysThatOnlyMoveTheCursorChangeNothing)
 {
     addJob("a", {{"time_isp", QTime(10, 20)}});
     addJob("b");
-    RecordSet& q = listJobs();
+    RecordSet& q = allJobs();
     bind();
     type(time, ":");
     QTest::keyClick(time, Qt::Key_End);

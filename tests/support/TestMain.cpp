@@ -1,5 +1,4 @@
-#include "app/Application.h"
-#include "support/ScriptedMessageBoxes.h"
+#include "support/TestApplication.h"
 
 #include <gtest/gtest.h>
 
@@ -7,8 +6,7 @@ int main(int argc, char** argv)
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    Application app(argc, argv);
-    MessageBoxes::install(&ScriptedMessageBoxes::instance());
+    const std::unique_ptr<QCoreApplication> application = makeTestApplication(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

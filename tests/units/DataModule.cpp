@@ -1,4 +1,4 @@
-#include "DataModuleTest.h"
+#include "support/DataModuleTest.h"
 #include "engine/Error.h"
 #include "support/QtPrinters.h"
 

@@ -1,12 +1,12 @@
 #include "databind/controls/BoundEdit.h"
 #include "databind/controls/DataGrid.h"
+#include "diary/UnitDM.h"
 #include "engine/Error.h"
 #include "support/FixedClock.h"
 #include "support/Program.h"
 #include "support/QtPrinters.h"
 #include "support/ScriptedMessageBoxes.h"
 #include "units/DatePicker.h"
-#include "units/UnitDM.h"
 #include "units/UnitMain.h"
 #include "units/UnitShedul.h"
 

@@ -227,11 +227,6 @@ void DataGrid::setTitlesVisible(bool visible)
     applyColumnWidths();
 }
 
-bool DataGrid::indicatorVisible() const
-{
-    return !verticalHeader()->isHidden();
-}
-
 void DataGrid::setIndicatorVisible(bool visible)
 {
     verticalHeader()->setVisible(visible);

@@ -48,19 +48,14 @@ public:
 
     bool isReadOnly() const { return m_readOnly; }
     void setReadOnly(bool readOnly) { m_readOnly = readOnly; }
-    bool rowSelect() const { return m_rowSelect; }
     void setRowSelect(bool rowSelect);
-    bool alwaysShowSelection() const { return m_alwaysShowSelection; }
     void setAlwaysShowSelection(bool always);
     bool titlesVisible() const;
     void setTitlesVisible(bool visible);
-    bool indicatorVisible() const;
     void setIndicatorVisible(bool visible);
 
     void setDrawColumnCell(DrawColumnCell hook) { m_drawColumnCell = std::move(hook); }
-    // While a cell is being painted: the painter, and the colours the default drawing uses.
-    QPainter* canvas() const { return m_canvas; }
-    QColor cellBackground() const { return m_cellBackground; }
+    // While a cell is being painted: the background the default drawing fills it with.
     void setCellBackground(const QColor& color) { m_cellBackground = color; }
     // Fills rect with the cell background and writes the column's display text 2 pixels in from the left and
     // top (numbers end 3 pixels from the right). Does nothing outside painting.
@@ -68,7 +63,6 @@ public:
 
     // The row of the current record on the grid; 0 for the blank row of an empty or closed set.
     int currentRow() const;
-    int currentDataColumn() const { return m_currentColumn; }
     // Rows wholly visible in the grid, at least one.
     int visibleRowCount() const;
     // The width a column gets from its field until the user resizes it.
@@ -104,9 +98,6 @@ private:
     private:
         DataGrid& m_grid;
     };
-
-    friend class CellDelegate;
-    friend class Indicator;
 
     bool isOpen() const;
     int shownRowCount() const;

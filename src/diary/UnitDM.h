@@ -2,8 +2,8 @@
 
 #include "databind/DataSource.h"
 #include "databind/RecordSet.h"
+#include "diary/ReminderKind.h"
 #include "engine/Connection.h"
-#include "reminders/ReminderKind.h"
 
 // The data module: the one connection to db1.mdb, every record set of the program and its data source.
 // Creating it opens the connection and the list query QJob; the four reminder sets stay closed.

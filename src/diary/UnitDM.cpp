@@ -1,4 +1,4 @@
-#include "units/UnitDM.h"
+#include "diary/UnitDM.h"
 
 #include "diary/JobTable.h"
 #include "diary/Queries.h"

@@ -1,13 +1,12 @@
 #include "databind/controls/BoundCheckBox.h"
 #include "databind/controls/BoundMemo.h"
 #include "databind/controls/BoundText.h"
+#include "diary/UnitDM.h"
 #include "reminders/ReminderChecks.h"
-#include "settings/ConfigFile.h"
 #include "support/FixedClock.h"
 #include "support/Program.h"
 #include "support/QtPrinters.h"
 #include "support/ScriptedMessageBoxes.h"
-#include "units/UnitDM.h"
 #include "units/UnitMain.h"
 #include "units/UnitShedul.h"
 
@@ -15,16 +14,14 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
-#include <QTimer>
 
 #include <gtest/gtest.h>
-#include <sqlite3.h>
 
 namespace {
 
 using Answer = MessageBoxes::Answer;
 
-class RemindersTest : public ::testing::Test
+class ReminderWindowTest : public ::testing::Test
 {
 protected:
     void SetUp() override { ScriptedMessageBoxes::instance().clear(); }
@@ -72,20 +69,7 @@ protected:
 
 } // namespace
 
-TEST_F(RemindersTest, AnEmptySetShowsNothingAndAsksNothing)
-{
-    add(QStringLiteral("сделано"), QStringLiteral("ежечасное"), true);
-    start();
-    checks().TimeHourTimer();
-    EXPECT_FALSE(window().isVisible());
-    EXPECT_TRUE(boxes().isEmpty());
-
-    form().N1Click(); // no birthday is due
-    EXPECT_FALSE(window().isVisible());
-    EXPECT_TRUE(boxes().isEmpty());
-}
-
-TEST_F(RemindersTest, AHiddenWindowOpensInTheCheckModeWithoutAQuestion)
+TEST_F(ReminderWindowTest, ACheckOpensTheWindowInItsMode)
 {
     add(QStringLiteral("полить цветы"), QStringLiteral("ежедневное"));
     start();
@@ -98,24 +82,7 @@ TEST_F(RemindersTest, AHiddenWindowOpensInTheCheckModeWithoutAQuestion)
     EXPECT_TRUE(boxes().isEmpty());
 }
 
-TEST_F(RemindersTest, AReminderWhileHiddenInTheTrayIsAlsoNotified)
-{
-    add(QStringLiteral("полить цветы"), QStringLiteral("ежедневное"));
-    add(QStringLiteral("позвонить"), QStringLiteral("ежедневное"));
-    start();
-    checks().TimeDayTimer();
-    EXPECT_TRUE(program->tray.notifications().isEmpty()); // the main window is on the screen
-    window().hide();
-
-    form().PopHideClick();
-    ASSERT_FALSE(form().isVisible());
-    checks().TimeDayTimer();
-    EXPECT_TRUE(window().isVisible());
-    EXPECT_EQ(program->tray.notifications(),
-              QStringList{QStringLiteral("Ежедневные: Напоминаний: 2")});
-}
-
-TEST_F(RemindersTest, ATickNotYetConfirmedIsSavedOnExitAndWhenAnotherSetIsShown)
+TEST_F(ReminderWindowTest, ATickNotYetConfirmedIsSavedOnExitAndWhenAnotherSetIsShown)
 {
     const qint64 hourly = add(QStringLiteral("почасовое"), QStringLiteral("ежечасное"));
     const qint64 daily = add(QStringLiteral("ежедневное"), QStringLiteral("ежедневное"));
@@ -132,46 +99,7 @@ TEST_F(RemindersTest, ATickNotYetConfirmedIsSavedOnExitAndWhenAnotherSetIsShown)
     EXPECT_TRUE(diary.value(daily, QStringLiteral("vip")).toBool());
 }
 
-TEST_F(RemindersTest, TheSameSetIsReReadAndAnotherIsAskedFor)
-{
-    add(QStringLiteral("почасовое"), QStringLiteral("ежечасное"));
-    add(QStringLiteral("ежедневное"), QStringLiteral("ежедневное"));
-    start();
-    checks().TimeHourTimer();
-    ASSERT_EQ(window().windowTitle(), QStringLiteral("Ежечасные"));
-
-    add(QStringLiteral("ещё почасовое"), QStringLiteral("ежечасное"));
-    checks().TimeHourTimer();
-    EXPECT_TRUE(boxes().isEmpty());
-    EXPECT_EQ(DataModule1->QJobHour.recordCount(), 2);
-
-    ScriptedMessageBoxes::instance().setNextAnswer(Answer::Cancel);
-    checks().TimeDayTimer();
-    ASSERT_EQ(boxes().size(), 1);
-    EXPECT_EQ(boxes()[0].caption, QStringLiteral("Внимание!!!"));
-    EXPECT_EQ(boxes()[0].text, QStringLiteral("Существуют ЕЖЕДНЕВНЫЕ мероприятия. Показать?"));
-    EXPECT_EQ(boxes()[0].buttons, MessageBoxes::Buttons::OkCancel);
-    EXPECT_EQ(boxes()[0].icon, MessageBoxes::Icon::None);
-    EXPECT_EQ(window().windowTitle(), QStringLiteral("Ежечасные"));
-
-    ScriptedMessageBoxes::instance().setNextAnswer(Answer::Ok);
-    checks().TimeDayTimer();
-    EXPECT_EQ(window().windowTitle(), QStringLiteral("Ежедневные"));
-}
-
-TEST_F(RemindersTest, AnOpenQuestionIsNotAskedAgainOnTopOfItself)
-{
-    add(QStringLiteral("почасовое"), QStringLiteral("ежечасное"));
-    add(QStringLiteral("еженедельное"), QStringLiteral("еженедельное"));
-    start();
-    checks().TimeHourTimer();
-    ScriptedMessageBoxes::instance().whileNextBoxIsOpen([this] { checks().TimeWeekTimer(); });
-    checks().TimeWeekTimer();
-    EXPECT_EQ(boxes().size(), 1);
-    EXPECT_EQ(window().windowTitle(), QStringLiteral("Еженедельные"));
-}
-
-TEST_F(RemindersTest, TickAndOkMarksTheEventDoneAndTheNextCheckDropsIt)
+TEST_F(ReminderWindowTest, TickAndOkMarksTheEventDoneAndTheNextCheckDropsIt)
 {
     const qint64 id = add(QStringLiteral("почасовое"), QStringLiteral("ежечасное"));
     start();
@@ -187,7 +115,7 @@ TEST_F(RemindersTest, TickAndOkMarksTheEventDoneAndTheNextCheckDropsIt)
     EXPECT_TRUE(boxes().isEmpty());
 }
 
-TEST_F(RemindersTest, EnterOnOkWhileTheFlagKeepsTheFocusSavesTheTick)
+TEST_F(ReminderWindowTest, EnterOnOkWhileTheFlagKeepsTheFocusSavesTheTick)
 {
     const qint64 id = add(QStringLiteral("почасовое"), QStringLiteral("ежечасное"));
     start();
@@ -198,18 +126,7 @@ TEST_F(RemindersTest, EnterOnOkWhileTheFlagKeepsTheFocusSavesTheTick)
     EXPECT_TRUE(diary.value(id, QStringLiteral("vip")).toBool());
 }
 
-TEST_F(RemindersTest, ATickNotConfirmedSurvivesTheNextCheck)
-{
-    const qint64 id = add(QStringLiteral("почасовое"), QStringLiteral("ежечасное"));
-    start();
-    checks().TimeHourTimer();
-    tickDoneFlag();
-    checks().TimeHourTimer();
-    EXPECT_TRUE(diary.value(id, QStringLiteral("vip")).toBool());
-    EXPECT_TRUE(DataModule1->QJobHour.isEmpty());
-}
-
-TEST_F(RemindersTest, BirthdayModeHidesTheTimeAndLocksTheFlagButKeepsTheNote)
+TEST_F(ReminderWindowTest, BirthdayModeHidesTheTimeAndLocksTheFlagButKeepsTheNote)
 {
     add(QStringLiteral("почасовое"), QStringLiteral("ежечасное"));
     const qint64 id = addBirthday(QStringLiteral("Петров П.П."));
@@ -236,7 +153,7 @@ TEST_F(RemindersTest, BirthdayModeHidesTheTimeAndLocksTheFlagButKeepsTheNote)
     EXPECT_TRUE(window().Vip->isEnabled());
 }
 
-TEST_F(RemindersTest, ATickOnAnEmptySetPostsANewRowOfThatSet)
+TEST_F(ReminderWindowTest, ATickOnAnEmptySetPostsANewRowOfThatSet)
 {
     add(QStringLiteral("почасовое"), QStringLiteral("ежечасное"));
     start();
@@ -249,38 +166,4 @@ TEST_F(RemindersTest, ATickOnAnEmptySetPostsANewRowOfThatSet)
     EXPECT_EQ(DataModule1->QJobHour.state(), RecordSet::State::Insert);
     QTest::mouseClick(window().BtnOK, Qt::LeftButton);
     EXPECT_EQ(diary.rowCount(), 1);
-}
-
-TEST_F(RemindersTest, AFailedReopenIsShownAndTheTimerRunsOn)
-{
-    add(QStringLiteral("почасовое"), QStringLiteral("ежечасное"));
-    start();
-    // Another program takes the table away: the query can't be run any more.
-    sqlite3* db = nullptr;
-    ASSERT_EQ(sqlite3_open(diary.databasePath().toUtf8().constData(), &db), SQLITE_OK);
-    ASSERT_EQ(sqlite3_exec(db, "ALTER TABLE job RENAME TO old_job", nullptr, nullptr, nullptr), SQLITE_OK);
-    sqlite3_close(db);
-    checks().TimeHourTimer();
-    ASSERT_EQ(boxes().size(), 1);
-    EXPECT_EQ(boxes()[0].icon, MessageBoxes::Icon::Error);
-    EXPECT_TRUE(checks().TimeHour->isActive());
-    EXPECT_FALSE(window().isVisible());
-}
-
-TEST_F(RemindersTest, TimersRunAtTheirBuiltInIntervalsUnlessConfigDatSaysOtherwise)
-{
-    start();
-    // The two timers without a check stay stopped at their built-in intervals.
-    EXPECT_EQ(checks().TimeHour->interval(), 600000);
-    EXPECT_EQ(checks().TimeBirth->interval(), 7200000);
-    EXPECT_TRUE(checks().TimeWeek->isActive());
-    EXPECT_FALSE(checks().TimeCritik->isActive());
-    program.reset();
-
-    ConfigFile().write({1, 2, 3, 4, 5, 6});
-    start();
-    EXPECT_EQ(checks().TimeHour->interval(), 60000);
-    EXPECT_EQ(checks().TimeBirth->interval(), 6 * 60000);
-    EXPECT_TRUE(checks().TimeHour->isActive());
-    EXPECT_TRUE(checks().TimeCritik->isActive());
 }

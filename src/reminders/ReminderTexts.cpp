@@ -1,4 +1,4 @@
-#include "reminders/ReminderKind.h"
+#include "reminders/ReminderTexts.h"
 
 const ReminderTexts& reminderTexts(ReminderKind kind)
 {

@@ -1,8 +1,8 @@
 #pragma once
 
+#include "diary/UnitDM.h"
 #include "support/FixedClock.h"
 #include "support/TempDiary.h"
-#include "units/UnitDM.h"
 
 #include <gtest/gtest.h>
 

@@ -1,0 +1,186 @@
+#include "reminders/ReminderChecks.h"
+
+#include "reminders/ReminderWindow.h"
+#include "settings/ConfigFile.h"
+#include "support/DataModuleTest.h"
+#include "support/FakeTray.h"
+#include "support/QtPrinters.h"
+#include "support/ScriptedMessageBoxes.h"
+
+#include <QTimer>
+#include <QWidget>
+
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+namespace {
+
+using Answer = MessageBoxes::Answer;
+
+// Records what the checks ask of the reminder window.
+class FakeReminderWindow : public ReminderWindow
+{
+public:
+    bool isOnScreen() const override { return onScreen; }
+    std::optional<ReminderKind> shownKind() const override { return shown; }
+    void showReminders(ReminderKind kind) override
+    {
+        onScreen = true;
+        shown = kind;
+        showCount++;
+    }
+    bool saveShownSet() override { return true; }
+
+    bool onScreen = false;
+    std::optional<ReminderKind> shown;
+    int showCount = 0;
+};
+
+class ReminderChecksTest : public DataModuleTest
+{
+protected:
+    void SetUp() override { ScriptedMessageBoxes::instance().clear(); }
+
+    ReminderChecks& checks()
+    {
+        if (!m_checks)
+            m_checks = std::make_unique<ReminderChecks>(module(), window, tray, mainWindow);
+        return *m_checks;
+    }
+
+    qint64 add(const QString& job, const QString& period, bool done = false)
+    {
+        return diary.addRow({{QStringLiteral("job"), job},
+                             {QStringLiteral("period"), period},
+                             {QStringLiteral("date_isp"), QDate(2026, 3, 1)},
+                             {QStringLiteral("vip"), done}});
+    }
+
+    static const QList<MessageBoxes::Message>& boxes() { return ScriptedMessageBoxes::instance().shown(); }
+
+    FakeReminderWindow window;
+    FakeTray tray;
+    QWidget mainWindow;
+
+private:
+    std::unique_ptr<ReminderChecks> m_checks;
+};
+
+} // namespace
+
+TEST_F(ReminderChecksTest, TimersRunAtTheirBuiltInIntervalsUnlessConfigDatSaysOtherwise)
+{
+    {
+        ReminderChecks builtIn(module(), window, tray, mainWindow);
+        EXPECT_EQ(builtIn.TimeHour->interval(), 600000);
+        EXPECT_EQ(builtIn.TimeBirth->interval(), 7200000);
+        EXPECT_TRUE(builtIn.TimeWeek->isActive());
+        // The two timers without a check stay stopped at their built-in intervals.
+        EXPECT_FALSE(builtIn.TimeMonth->isActive());
+        EXPECT_FALSE(builtIn.TimeCritik->isActive());
+    }
+    ConfigFile().write({1, 2, 3, 4, 5, 6});
+    EXPECT_EQ(checks().TimeHour->interval(), 60000);
+    EXPECT_EQ(checks().TimeBirth->interval(), 6 * 60000);
+    EXPECT_TRUE(checks().TimeHour->isActive());
+    EXPECT_TRUE(checks().TimeCritik->isActive());
+}
+
+TEST_F(ReminderChecksTest, AnEmptySetShowsNothingAndAsksNothing)
+{
+    add(QStringLiteral("сделано"), QStringLiteral("ежечасное"), true);
+    checks().TimeHourTimer();
+    checks().TimeBirthTimer(); // no birthday is due
+    EXPECT_EQ(window.showCount, 0);
+    EXPECT_TRUE(boxes().isEmpty());
+}
+
+TEST_F(ReminderChecksTest, AClosedWindowShowsTheSetWithoutAQuestion)
+{
+    add(QStringLiteral("полить цветы"), QStringLiteral("ежедневное"));
+    checks().TimeDayTimer();
+    EXPECT_EQ(window.shown, ReminderKind::Day);
+    EXPECT_TRUE(boxes().isEmpty());
+    EXPECT_EQ(module().QJobDay.recordCount(), 1);
+}
+
+TEST_F(ReminderChecksTest, TheSameSetIsReReadAndAnotherIsAskedFor)
+{
+    add(QStringLiteral("почасовое"), QStringLiteral("ежечасное"));
+    add(QStringLiteral("ежедневное"), QStringLiteral("ежедневное"));
+    checks().TimeHourTimer();
+    ASSERT_EQ(window.shown, ReminderKind::Hour);
+
+    add(QStringLiteral("ещё почасовое"), QStringLiteral("ежечасное"));
+    checks().TimeHourTimer();
+    EXPECT_TRUE(boxes().isEmpty());
+    EXPECT_EQ(window.showCount, 1);
+    EXPECT_EQ(module().QJobHour.recordCount(), 2);
+
+    ScriptedMessageBoxes::instance().setNextAnswer(Answer::Cancel);
+    checks().TimeDayTimer();
+    ASSERT_EQ(boxes().size(), 1);
+    EXPECT_EQ(boxes()[0].caption, QStringLiteral("Внимание!!!"));
+    EXPECT_EQ(boxes()[0].text, QStringLiteral("Существуют ЕЖЕДНЕВНЫЕ мероприятия. Показать?"));
+    EXPECT_EQ(boxes()[0].buttons, MessageBoxes::Buttons::OkCancel);
+    EXPECT_EQ(boxes()[0].icon, MessageBoxes::Icon::None);
+    EXPECT_EQ(window.shown, ReminderKind::Hour);
+
+    ScriptedMessageBoxes::instance().setNextAnswer(Answer::Ok);
+    checks().TimeDayTimer();
+    EXPECT_EQ(window.shown, ReminderKind::Day);
+}
+
+TEST_F(ReminderChecksTest, AnOpenQuestionIsNotAskedAgainOnTopOfItself)
+{
+    add(QStringLiteral("почасовое"), QStringLiteral("ежечасное"));
+    add(QStringLiteral("еженедельное"), QStringLiteral("еженедельное"));
+    checks().TimeHourTimer();
+    ScriptedMessageBoxes::instance().whileNextBoxIsOpen([this] { checks().TimeWeekTimer(); });
+    checks().TimeWeekTimer();
+    EXPECT_EQ(boxes().size(), 1);
+    EXPECT_EQ(window.shown, ReminderKind::Week);
+}
+
+TEST_F(ReminderChecksTest, AShownReminderIsAlsoNotifiedOnlyWhileTheMainWindowIsHidden)
+{
+    add(QStringLiteral("полить цветы"), QStringLiteral("ежедневное"));
+    add(QStringLiteral("позвонить"), QStringLiteral("ежедневное"));
+    tray.add();
+    mainWindow.show();
+    checks().TimeDayTimer();
+    EXPECT_TRUE(tray.notifications().isEmpty());
+
+    window.onScreen = false;
+    mainWindow.hide();
+    checks().TimeDayTimer();
+    EXPECT_EQ(tray.notifications(), QStringList{QStringLiteral("Ежедневные: Напоминаний: 2")});
+}
+
+TEST_F(ReminderChecksTest, AnEditNotYetPostedIsSavedBeforeTheSetIsReRead)
+{
+    const qint64 id = add(QStringLiteral("почасовое"), QStringLiteral("ежечасное"));
+    checks().TimeHourTimer();
+    RecordSet& hourly = module().QJobHour;
+    hourly.edit();
+    hourly.fieldByName(QStringLiteral("vip")).setAsBoolean(true);
+    checks().TimeHourTimer();
+    EXPECT_TRUE(diary.value(id, QStringLiteral("vip")).toBool());
+    EXPECT_TRUE(hourly.isEmpty());
+}
+
+TEST_F(ReminderChecksTest, AFailedReopenIsShownAndTheTimerRunsOn)
+{
+    add(QStringLiteral("почасовое"), QStringLiteral("ежечасное"));
+    checks();
+    // Another program takes the table away: the query can't be run any more.
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(diary.databasePath().toUtf8().constData(), &db), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(db, "ALTER TABLE job RENAME TO old_job", nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(db);
+    checks().TimeHourTimer();
+    ASSERT_EQ(boxes().size(), 1);
+    EXPECT_EQ(boxes()[0].icon, MessageBoxes::Icon::Error);
+    EXPECT_TRUE(checks().TimeHour->isActive());
+    EXPECT_EQ(window.showCount, 0);
+}
