@@ -3,8 +3,8 @@
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
-build_packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-qpa-plugins libsqlite3-dev fonts-liberation
-    libfontconfig-dev libxlsxwriter-dev)
+build_packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-qpa-plugins qt6-translations-l10n libsqlite3-dev
+    fonts-liberation libfontconfig-dev libxlsxwriter-dev)
 test_packages=(libgtest-dev libgmock-dev libbenchmark-dev clang-format
     xvfb xauth openbox trayer xdotool wmctrl sqlite3 x11-utils desktop-file-utils unzip)
 

@@ -4,8 +4,10 @@
 #include "platform/ErrorBox.h"
 #include "platform/ErrorReporter.h"
 #include "platform/MessageBoxes.h"
+#include "platform/QtLanguage.h"
 
 #include <QFileInfo>
+#include <QLocale>
 #include <QWidget>
 #include <QWindow>
 
@@ -33,6 +35,7 @@ Application::Application(int& argc, char** argv) : QApplication(argc, argv)
     setQuitOnLastWindowClosed(false);
     setApplicationName(ProgramLook::title());
     ProgramLook::applyTo(*this);
+    QtLanguage::installRussian(*this, QLocale::system());
     ErrorReporter::setSink(&Application::showError);
 }
 

@@ -24,6 +24,8 @@ TDataModule1::TDataModule1()
         QJobHour, {"id_job", "job", "date_zap", "date_isp", "time_isp", "other", "vip", "interval", "period", "napom"});
 
     QJobDay.setSql(Queries::jobDay());
+    JobTable::declareFields(QJobDay, {"id_job", "job", "date_zap", "date_isp", "time_isp", "interval", "other", "vip",
+                                      "period", "napom", "date_shed", "time_shed"});
 
     QJobWeek.setSql(Queries::jobWeek());
     JobTable::declareFields(QJobWeek, {"id_job", "job", "date_zap", "date_isp", "time_isp", "interval", "other", "vip",

@@ -19,10 +19,13 @@ public:
         case Icon::Question: box.setIcon(QMessageBox::Question); break;
         case Icon::Error: box.setIcon(QMessageBox::Critical); break;
         }
-        QPushButton* ok = box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
+        const bool english = message.buttonTexts == ButtonTexts::English;
+        QPushButton* ok = english ? box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole)
+                                  : box.addButton(QMessageBox::Ok);
         box.setDefaultButton(ok);
         if (message.buttons == Buttons::OkCancel)
-            box.setEscapeButton(box.addButton(QStringLiteral("Cancel"), QMessageBox::RejectRole));
+            box.setEscapeButton(english ? box.addButton(QStringLiteral("Cancel"), QMessageBox::RejectRole)
+                                        : box.addButton(QMessageBox::Cancel));
         else
             box.setEscapeButton(ok);
         box.exec();

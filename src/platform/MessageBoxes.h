@@ -11,6 +11,8 @@ public:
     enum class Icon { None, Information, Question, Error };
     enum class Buttons { Ok, OkCancel };
     enum class Answer { Ok, Cancel };
+    // Translated: the buttons speak the language of Qt's own texts. English: "OK" and "Cancel" word for word.
+    enum class ButtonTexts { Translated, English };
 
     struct Message
     {
@@ -18,6 +20,7 @@ public:
         QString text;
         Icon icon = Icon::None;
         Buttons buttons = Buttons::Ok;
+        ButtonTexts buttonTexts = ButtonTexts::Translated;
     };
 
     virtual ~MessageBoxes() = default;

@@ -30,3 +30,11 @@ void TimerIntervals::apply(const Timers& timers, const StoredMinutes& minutes)
         if (timers[i] && minutes[i])
             apply(*timers[i], *minutes[i]);
 }
+
+TimerIntervals::Minutes TimerIntervals::minutesOf(const Timers& timers)
+{
+    Minutes minutes{};
+    for (std::size_t i = 0; i < timers.size(); ++i)
+        minutes[i] = timers[i] ? timers[i]->interval() / millisecondsPerMinute : 0;
+    return minutes;
+}

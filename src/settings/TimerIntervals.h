@@ -31,4 +31,6 @@ public:
     // Timers that are null or values that are absent are skipped.
     static void apply(const Timers& timers, const Minutes& minutes);
     static void apply(const Timers& timers, const StoredMinutes& minutes);
+    // The whole minutes each timer's interval holds (the critical timer's second is 0); 0 for a null timer.
+    static Minutes minutesOf(const Timers& timers);
 };

@@ -41,6 +41,8 @@ QString StartDir;
 
 namespace {
 
+constexpr QSize clientSize(733, 513);
+
 // The tree's two pictures: a closed note for a node, an open one with a tick for the chosen node.
 QPixmap nodeImage(bool selected)
 {
@@ -67,8 +69,11 @@ TFormMain::TFormMain(TrayIcon& tray, QWidget* parent)
 {
     setObjectName(QStringLiteral("FormMain"));
     setWindowTitle(QStringLiteral("БД Хронотека"));
+    // The client area below the menu bar is laid out for 733 x 513 pixels, its smallest size. A larger window
+    // (maximised, or a border the window manager lets the user drag) gives the extra height to the list and the
+    // extra width to the grid; the editor panel and the navigator keep their heights at the bottom.
     auto* client = new QWidget(this);
-    client->setFixedSize(733, 513);
+    client->setMinimumSize(clientSize);
     setCentralWidget(client);
     auto* layout = new QVBoxLayout(client);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -81,6 +86,7 @@ TFormMain::TFormMain(TrayIcon& tray, QWidget* parent)
     layout->addWidget(GroupBox3, 1);
     layout->addWidget(GroupBox4);
     layout->addWidget(GroupBox1);
+    resize(clientSize.width(), clientSize.height() + menuBar()->sizeHint().height());
 
     setTabOrder(Tree, DBGrid1);
     // The editor panel's keyboard order; the last-change box is disabled and so skipped.

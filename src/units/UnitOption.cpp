@@ -109,13 +109,19 @@ void TFormOption::showEvent(QShowEvent* event)
 
 void TFormOption::FormShow()
 {
-    // An unreadable file is reported and the dialog opens all the same with the boxes as they were.
+    // An unreadable file is reported and the dialog opens all the same with the boxes as they were. Without a
+    // file the boxes show the intervals the timers run with, so that the user sees what is in force.
     ErrorReporter::guarded([this] {
         const ConfigFile file;
-        if (!file.exists())
-            return;
-        const TimerIntervals::StoredMinutes stored = file.read();
         const auto boxes = edits();
+        if (!file.exists()) {
+            const TimerIntervals::Minutes running = TimerIntervals::minutesOf(m_timers);
+            for (int i = 0; i < TimerIntervals::count; ++i)
+                if (m_timers[i])
+                    boxes[i]->setText(QString::number(running[i]));
+            return;
+        }
+        const TimerIntervals::StoredMinutes stored = file.read();
         for (int i = 0; i < TimerIntervals::count; ++i)
             if (stored[i])
                 boxes[i]->setText(QString::number(*stored[i]));

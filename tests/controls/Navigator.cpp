@@ -74,6 +74,7 @@ TEST_F(Navigator, DeleteAsksAndOnlyOkDeletes)
     EXPECT_EQ(box.text, QStringLiteral("Delete record?"));
     EXPECT_EQ(box.icon, MessageBoxes::Icon::Question);
     EXPECT_EQ(box.buttons, MessageBoxes::Buttons::OkCancel);
+    EXPECT_EQ(box.buttonTexts, MessageBoxes::ButtonTexts::English);
     EXPECT_EQ(diary.rowCount(), 2);
 
     ScriptedMessageBoxes::instance().setNextAnswer(MessageBoxes::Answer::Ok);

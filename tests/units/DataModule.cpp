@@ -103,7 +103,7 @@ TEST_F(DataModuleTest, ReminderSetsHaveTheirFieldsAndTimeFormats)
     EXPECT_EQ(dm.QJobHour.fieldByName(QStringLiteral("time_isp")).displayFormat(), QStringLiteral("hh:mm"));
     EXPECT_EQ(dm.QJobWeek.fieldByName(QStringLiteral("time_isp")).displayFormat(), QStringLiteral("hh:mm"));
     EXPECT_EQ(dm.QJobWeek.fieldByName(QStringLiteral("time_shed")).displayFormat(), QStringLiteral("hh:mm"));
-    EXPECT_EQ(dm.QJobDay.fieldByName(QStringLiteral("time_isp")).displayFormat(), QString());
+    EXPECT_EQ(dm.QJobDay.fieldByName(QStringLiteral("time_isp")).displayFormat(), QStringLiteral("hh:mm"));
 
     ASSERT_EQ(dm.QBirth.recordCount(), 1);
     EXPECT_EQ(dm.QBirth.fieldByName(QStringLiteral("time_isp")).displayText(), QStringLiteral("30.12.1899 09:30:00"));

@@ -14,7 +14,9 @@
 #include <QCloseEvent>
 #include <QDir>
 #include <QFile>
+#include <QGroupBox>
 #include <QLabel>
+#include <QMenuBar>
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
@@ -232,4 +234,35 @@ TEST_F(MainWindowTest, RowsNotYetDoneArePaintedGreen)
     // A corner of each cell: the background, clear of the text.
     EXPECT_EQ(QColor(image.pixel(notDone.left() + 1, notDone.bottom() - 1)), QColor(9, 255, 171));
     EXPECT_EQ(QColor(image.pixel(done.left() + 1, done.bottom() - 1)), grid.palette().color(QPalette::Base));
+}
+
+TEST_F(MainWindowTest, TheClientAreaIsTheDesignedSizeAndALargerWindowGrowsTheListAndTheGrid)
+{
+    start();
+    QWidget* client = form().centralWidget();
+    EXPECT_EQ(client->size(), QSize(733, 513));
+    EXPECT_EQ(client->y(), form().menuBar()->geometry().bottom() + 1);
+    EXPECT_EQ(form().GroupBox3->height(), 227);
+    const int gridWidth = form().DBGrid1->width();
+
+    // Never smaller than designed.
+    form().resize(400, 300);
+    QTRY_COMPARE(client->size(), QSize(733, 513));
+
+    form().resize(1100, 820);
+    QTRY_COMPARE(client->width(), 1100);
+    const int extraHeight = client->height() - 513;
+    ASSERT_GT(extraHeight, 0);
+    EXPECT_EQ(form().GroupBox3->height(), 227 + extraHeight);
+    EXPECT_EQ(form().GroupBox4->height(), 218);
+    EXPECT_EQ(form().GroupBox1->height(), 68);
+    EXPECT_EQ(form().GroupBox1->geometry().bottom(), client->height() - 1);
+    EXPECT_EQ(form().GroupBox4->geometry().bottom() + 1, form().GroupBox1->y());
+    EXPECT_EQ(form().Tree->width(), 191);
+    EXPECT_EQ(form().DBGrid1->width(), gridWidth + 1100 - 733);
+
+    form().showMaximized();
+    QTRY_VERIFY(form().isMaximized());
+    EXPECT_EQ(form().GroupBox4->height(), 218);
+    EXPECT_EQ(form().GroupBox1->geometry().bottom(), client->height() - 1);
 }

@@ -79,6 +79,8 @@ TEST_F(ReminderWindowTest, ACheckOpensTheWindowInItsMode)
     EXPECT_EQ(window().GroupBox2->title(), QStringLiteral("Мероприятия"));
     EXPECT_EQ(window().Label2->text(), QStringLiteral("Дата исполнения"));
     EXPECT_EQ(window().DateIsp->text(), QStringLiteral("01.12.2026"));
+    // The daily set's time shows the time of day, as the hourly and weekly ones do.
+    EXPECT_EQ(window().TimeIsp->text(), QStringLiteral("09:30"));
     EXPECT_TRUE(boxes().isEmpty());
 }
 

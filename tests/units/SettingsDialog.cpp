@@ -180,13 +180,16 @@ TEST_F(SettingsDialog, FailedWriteIsReportedInsteadOfSuccessAndTheDialogStays)
     EXPECT_EQ(m_timers[0].interval(), 60000) << "the intervals apply for this run even so";
 }
 
-TEST_F(SettingsDialog, ShowingFillsTheBoxesFromTheFileAndKeepsThemWithoutOne)
+TEST_F(SettingsDialog, ShowingFillsTheBoxesFromTheFileOrWithoutOneFromTheTimers)
 {
+    // Without a file, the intervals in force; the critical timer's second is less than a minute.
     m_form.show();
+    EXPECT_EQ(texts(), (QStringList{"10", "60", "180", "360", "0", "120"}));
     type({"a", "b", "c", "d", "e", "f"});
     m_form.hide();
+    m_pointers[1]->start(25 * 60000);
     m_form.show();
-    EXPECT_EQ(texts(), (QStringList{"a", "b", "c", "d", "e", "f"})) << "no file";
+    EXPECT_EQ(texts(), (QStringList{"10", "25", "180", "360", "0", "120"}));
     m_form.hide();
 
     QFile file(QStringLiteral("config.dat"));
@@ -195,7 +198,7 @@ TEST_F(SettingsDialog, ShowingFillsTheBoxesFromTheFileAndKeepsThemWithoutOne)
     file.write(QByteArray::fromHex("070000009f86010000000000"));
     file.close();
     m_form.show();
-    EXPECT_EQ(texts(), (QStringList{"7", "b", "0", "d", "e", "f"}));
+    EXPECT_EQ(texts(), (QStringList{"7", "25", "0", "360", "0", "120"}));
     EXPECT_TRUE(ScriptedMessageBoxes::instance().shown().isEmpty());
 }
 

@@ -4,6 +4,8 @@
 
 bool DeleteConfirmation::confirm(QWidget* parent)
 {
-    return MessageBoxes::ask(parent, QStringLiteral("Confirm"), QStringLiteral("Delete record?"),
-                             MessageBoxes::Icon::Question) == MessageBoxes::Answer::Ok;
+    const MessageBoxes::Message question{QStringLiteral("Confirm"), QStringLiteral("Delete record?"),
+                                         MessageBoxes::Icon::Question, MessageBoxes::Buttons::OkCancel,
+                                         MessageBoxes::ButtonTexts::English};
+    return MessageBoxes::instance().show(parent, question) == MessageBoxes::Answer::Ok;
 }
