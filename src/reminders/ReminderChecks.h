@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/SuspendClocks.h"
 #include "reminders/ReminderKind.h"
 #include "settings/TimerIntervals.h"
 
@@ -9,14 +10,15 @@
 
 class RecordSet;
 class ReminderWindow;
-class QTimer;
+class BootClockTimer;
 class QWidget;
 class TrayIcon;
 
 // The six reminder timers and the four checks they run. A check re-reads its set of the data module and, when
 // the set holds anything, shows it in the reminder window: at once when that window is closed, otherwise after
 // asking. A check whose question is open, or whose set the window shows, only re-reads the set. While the main
-// window is in the tray a shown reminder is also told by a desktop notification.
+// window is in the tray a shown reminder is also told by a desktop notification. The timers count on the boot
+// clock, so time asleep counts towards their intervals; resumed() settles what a sleep ran out.
 class ReminderChecks : public QObject
 {
     Q_OBJECT
@@ -25,22 +27,26 @@ public:
     using SetOf = std::function<RecordSet&(ReminderKind)>;
 
     // The timers start at their built-in intervals, or at those config.dat in the current directory holds.
-    ReminderChecks(SetOf setOf, ReminderWindow& window, TrayIcon& tray, const QWidget& mainWindow);
+    ReminderChecks(SetOf setOf, ReminderWindow& window, TrayIcon& tray, const QWidget& mainWindow,
+                   const SuspendClocks& clocks = SuspendClocks::system());
 
     // The six timers in the order of the settings file.
     TimerIntervals::Timers timers() const { return {TimeHour, TimeDay, TimeWeek, TimeMonth, TimeCritik, TimeBirth}; }
 
-    QTimer* TimeHour = nullptr;
-    QTimer* TimeDay = nullptr;
-    QTimer* TimeWeek = nullptr;
-    QTimer* TimeMonth = nullptr;
-    QTimer* TimeCritik = nullptr;
-    QTimer* TimeBirth = nullptr;
+    BootClockTimer* TimeHour = nullptr;
+    BootClockTimer* TimeDay = nullptr;
+    BootClockTimer* TimeWeek = nullptr;
+    BootClockTimer* TimeMonth = nullptr;
+    BootClockTimer* TimeCritik = nullptr;
+    BootClockTimer* TimeBirth = nullptr;
 
     void TimeHourTimer();
     void TimeDayTimer();
     void TimeWeekTimer();
     void TimeBirthTimer();
+
+    // The machine woke: each check whose interval ran out during the sleep runs once, now.
+    void resumed();
 
 private:
     void run(ReminderKind kind);
