@@ -4,8 +4,11 @@
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
 build_packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-qpa-plugins libsqlite3-dev
-    libgtest-dev libgmock-dev libbenchmark-dev fonts-liberation libfontconfig-dev libxlsxwriter-dev)
-desktop_packages=(xvfb xauth openbox trayer xdotool wmctrl sqlite3 x11-utils desktop-file-utils unzip)
+    libgtest-dev libgmock-dev libbenchmark-dev fonts-liberation libfontconfig-dev libxlsxwriter-dev libical-dev)
+desktop_packages=(xvfb xauth openbox trayer xdotool wmctrl sqlite3 x11-utils desktop-file-utils unzip
+    python3-icalendar)
+# bench/startup.sh times whole processes.
+bench_packages=(hyperfine)
 
 # Installs those of the named packages that are missing, with one apt-get update first.
 ensure_packages() {
