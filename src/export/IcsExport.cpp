@@ -69,11 +69,8 @@ public:
         : m_file(file), m_path(path), m_diaryId(diaryId),
           m_stamp(icaltime_from_timet_with_zone(Clock::now().toSecsSinceEpoch(), 0, icaltimezone_get_utc_timezone()))
     {
-        // Zones are named as the system names them (Europe/Moscow), which every reader knows, without libical's
-        // own prefix.
-        icaltimezone_set_tzid_prefix("");
-        const QByteArray zoneId = QTimeZone::systemTimeZoneId();
-        m_zone = icaltimezone_get_builtin_timezone(zoneId.constData());
+        m_zoneId = QTimeZone::systemTimeZoneId();
+        m_zone = icaltimezone_get_builtin_timezone(m_zoneId.constData());
         if (m_zone && !icaltimezone_get_component(m_zone))
             m_zone = nullptr; // UTC: times are written as UTC, which is as exact
     }
@@ -84,8 +81,13 @@ public:
         putProperty(icalproperty_new_version("2.0"));
         putProperty(icalproperty_new_prodid("-//Chronoteka//Chronoteka 0.1//RU"));
         putProperty(icalproperty_new_calscale("GREGORIAN"));
-        if (m_zone)
-            putComponent(icalcomponent_new_clone(icaltimezone_get_component(m_zone)));
+        if (m_zone) {
+            // Named as the system names the zone (Europe/Moscow), which every reader knows, rather than with the
+            // prefix libical puts before the names of the zones it builds.
+            icalcomponent* zone = icalcomponent_new_clone(icaltimezone_get_component(m_zone));
+            icalproperty_set_tzid(icalcomponent_get_first_property(zone, ICAL_TZID_PROPERTY), m_zoneId.constData());
+            putComponent(zone);
+        }
     }
 
     void end() { put("END:VCALENDAR\r\n"); }
@@ -194,16 +196,14 @@ private:
         value.hour = time.hour();
         value.minute = time.minute();
         value.second = time.second();
-        value.zone = m_zone;
         return value;
     }
 
-    // A local time names its zone; libical adds the parameter itself only in some versions.
+    // A local time names its zone, by the name the VTIMEZONE carries.
     icalproperty* withZone(icalproperty* property) const
     {
-        if (m_zone && !icalproperty_get_first_parameter(property, ICAL_TZID_PARAMETER) &&
-            !icalvalue_get_datetime(icalproperty_get_value(property)).is_date)
-            icalproperty_add_parameter(property, icalparameter_new_tzid(icaltimezone_get_tzid(m_zone)));
+        if (m_zone && !icalvalue_get_datetime(icalproperty_get_value(property)).is_date)
+            icalproperty_add_parameter(property, icalparameter_new_tzid(m_zoneId.constData()));
         return property;
     }
 
@@ -234,6 +234,7 @@ private:
     const QString& m_path;
     const QString& m_diaryId;
     icaltimetype m_stamp;
+    QByteArray m_zoneId;
     icaltimezone* m_zone = nullptr;
 };
 

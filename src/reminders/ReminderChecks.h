@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/SuspendClocks.h"
+#include "platform/BootClockTimer.h"
 #include "reminders/ReminderKind.h"
 #include "settings/TimerIntervals.h"
 
@@ -10,7 +10,6 @@
 
 class RecordSet;
 class ReminderWindow;
-class BootClockTimer;
 class QWidget;
 class TrayIcon;
 

@@ -258,7 +258,8 @@ TEST_F(IcsExportTest, EveryKindOfRowReadsBackWithItsDatesRecurrenceAlarmStatusAn
 
     // A second reader: Python's icalendar parses the file and expands the recurrences.
     QProcess python;
-    python.start(QStringLiteral("python3"), {QStringLiteral(READ_ICS), target()});
+    // Debian's own Python, which python3-icalendar installs into.
+    python.start(QStringLiteral("/usr/bin/python3"), {QStringLiteral(READ_ICS), target()});
     ASSERT_TRUE(python.waitForFinished(60000));
     ASSERT_EQ(python.exitCode(), 0) << python.readAllStandardError().toStdString();
     QStringList lines = QString::fromUtf8(python.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
