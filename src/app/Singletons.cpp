@@ -7,7 +7,7 @@
 #include "units/UnitOption.h"
 #include "units/UnitShedul.h"
 
-Singletons::Singletons(TrayIcon& tray)
+Singletons::Singletons(TrayIcon& tray, const SuspendClocks& clocks)
 {
     try {
         m_formMain = std::make_unique<TFormMain>(tray);
@@ -17,7 +17,9 @@ Singletons::Singletons(TrayIcon& tray)
         FormMain->attachDataModule(*DataModule1);
         m_formShedul = std::make_unique<TFormShedul>();
         FormShedul = m_formShedul.get();
-        m_reminders = std::make_unique<ReminderChecks>(*DataModule1, *FormShedul, tray, *FormMain);
+        m_reminders = std::make_unique<ReminderChecks>(*DataModule1, *FormShedul, tray, *FormMain, clocks);
+        m_resumeWatch = std::make_unique<ResumeWatch>(clocks);
+        QObject::connect(m_resumeWatch.get(), &ResumeWatch::resumed, m_reminders.get(), &ReminderChecks::resumed);
         FormMain->attachReminders(*m_reminders);
         m_formOption = std::make_unique<TFormOption>();
         FormOption = m_formOption.get();

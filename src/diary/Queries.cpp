@@ -30,12 +30,28 @@ QStringList jobWeek()
     return {QStringLiteral("select * from job"), QStringLiteral("where (period = 'еженедельное' ) and (vip = false)")};
 }
 
+namespace {
+
+// month*100+day of a date, with 29 February taken as 28 February in a year that has no 29th: a birthday on that
+// day is then reminded every year, and a window of exactly 29.02-29.02 becomes 28.02-28.02.
+QString monthDay(const QString& column)
+{
+    return QStringLiteral("(month(%1)*100+day(%1) - iif(month(%1)=2 and day(%1)=29 and (year(now()) mod 4 <> 0 or "
+                          "(year(now()) mod 100 = 0 and year(now()) mod 400 <> 0)), 1, 0))")
+        .arg(column);
+}
+
+} // namespace
+
 QStringList birthdays()
 {
     // The window runs from the month and day of date_shed to those of date_isp, both included. Each (month, day)
     // is taken as month*100+day and measured from the window's first day around a year of 1300 steps, so a
     // window that crosses a month's end or the new year holds every day between its ends; testing month and day
     // separately would miss 5 April in 10 March to 20 May.
+    const QString today = QStringLiteral("(month(now())*100+day(now()))");
+    const QString first = monthDay(QStringLiteral("date_shed"));
+    const QString last = monthDay(QStringLiteral("date_isp"));
     return {
         QStringLiteral("SELECT job, "),
         QStringLiteral("date_isp, "),
@@ -47,9 +63,9 @@ QStringList birthdays()
         QString(),
         QStringLiteral("job& '  ' &(year(date())-year(date_isp)) as jobbirth"),
         QStringLiteral("FROM job"),
-        QStringLiteral("WHERE (((month(now())*100+day(now())) - (month(date_shed)*100+day(date_shed)) + 1300) mod "
-                       "1300 between 0 and ((month(date_isp)*100+day(date_isp)) - (month(date_shed)*100+"
-                       "day(date_shed)) + 1300) mod 1300)  and (period='День рождения');"),
+        QStringLiteral("WHERE ((%1 - %2 + 1300) mod 1300 between 0 and (%3 - %2 + 1300) mod 1300)  and "
+                       "(period='День рождения');")
+            .arg(today, first, last),
     };
 }
 

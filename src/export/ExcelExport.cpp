@@ -3,22 +3,15 @@
 #include "databind/ActiveRowScope.h"
 #include "databind/RecordSet.h"
 #include "diary/JobTable.h"
-#include "engine/Clock.h"
 #include "engine/DateSerial.h"
 #include "engine/Error.h"
+#include "export/ListExport.h"
 #include "export/XlsxSheetWriter.h"
-#include "look/ProgramLook.h"
-#include "platform/ErrorReporter.h"
-#include "platform/MessageBoxes.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
-#include <QFileDialog>
 #include <QFileInfo>
-#include <QProgressDialog>
 #include <QSaveFile>
-#include <QStandardPaths>
 #include <QStringList>
 #include <QTemporaryDir>
 
@@ -51,10 +44,7 @@ constexpr int rowsPerReport = 1000;
 using Cell = XlsxSheetWriter::Cell;
 using Style = XlsxSheetWriter::Style;
 
-[[noreturn]] void failWriting(const QString& path, const QString& reason)
-{
-    throw Error(QStringLiteral("Не удалось записать файл «%1»: %2").arg(QDir::toNativeSeparators(path), reason));
-}
+using ListExport::failWriting;
 
 Cell textCell(const QString& text)
 {
@@ -212,78 +202,30 @@ ExcelExport::Outcome ExcelExport::run(QWidget* parent, RecordSet& list, const QS
     return run(parent, list, sheetName, firstColumn, standardDialogs());
 }
 
+namespace {
+
+const ListExport::Format excelFormat{QStringLiteral("Сохранить список в файл Excel"),
+                                     QStringLiteral("Книга Excel (*.xlsx)"), QStringLiteral("xlsx"),
+                                     QStringLiteral("Экспорт списка в Excel…")};
+
+} // namespace
+
 ExcelExport::Outcome ExcelExport::run(QWidget* parent, RecordSet& list, const QString& sheetName,
                                       FirstColumn firstColumn, const Dialogs& dialogs)
 {
-    Outcome outcome = Outcome::Failed;
-    ErrorReporter::guarded([&] {
-        if (list.isOpen())
-            list.checkBrowseMode();
-        const QString path = dialogs.choosePath(parent, proposedPath());
-        if (path.isEmpty()) {
-            outcome = Outcome::Cancelled;
-            return;
-        }
-        const int rows = list.recordCount();
-        Progress progress;
-        if (rows > progressDialogRows && dialogs.progress)
-            progress = dialogs.progress(parent, rows);
-        const bool written = write(list, path, sheetName, firstColumn, progress);
-        progress = nullptr; // the dialog goes before the box comes
-        if (!written) {
-            outcome = Outcome::Cancelled;
-            return;
-        }
-        MessageBoxes::tell(parent, ProgramLook::title(),
-                           QStringLiteral("Файл «%1» записан, строк: %2.")
-                               .arg(QDir::toNativeSeparators(path))
-                               .arg(rows));
-        outcome = Outcome::Written;
+    return ListExport::run(parent, list, excelFormat, dialogs, [&](const QString& path, const Progress& progress) {
+        return write(list, path, sheetName, firstColumn, progress);
     });
-    return outcome;
 }
 
 ExcelExport::Dialogs ExcelExport::standardDialogs()
 {
-    Dialogs dialogs;
-    dialogs.choosePath = [](QWidget* parent, const QString& proposedPath) {
-        QFileDialog dialog(parent, QStringLiteral("Сохранить список в файл Excel"));
-        dialog.setAcceptMode(QFileDialog::AcceptSave);
-        dialog.setNameFilter(QStringLiteral("Книга Excel (*.xlsx)"));
-        dialog.setDefaultSuffix(QStringLiteral("xlsx"));
-        dialog.setDirectory(QFileInfo(proposedPath).absolutePath());
-        dialog.selectFile(proposedPath);
-        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-            return QString();
-        return dialog.selectedFiles().constFirst();
-    };
-    dialogs.progress = [](QWidget* parent, int rows) -> Progress {
-        // One step past the rows for packing the workbook, so the bar never reaches the end and closes early.
-        auto dialog = std::make_shared<QProgressDialog>(QStringLiteral("Экспорт списка в Excel…"),
-                                                        QStringLiteral("Отмена"), 0, rows + 1, parent);
-        dialog->setWindowTitle(ProgramLook::title());
-        dialog->setWindowModality(Qt::ApplicationModal);
-        dialog->setMinimumDuration(0);
-        dialog->setAutoClose(false);
-        dialog->setAutoReset(false);
-        dialog->setValue(0);
-        return [dialog](int done, int) {
-            dialog->setValue(done);
-            QCoreApplication::processEvents();
-            return !dialog->wasCanceled();
-        };
-    };
-    return dialogs;
+    return ListExport::standardDialogs(excelFormat);
 }
 
 QString ExcelExport::proposedPath()
 {
-    QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-    if (folder.isEmpty() || !QFileInfo(folder).isDir())
-        folder = QDir::homePath();
-    const QString name = QStringLiteral("%1 %2.xlsx")
-                             .arg(ProgramLook::title(), Clock::today().toString(QStringLiteral("yyyy-MM-dd")));
-    return QDir(folder).filePath(name);
+    return ListExport::proposedPath(excelFormat.suffix);
 }
 
 QString ExcelExport::validSheetName(const QString& name)

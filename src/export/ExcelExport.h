@@ -1,8 +1,8 @@
 #pragma once
 
-#include <QString>
+#include "export/ListExport.h"
 
-#include <functional>
+#include <QString>
 
 class QWidget;
 class RecordSet;
@@ -13,24 +13,14 @@ class ExcelExport
 public:
     // The description column is headed after the editor panel's mode.
     enum class FirstColumn { Event, Person };
-    enum class Outcome { Written, Cancelled, Failed };
+    using Outcome = ListExport::Outcome;
 
-    // Told how many rows of how many are written, at least every few tenths of a second; false cancels. While the
-    // finished workbook is being packed it is called with done == total, and goes on being called until the packing
-    // ends even after it cancelled, so that a dialog keeps the program responsive to the end.
-    using Progress = std::function<bool(int done, int total)>;
+    // While the finished workbook is being packed progress is called with done == total, and goes on being called
+    // until the packing ends even after it cancelled, so that a dialog keeps the program responsive to the end.
+    using Progress = ListExport::Progress;
+    using Dialogs = ListExport::Dialogs;
 
-    // What the user is asked; the tests put their own answers in.
-    struct Dialogs
-    {
-        // Returns the chosen file, or an empty text when the user cancelled.
-        std::function<QString(QWidget* parent, const QString& proposedPath)> choosePath;
-        // Makes the progress callback for a list of rows rows; the dialog lives as long as the callback.
-        std::function<Progress(QWidget* parent, int rows)> progress;
-    };
-
-    // Lists longer than this get a progress dialog.
-    static constexpr int progressDialogRows = 3000;
+    static constexpr int progressDialogRows = ListExport::progressDialogRows;
 
     // Writes the workbook to path through a temporary file beside it, renamed over it only when complete.
     // Returns false when progress cancelled: then nothing is written. Throws Error with the text the user sees;

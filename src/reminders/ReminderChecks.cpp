@@ -2,6 +2,7 @@
 
 #include "databind/RecordSet.h"
 #include "diary/UnitDM.h"
+#include "platform/BootClockTimer.h"
 #include "platform/ErrorReporter.h"
 #include "platform/MessageBoxes.h"
 #include "platform/TrayIcon.h"
@@ -9,17 +10,16 @@
 #include "reminders/ReminderWindow.h"
 #include "settings/ConfigFile.h"
 
-#include <QTimer>
 #include <QWidget>
 
 ReminderChecks::ReminderChecks(TDataModule1& dataModule, ReminderWindow& window, TrayIcon& tray,
-                               const QWidget& mainWindow)
+                               const QWidget& mainWindow, const SuspendClocks& clocks)
     : m_dataModule(dataModule), m_window(window), m_tray(tray), m_mainWindow(mainWindow)
 {
     // In the order of the settings file, each with its built-in interval.
     std::size_t index = 0;
-    auto timer = [this, &index](const char* name) {
-        auto* t = new QTimer(this);
+    auto timer = [this, &index, &clocks](const char* name) {
+        auto* t = new BootClockTimer(this, clocks);
         t->setObjectName(QString::fromLatin1(name));
         t->setInterval(TimerIntervals::builtInMilliseconds[index++]);
         return t;
@@ -30,13 +30,13 @@ ReminderChecks::ReminderChecks(TDataModule1& dataModule, ReminderWindow& window,
     TimeMonth = timer("TimeMonth");
     TimeCritik = timer("TimeCritik");
     TimeBirth = timer("TimeBirth");
-    connect(TimeHour, &QTimer::timeout, this, &ReminderChecks::TimeHourTimer);
-    connect(TimeDay, &QTimer::timeout, this, &ReminderChecks::TimeDayTimer);
-    connect(TimeWeek, &QTimer::timeout, this, &ReminderChecks::TimeWeekTimer);
-    connect(TimeBirth, &QTimer::timeout, this, &ReminderChecks::TimeBirthTimer);
+    connect(TimeHour, &BootClockTimer::timeout, this, &ReminderChecks::TimeHourTimer);
+    connect(TimeDay, &BootClockTimer::timeout, this, &ReminderChecks::TimeDayTimer);
+    connect(TimeWeek, &BootClockTimer::timeout, this, &ReminderChecks::TimeWeekTimer);
+    connect(TimeBirth, &BootClockTimer::timeout, this, &ReminderChecks::TimeBirthTimer);
     // TimeMonth and TimeCritik carry intervals the settings edit, but no check: built in they stay stopped, and
     // an interval from the settings runs them to no effect.
-    for (QTimer* t : {TimeHour, TimeDay, TimeWeek, TimeBirth})
+    for (BootClockTimer* t : {TimeHour, TimeDay, TimeWeek, TimeBirth})
         t->start();
     ErrorReporter::guarded([this] { ConfigFile().loadInto(timers()); });
 }
@@ -59,6 +59,12 @@ void ReminderChecks::TimeWeekTimer()
 void ReminderChecks::TimeBirthTimer()
 {
     run(ReminderKind::Birth);
+}
+
+void ReminderChecks::resumed()
+{
+    for (BootClockTimer* t : timers())
+        t->catchUp();
 }
 
 void ReminderChecks::run(ReminderKind kind)

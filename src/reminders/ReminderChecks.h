@@ -1,42 +1,47 @@
 #pragma once
 
 #include "diary/ReminderKind.h"
+#include "platform/BootClockTimer.h"
 #include "settings/TimerIntervals.h"
 
 #include <QObject>
 
 class ReminderWindow;
 class TDataModule1;
-class QTimer;
 class QWidget;
 class TrayIcon;
 
 // The six reminder timers and the four checks they run. A check re-reads its set of the data module and, when
 // the set holds anything, shows it in the reminder window: at once when that window is closed, otherwise after
 // asking. A check whose question is open, or whose set the window shows, only re-reads the set. While the main
-// window is in the tray a shown reminder is also told by a desktop notification.
+// window is in the tray a shown reminder is also told by a desktop notification. The timers count on the boot
+// clock, so time asleep counts towards their intervals; resumed() settles what a sleep ran out.
 class ReminderChecks : public QObject
 {
     Q_OBJECT
 
 public:
     // The timers start at their built-in intervals, or at those config.dat in the current directory holds.
-    ReminderChecks(TDataModule1& dataModule, ReminderWindow& window, TrayIcon& tray, const QWidget& mainWindow);
+    ReminderChecks(TDataModule1& dataModule, ReminderWindow& window, TrayIcon& tray, const QWidget& mainWindow,
+                   const SuspendClocks& clocks = SuspendClocks::system());
 
     // The six timers in the order of the settings file.
     TimerIntervals::Timers timers() const { return {TimeHour, TimeDay, TimeWeek, TimeMonth, TimeCritik, TimeBirth}; }
 
-    QTimer* TimeHour = nullptr;
-    QTimer* TimeDay = nullptr;
-    QTimer* TimeWeek = nullptr;
-    QTimer* TimeMonth = nullptr;
-    QTimer* TimeCritik = nullptr;
-    QTimer* TimeBirth = nullptr;
+    BootClockTimer* TimeHour = nullptr;
+    BootClockTimer* TimeDay = nullptr;
+    BootClockTimer* TimeWeek = nullptr;
+    BootClockTimer* TimeMonth = nullptr;
+    BootClockTimer* TimeCritik = nullptr;
+    BootClockTimer* TimeBirth = nullptr;
 
     void TimeHourTimer();
     void TimeDayTimer();
     void TimeWeekTimer();
     void TimeBirthTimer();
+
+    // The machine woke: each check whose interval ran out during the sleep runs once, now.
+    void resumed();
 
 private:
     void run(ReminderKind kind);

@@ -1,8 +1,8 @@
 #include "settings/TimerIntervals.h"
 
-#include <QTimer>
+#include "platform/BootClockTimer.h"
 
-void TimerIntervals::apply(QTimer& timer, qint32 minutes)
+void TimerIntervals::apply(BootClockTimer& timer, qint32 minutes)
 {
     Q_ASSERT(inRange(minutes));
     const int milliseconds = minutes * millisecondsPerMinute;

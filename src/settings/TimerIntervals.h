@@ -5,7 +5,7 @@
 #include <array>
 #include <optional>
 
-class QTimer;
+class BootClockTimer;
 
 // The six reminder timers of the main window as the settings see them: whole minutes, in the order of the settings
 // file (hourly, daily, weekly, monthly, critical, birthday).
@@ -19,7 +19,7 @@ public:
     // What the timers run with when no settings say otherwise; the critical timer ticks every second.
     static constexpr std::array<int, count> builtInMilliseconds = {600000, 3600000, 10800000, 21600000, 1000, 7200000};
 
-    using Timers = std::array<QTimer*, count>;
+    using Timers = std::array<BootClockTimer*, count>;
     using Minutes = std::array<qint32, count>;
     // A value the settings file holds and the timers can take; the others are left out.
     using StoredMinutes = std::array<std::optional<qint32>, count>;
@@ -27,7 +27,7 @@ public:
     static bool inRange(qint64 minutes) { return minutes >= 0 && minutes <= maxMinutes; }
 
     // 0 stops the timer; the interval it already runs with leaves its countdown alone; another one restarts it.
-    static void apply(QTimer& timer, qint32 minutes);
+    static void apply(BootClockTimer& timer, qint32 minutes);
     // Timers that are null or values that are absent are skipped.
     static void apply(const Timers& timers, const Minutes& minutes);
     static void apply(const Timers& timers, const StoredMinutes& minutes);

@@ -10,6 +10,7 @@
 #include "diary/UnitDM.h"
 #include "engine/Clock.h"
 #include "export/ExcelExport.h"
+#include "export/IcsExport.h"
 #include "look/WindowLook.h"
 #include "platform/ErrorReporter.h"
 #include "platform/TrayIcon.h"
@@ -26,6 +27,7 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QFrame>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -125,6 +127,7 @@ void TFormMain::createMenus()
     MainMenu->setObjectName(QStringLiteral("MainMenu"));
     QMenu* file = MainMenu->addMenu(QStringLiteral("Файл"));
     N2 = file->addAction(QStringLiteral("Экспорт в Excel"));
+    N10 = file->addAction(QStringLiteral("Экспорт в iCalendar"));
     N3 = file->addAction(QStringLiteral("Выход"));
     QMenu* settings = MainMenu->addMenu(QStringLiteral("Настройка"));
     N5 = settings->addAction(QStringLiteral("Интервалы"));
@@ -134,6 +137,7 @@ void TFormMain::createMenus()
     N7 = MainMenu->addAction(QStringLiteral("Выход"));
 
     connect(N2, &QAction::triggered, this, &TFormMain::N2Click);
+    connect(N10, &QAction::triggered, this, &TFormMain::N10Click);
     connect(N3, &QAction::triggered, this, &TFormMain::N7Click);
     connect(N5, &QAction::triggered, this, &TFormMain::N5Click);
     connect(N8, &QAction::triggered, this, &TFormMain::N8Click);
@@ -433,6 +437,14 @@ void TFormMain::N2Click()
     const QString sheet = m_listNode ? m_listNode->text(0) : allEventsNode();
     ExcelExport::run(this, m_dataModule->QJob, sheet,
                      m_birthdayMode ? ExcelExport::FirstColumn::Person : ExcelExport::FirstColumn::Event);
+}
+
+void TFormMain::N10Click()
+{
+    if (!m_dataModule)
+        return;
+    // The diary's real path tells its rows from another diary's in the calendar that imports them.
+    IcsExport::run(this, m_dataModule->QJob, QFileInfo(StartDir).canonicalFilePath());
 }
 
 void TFormMain::N7Click()

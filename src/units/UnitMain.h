@@ -41,6 +41,7 @@ public:
 
     // Menus.
     QAction* N2 = nullptr; // "Файл" -> "Экспорт в Excel"
+    QAction* N10 = nullptr; // "Файл" -> "Экспорт в iCalendar"
     QAction* N3 = nullptr; // "Файл" -> "Выход"
     QAction* N5 = nullptr; // "Настройка" -> "Интервалы"
     QAction* N8 = nullptr; // "Справка" -> "О Программе"
@@ -90,6 +91,7 @@ public:
     void DBGrid1DrawColumnCell(const QRect& rect, int dataColumn, const DataGridColumn& column,
                                DataGrid::DrawState state);
     void N2Click();
+    void N10Click();
     void N7Click();
     void N5Click();
     void N8Click();

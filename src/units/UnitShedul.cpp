@@ -156,6 +156,8 @@ void TFormShedul::showReminders(ReminderKind kind)
     Label2->setText(texts.dateLabel);
     Label2->adjustSize();
     GroupBox2->setTitle(texts.listCaption);
+    // A birthday is listed with the age the person turns this year, which the birthday query works out.
+    DBGrid2->setColumns({birthdays ? QStringLiteral("jobbirth") : QStringLiteral("job")});
     TimeIsp->setVisible(!birthdays);
     Vip->setEnabled(!birthdays);
     setWindowTitle(texts.caption);

@@ -1,7 +1,7 @@
 #include "databind/DatabaseError.h"
 #include "databind/FormatSettings.h"
-#include "support/QtPrinters.h"
 #include "support/DataModuleTest.h"
+#include "support/QtPrinters.h"
 
 namespace {
 

@@ -3,7 +3,10 @@
 #  1. in a fresh diary it shows "БД Хронотека" and ends with code 0 when that window is closed;
 #  2. where db1.mdb is missing it shows "Application Error", which is answered, and ends with code 1;
 #  3. with a birthday due it hides to the tray, shows the birthdays from the tray menu, keeps running when that
-#     reminder is closed, comes back on a double click on its icon and ends with code 0.
+#     reminder is closed, comes back on a double click on its icon and ends with code 0;
+#  4. started a second time on a diary it is running on (reached through a symbolic link) the second start ends
+#     with code 0 and the first window comes back from the tray; another diary runs beside it; after the first
+#     is killed a new start on its diary is not blocked.
 # Usage: smoke.sh <chronoteka> <chronoteka-newdb>
 set -euo pipefail
 if [ "${1:-}" != --inside ]; then
@@ -104,6 +107,50 @@ session() {
     wait "$pid" || rc=$?
     [ "$rc" -eq 0 ] || { echo "the program ended with code $rc after the tray round trip" >&2; return 1; }
     echo "tray: hidden, birthdays shown and closed, back on a double click, code 0"
+
+    mkdir "$work/twice"
+    "$newdb" "$work/twice/db1.mdb"
+    ln -s "$work/twice" "$work/twice-link"
+    (cd "$work/twice" && exec "$program") &
+    pid=$!
+    main=$(wait_window "БД Хронотека")
+    sleep 0.5
+    xdotool mousemove --window "$main" 20 500 click 3
+    sleep 0.5
+    xdotool key Down Down Return # "Спрятать в трей"
+    sleep 0.5
+    [ -z "$(xdotool search --onlyvisible --name '^БД Хронотека$' 2>/dev/null)" ] ||
+        { echo "the main window did not go to the tray" >&2; return 1; }
+    rc=0
+    (cd "$work/twice-link" && exec timeout 20 "$program") || rc=$?
+    [ "$rc" -eq 0 ] || { echo "the second start on the same diary ended with code $rc" >&2; return 1; }
+    sleep 1
+    local shown
+    shown=$(xdotool search --onlyvisible --name '^БД Хронотека$' 2>/dev/null | wc -l)
+    [ "$shown" -eq 1 ] || { echo "after the second start $shown main windows are shown, not the first one" >&2; return 1; }
+    kill -0 "$pid" 2>/dev/null || { echo "the second start ended the first program" >&2; return 1; }
+
+    (cd "$work/diary" && exec "$program") &
+    local other=$!
+    for _ in $(seq 200); do
+        [ "$(xdotool search --onlyvisible --name '^БД Хронотека$' 2>/dev/null | wc -l)" -eq 2 ] && break
+        sleep 0.1
+    done
+    [ "$(xdotool search --onlyvisible --name '^БД Хронотека$' 2>/dev/null | wc -l)" -eq 2 ] ||
+        { echo "a second diary did not open beside the first" >&2; return 1; }
+    kill "$other"
+    wait "$other" || true
+
+    kill -KILL "$pid"
+    wait "$pid" || true
+    (cd "$work/twice" && exec "$program") &
+    pid=$!
+    wait_window "БД Хронотека" >/dev/null
+    wmctrl -c "БД Хронотека"
+    rc=0
+    wait "$pid" || rc=$?
+    [ "$rc" -eq 0 ] || { echo "the start after a killed one ended with code $rc" >&2; return 1; }
+    echo "twice: the second start showed the first window and ended with code 0; other diaries run beside it"
 }
 
 session

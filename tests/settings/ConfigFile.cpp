@@ -1,12 +1,12 @@
 #include "settings/ConfigFile.h"
 
 #include "engine/Error.h"
+#include "platform/BootClockTimer.h"
 #include "support/QtPrinters.h"
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
-#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -96,7 +96,7 @@ TEST_F(ConfigFileTest, ValuesTheFileDoesNotWhollyHoldOrTheTimersCannotTakeAreAbs
 
 TEST_F(ConfigFileTest, StartUpAppliesOnlyUsableValuesAndNothingWithoutAFile)
 {
-    QTimer timers[TimerIntervals::count];
+    BootClockTimer timers[TimerIntervals::count];
     TimerIntervals::Timers pointers{};
     for (int i = 0; i < TimerIntervals::count; ++i) {
         timers[i].start(TimerIntervals::builtInMilliseconds[i]);

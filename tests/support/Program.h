@@ -9,6 +9,8 @@ class Program
 {
 public:
     explicit Program(TempDiary& diary) : diary(diary), singletons(tray) {}
+    // The reminder timers count on the test's clocks.
+    Program(TempDiary& diary, const SuspendClocks& clocks) : diary(diary), singletons(tray, clocks) {}
 
     // Shows the main window and waits until it is active, as at the program's first show.
     void showMainWindow();

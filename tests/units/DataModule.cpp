@@ -1,5 +1,5 @@
-#include "support/DataModuleTest.h"
 #include "engine/Error.h"
+#include "support/DataModuleTest.h"
 #include "support/QtPrinters.h"
 
 #include <QDir>

@@ -1,5 +1,6 @@
 #include "units/UnitOption.h"
 
+#include "platform/BootClockTimer.h"
 #include "settings/ConfigFile.h"
 #include "support/QtPrinters.h"
 #include "support/ScriptedMessageBoxes.h"
@@ -10,7 +11,6 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
-#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -55,7 +55,7 @@ protected:
     QList<int> intervals() const
     {
         QList<int> result;
-        for (const QTimer& timer : m_timers)
+        for (const BootClockTimer& timer : m_timers)
             result.append(timer.isActive() ? timer.interval() : 0);
         return result;
     }
@@ -70,7 +70,7 @@ protected:
 
     QTemporaryDir m_dir;
     QString m_previousDir;
-    QTimer m_timers[TimerIntervals::count];
+    BootClockTimer m_timers[TimerIntervals::count];
     TimerIntervals::Timers m_pointers{};
     TFormOption m_form;
 };
@@ -221,7 +221,7 @@ TEST_F(SettingsDialog, SavedSettingsSurviveARestart)
     type({"5", "15", "25", "35", "45", "55"});
     m_form.BtnOKClick();
 
-    QTimer restarted[TimerIntervals::count];
+    BootClockTimer restarted[TimerIntervals::count];
     TimerIntervals::Timers pointers{};
     for (int i = 0; i < TimerIntervals::count; ++i) {
         restarted[i].start(TimerIntervals::builtInMilliseconds[i]);

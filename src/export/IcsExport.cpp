@@ -1,0 +1,325 @@
+#include "export/IcsExport.h"
+
+#include "databind/ActiveRowScope.h"
+#include "databind/RecordSet.h"
+#include "engine/Clock.h"
+#include "engine/Error.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QSaveFile>
+#include <QTimeZone>
+
+#include <libical/ical.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+
+namespace {
+
+using ListExport::failWriting;
+
+// Rows turned into components between two progress reports.
+constexpr int rowsPerReport = 1000;
+
+struct ComponentDeleter
+{
+    void operator()(icalcomponent* component) const { icalcomponent_free(component); }
+};
+using Component = std::unique_ptr<icalcomponent, ComponentDeleter>;
+
+// The recurrence of each periodicity that repeats; the others have none.
+const char* recurrenceOf(const QString& period)
+{
+    static const struct
+    {
+        const char* period;
+        const char* rule;
+    } rules[] = {
+        {"ежечасное", "FREQ=HOURLY"},       {"ежедневное", "FREQ=DAILY"},
+        {"еженедельное", "FREQ=WEEKLY"},    {"ежемесячное", "FREQ=MONTHLY"},
+        {"ежеквартальное", "FREQ=MONTHLY;INTERVAL=3"}, {"ежегодное", "FREQ=YEARLY"},
+    };
+    for (const auto& r : rules)
+        if (period == QString::fromUtf8(r.period))
+            return r.rule;
+    return nullptr;
+}
+
+icaltimetype dateValue(const QDate& date)
+{
+    icaltimetype value = icaltime_null_date();
+    value.year = date.year();
+    value.month = date.month();
+    value.day = date.day();
+    return value;
+}
+
+QByteArray utf8(const QString& text)
+{
+    return text.toUtf8();
+}
+
+class CalendarWriter
+{
+public:
+    CalendarWriter(QSaveFile& file, const QString& path, const QString& diaryId)
+        : m_file(file), m_path(path), m_diaryId(diaryId),
+          m_stamp(icaltime_from_timet_with_zone(Clock::now().toSecsSinceEpoch(), 0, icaltimezone_get_utc_timezone()))
+    {
+        m_zoneId = QTimeZone::systemTimeZoneId();
+        m_zone = icaltimezone_get_builtin_timezone(m_zoneId.constData());
+        if (m_zone && !icaltimezone_get_component(m_zone))
+            m_zone = nullptr; // UTC: times are written as UTC, which is as exact
+    }
+
+    void begin()
+    {
+        put("BEGIN:VCALENDAR\r\n");
+        putProperty(icalproperty_new_version("2.0"));
+        putProperty(icalproperty_new_prodid("-//Chronoteka//Chronoteka 0.1//RU"));
+        putProperty(icalproperty_new_calscale("GREGORIAN"));
+        if (m_zone) {
+            // Named as the system names the zone (Europe/Moscow), which every reader knows, rather than with the
+            // prefix libical puts before the names of the zones it builds.
+            icalcomponent* zone = icalcomponent_new_clone(icaltimezone_get_component(m_zone));
+            icalproperty_set_tzid(icalcomponent_get_first_property(zone, ICAL_TZID_PROPERTY), m_zoneId.constData());
+            putComponent(zone);
+        }
+    }
+
+    void end() { put("END:VCALENDAR\r\n"); }
+
+    struct Row
+    {
+        qint64 id = 0;
+        QString job;
+        QString period;
+        QDate date;
+        QTime time;
+        QDate shedDate;
+        QTime shedTime;
+        bool done = false;
+        QString note;
+    };
+
+    void add(const Row& row)
+    {
+        const bool yearly = row.period == QStringLiteral("День рождения") || row.period == QStringLiteral("Памятная дата");
+        putComponent(yearly && row.date.isValid() ? yearlyEvent(row) : todo(row));
+    }
+
+private:
+    icalcomponent* yearlyEvent(const Row& row)
+    {
+        icalcomponent* event = icalcomponent_new_vevent();
+        common(event, row);
+        const bool birthday = row.period == QStringLiteral("День рождения");
+        const QByteArray summary = utf8(birthday ? QStringLiteral("День рождения: %1").arg(row.job) : row.job);
+        icalcomponent_add_property(event, icalproperty_new_summary(summary.constData()));
+        icalcomponent_add_property(event, icalproperty_new_dtstart(dateValue(row.date)));
+        icalcomponent_add_property(event, icalproperty_new_dtend(dateValue(row.date.addDays(1))));
+        icalcomponent_add_property(event, icalproperty_new_transp(ICAL_TRANSP_TRANSPARENT));
+        // A yearly rule alone skips 29 February in the other years; the last day of February is then the 28th.
+        const char* rule = row.date.month() == 2 && row.date.day() == 29 ? "FREQ=YEARLY;BYMONTH=2;BYMONTHDAY=-1"
+                                                                         : "FREQ=YEARLY";
+        icalcomponent_add_property(event, icalproperty_new_rrule(icalrecurrencetype_from_string(rule)));
+        if (!row.note.isEmpty())
+            icalcomponent_add_property(event, icalproperty_new_description(utf8(row.note).constData()));
+        if (row.shedDate.isValid()) {
+            icalcomponent* alarm = icalcomponent_new_valarm();
+            icalcomponent_add_property(alarm, icalproperty_new_action(ICAL_ACTION_DISPLAY));
+            icalcomponent_add_property(alarm, icalproperty_new_description(summary.constData()));
+            icalcomponent_add_property(alarm, icalproperty_new_trigger(icaltriggertype_from_int(
+                                                  static_cast<int>(-windowSeconds(row)))));
+            icalcomponent_add_component(event, alarm);
+        }
+        return event;
+    }
+
+    // How long before the day's start the reminder window opens: from the month and day of its start, at its
+    // time, to those of the date, within one year.
+    static qint64 windowSeconds(const Row& row)
+    {
+        const int year = row.date.year();
+        const auto inYear = [](const QDate& date, int y) {
+            const int day = date.month() == 2 && date.day() == 29 && !QDate::isLeapYear(y) ? 28 : date.day();
+            return QDate(y, date.month(), day);
+        };
+        const QDate due = inYear(row.date, year);
+        QDate opens = inYear(row.shedDate, year);
+        if (opens > due)
+            opens = inYear(row.shedDate, year - 1);
+        const qint64 seconds = opens.daysTo(due) * 86400;
+        return seconds - (row.shedTime.isValid() ? row.shedTime.msecsSinceStartOfDay() / 1000 : 0);
+    }
+
+    icalcomponent* todo(const Row& row)
+    {
+        icalcomponent* todo = icalcomponent_new_vtodo();
+        common(todo, row);
+        icalcomponent_add_property(todo, icalproperty_new_summary(utf8(row.job).constData()));
+        if (row.date.isValid()) {
+            const icaltimetype due = row.time.isValid() ? local(row.date, row.time) : dateValue(row.date);
+            icalcomponent_add_property(todo, withZone(icalproperty_new_due(due)));
+            if (const char* rule = recurrenceOf(row.period)) {
+                // A recurrence counts from DTSTART, which a to-do names beside its due time.
+                icalcomponent_add_property(todo, withZone(icalproperty_new_dtstart(due)));
+                icalcomponent_add_property(todo, icalproperty_new_rrule(icalrecurrencetype_from_string(rule)));
+            }
+        }
+        icalcomponent_add_property(
+            todo, icalproperty_new_status(row.done ? ICAL_STATUS_COMPLETED : ICAL_STATUS_NEEDSACTION));
+        if (!row.note.isEmpty())
+            icalcomponent_add_property(todo, icalproperty_new_description(utf8(row.note).constData()));
+        return todo;
+    }
+
+    void common(icalcomponent* component, const Row& row)
+    {
+        icalcomponent_add_property(component, icalproperty_new_uid(utf8(IcsExport::uid(row.id, m_diaryId)).constData()));
+        icalcomponent_add_property(component, icalproperty_new_dtstamp(m_stamp));
+    }
+
+    icaltimetype local(const QDate& date, const QTime& time) const
+    {
+        if (!m_zone) {
+            const QDateTime utc = QDateTime(date, time).toUTC();
+            return icaltime_from_timet_with_zone(utc.toSecsSinceEpoch(), 0, icaltimezone_get_utc_timezone());
+        }
+        icaltimetype value = icaltime_null_time();
+        value.year = date.year();
+        value.month = date.month();
+        value.day = date.day();
+        value.hour = time.hour();
+        value.minute = time.minute();
+        value.second = time.second();
+        return value;
+    }
+
+    // A local time names its zone, by the name the VTIMEZONE carries.
+    icalproperty* withZone(icalproperty* property) const
+    {
+        if (m_zone && !icalvalue_get_datetime(icalproperty_get_value(property)).is_date)
+            icalproperty_add_parameter(property, icalparameter_new_tzid(m_zoneId.constData()));
+        return property;
+    }
+
+    void putProperty(icalproperty* property)
+    {
+        char* text = icalproperty_as_ical_string_r(property);
+        put(text);
+        std::free(text);
+        icalproperty_free(property);
+    }
+
+    void putComponent(icalcomponent* made)
+    {
+        const Component component(made);
+        char* text = icalcomponent_as_ical_string_r(component.get());
+        put(text);
+        std::free(text);
+    }
+
+    void put(const char* text)
+    {
+        const qint64 length = static_cast<qint64>(std::strlen(text));
+        if (m_file.write(text, length) != length)
+            failWriting(m_path, m_file.errorString());
+    }
+
+    QSaveFile& m_file;
+    const QString& m_path;
+    const QString& m_diaryId;
+    icaltimetype m_stamp;
+    QByteArray m_zoneId;
+    icaltimezone* m_zone = nullptr;
+};
+
+const ListExport::Format icsFormat{QStringLiteral("Сохранить список в файл iCalendar"),
+                                   QStringLiteral("Календарь iCalendar (*.ics)"), QStringLiteral("ics"),
+                                   QStringLiteral("Экспорт списка в iCalendar…")};
+
+} // namespace
+
+QString IcsExport::uid(qint64 id, const QString& diaryId)
+{
+    const QByteArray diary =
+        QCryptographicHash::hash(diaryId.toUtf8(), QCryptographicHash::Sha256).toHex().left(16);
+    return QStringLiteral("%1-%2@chronoteka").arg(id).arg(QString::fromLatin1(diary));
+}
+
+bool IcsExport::write(RecordSet& list, const QString& path, const QString& diaryId, const Progress& progress)
+{
+    // Opened first, so an unwritable folder is reported before the work and the old file stays until commit.
+    QSaveFile target(path);
+    if (!target.open(QIODevice::WriteOnly))
+        failWriting(path, target.errorString());
+    const int rows = list.recordCount();
+    const auto field = [&list](const char* name) { return list.findField(QString::fromLatin1(name)); };
+    Field* const id = field("id_job");
+    Field* const job = field("job");
+    Field* const period = field("period");
+    Field* const date = field("date_isp");
+    Field* const time = field("time_isp");
+    Field* const shedDate = field("date_shed");
+    Field* const shedTime = field("time_shed");
+    Field* const done = field("vip");
+    Field* const note = field("other");
+    const auto text = [](const Field* f) { return f && !f->isNull() ? f->value().toString() : QString(); };
+    const auto day = [](const Field* f) { return f && !f->isNull() ? f->asDateTime().date() : QDate(); };
+    const auto clock = [](const Field* f) { return f && !f->isNull() ? f->asDateTime().time() : QTime(); };
+
+    CalendarWriter calendar(target, path, diaryId);
+    calendar.begin();
+    int written = 0;
+    for (int first = 0; first < rows; first = written) {
+        if (progress && !progress(written, rows))
+            return false;
+        if (list.recordCount() != rows)
+            throw Error(QStringLiteral("Список изменился во время экспорта, файл «%1» не записан")
+                            .arg(QDir::toNativeSeparators(path)));
+        const int last = std::min(rows, first + rowsPerReport);
+        ActiveRowScope walk(list, first);
+        for (int r = first; r < last; ++r) {
+            walk.moveTo(r);
+            CalendarWriter::Row row;
+            row.id = id && !id->isNull() ? id->value().toLongLong() : r + 1;
+            row.job = text(job);
+            row.period = text(period);
+            row.date = day(date);
+            row.time = clock(time);
+            row.shedDate = day(shedDate);
+            row.shedTime = clock(shedTime);
+            row.done = done && !done->isNull() && done->asBoolean();
+            row.note = text(note);
+            calendar.add(row);
+        }
+        written = last;
+    }
+    if (progress && !progress(rows, rows))
+        return false;
+    calendar.end();
+    if (!target.commit())
+        failWriting(path, target.errorString());
+    return true;
+}
+
+IcsExport::Outcome IcsExport::run(QWidget* parent, RecordSet& list, const QString& diaryId)
+{
+    return run(parent, list, diaryId, standardDialogs());
+}
+
+IcsExport::Outcome IcsExport::run(QWidget* parent, RecordSet& list, const QString& diaryId, const Dialogs& dialogs)
+{
+    return ListExport::run(parent, list, icsFormat, dialogs, [&](const QString& path, const Progress& progress) {
+        return write(list, path, diaryId, progress);
+    });
+}
+
+IcsExport::Dialogs IcsExport::standardDialogs()
+{
+    return ListExport::standardDialogs(icsFormat);
+}

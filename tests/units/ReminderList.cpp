@@ -1,0 +1,69 @@
+#include "databind/controls/BoundMemo.h"
+#include "databind/controls/DataGrid.h"
+#include "reminders/ReminderChecks.h"
+#include "support/FixedClock.h"
+#include "support/Program.h"
+#include "support/ScriptedMessageBoxes.h"
+#include "units/UnitShedul.h"
+
+#include <QPushButton>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+QStringList listed()
+{
+    QStringList rows;
+    const QAbstractItemModel* model = FormShedul->DBGrid2->model();
+    for (int row = 0; row < model->rowCount(); ++row)
+        rows << model->index(row, 0).data().toString();
+    return rows;
+}
+
+} // namespace
+
+// The list shows the name and the age the person turns this year for birthdays, the event's text otherwise.
+TEST(ReminderList, BirthdaysAreListedWithTheAgeTheOtherSetsWithTheEvent)
+{
+    ScriptedMessageBoxes::instance().clear();
+    const FixedClock clock(QDateTime(QDate(2026, 12, 7), QTime(12, 0)));
+    TempDiary diary;
+    const qint64 birthday = diary.addRow({{QStringLiteral("job"), QStringLiteral("Петров П.П.")},
+                                          {QStringLiteral("period"), QStringLiteral("День рождения")},
+                                          {QStringLiteral("date_isp"), QDate(1980, 12, 10)},
+                                          {QStringLiteral("date_shed"), QDate(2026, 12, 1)},
+                                          {QStringLiteral("vip"), false}});
+    diary.addRow({{QStringLiteral("job"), QStringLiteral("полить цветы")},
+                  {QStringLiteral("period"), QStringLiteral("ежечасное")},
+                  {QStringLiteral("date_isp"), QDate(2026, 12, 1)},
+                  {QStringLiteral("vip"), false}});
+    Program program(diary);
+    program.showMainWindow();
+    ReminderChecks& checks = program.singletons.reminders();
+
+    const struct
+    {
+        void (ReminderChecks::*check)();
+        QStringList rows;
+    } modes[] = {
+        {&ReminderChecks::TimeHourTimer, {QStringLiteral("полить цветы")}},
+        {&ReminderChecks::TimeBirthTimer, {QStringLiteral("Петров П.П.  46")}},
+        {&ReminderChecks::TimeHourTimer, {QStringLiteral("полить цветы")}},
+        {&ReminderChecks::TimeBirthTimer, {QStringLiteral("Петров П.П.  46")}},
+    };
+    for (const auto& mode : modes) {
+        (checks.*mode.check)();
+        EXPECT_EQ(listed(), mode.rows);
+    }
+
+    // Posting from the birthday list writes the note alone; the name keeps its text without the age.
+    FormShedul->Other->setFocus();
+    QTRY_VERIFY(FormShedul->Other->hasFocus());
+    QTest::keyClicks(FormShedul->Other, "cake");
+    QTest::mouseClick(FormShedul->BtnOK, Qt::LeftButton);
+    EXPECT_EQ(diary.value(birthday, QStringLiteral("other")).toString(), QStringLiteral("cake"));
+    EXPECT_EQ(diary.value(birthday, QStringLiteral("job")).toString(), QStringLiteral("Петров П.П."));
+    EXPECT_FALSE(diary.value(birthday, QStringLiteral("vip")).toBool());
+}
