@@ -21,8 +21,8 @@ namespace {
 QString sampleWords(std::mt19937& random, int length)
 {
     static const QString words[] = {QStringLiteral("позвонить"), QStringLiteral("купить"), QStringLiteral("отчёт"),
-                                    QStringLiteral("встреча"), QStringLiteral("в"), QStringLiteral("банк"),
-                                    QStringLiteral("подарок"), QStringLiteral("Анне"), QStringLiteral("2026")};
+                                    QStringLiteral("встреча"),   QStringLiteral("в"),      QStringLiteral("банк"),
+                                    QStringLiteral("подарок"),   QStringLiteral("Анне"),   QStringLiteral("2026")};
     QString text;
     while (text.size() < length)
         text += words[random() % std::size(words)] + u' ';

@@ -140,7 +140,8 @@ void BM_BareLibxlsxwriterLoop(benchmark::State& state)
         total += Clock::now() - start;
     }
     state.counters["rows"] = static_cast<double>(c.texts.size());
-    state.counters["rows_phase_share"] = std::chrono::duration<double>(rowsPhase) / std::chrono::duration<double>(total);
+    state.counters["rows_phase_share"] =
+        std::chrono::duration<double>(rowsPhase) / std::chrono::duration<double>(total);
 }
 
 void BM_ExportList(benchmark::State& state)
@@ -149,7 +150,9 @@ void BM_ExportList(benchmark::State& state)
     RecordSet& list = diary().list();
     const QString path = diary().file("export.xlsx");
     using Clock = std::chrono::steady_clock;
-    const auto milliseconds = [](Clock::duration span) { return std::chrono::duration<double, std::milli>(span).count(); };
+    const auto milliseconds = [](Clock::duration span) {
+        return std::chrono::duration<double, std::milli>(span).count();
+    };
     double longestGap = 0;
     double rowsPhase = 0; // until every row is in the sheet
     double total = 0;
@@ -157,16 +160,15 @@ void BM_ExportList(benchmark::State& state)
         const auto start = Clock::now();
         auto last = start;
         auto rowsDone = start;
-        const bool written =
-            ExcelExport::write(list, path, QStringLiteral("ежедневное"), ExcelExport::FirstColumn::Event,
-                               [&](int done, int all) {
-                                   const auto now = Clock::now();
-                                   longestGap = std::max(longestGap, milliseconds(now - last));
-                                   if (done == all && rowsDone == start)
-                                       rowsDone = now;
-                                   last = now;
-                                   return true;
-                               });
+        const bool written = ExcelExport::write(list, path, QStringLiteral("ежедневное"),
+                                                ExcelExport::FirstColumn::Event, [&](int done, int all) {
+                                                    const auto now = Clock::now();
+                                                    longestGap = std::max(longestGap, milliseconds(now - last));
+                                                    if (done == all && rowsDone == start)
+                                                        rowsDone = now;
+                                                    last = now;
+                                                    return true;
+                                                });
         if (!written)
             state.SkipWithError("export cancelled");
         const auto end = Clock::now();

@@ -36,7 +36,8 @@ DiaryRows largeRowsShown()
 struct GridOnSet
 {
     explicit GridOnSet(int rows)
-        : connection(connectionString, JobTable::schema()), set(QStringLiteral("QJob"), connection), source(QStringLiteral("SQJob"), &set)
+        : connection(connectionString, JobTable::schema()), set(QStringLiteral("QJob"), connection),
+          source(QStringLiteral("SQJob"), &set)
     {
         set.setSql({QStringLiteral("select * from job where id_job <= %1 order by id_job").arg(rows)});
         grid.setColumns({QStringLiteral("job"), QStringLiteral("vip")});
@@ -44,22 +45,20 @@ struct GridOnSet
         grid.setRowSelect(true);
         grid.resize(540, 220);
         grid.horizontalHeader()->resizeSection(0, 400);
-        grid.setDrawColumnCell([this](const QRect& rect, int column, const DataGridColumn& data, DataGrid::DrawState state) {
-            // The main window's own drawing reads the painted row's done flag.
-            ++cellsPainted;
-            if (!set.fieldByName(QStringLiteral("vip")).asBoolean()) {
-                grid.setCellBackground(QColor(9, 255, 171));
-                grid.defaultDrawColumnCell(rect, column, data, state);
-            }
-        });
+        grid.setDrawColumnCell(
+            [this](const QRect& rect, int column, const DataGridColumn& data, DataGrid::DrawState state) {
+                // The main window's own drawing reads the painted row's done flag.
+                ++cellsPainted;
+                if (!set.fieldByName(QStringLiteral("vip")).asBoolean()) {
+                    grid.setCellBackground(QColor(9, 255, 171));
+                    grid.defaultDrawColumnCell(rect, column, data, state);
+                }
+            });
         grid.show();
     }
 
     // Paints the grid's rows as a paint event would, whether or not the window is on a screen.
-    void paint()
-    {
-        grid.viewport()->render(&canvas);
-    }
+    void paint() { grid.viewport()->render(&canvas); }
 
     QImage canvas{540, 220, QImage::Format_ARGB32_Premultiplied};
     long cellsPainted = 0;

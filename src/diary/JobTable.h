@@ -17,10 +17,10 @@ struct JobColumn
 {
     const char* name;
     ColumnKind kind;
-    int size = 0;            // characters, for Text
-    bool timeOfDay = false;  // a date-time of which only the time of day is shown and typed
-    const char* label = nullptr; // the list's column title; none: the name
-    int displayWidth = 0;        // characters in the list; 0: the field's own
+    int size = 0;                  // characters, for Text
+    bool timeOfDay = false;        // a date-time of which only the time of day is shown and typed
+    const char* label = nullptr;   // the list's column title; none: the name
+    int displayWidth = 0;          // characters in the list; 0: the field's own
     const char* heading = nullptr; // the export's column heading; none: not exported
     double exportWidth = 0;        // characters of the workbook's default font
 };

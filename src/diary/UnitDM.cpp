@@ -57,10 +57,14 @@ RecordSet& TDataModule1::reminderSet(ReminderKind kind)
 DataSource& TDataModule1::reminderSource(ReminderKind kind)
 {
     switch (kind) {
-    case ReminderKind::Hour: return SQJobHour;
-    case ReminderKind::Day: return SQJobDay;
-    case ReminderKind::Week: return SQJobWeek;
-    case ReminderKind::Birth: return SQBirth;
+    case ReminderKind::Hour:
+        return SQJobHour;
+    case ReminderKind::Day:
+        return SQJobDay;
+    case ReminderKind::Week:
+        return SQJobWeek;
+    case ReminderKind::Birth:
+        return SQBirth;
     }
     Q_UNREACHABLE();
 }

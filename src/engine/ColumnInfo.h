@@ -10,6 +10,6 @@ struct ColumnInfo
     QString name;
     QString baseColumn; // column of the table it was read from; empty for a computed column
     ColumnKind kind = ColumnKind::Text;
-    int size = 0;       // characters, for Text
+    int size = 0; // characters, for Text
     bool readOnly = false;
 };

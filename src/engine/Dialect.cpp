@@ -181,10 +181,10 @@ bool isKeyword(const Item& item)
 {
     // The words that end an operand of &: everything that binds looser than it, and the clause words.
     static const char* const keywords[] = {
-        "select", "distinct", "distinctrow", "top", "from", "where", "as", "and", "or", "not", "xor", "eqv",
-        "imp", "between", "in", "is", "like", "order", "by", "group", "having", "on", "join", "inner", "left",
-        "right", "outer", "asc", "desc", "union", "all", "into", "values", "set", "case", "when", "then", "else",
-        "end", "exists", "escape"};
+        "select", "distinct", "distinctrow", "top",   "from",  "where", "as",     "and",   "or",    "not",    "xor",
+        "eqv",    "imp",      "between",     "in",    "is",    "like",  "order",  "by",    "group", "having", "on",
+        "join",   "inner",    "left",        "right", "outer", "asc",   "desc",   "union", "all",   "into",   "values",
+        "set",    "case",     "when",        "then",  "else",  "end",   "exists", "escape"};
     if (item.isGroup || item.token.kind != TokenKind::Word)
         return false;
     for (const char* keyword : keywords) {
@@ -285,8 +285,8 @@ private:
     {
         QStringList parts;
         for (size_t i = from; i < to; ++i) {
-            const bool call = !items[i].isGroup && items[i].token.kind == TokenKind::Word && i + 1 < to &&
-                              items[i + 1].isGroup;
+            const bool call =
+                !items[i].isGroup && items[i].token.kind == TokenKind::Word && i + 1 < to && items[i + 1].isGroup;
             if (call) {
                 parts << one(items[i], true) + one(items[i + 1], false);
                 ++i;
@@ -354,8 +354,8 @@ size_t plainSelectFrom(const std::vector<Item>& items, QString* table, QString* 
     }
     if (from == 0)
         return 0;
-    static const char* const aggregates[] = {"count", "sum", "avg", "min", "max", "first", "last",
-                                             "stdev", "stdevp", "var", "varp"};
+    static const char* const aggregates[] = {"count", "sum",   "avg",    "min", "max", "first",
+                                             "last",  "stdev", "stdevp", "var", "varp"};
     for (size_t i = 1; i + 1 < from; ++i) {
         for (const char* aggregate : aggregates) {
             if (isWord(items[i], aggregate) && items[i + 1].isGroup)
@@ -409,9 +409,9 @@ Dialect::Translation Dialect::translate(const QString& text)
     QString qualifier;
     const size_t from = plainSelectFrom(items, &translation.table, &qualifier);
     if (from > 0) {
-        translation.sql = QStringLiteral("%1, %2.rowid AS %3 %4")
-                              .arg(emitter.list(items, 0, from), qualifier, rowIdentityName,
-                                   emitter.list(items, from, items.size()));
+        translation.sql =
+            QStringLiteral("%1, %2.rowid AS %3 %4")
+                .arg(emitter.list(items, 0, from), qualifier, rowIdentityName, emitter.list(items, from, items.size()));
         translation.hasRowIdentity = true;
     } else {
         translation.sql = emitter.list(items, 0, items.size());

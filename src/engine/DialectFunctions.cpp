@@ -125,9 +125,9 @@ void Dialect::installFunctions(sqlite3* db)
         Function function;
         const DatePart* part;
     } functions[] = {
-        {"dialect_now", 0, clocked, now, nullptr},        {"dialect_date", 0, clocked, today, nullptr},
-        {"dialect_year", 1, pure, datePart, &year},       {"dialect_month", 1, pure, datePart, &month},
-        {"dialect_day", 1, pure, datePart, &day},         {"dialect_concat", 2, pure, concat, nullptr},
+        {"dialect_now", 0, clocked, now, nullptr},  {"dialect_date", 0, clocked, today, nullptr},
+        {"dialect_year", 1, pure, datePart, &year}, {"dialect_month", 1, pure, datePart, &month},
+        {"dialect_day", 1, pure, datePart, &day},   {"dialect_concat", 2, pure, concat, nullptr},
     };
     for (const auto& f : functions) {
         const int rc = sqlite3_create_function_v2(db, f.name, f.arguments, f.flags, const_cast<DatePart*>(f.part),

@@ -36,8 +36,8 @@ EngineError readOnly()
 
 EngineError rowNotLocated()
 {
-    return EngineError(
-        QStringLiteral("Row cannot be located for updating. Some values may have been changed since it was last read."));
+    return EngineError(QStringLiteral(
+        "Row cannot be located for updating. Some values may have been changed since it was last read."));
 }
 
 EngineError fieldTooSmall()

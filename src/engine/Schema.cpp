@@ -22,15 +22,20 @@ QString columnDefinition(const TableSchema::Column& column)
 {
     const QString& name = column.name;
     switch (column.kind) {
-    case ColumnKind::AutoIncrement: return name + QStringLiteral(" INTEGER PRIMARY KEY AUTOINCREMENT");
-    case ColumnKind::Integer: return name + QStringLiteral(" INTEGER");
-    case ColumnKind::Float: return name + QStringLiteral(" DOUBLE");
+    case ColumnKind::AutoIncrement:
+        return name + QStringLiteral(" INTEGER PRIMARY KEY AUTOINCREMENT");
+    case ColumnKind::Integer:
+        return name + QStringLiteral(" INTEGER");
+    case ColumnKind::Float:
+        return name + QStringLiteral(" DOUBLE");
     case ColumnKind::Boolean:
         return QStringLiteral("%1 BOOLEAN NOT NULL DEFAULT 0 CHECK (%1 IN (0, 1))").arg(name);
-    case ColumnKind::DateTime: return name + QStringLiteral(" DATETIME REAL");
+    case ColumnKind::DateTime:
+        return name + QStringLiteral(" DATETIME REAL");
     case ColumnKind::Text:
         return QStringLiteral("%1 VARCHAR(%2) CONSTRAINT %1_size CHECK (length(%1) <= %2)").arg(name).arg(column.size);
-    case ColumnKind::Memo: return name + QStringLiteral(" LONGTEXT");
+    case ColumnKind::Memo:
+        return name + QStringLiteral(" LONGTEXT");
     }
     return name;
 }
@@ -40,7 +45,8 @@ QString createStatements(const TableSchema& table)
     QStringList columns;
     for (const TableSchema::Column& column : table.columns)
         columns << QStringLiteral("    ") + columnDefinition(column);
-    QString statements = QStringLiteral("CREATE TABLE %1 (\n%2\n);\n").arg(table.name, columns.join(QStringLiteral(",\n")));
+    QString statements =
+        QStringLiteral("CREATE TABLE %1 (\n%2\n);\n").arg(table.name, columns.join(QStringLiteral(",\n")));
     for (const QStringList& index : table.indexes)
         statements += QStringLiteral("CREATE INDEX %1_%2 ON %1 (%3);\n")
                           .arg(table.name, index.front(), index.join(QStringLiteral(", ")));
@@ -133,8 +139,8 @@ bool Schema::hasUsableTable(sqlite3* db, const TableSchema& table)
         int notNull = 0;
         int primaryKey = 0;
         int autoIncrement = 0;
-        const int rc = sqlite3_table_column_metadata(db, "main", tableName.constData(), name.constData(), &declared, nullptr, &notNull,
-                                                     &primaryKey, &autoIncrement);
+        const int rc = sqlite3_table_column_metadata(db, "main", tableName.constData(), name.constData(), &declared,
+                                                     nullptr, &notNull, &primaryKey, &autoIncrement);
         if (rc != SQLITE_OK)
             return false;
         int size = 0;

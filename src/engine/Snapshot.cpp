@@ -32,8 +32,8 @@ qsizetype characterCount(const QString& text)
 
 EngineError typeMismatch(const ColumnInfo& column, const QVariant& value)
 {
-    return EngineError(
-        QStringLiteral("Data type mismatch: '%1' can't be stored in the field '%2'.").arg(value.toString(), column.name));
+    return EngineError(QStringLiteral("Data type mismatch: '%1' can't be stored in the field '%2'.")
+                           .arg(value.toString(), column.name));
 }
 
 // The value as the column stores it. A null boolean is stored as false, as a yes/no column has no null.
@@ -177,9 +177,8 @@ void Snapshot::Data::describeColumns(const Statement& statement)
                                           nullptr, nullptr, nullptr, &autoIncrement) == SQLITE_OK) {
             column.baseColumn = QString::fromUtf8(origin);
             column.kind = Schema::kindOf(QString::fromUtf8(declared), autoIncrement != 0, &column.size);
-            const bool fromTable =
-                translation.hasRowIdentity &&
-                QString::fromUtf8(table).compare(translation.table, Qt::CaseInsensitive) == 0;
+            const bool fromTable = translation.hasRowIdentity &&
+                                   QString::fromUtf8(table).compare(translation.table, Qt::CaseInsensitive) == 0;
             column.readOnly = !fromTable || column.kind == ColumnKind::AutoIncrement;
             if (fromTable)
                 tableColumns.push_back(i);
@@ -229,7 +228,8 @@ int Snapshot::Data::slotAt(int row) const
 const ColumnInfo& Snapshot::Data::writableColumn(int column) const
 {
     if (column < 0 || column >= width())
-        throw EngineError(QStringLiteral("Column %1 is outside the %2 columns of the result.").arg(column).arg(width()));
+        throw EngineError(
+            QStringLiteral("Column %1 is outside the %2 columns of the result.").arg(column).arg(width()));
     const ColumnInfo& info = columns[static_cast<size_t>(column)];
     if (info.readOnly)
         throw EngineErrors::fieldNotUpdatable(info.name);
@@ -310,7 +310,8 @@ int Snapshot::columnIndex(const QString& name) const
 const QVariant& Snapshot::value(int row, int column) const
 {
     if (column < 0 || column >= d->width())
-        throw EngineError(QStringLiteral("Column %1 is outside the %2 columns of the result.").arg(column).arg(d->width()));
+        throw EngineError(
+            QStringLiteral("Column %1 is outside the %2 columns of the result.").arg(column).arg(d->width()));
     return decoded(d->cells(d->slotAt(row))[column]);
 }
 
@@ -355,8 +356,7 @@ void Snapshot::updateRow(int row, const Values& changes)
         unchanged << name + QStringLiteral(" IS ?");
     }
     Statement statement(d->db.get(), QStringLiteral("UPDATE %1 SET %2 WHERE rowid = ? AND %3")
-                                         .arg(quotedName(d->translation.table),
-                                              assignments.join(QStringLiteral(", ")),
+                                         .arg(quotedName(d->translation.table), assignments.join(QStringLiteral(", ")),
                                               unchanged.join(QStringLiteral(" AND "))));
     int index = 1;
     for (const auto& entry : values)
@@ -416,7 +416,8 @@ void Snapshot::deleteRow(int row)
 {
     d->requireUpdatable();
     const int slot = d->slotAt(row);
-    Statement statement(d->db.get(), QStringLiteral("DELETE FROM %1 WHERE rowid = ?").arg(quotedName(d->translation.table)));
+    Statement statement(d->db.get(),
+                        QStringLiteral("DELETE FROM %1 WHERE rowid = ?").arg(quotedName(d->translation.table)));
     statement.bind(1, QVariant(d->rowIds[static_cast<size_t>(slot)]));
     WriteTransaction transaction(d->db.get());
     statement.run();

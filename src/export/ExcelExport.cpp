@@ -102,10 +102,14 @@ Cell cellOf(const Field* field, CellKind kind)
     if (!field || field->isNull())
         return {};
     switch (kind) {
-    case CellKind::Text: return textCell(field->value().toString());
-    case CellKind::Date: return dateCell(field->asSerial());
-    case CellKind::Time: return timeCell(field->asSerial());
-    case CellKind::Flag: return flagCell(field->asBoolean());
+    case CellKind::Text:
+        return textCell(field->value().toString());
+    case CellKind::Date:
+        return dateCell(field->asSerial());
+    case CellKind::Time:
+        return timeCell(field->asSerial());
+    case CellKind::Flag:
+        return flagCell(field->asBoolean());
     }
     return {};
 }

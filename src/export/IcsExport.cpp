@@ -38,9 +38,12 @@ const char* recurrenceOf(const QString& period)
         const char* period;
         const char* rule;
     } rules[] = {
-        {"ежечасное", "FREQ=HOURLY"},       {"ежедневное", "FREQ=DAILY"},
-        {"еженедельное", "FREQ=WEEKLY"},    {"ежемесячное", "FREQ=MONTHLY"},
-        {"ежеквартальное", "FREQ=MONTHLY;INTERVAL=3"}, {"ежегодное", "FREQ=YEARLY"},
+        {"ежечасное", "FREQ=HOURLY"},
+        {"ежедневное", "FREQ=DAILY"},
+        {"еженедельное", "FREQ=WEEKLY"},
+        {"ежемесячное", "FREQ=MONTHLY"},
+        {"ежеквартальное", "FREQ=MONTHLY;INTERVAL=3"},
+        {"ежегодное", "FREQ=YEARLY"},
     };
     for (const auto& r : rules)
         if (period == QString::fromUtf8(r.period))
@@ -107,7 +110,8 @@ public:
 
     void add(const Row& row)
     {
-        const bool yearly = row.period == QStringLiteral("День рождения") || row.period == QStringLiteral("Памятная дата");
+        const bool yearly =
+            row.period == QStringLiteral("День рождения") || row.period == QStringLiteral("Памятная дата");
         putComponent(yearly && row.date.isValid() ? yearlyEvent(row) : todo(row));
     }
 
@@ -123,8 +127,8 @@ private:
         icalcomponent_add_property(event, icalproperty_new_dtend(dateValue(row.date.addDays(1))));
         icalcomponent_add_property(event, icalproperty_new_transp(ICAL_TRANSP_TRANSPARENT));
         // A yearly rule alone skips 29 February in the other years; the last day of February is then the 28th.
-        const char* rule = row.date.month() == 2 && row.date.day() == 29 ? "FREQ=YEARLY;BYMONTH=2;BYMONTHDAY=-1"
-                                                                         : "FREQ=YEARLY";
+        const char* rule =
+            row.date.month() == 2 && row.date.day() == 29 ? "FREQ=YEARLY;BYMONTH=2;BYMONTHDAY=-1" : "FREQ=YEARLY";
         icalcomponent_add_property(event, icalproperty_new_rrule(icalrecurrencetype_from_string(rule)));
         if (!row.note.isEmpty())
             icalcomponent_add_property(event, icalproperty_new_description(utf8(row.note).constData()));
@@ -132,8 +136,8 @@ private:
             icalcomponent* alarm = icalcomponent_new_valarm();
             icalcomponent_add_property(alarm, icalproperty_new_action(ICAL_ACTION_DISPLAY));
             icalcomponent_add_property(alarm, icalproperty_new_description(summary.constData()));
-            icalcomponent_add_property(alarm, icalproperty_new_trigger(icaltriggertype_from_int(
-                                                  static_cast<int>(-windowSeconds(row)))));
+            icalcomponent_add_property(
+                alarm, icalproperty_new_trigger(icaltriggertype_from_int(static_cast<int>(-windowSeconds(row)))));
             icalcomponent_add_component(event, alarm);
         }
         return event;
@@ -170,8 +174,8 @@ private:
                 icalcomponent_add_property(todo, icalproperty_new_rrule(icalrecurrencetype_from_string(rule)));
             }
         }
-        icalcomponent_add_property(
-            todo, icalproperty_new_status(row.done ? ICAL_STATUS_COMPLETED : ICAL_STATUS_NEEDSACTION));
+        icalcomponent_add_property(todo,
+                                   icalproperty_new_status(row.done ? ICAL_STATUS_COMPLETED : ICAL_STATUS_NEEDSACTION));
         if (!row.note.isEmpty())
             icalcomponent_add_property(todo, icalproperty_new_description(utf8(row.note).constData()));
         return todo;
@@ -179,7 +183,8 @@ private:
 
     void common(icalcomponent* component, const Row& row)
     {
-        icalcomponent_add_property(component, icalproperty_new_uid(utf8(IcsExport::uid(row.id, m_diaryId)).constData()));
+        icalcomponent_add_property(component,
+                                   icalproperty_new_uid(utf8(IcsExport::uid(row.id, m_diaryId)).constData()));
         icalcomponent_add_property(component, icalproperty_new_dtstamp(m_stamp));
     }
 
@@ -246,8 +251,7 @@ const ListExport::Format icsFormat{QStringLiteral("Сохранить списо
 
 QString IcsExport::uid(qint64 id, const QString& diaryId)
 {
-    const QByteArray diary =
-        QCryptographicHash::hash(diaryId.toUtf8(), QCryptographicHash::Sha256).toHex().left(16);
+    const QByteArray diary = QCryptographicHash::hash(diaryId.toUtf8(), QCryptographicHash::Sha256).toHex().left(16);
     return QStringLiteral("%1-%2@chronoteka").arg(id).arg(QString::fromLatin1(diary));
 }
 

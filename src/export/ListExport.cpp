@@ -39,10 +39,9 @@ Outcome run(QWidget* parent, RecordSet& list, const Format& format, const Dialog
             outcome = Outcome::Cancelled;
             return;
         }
-        MessageBoxes::tell(parent, ProgramLook::title(),
-                           QStringLiteral("Файл «%1» записан, строк: %2.")
-                               .arg(QDir::toNativeSeparators(path))
-                               .arg(rows));
+        MessageBoxes::tell(
+            parent, ProgramLook::title(),
+            QStringLiteral("Файл «%1» записан, строк: %2.").arg(QDir::toNativeSeparators(path)).arg(rows));
         outcome = Outcome::Written;
     });
     return outcome;

@@ -90,8 +90,8 @@ private:
     int m_nextRow = 1;
     bool m_finishing = false;
     bool m_abandoned = false;
-    bool m_done = false;    // the thread has stopped
-    bool m_closed = false;  // workbook_close ran and freed the workbook
+    bool m_done = false;   // the thread has stopped
+    bool m_closed = false; // workbook_close ran and freed the workbook
     int m_error = 0;
     int m_systemError = 0;
 };

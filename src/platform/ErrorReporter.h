@@ -15,8 +15,7 @@ public:
     static void report(const std::exception& error);
 
     // Runs body; an exception it throws is reported and swallowed. Returns false when one was thrown.
-    template <class Body>
-    static bool guarded(Body&& body)
+    template <class Body> static bool guarded(Body&& body)
     {
         try {
             std::forward<Body>(body)();

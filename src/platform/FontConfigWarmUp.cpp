@@ -2,9 +2,7 @@
 
 #include <fontconfig/fontconfig.h>
 
-FontConfigWarmUp::FontConfigWarmUp() : m_thread([] { FcInit(); })
-{
-}
+FontConfigWarmUp::FontConfigWarmUp() : m_thread([] { FcInit(); }) {}
 
 FontConfigWarmUp::~FontConfigWarmUp()
 {

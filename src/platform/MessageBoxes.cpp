@@ -14,14 +14,22 @@ public:
         box.setWindowTitle(message.caption);
         box.setText(message.text);
         switch (message.icon) {
-        case Icon::None: box.setIcon(QMessageBox::NoIcon); break;
-        case Icon::Information: box.setIcon(QMessageBox::Information); break;
-        case Icon::Question: box.setIcon(QMessageBox::Question); break;
-        case Icon::Error: box.setIcon(QMessageBox::Critical); break;
+        case Icon::None:
+            box.setIcon(QMessageBox::NoIcon);
+            break;
+        case Icon::Information:
+            box.setIcon(QMessageBox::Information);
+            break;
+        case Icon::Question:
+            box.setIcon(QMessageBox::Question);
+            break;
+        case Icon::Error:
+            box.setIcon(QMessageBox::Critical);
+            break;
         }
         const bool english = message.buttonTexts == ButtonTexts::English;
-        QPushButton* ok = english ? box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole)
-                                  : box.addButton(QMessageBox::Ok);
+        QPushButton* ok =
+            english ? box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole) : box.addButton(QMessageBox::Ok);
         box.setDefaultButton(ok);
         if (message.buttons == Buttons::OkCancel)
             box.setEscapeButton(english ? box.addButton(QStringLiteral("Cancel"), QMessageBox::RejectRole)

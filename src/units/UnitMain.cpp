@@ -66,8 +66,7 @@ QPixmap nodeImage(bool selected)
 
 } // namespace
 
-TFormMain::TFormMain(TrayIcon& tray, QWidget* parent)
-    : QMainWindow(parent), m_tray(tray)
+TFormMain::TFormMain(TrayIcon& tray, QWidget* parent) : QMainWindow(parent), m_tray(tray)
 {
     setObjectName(QStringLiteral("FormMain"));
     setWindowTitle(QStringLiteral("БД Хронотека"));
@@ -92,8 +91,8 @@ TFormMain::TFormMain(TrayIcon& tray, QWidget* parent)
 
     setTabOrder(Tree, DBGrid1);
     // The editor panel's keyboard order; the last-change box is disabled and so skipped.
-    QWidget* order[] = {DBGrid1,     EdDateIsp,   EdTime_Isp, CBoxPeriod, EdJob, MemoOther, EdShed_Date,
-                        EdShed_Time, CheckNapom, CheckVip,   DTIsp,      DTShed_Date};
+    QWidget* order[] = {DBGrid1,     EdDateIsp,   EdTime_Isp, CBoxPeriod, EdJob, MemoOther,
+                        EdShed_Date, EdShed_Time, CheckNapom, CheckVip,   DTIsp, DTShed_Date};
     for (std::size_t i = 1; i < std::size(order); ++i)
         setTabOrder(order[i - 1], order[i]);
 
@@ -194,8 +193,8 @@ void TFormMain::createListArea()
         return node;
     };
     m_allNode = addNode(new QTreeWidgetItem(Tree), allEventsNode());
-    for (const char* period : {"критическое", "ежечасное", "ежедневное", "еженедельное", "ежемесячное",
-                               "ежеквартальное", "ежегодное"})
+    for (const char* period :
+         {"критическое", "ежечасное", "ежедневное", "еженедельное", "ежемесячное", "ежеквартальное", "ежегодное"})
         addNode(new QTreeWidgetItem(m_allNode), QString::fromUtf8(period));
     addNode(new QTreeWidgetItem(Tree), birthdayNode());
     addNode(new QTreeWidgetItem(Tree), QStringLiteral("Памятная дата"));
@@ -217,8 +216,10 @@ void TFormMain::createListArea()
     titlePalette.setColor(QPalette::ButtonText, QColor(0, 0, 128));
     titles->setPalette(titlePalette);
     titles->setFont(bold);
-    DBGrid1->setDrawColumnCell([this](const QRect& rect, int dataColumn, const DataGridColumn& column,
-                                      DataGrid::DrawState state) { DBGrid1DrawColumnCell(rect, dataColumn, column, state); });
+    DBGrid1->setDrawColumnCell(
+        [this](const QRect& rect, int dataColumn, const DataGridColumn& column, DataGrid::DrawState state) {
+            DBGrid1DrawColumnCell(rect, dataColumn, column, state);
+        });
     layout->addWidget(DBGrid1, 1);
 }
 
@@ -237,8 +238,7 @@ void TFormMain::createEditorPanel()
         l->adjustSize();
         return l;
     };
-    auto place = [](QWidget* control, const char* name, const char* hint, int left, int top, int width,
-                    int height) {
+    auto place = [](QWidget* control, const char* name, const char* hint, int left, int top, int width, int height) {
         control->setObjectName(QString::fromLatin1(name));
         if (hint)
             control->setToolTip(QString::fromUtf8(hint));
@@ -271,8 +271,7 @@ void TFormMain::createEditorPanel()
     Label6 = label("Label6", QStringLiteral("Дата/Время начала напоминания"), 448, 24);
     EdShed_Date = new BoundEdit(panel);
     place(EdShed_Date, "EdShed_Date",
-          "Дата начала напоминания мероприятия (только Годовые, квартальные, памятные и дни рождения", 448, 40, 97,
-          21);
+          "Дата начала напоминания мероприятия (только Годовые, квартальные, памятные и дни рождения", 448, 40, 97, 21);
     DTShed_Date = new DatePicker(DatePicker::CalendarAlignment::Left, panel);
     place(DTShed_Date, "DTShed_Date", nullptr, 544, 40, 21, 21);
     EdShed_Time = new BoundEdit(panel);

@@ -40,13 +40,13 @@ public:
     void attachReminders(ReminderChecks& reminders) { m_reminders = &reminders; }
 
     // Menus.
-    QAction* N2 = nullptr; // "Файл" -> "Экспорт в Excel"
+    QAction* N2 = nullptr;  // "Файл" -> "Экспорт в Excel"
     QAction* N10 = nullptr; // "Файл" -> "Экспорт в iCalendar"
-    QAction* N3 = nullptr; // "Файл" -> "Выход"
-    QAction* N5 = nullptr; // "Настройка" -> "Интервалы"
-    QAction* N8 = nullptr; // "Справка" -> "О Программе"
-    QAction* N9 = nullptr; // "Справка" -> "Вызов Справки"
-    QAction* N7 = nullptr; // "Выход" on the menu bar itself
+    QAction* N3 = nullptr;  // "Файл" -> "Выход"
+    QAction* N5 = nullptr;  // "Настройка" -> "Интервалы"
+    QAction* N8 = nullptr;  // "Справка" -> "О Программе"
+    QAction* N9 = nullptr;  // "Справка" -> "Вызов Справки"
+    QAction* N7 = nullptr;  // "Выход" on the menu bar itself
     QMenu* PopupMenu = nullptr;
     QAction* PopShow = nullptr;
     QAction* PopHide = nullptr;

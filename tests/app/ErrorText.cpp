@@ -13,12 +13,9 @@ TEST(ErrorText, FullStopFollowsTheCharacterOrderRule)
         QString text;
         QString shown;
     } cases[] = {
-        {"Field 'x' not found", "Field 'x' not found."},
-        {"Уже с точкой.", "Уже с точкой."},
-        {"Ends in a digit 7", "Ends in a digit 7."},
-        {"Ends in a bracket)", "Ends in a bracket)"},
-        {"Ends in a bang!", "Ends in a bang!"},
-        {"", ""},
+        {"Field 'x' not found", "Field 'x' not found."}, {"Уже с точкой.", "Уже с точкой."},
+        {"Ends in a digit 7", "Ends in a digit 7."},     {"Ends in a bracket)", "Ends in a bracket)"},
+        {"Ends in a bang!", "Ends in a bang!"},          {"", ""},
     };
     for (const auto& c : cases)
         EXPECT_EQ(ErrorBox::withFullStop(c.text), c.shown) << c.text.toStdString();

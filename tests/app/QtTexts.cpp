@@ -41,8 +41,8 @@ TEST(QtTexts, QtsOwnTextsAreRussianButTheDeleteQuestionKeepsItsEnglishButtons)
     EXPECT_NE(undo, QStringLiteral("&Undo"));
     EXPECT_TRUE(undo.contains(QRegularExpression(QStringLiteral("[А-Яа-я]")))) << undo.toStdString();
 
-    MessageBoxes::Message question{QStringLiteral("Внимание!!!"), QStringLiteral("Показать?"),
-                                   MessageBoxes::Icon::None, MessageBoxes::Buttons::OkCancel};
+    MessageBoxes::Message question{QStringLiteral("Внимание!!!"), QStringLiteral("Показать?"), MessageBoxes::Icon::None,
+                                   MessageBoxes::Buttons::OkCancel};
     EXPECT_EQ(buttonsOfARealBox(question), (QStringList{"OK", "Отмена"}));
     question.buttonTexts = MessageBoxes::ButtonTexts::English;
     EXPECT_EQ(buttonsOfARealBox(question), (QStringList{"Cancel", "OK"}));

@@ -15,8 +15,7 @@ namespace {
 class ChoiceControls : public ControlTest
 {
 protected:
-    template <class Control>
-    Control* bound(const QString& name, const QString& field, DataSource* source = nullptr)
+    template <class Control> Control* bound(const QString& name, const QString& field, DataSource* source = nullptr)
     {
         auto* control = new Control(&window);
         control->setObjectName(name);
@@ -205,9 +204,13 @@ TEST_F(ChoiceControls, RePointedToAnEmptySetControlsShowNothingAndATickInserts)
 
 TEST_F(ChoiceControls, EveryControlKindFollowsTheCurrentRecord)
 {
-    addJob("первое", {{"vip", true}, {"period", QStringLiteral("ежедневное")}, {"other", QStringLiteral("раз")},
+    addJob("первое", {{"vip", true},
+                      {"period", QStringLiteral("ежедневное")},
+                      {"other", QStringLiteral("раз")},
                       {"time_isp", QTime(8, 15)}});
-    addJob("второе", {{"vip", false}, {"period", QStringLiteral("ежегодное")}, {"other", QStringLiteral("два")},
+    addJob("второе", {{"vip", false},
+                      {"period", QStringLiteral("ежегодное")},
+                      {"other", QStringLiteral("два")},
                       {"time_isp", QTime(21, 0)}});
     RecordSet& q = allJobs();
     auto* job = bound<BoundEdit>("EdJob", "job");
@@ -217,8 +220,8 @@ TEST_F(ChoiceControls, EveryControlKindFollowsTheCurrentRecord)
     auto* memo = bound<BoundMemo>("MemoOther", "other");
     auto* text = bound<BoundText>("TimeIsp", "time_isp");
     const auto shown = [&] {
-        return QStringList{job->text(), time->text(), vip->isChecked() ? "v" : "-", period->currentText(),
-                           memo->toPlainText(), text->text()};
+        return QStringList{job->text(),           time->text(),        vip->isChecked() ? "v" : "-",
+                           period->currentText(), memo->toPlainText(), text->text()};
     };
     showWindow();
     focus(job);

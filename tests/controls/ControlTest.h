@@ -18,8 +18,7 @@ protected:
     ControlTest() { ScriptedMessageBoxes::instance().clear(); }
 
     // Adds a control below the ones placed before, so a click at its centre reaches it.
-    template <class Control>
-    Control* place(Control* control)
+    template <class Control> Control* place(Control* control)
     {
         if (!window.layout())
             new QVBoxLayout(&window);

@@ -228,10 +228,11 @@ TEST_F(GridBehaviour, HookReadsThePaintedRowWithItsDrawState)
     RecordSet& q = bind(4);
     q.moveBy(1);
     std::vector<Painted> painted;
-    grid->setDrawColumnCell([&](const QRect& rect, int dataColumn, const DataGridColumn& column, DataGrid::DrawState state) {
-        EXPECT_EQ(column.fieldName, dataColumn == 0 ? QStringLiteral("job") : QStringLiteral("vip"));
-        painted.push_back({q.fieldByName("job").asString(), grid->rowAt(rect.center().y()), dataColumn, state});
-    });
+    grid->setDrawColumnCell(
+        [&](const QRect& rect, int dataColumn, const DataGridColumn& column, DataGrid::DrawState state) {
+            EXPECT_EQ(column.fieldName, dataColumn == 0 ? QStringLiteral("job") : QStringLiteral("vip"));
+            painted.push_back({q.fieldByName("job").asString(), grid->rowAt(rect.center().y()), dataColumn, state});
+        });
     grid->viewport()->repaint();
     ASSERT_EQ(painted.size(), 8u);
     int focused = 0;
@@ -264,12 +265,13 @@ TEST_F(GridBehaviour, HookColoursTheCellThroughTheDefaultDrawing)
     RecordSet& q = bind(2);
     focus(job);
     const QColor green(9, 255, 171);
-    grid->setDrawColumnCell([&](const QRect& rect, int dataColumn, const DataGridColumn& column, DataGrid::DrawState state) {
-        if (q.fieldByName("vip").asBoolean())
-            return;
-        grid->setCellBackground(green);
-        grid->defaultDrawColumnCell(rect, dataColumn, column, state);
-    });
+    grid->setDrawColumnCell(
+        [&](const QRect& rect, int dataColumn, const DataGridColumn& column, DataGrid::DrawState state) {
+            if (q.fieldByName("vip").asBoolean())
+                return;
+            grid->setCellBackground(green);
+            grid->defaultDrawColumnCell(rect, dataColumn, column, state);
+        });
     const QImage image = grid->viewport()->grab().toImage();
     const QRect notDone = grid->visualRect(grid->model()->index(0, 1));
     const QRect done = grid->visualRect(grid->model()->index(1, 1));

@@ -35,11 +35,8 @@ TEST(TimeMask, LoadingRightAlignsTheHourAndShowsBlanks)
         QString value;
         int firstBlankRequired;
     } cases[] = {
-        {"", "__:__", "  :  ", 1},
-        {"9:30", "_9:30", " 9:30", -1},
-        {"12:05", "12:05", "12:05", -1},
-        {"0:00", "_0:00", " 0:00", -1},
-        {"123:00", "__:00", "  :00", 1}, // a part too long for its group is left blank
+        {"", "__:__", "  :  ", 1},      {"9:30", "_9:30", " 9:30", -1},  {"12:05", "12:05", "12:05", -1},
+        {"0:00", "_0:00", " 0:00", -1}, {"123:00", "__:00", "  :00", 1}, // a part too long for its group is left blank
     };
     for (const auto& c : cases) {
         const TimeMask mask = loaded(c.raw);
@@ -106,9 +103,15 @@ TEST(TimeMask, EditingKeysFillAndBlankWithoutShifting)
         TimeMask mask = loaded(c.start);
         TimeMask::Result result;
         switch (c.op) {
-        case Op::Type: result = mask.type(c.key, c.selectionStart, c.selectionEnd); break;
-        case Op::Delete: result = mask.deleteForward(c.selectionStart, c.selectionEnd); break;
-        case Op::Backspace: result = mask.deleteBackward(c.selectionStart, c.selectionEnd); break;
+        case Op::Type:
+            result = mask.type(c.key, c.selectionStart, c.selectionEnd);
+            break;
+        case Op::Delete:
+            result = mask.deleteForward(c.selectionStart, c.selectionEnd);
+            break;
+        case Op::Backspace:
+            result = mask.deleteBackward(c.selectionStart, c.selectionEnd);
+            break;
         }
         EXPECT_EQ(result.accepted, c.accepted) << c.name;
         EXPECT_EQ(mask.text(), c.shown) << c.name;
@@ -127,12 +130,9 @@ TEST(TimeMask, TypedSequencesAndTheRequiredCheck)
         int firstBlankRequired;
     } cases[] = {
         // One hour digit fills the optional position: nine o'clock needs a leading zero or a step right.
-        {"9:30", 0, "9_:30", "9 :30", 1},
-        {"0930", 0, "09:30", "09:30", -1},
-        {"930", 1, "_9:30", " 9:30", -1},
-        {"23:5", 0, "23:5_", "23:5 ", 4},
-        {"2359", 0, "23:59", "23:59", -1},
-        {"1x2", 0, "12:__", "12:  ", 3}, // a refused key changes nothing
+        {"9:30", 0, "9_:30", "9 :30", 1},  {"0930", 0, "09:30", "09:30", -1},
+        {"930", 1, "_9:30", " 9:30", -1},  {"23:5", 0, "23:5_", "23:5 ", 4},
+        {"2359", 0, "23:59", "23:59", -1}, {"1x2", 0, "12:__", "12:  ", 3}, // a refused key changes nothing
     };
     for (const auto& c : cases) {
         const TimeMask mask = typed(c.keys, c.cursor);

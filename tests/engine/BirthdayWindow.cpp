@@ -77,7 +77,8 @@ TEST_F(BirthdayWindow, ListsBirthdaysOnlyDoneOrNotWithNameAndAgeReachedThisYear)
     diary.add({QStringLiteral("Анна"), birthday, {1980, 4, 20}, {2026, 4, 10}, false, QStringLiteral("торт")});
     diary.add({QStringLiteral("Борис"), birthday, {2000, 4, 16}, {2026, 4, 1}, true, {}});
     diary.add({QStringLiteral("Вера"), birthday, {}, {2026, 4, 1}, false, {}});
-    diary.add({QStringLiteral("не день рождения"), QStringLiteral("ежегодное"), {1980, 4, 20}, {2026, 4, 10}, false, {}});
+    diary.add(
+        {QStringLiteral("не день рождения"), QStringLiteral("ежегодное"), {1980, 4, 20}, {2026, 4, 10}, false, {}});
     diary.add({QStringLiteral("памятная"), QStringLiteral("Памятная дата"), {1980, 4, 20}, {2026, 4, 10}, false, {}});
     const FixedClock clock(QDateTime(QDate(2026, 4, 15), QTime(23, 59)));
     const auto snapshot = diary.connect()->select(engineText(Queries::birthdays()), {});
@@ -85,7 +86,8 @@ TEST_F(BirthdayWindow, ListsBirthdaysOnlyDoneOrNotWithNameAndAgeReachedThisYear)
     QStringList names;
     for (int c = 0; c < snapshot->columnCount(); ++c)
         names << snapshot->column(c).name;
-    EXPECT_EQ(names, (QStringList{"job", "date_isp", "time_isp", "date_shed", "time_shed", "vip", "other", "jobbirth"}));
+    EXPECT_EQ(names,
+              (QStringList{"job", "date_isp", "time_isp", "date_shed", "time_shed", "vip", "other", "jobbirth"}));
 
     QStringList rows;
     for (int row = 0; row < snapshot->rowCount(); ++row)

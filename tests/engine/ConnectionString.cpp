@@ -23,7 +23,8 @@ private:
     QString m_previous;
 };
 
-const QString programString = QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=db1.mdb;Persist Security Info=False");
+const QString programString =
+    QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=db1.mdb;Persist Security Info=False");
 
 } // namespace
 
@@ -90,9 +91,10 @@ TEST(ConnectionString, FilesThatAreNoDiaryAreUnrecognized)
         write("empty.mdb", ""),
         sqliteFile("other.mdb", "CREATE TABLE notes (id INTEGER PRIMARY KEY, body TEXT)"),
         sqliteFile("short.mdb", "CREATE TABLE job (id_job INTEGER PRIMARY KEY, job TEXT)"),
-        sqliteFile("kinds.mdb", "CREATE TABLE job (id_job INTEGER PRIMARY KEY AUTOINCREMENT, job VARCHAR(250),"
-                                "date_zap TEXT, date_isp DATETIME, time_isp DATETIME, interval BOOLEAN, other LONGTEXT,"
-                                "vip BOOLEAN, period VARCHAR(15), napom BOOLEAN, date_shed DATETIME, time_shed DATETIME)"),
+        sqliteFile("kinds.mdb",
+                   "CREATE TABLE job (id_job INTEGER PRIMARY KEY AUTOINCREMENT, job VARCHAR(250),"
+                   "date_zap TEXT, date_isp DATETIME, time_isp DATETIME, interval BOOLEAN, other LONGTEXT,"
+                   "vip BOOLEAN, period VARCHAR(15), napom BOOLEAN, date_shed DATETIME, time_shed DATETIME)"),
         folder.path(),
     };
     for (const QString& path : paths) {

@@ -10,10 +10,8 @@ TEST(DateSerialRoundTrip, DaysCountFromTheEpochWithTheTimeAsFraction)
         QDateTime moment;
         double serial;
     } cases[] = {
-        {QDateTime(QDate(1899, 12, 30), QTime(0, 0)), 0.0},
-        {QDateTime(QDate(1899, 12, 30), QTime(18, 0)), 0.75},
-        {QDateTime(QDate(1900, 1, 1), QTime(0, 0)), 2.0},
-        {QDateTime(QDate(2026, 4, 15), QTime(12, 0)), 46127.5},
+        {QDateTime(QDate(1899, 12, 30), QTime(0, 0)), 0.0},   {QDateTime(QDate(1899, 12, 30), QTime(18, 0)), 0.75},
+        {QDateTime(QDate(1900, 1, 1), QTime(0, 0)), 2.0},     {QDateTime(QDate(2026, 4, 15), QTime(12, 0)), 46127.5},
         {QDateTime(QDate(1899, 12, 29), QTime(6, 0)), -1.25},
     };
     for (const auto& c : cases) {

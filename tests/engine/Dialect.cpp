@@ -45,7 +45,8 @@ TEST(Dialect, QuotesAreTakenAsTheProgramWritesThem)
         {R"(select 'O''Brien')", R"(select 'O''Brien')"},
         {R"(select 'two "" stay')", R"(select 'two "" stay')"},
         {R"(select "a;b", "?", "x & y", '--')", R"(select 'a;b', '?', 'x & y', '--')"},
-        {R"(select [my "odd" name] from [job])", R"(select "my ""odd"" name", "job".rowid AS row_identity_ from "job")"},
+        {R"(select [my "odd" name] from [job])",
+         R"(select "my ""odd"" name", "job".rowid AS row_identity_ from "job")"},
         {R"(select "" & '')", R"(select dialect_concat('', ''))"},
         {QStringLiteral("select \"День\"\n;  "), QStringLiteral("select 'День'")},
     };

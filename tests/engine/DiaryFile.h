@@ -20,14 +20,14 @@
 class DiaryFile
 {
 public:
-    DiaryFile() : m_path(m_folder.filePath(QStringLiteral("db1.mdb"))) { Schema::createEmptyDatabase(m_path, JobTable::schema()); }
+    DiaryFile() : m_path(m_folder.filePath(QStringLiteral("db1.mdb")))
+    {
+        Schema::createEmptyDatabase(m_path, JobTable::schema());
+    }
 
     const QString& path() const { return m_path; }
     QString folder() const { return m_folder.path(); }
-    QString connectionString() const
-    {
-        return JobTable::connectionString(m_path);
-    }
+    QString connectionString() const { return JobTable::connectionString(m_path); }
     std::unique_ptr<Connection> connect(int busyTimeout = Connection::defaultBusyTimeout) const
     {
         return std::make_unique<Connection>(connectionString(), JobTable::schema(), busyTimeout);
@@ -77,7 +77,10 @@ public:
         return result;
     }
 
-    static QVariant serial(const QDate& date) { return date.isValid() ? QVariant(DateSerial::fromDate(date)) : QVariant(); }
+    static QVariant serial(const QDate& date)
+    {
+        return date.isValid() ? QVariant(DateSerial::fromDate(date)) : QVariant();
+    }
 
 private:
     sqlite3* open() const

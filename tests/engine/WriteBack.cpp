@@ -129,11 +129,14 @@ TEST_F(WriteBack, TooLongTextsAndReadOnlyFieldsAreRefusedWithoutWriting)
         {"job", QString(251, u'ж'), tooSmall},
         {"period", QStringLiteral("ежеквартальное!!"), tooSmall},
         {"id_job", 77, QStringLiteral("Field 'id_job' is not updatable.")},
-        {"date_isp", QStringLiteral("вчера"), QStringLiteral("Data type mismatch: 'вчера' can't be stored in the "
-                                                            "field 'date_isp'.")},
+        {"date_isp", QStringLiteral("вчера"),
+         QStringLiteral("Data type mismatch: 'вчера' can't be stored in the "
+                        "field 'date_isp'.")},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(errorOf([&] { list->updateRow(0, {{col("other"), QStringLiteral("x")}, {col(c.column), c.value}}); }),
+        EXPECT_EQ(errorOf([&] {
+                      list->updateRow(0, {{col("other"), QStringLiteral("x")}, {col(c.column), c.value}});
+                  }),
                   c.error)
             << c.column;
         EXPECT_EQ(errorOf([&] { list->insertRow(0, {{col(c.column), c.value}}); }), c.error) << c.column;
@@ -188,7 +191,9 @@ TEST_F(WriteBack, ABirthdayRowIsWrittenBackByItsRowIdentityWithoutItsKey)
     EXPECT_EQ(stored("other", twin), QStringLiteral("купить цветы"));
     EXPECT_TRUE(stored("other", anna).isNull());
     EXPECT_EQ(births->value(row, births->columnIndex("jobbirth")), QStringLiteral("Анна  46"));
-    EXPECT_EQ(errorOf([&] { births->updateRow(row, {{births->columnIndex("jobbirth"), QStringLiteral("x")}}); }),
+    EXPECT_EQ(errorOf([&] {
+                  births->updateRow(row, {{births->columnIndex("jobbirth"), QStringLiteral("x")}});
+              }),
               QStringLiteral("Field 'jobbirth' is not updatable."));
 }
 
@@ -197,7 +202,9 @@ TEST_F(WriteBack, SelectsWithoutRowIdentityAreReadOnly)
     const auto counts = connection->select("select period, count(*) as n from job group by period", {});
     EXPECT_FALSE(counts->isUpdatable());
     EXPECT_TRUE(counts->column(0).readOnly);
-    EXPECT_EQ(errorOf([&] { counts->updateRow(0, {{0, QStringLiteral("x")}}); }),
+    EXPECT_EQ(errorOf([&] {
+                  counts->updateRow(0, {{0, QStringLiteral("x")}});
+              }),
               QStringLiteral("Operation must use an updateable query."));
     EXPECT_EQ(errorOf([&] { counts->deleteRow(0); }), QStringLiteral("Operation must use an updateable query."));
 }
@@ -221,7 +228,9 @@ TEST_F(WriteBack, AWriteWhileAnotherProcessHoldsTheLockFailsClearly)
     sqlite3* holder = nullptr;
     sqlite3_open(diary.path().toUtf8().constData(), &holder);
     ASSERT_EQ(sqlite3_exec(holder, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
-    EXPECT_EQ(errorOf([&] { rows->updateRow(0, {{col("other"), QStringLiteral("x")}}); }),
+    EXPECT_EQ(errorOf([&] {
+                  rows->updateRow(0, {{col("other"), QStringLiteral("x")}});
+              }),
               QStringLiteral("Could not update; currently locked by another session on this machine."));
     sqlite3_exec(holder, "COMMIT", nullptr, nullptr, nullptr);
     sqlite3_close(holder);

@@ -278,7 +278,8 @@ TEST(ExcelExportSheetName, IsMadeAcceptableToSpreadsheets)
 TEST_F(ExcelExportTest, MenuCommandSavesTheEditFirstAndTellsTheFileAndRows)
 {
     FixedClock clock(QDateTime(QDate(2024, 3, 7), QTime(12, 0)));
-    const qint64 first = diary.addRow({{QStringLiteral("job"), QStringLiteral("было")}, {QStringLiteral("period"), daily}});
+    const qint64 first =
+        diary.addRow({{QStringLiteral("job"), QStringLiteral("было")}, {QStringLiteral("period"), daily}});
     diary.addRow({{QStringLiteral("job"), QStringLiteral("второе")}, {QStringLiteral("period"), daily}});
     RecordSet& set = openList(QStringLiteral("select * from job where period = :period order by id_job"));
     set.edit();
@@ -383,12 +384,15 @@ class ExcelExportFailure : public ExcelExportTest, public ::testing::WithParamIn
 TEST_P(ExcelExportFailure, LeavesTheOldFileAndShowsTheReason)
 {
     for (int i = 0; i < 5; ++i)
-        diary.addRow({{QStringLiteral("job"), QStringLiteral("строка номер %1").arg(i)}, {QStringLiteral("period"), daily}});
+        diary.addRow(
+            {{QStringLiteral("job"), QStringLiteral("строка номер %1").arg(i)}, {QStringLiteral("period"), daily}});
     RecordSet& set = openList();
     writeFile(target(), "old");
     const QFileDevice::Permissions folderPermissions = QFile::permissions(out.path());
 
-    struct rlimit previousLimit {};
+    struct rlimit previousLimit
+    {
+    };
     getrlimit(RLIMIT_FSIZE, &previousLimit);
     auto previousSignal = SIG_DFL;
     switch (GetParam()) {
@@ -425,8 +429,7 @@ TEST_P(ExcelExportFailure, LeavesTheOldFileAndShowsTheReason)
 }
 
 INSTANTIATE_TEST_SUITE_P(ExcelExport, ExcelExportFailure,
-                         ::testing::Values(WriteFailure::ReadOnlyFolder, WriteFailure::DiskFull),
-                         [](const auto& info) {
+                         ::testing::Values(WriteFailure::ReadOnlyFolder, WriteFailure::DiskFull), [](const auto& info) {
                              return info.param == WriteFailure::ReadOnlyFolder ? "ReadOnlyFolder" : "DiskFull";
                          });
 

@@ -89,7 +89,8 @@ ExcelExportSheet ExcelExportSheet::read(const QString& path)
             cell.style = attributes.value(QLatin1String("s")).toInt();
         } else if (name == QLatin1String("v") || name == QLatin1String("t")) {
             sheet.cells[ref].value += cells.readElementText();
-        } else if (name == QLatin1String("pane") && attributes.value(QLatin1String("state")) == QLatin1String("frozen")) {
+        } else if (name == QLatin1String("pane") &&
+                   attributes.value(QLatin1String("state")) == QLatin1String("frozen")) {
             sheet.frozenTopLeft = attributes.value(QLatin1String("topLeftCell")).toString();
         } else if (name == QLatin1String("autoFilter")) {
             sheet.autoFilter = attributes.value(QLatin1String("ref")).toString();

@@ -21,10 +21,10 @@ public:
 
     QString error;
     QString name;
-    QMap<QString, Cell> cells; // by reference, "C2"
-    int rowCount = 0;          // <row> elements
-    QString frozenTopLeft;     // the first cell below and right of the frozen pane
-    QString autoFilter;        // its range, "A1:I4"
+    QMap<QString, Cell> cells;      // by reference, "C2"
+    int rowCount = 0;               // <row> elements
+    QString frozenTopLeft;          // the first cell below and right of the frozen pane
+    QString autoFilter;             // its range, "A1:I4"
     QMap<int, double> columnWidths; // by column number from 1
 
     bool has(const QString& ref) const { return cells.contains(ref); }

@@ -58,11 +58,11 @@ protected:
         ScriptedMessageBoxes::instance().clear();
     }
 
-    qint64 add(const QString& job, const QString& period, QDate date, QTime time, QDate shed, QTime shedTime,
-               bool done, const QString& note)
+    qint64 add(const QString& job, const QString& period, QDate date, QTime time, QDate shed, QTime shedTime, bool done,
+               const QString& note)
     {
-        QVariantMap row{{QStringLiteral("job"), job}, {QStringLiteral("period"), period},
-                        {QStringLiteral("vip"), done}};
+        QVariantMap row{
+            {QStringLiteral("job"), job}, {QStringLiteral("period"), period}, {QStringLiteral("vip"), done}};
         if (date.isValid())
             row[QStringLiteral("date_isp")] = date;
         if (time.isValid())
@@ -177,8 +177,8 @@ TEST_F(IcsExportTest, EveryKindOfRowReadsBackWithItsDatesRecurrenceAlarmStatusAn
     const QTime none;
     const qint64 birthday = add(QStringLiteral("Иванов И.И."), QStringLiteral("День рождения"), {1980, 4, 20}, none,
                                 {2026, 4, 13}, QTime(9, 0), false, QStringLiteral("торт"));
-    const qint64 leapDay = add(QStringLiteral("Високосный В."), QStringLiteral("День рождения"), {2000, 2, 29},
-                               none, {}, none, false, {});
+    const qint64 leapDay =
+        add(QStringLiteral("Високосный В."), QStringLiteral("День рождения"), {2000, 2, 29}, none, {}, none, false, {});
     const qint64 memorable = add(QStringLiteral("Свадьба"), QStringLiteral("Памятная дата"), {2010, 8, 7}, none,
                                  {2026, 8, 1}, none, false, {});
     const struct
@@ -187,9 +187,12 @@ TEST_F(IcsExportTest, EveryKindOfRowReadsBackWithItsDatesRecurrenceAlarmStatusAn
         const char* rule;
         bool done;
     } recurring[] = {
-        {"ежечасное", "FREQ=HOURLY", false},   {"ежедневное", "FREQ=DAILY", true},
-        {"еженедельное", "FREQ=WEEKLY", false}, {"ежемесячное", "FREQ=MONTHLY", false},
-        {"ежеквартальное", "FREQ=MONTHLY;INTERVAL=3", true}, {"ежегодное", "FREQ=YEARLY", false},
+        {"ежечасное", "FREQ=HOURLY", false},
+        {"ежедневное", "FREQ=DAILY", true},
+        {"еженедельное", "FREQ=WEEKLY", false},
+        {"ежемесячное", "FREQ=MONTHLY", false},
+        {"ежеквартальное", "FREQ=MONTHLY;INTERVAL=3", true},
+        {"ежегодное", "FREQ=YEARLY", false},
     };
     std::vector<qint64> recurringIds;
     for (const auto& r : recurring)
@@ -197,8 +200,8 @@ TEST_F(IcsExportTest, EveryKindOfRowReadsBackWithItsDatesRecurrenceAlarmStatusAn
                                    QTime(14, 30), {}, none, r.done, QStringLiteral("заметка; с, запятой")));
     const qint64 once = add(QStringLiteral("критическое дело"), QStringLiteral("критическое"), {2027, 1, 15},
                             QTime(8, 5), {}, none, true, {});
-    const qint64 allDay = add(QStringLiteral("без времени"), QStringLiteral("разовое"), {2027, 2, 3}, none, {}, none,
-                              false, {});
+    const qint64 allDay =
+        add(QStringLiteral("без времени"), QStringLiteral("разовое"), {2027, 2, 3}, none, {}, none, false, {});
     const qint64 undated = add(QStringLiteral("без даты"), {}, {}, none, {}, none, false, {});
 
     ASSERT_TRUE(IcsExport::write(openList(), target(), diaryId));
@@ -272,8 +275,10 @@ TEST_F(IcsExportTest, EveryKindOfRowReadsBackWithItsDatesRecurrenceAlarmStatusAn
         return QString();
     };
     EXPECT_EQ(lines.size(), 12);
-    EXPECT_EQ(line(birthday), QStringLiteral("VEVENT|День рождения: Иванов И.И.|None|1980-04-20,1981-04-20,1982-04-20"));
-    EXPECT_EQ(line(leapDay), QStringLiteral("VEVENT|День рождения: Високосный В.|None|2000-02-29,2001-02-28,2002-02-28"));
+    EXPECT_EQ(line(birthday),
+              QStringLiteral("VEVENT|День рождения: Иванов И.И.|None|1980-04-20,1981-04-20,1982-04-20"));
+    EXPECT_EQ(line(leapDay),
+              QStringLiteral("VEVENT|День рождения: Високосный В.|None|2000-02-29,2001-02-28,2002-02-28"));
     EXPECT_EQ(line(recurringIds[0]), QStringLiteral("VTODO|ежечасное|Europe/Berlin|2027-07-01T14:30:00+02:00,"
                                                     "2027-07-01T15:30:00+02:00,2027-07-01T16:30:00+02:00"));
     EXPECT_EQ(line(recurringIds[2]), QStringLiteral("VTODO|еженедельное|Europe/Berlin|2027-07-01T14:30:00+02:00,"
@@ -293,8 +298,8 @@ class IcsExportFailure : public IcsExportTest, public ::testing::WithParamInterf
 TEST_P(IcsExportFailure, LeavesTheOldFileAndShowsTheReason)
 {
     for (int i = 0; i < 50; ++i)
-        add(QStringLiteral("строка %1").arg(i), QStringLiteral("ежедневное"), {2027, 1, 1}, QTime(9, 0), {}, {},
-            false, QString(200, u'ж'));
+        add(QStringLiteral("строка %1").arg(i), QStringLiteral("ежедневное"), {2027, 1, 1}, QTime(9, 0), {}, {}, false,
+            QString(200, u'ж'));
     RecordSet& set = openList();
     QString path = target();
     {
@@ -302,7 +307,9 @@ TEST_P(IcsExportFailure, LeavesTheOldFileAndShowsTheReason)
         ASSERT_TRUE(old.open(QIODevice::WriteOnly));
         old.write("old");
     }
-    struct rlimit previousLimit {};
+    struct rlimit previousLimit
+    {
+    };
     getrlimit(RLIMIT_FSIZE, &previousLimit);
     auto previousSignal = SIG_DFL;
     if (GetParam() == IcsFailure::FolderIsAFile) {
@@ -328,8 +335,8 @@ TEST_P(IcsExportFailure, LeavesTheOldFileAndShowsTheReason)
     EXPECT_GT(boxes()[0].text.size(), start.size() + 3) << "the system's reason";
 }
 
-INSTANTIATE_TEST_SUITE_P(IcsExport, IcsExportFailure, ::testing::Values(IcsFailure::FolderIsAFile, IcsFailure::DiskFull),
-                         [](const auto& info) {
+INSTANTIATE_TEST_SUITE_P(IcsExport, IcsExportFailure,
+                         ::testing::Values(IcsFailure::FolderIsAFile, IcsFailure::DiskFull), [](const auto& info) {
                              return info.param == IcsFailure::FolderIsAFile ? "FolderIsAFile" : "DiskFull";
                          });
 

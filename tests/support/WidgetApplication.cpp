@@ -11,9 +11,8 @@ std::unique_ptr<QCoreApplication> makeTestApplication(int& argc, char** argv)
 {
     auto application = std::make_unique<QApplication>(argc, argv);
     ProgramLook::applyTo(*application);
-    ErrorReporter::setSink([](const std::exception& error) {
-        ErrorBox::show(QApplication::activeWindow(), ProgramLook::title(), error);
-    });
+    ErrorReporter::setSink(
+        [](const std::exception& error) { ErrorBox::show(QApplication::activeWindow(), ProgramLook::title(), error); });
     MessageBoxes::install(&ScriptedMessageBoxes::instance());
     return application;
 }

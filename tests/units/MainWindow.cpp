@@ -121,8 +121,8 @@ TEST_F(MainWindowTest, FirstActivationListsEveryEventButBirthdaysAndMemorableDat
     EXPECT_EQ(form().Tree->currentItem()->text(0), QStringLiteral("Все мероприятия"));
     QStringList jobs = listed();
     jobs.sort();
-    EXPECT_EQ(jobs, (QStringList{QStringLiteral("без периодичности"), QStringLiteral("почасовое"),
-                                 QStringLiteral("своё")}));
+    EXPECT_EQ(jobs,
+              (QStringList{QStringLiteral("без периодичности"), QStringLiteral("почасовое"), QStringLiteral("своё")}));
 }
 
 TEST_F(MainWindowTest, PeriodNodesListTheirRowsByDateAndSwitchTheBirthdayMode)

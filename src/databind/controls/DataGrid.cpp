@@ -23,9 +23,8 @@ constexpr int indicatorWidth = 12;
 
 bool isNumeric(const Field* field)
 {
-    return field &&
-           (field->kind() == FieldKind::Integer || field->kind() == FieldKind::Float ||
-            field->kind() == FieldKind::AutoIncrement);
+    return field && (field->kind() == FieldKind::Integer || field->kind() == FieldKind::Float ||
+                     field->kind() == FieldKind::AutoIncrement);
 }
 
 } // namespace
@@ -99,10 +98,7 @@ public:
     {
         m_grid.paintDataCell(*painter, option.rect, index.row(), index.column());
     }
-    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex&) const override
-    {
-        return option.rect.size();
-    }
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex&) const override { return option.rect.size(); }
 
 private:
     DataGrid& m_grid;
@@ -163,7 +159,8 @@ protected:
                 painter->restore();
             }
             break;
-        case RecordSet::State::Inactive: break;
+        case RecordSet::State::Inactive:
+            break;
         }
         painter->restore();
     }

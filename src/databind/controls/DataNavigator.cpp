@@ -17,8 +17,8 @@ constexpr int repeatDelay = 400;
 constexpr int repeatInterval = 100;
 
 const char* const defaultHints[DataNavigator::buttonCount] = {
-    "First record", "Prior record", "Next record", "Last record", "Insert record",
-    "Delete record", "Edit record", "Post edit", "Cancel edit", "Refresh data",
+    "First record",  "Prior record", "Next record", "Last record", "Insert record",
+    "Delete record", "Edit record",  "Post edit",   "Cancel edit", "Refresh data",
 };
 
 QPainterPath triangle(qreal tipX, qreal baseX)
@@ -46,8 +46,12 @@ QIcon buttonIcon(DataNavigator::Button which, const QColor& ink)
         painter.drawRect(QRectF(3, 3, 2, 10));
         painter.drawPath(triangle(6, 12));
         break;
-    case Button::Prior: painter.drawPath(triangle(4, 11)); break;
-    case Button::Next: painter.drawPath(triangle(12, 5)); break;
+    case Button::Prior:
+        painter.drawPath(triangle(4, 11));
+        break;
+    case Button::Next:
+        painter.drawPath(triangle(12, 5));
+        break;
     case Button::Last:
         painter.drawPath(triangle(10, 4));
         painter.drawRect(QRectF(11, 3, 2, 10));
@@ -56,7 +60,9 @@ QIcon buttonIcon(DataNavigator::Button which, const QColor& ink)
         painter.drawRect(QRectF(7, 2, 2, 12));
         painter.drawRect(QRectF(2, 7, 12, 2));
         break;
-    case Button::Delete: painter.drawRect(QRectF(2, 7, 12, 2)); break;
+    case Button::Delete:
+        painter.drawRect(QRectF(2, 7, 12, 2));
+        break;
     case Button::Edit: {
         QPainterPath path; // a pencil
         path.moveTo(3, 13);
@@ -68,7 +74,9 @@ QIcon buttonIcon(DataNavigator::Button which, const QColor& ink)
         painter.drawPath(path);
         break;
     }
-    case Button::Post: Glyphs::drawTick(painter); break;
+    case Button::Post:
+        Glyphs::drawTick(painter);
+        break;
     case Button::Cancel:
         painter.setPen(QPen(QColor(176, 0, 0), 2.2));
         painter.drawLine(QPointF(4, 4), QPointF(12, 12));
@@ -151,15 +159,21 @@ bool DataNavigator::isAllowed(Button which) const
     const bool editing = set->isEditing();
     switch (which) {
     case Button::First:
-    case Button::Prior: return !set->atStart();
+    case Button::Prior:
+        return !set->atStart();
     case Button::Next:
-    case Button::Last: return !set->atEnd();
+    case Button::Last:
+        return !set->atEnd();
     case Button::Insert:
-    case Button::Refresh: return set->canModify();
-    case Button::Delete: return set->canModify() && !(set->atStart() && set->atEnd());
-    case Button::Edit: return set->canModify() && !editing;
+    case Button::Refresh:
+        return set->canModify();
+    case Button::Delete:
+        return set->canModify() && !(set->atStart() && set->atEnd());
+    case Button::Edit:
+        return set->canModify() && !editing;
     case Button::Post:
-    case Button::Cancel: return set->canModify() && editing;
+    case Button::Cancel:
+        return set->canModify() && editing;
     }
     return false;
 }
@@ -177,19 +191,37 @@ void DataNavigator::run(Button which)
         return;
     ErrorReporter::guarded([&] {
         switch (which) {
-        case Button::First: set->first(); break;
-        case Button::Prior: set->prior(); break;
-        case Button::Next: set->next(); break;
-        case Button::Last: set->last(); break;
-        case Button::Insert: set->insert(); break;
+        case Button::First:
+            set->first();
+            break;
+        case Button::Prior:
+            set->prior();
+            break;
+        case Button::Next:
+            set->next();
+            break;
+        case Button::Last:
+            set->last();
+            break;
+        case Button::Insert:
+            set->insert();
+            break;
         case Button::Delete:
             if (DeleteConfirmation::confirm(this))
                 set->remove();
             break;
-        case Button::Edit: set->edit(); break;
-        case Button::Post: set->post(); break;
-        case Button::Cancel: set->cancel(); break;
-        case Button::Refresh: set->refresh(); break;
+        case Button::Edit:
+            set->edit();
+            break;
+        case Button::Post:
+            set->post();
+            break;
+        case Button::Cancel:
+            set->cancel();
+            break;
+        case Button::Refresh:
+            set->refresh();
+            break;
         }
     });
 }

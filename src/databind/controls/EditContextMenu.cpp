@@ -19,9 +19,7 @@ QAction* addCommand(QMenu& menu, const char* text, const QKeySequence& shortcut,
         label += QLatin1Char('\t') + shortcut.toString(QKeySequence::NativeText);
     QAction* action = menu.addAction(label);
     action->setEnabled(enabled);
-    QObject::connect(action, &QAction::triggered, &menu, [run = std::move(run)] {
-        ErrorReporter::guarded(run);
-    });
+    QObject::connect(action, &QAction::triggered, &menu, [run = std::move(run)] { ErrorReporter::guarded(run); });
     return action;
 }
 
@@ -45,8 +43,7 @@ void EditContextMenu::exec(QWidget& owner, const QPoint& globalPosition, const C
     addCommand(menu, "Cu&t", QKeySequence::Cut, commands.hasSelection, editing(commands.cut));
     addCommand(menu, "&Copy", QKeySequence::Copy, commands.hasSelection, commands.copy);
     addCommand(menu, "&Paste", QKeySequence::Paste, canPaste, editing(commands.paste));
-    addCommand(menu, "Delete", QKeySequence(), !commands.readOnly && commands.hasSelection,
-               commands.deleteSelection);
+    addCommand(menu, "Delete", QKeySequence(), !commands.readOnly && commands.hasSelection, commands.deleteSelection);
     menu.addSeparator();
     addCommand(menu, "Select All", QKeySequence::SelectAll, commands.hasText, commands.selectAll);
     menu.exec(globalPosition);

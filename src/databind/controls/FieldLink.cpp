@@ -74,8 +74,7 @@ void FieldLink::lookUpField()
         return;
     m_field = set->findField(m_fieldName);
     if (!m_field)
-        throw DatabaseError(
-            QStringLiteral("%1: Field '%2' not found").arg(m_control.objectName(), m_fieldName));
+        throw DatabaseError(QStringLiteral("%1: Field '%2' not found").arg(m_control.objectName(), m_fieldName));
 }
 
 void FieldLink::activeChanged()

@@ -71,7 +71,8 @@ QString TimeMask::valueText() const
 void TimeMask::clear()
 {
     for (int i = 0; i < length(); ++i)
-        m_digits[static_cast<std::size_t>(i)] = isLiteral(i) ? m_positions[static_cast<std::size_t>(i)].literal : QChar();
+        m_digits[static_cast<std::size_t>(i)] =
+            isLiteral(i) ? m_positions[static_cast<std::size_t>(i)].literal : QChar();
 }
 
 void TimeMask::load(const QString& raw)
