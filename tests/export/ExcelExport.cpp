@@ -7,6 +7,7 @@
 #include "engine/Error.h"
 #include "support/FixedClock.h"
 #include "support/QtPrinters.h"
+#include "support/ReadOnlyFolder.h"
 #include "support/ScriptedMessageBoxes.h"
 #include "support/TempDiary.h"
 
@@ -21,8 +22,8 @@
 #include <algorithm>
 #include <csignal>
 #include <memory>
+#include <optional>
 #include <sys/resource.h>
-#include <unistd.h>
 
 namespace {
 
@@ -387,8 +388,12 @@ TEST_P(ExcelExportFailure, LeavesTheOldFileAndShowsTheReason)
         diary.addRow(
             {{QStringLiteral("job"), QStringLiteral("строка номер %1").arg(i)}, {QStringLiteral("period"), daily}});
     RecordSet& set = openList();
+    std::optional<ReadOnlyFolder> readOnly;
+    if (GetParam() == WriteFailure::ReadOnlyFolder) {
+        readOnly.emplace(out.path());
+        ASSERT_TRUE(readOnly->isReady());
+    }
     writeFile(target(), "old");
-    const QFileDevice::Permissions folderPermissions = QFile::permissions(out.path());
 
     struct rlimit previousLimit
     {
@@ -396,11 +401,7 @@ TEST_P(ExcelExportFailure, LeavesTheOldFileAndShowsTheReason)
     getrlimit(RLIMIT_FSIZE, &previousLimit);
     auto previousSignal = SIG_DFL;
     switch (GetParam()) {
-    case WriteFailure::ReadOnlyFolder:
-        if (geteuid() == 0)
-            GTEST_SKIP() << "the superuser writes into read-only folders";
-        QFile::setPermissions(out.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
-        break;
+    case WriteFailure::ReadOnlyFolder: ASSERT_TRUE(readOnly->seal()); break;
     case WriteFailure::DiskFull: {
         // Files of this process can't grow past a few bytes, as on a full disk.
         previousSignal = std::signal(SIGXFSZ, SIG_IGN);
@@ -416,7 +417,6 @@ TEST_P(ExcelExportFailure, LeavesTheOldFileAndShowsTheReason)
 
     setrlimit(RLIMIT_FSIZE, &previousLimit);
     std::signal(SIGXFSZ, previousSignal);
-    QFile::setPermissions(out.path(), folderPermissions);
     EXPECT_EQ(outcome, ExcelExport::Outcome::Failed);
     EXPECT_EQ(contents(target()), QByteArray("old"));
     EXPECT_EQ(QDir(out.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QFileInfo(target()).fileName()});
