@@ -3,7 +3,7 @@
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
-build_packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-qpa-plugins libsqlite3-dev
+build_packages=(cmake ninja-build g++ clang pkg-config qt6-base-dev qt6-qpa-plugins libsqlite3-dev
     libgtest-dev libgmock-dev libbenchmark-dev fonts-liberation libfontconfig-dev libxlsxwriter-dev)
 desktop_packages=(xvfb xauth openbox trayer xdotool wmctrl sqlite3 x11-utils desktop-file-utils unzip)
 
