@@ -19,8 +19,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         const std::optional<DateTimeText::Moment> again =
             DateTimeText::parse(DateTimeText::defaultText(*moment, settings), settings, 2026);
         if (moment->date.year() >= 100 && moment->date.year() <= 9999 &&
-            (!again || again->date != moment->date || again->time.msecsSinceStartOfDay() / 1000 !=
-                                                           moment->time.msecsSinceStartOfDay() / 1000))
+            (!again || again->date != moment->date ||
+             again->time.msecsSinceStartOfDay() / 1000 != moment->time.msecsSinceStartOfDay() / 1000))
             __builtin_trap();
     }
     const DateTimeText::Moment fixed{QDate(2026, 4, 15), QTime(9, 5, 3, 7)};
