@@ -5,6 +5,7 @@
 #include "databind/FormatSettings.h"
 #include "databind/RecordSet.h"
 #include "engine/Clock.h"
+#include "engine/CodePoints.h"
 #include "engine/DateSerial.h"
 
 #include <QLocale>
@@ -68,15 +69,20 @@ const QVariant& Field::stored() const
 
 QVariant Field::value() const
 {
+    if (isNull())
+        return QVariant();
     const QVariant& v = stored();
-    if (m_kind == FieldKind::DateTime && !v.isNull())
+    if (m_kind == FieldKind::DateTime)
         return DateSerial::toDateTime(v.toDouble());
     return v;
 }
 
 bool Field::isNull() const
 {
-    return stored().isNull();
+    // A date-time the program can't show (a foreign diary's, or a damaged one's) reads as no date at all, so that
+    // no control, list or export shows a made-up one.
+    const QVariant& v = stored();
+    return v.isNull() || (m_kind == FieldKind::DateTime && !DateSerial::isShowable(v.toDouble()));
 }
 
 bool Field::asBoolean() const
@@ -86,8 +92,7 @@ bool Field::asBoolean() const
 
 QDateTime Field::asDateTime() const
 {
-    const QVariant& v = stored();
-    return v.isNull() ? QDateTime() : DateSerial::toDateTime(v.toDouble());
+    return isNull() ? QDateTime() : DateSerial::toDateTime(stored().toDouble());
 }
 
 void Field::setAsDateTime(const QDateTime& value)
@@ -133,7 +138,7 @@ void Field::setValue(const QVariant& value)
         // An empty text is stored as null, as a period never chosen is.
         const QString text = value.toString();
         if (!text.isEmpty())
-            stored = m_kind == FieldKind::Text && m_size > 0 ? text.left(m_size) : text;
+            stored = m_kind == FieldKind::Text && m_size > 0 ? CodePoints::left(text, m_size) : text;
         break;
     }
     case FieldKind::AutoIncrement:
@@ -149,9 +154,9 @@ void Field::setValue(const QVariant& value)
 
 QString Field::displayText() const
 {
-    const QVariant& v = stored();
-    if (v.isNull())
+    if (isNull())
         return QString();
+    const QVariant& v = stored();
     switch (m_kind) {
     case FieldKind::DateTime:
         if (!m_displayFormat.isEmpty())
@@ -164,9 +169,9 @@ QString Field::displayText() const
 
 QString Field::editText() const
 {
-    const QVariant& v = stored();
-    if (v.isNull())
+    if (isNull())
         return QString();
+    const QVariant& v = stored();
     switch (m_kind) {
     case FieldKind::Boolean:
         return v.toBool() ? QStringLiteral("True") : QStringLiteral("False");

@@ -46,9 +46,11 @@ public:
     void setEditMask(const QString& mask) { m_editMask = mask; }
 
     QVariant value() const;
-    // Writes into the record being edited or inserted; a text is cut to the field's size.
+    // Writes into the record being edited or inserted; a text is cut to the field's size in code points, never
+    // through a surrogate pair.
     void setValue(const QVariant& value);
     void clear() { setValue(QVariant()); }
+    // Also true for a date-time outside the dates the program shows (years 100 to 9999, no NaN or infinity).
     bool isNull() const;
 
     bool asBoolean() const; // false for null

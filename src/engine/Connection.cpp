@@ -12,8 +12,9 @@
 
 namespace {
 
-// Reads the schema once; tells a file that isn't a database from one another process holds locked.
-void probe(sqlite3* db, const QString& path)
+// Reads the schema once; tells a file that isn't a database from one another process holds locked, and from a
+// diary this process may only read (its write-ahead log can't even be read without writing beside the file).
+void probe(sqlite3* db, const QString& path, bool readOnly)
 {
     sqlite3_stmt* statement = nullptr;
     int rc = sqlite3_prepare_v2(db, "SELECT count(*) FROM sqlite_schema", -1, &statement, nullptr);
@@ -25,6 +26,8 @@ void probe(sqlite3* db, const QString& path)
     const int code = rc & 0xff;
     if (code == SQLITE_BUSY || code == SQLITE_LOCKED)
         throw EngineErrors::fileInUse(path);
+    if (readOnly && code != SQLITE_NOTADB && code != SQLITE_CORRUPT)
+        throw EngineErrors::cannotOpen(path);
     throw EngineErrors::unrecognizedFormat(path);
 }
 
@@ -36,14 +39,23 @@ void configure(sqlite3* db, const QString& path, const TableSchema& required, in
     sqlite3_db_config(db, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, nullptr);
     sqlite3_db_config(db, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
     sqlite3_db_config(db, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
+    // The program's diaries have no triggers; a foreign diary's would run on the user's edits and could change or
+    // delete other rows unseen. With triggers off a view can't be written either (that takes an INSTEAD OF
+    // trigger), while it can still be read.
+    sqlite3_db_config(db, SQLITE_DBCONFIG_ENABLE_TRIGGER, 0, nullptr);
     sqlite3_limit(db, SQLITE_LIMIT_ATTACHED, 0);
     sqlite3_extended_result_codes(db, 1);
     sqlite3_busy_timeout(db, busyTimeout);
     sqlite3_exec(db, "PRAGMA cell_size_check = ON", nullptr, nullptr, nullptr);
 
-    probe(db, path);
+    // SQLite opens a file it may not write read-only without a word; the diary is edited, so that is refused
+    // once the file is known to be a diary.
+    const bool readOnly = sqlite3_db_readonly(db, "main") == 1;
+    probe(db, path, readOnly);
     if (!Schema::hasUsableTable(db, required))
         throw EngineErrors::unrecognizedFormat(path);
+    if (readOnly)
+        throw EngineErrors::cannotOpen(path);
 
     // Other processes may have the file open too: with a write-ahead log readers never block the one writer.
     const int rc = sqlite3_exec(db, "PRAGMA journal_mode = WAL", nullptr, nullptr, nullptr);

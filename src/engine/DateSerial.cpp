@@ -1,6 +1,7 @@
 #include "engine/DateSerial.h"
 
 #include <cmath>
+#include <optional>
 
 namespace {
 
@@ -39,10 +40,17 @@ QDateTime DateSerial::toDateTime(double serial)
 
 namespace {
 
+// The day counts of 1 January 100 and 31 December 9999, the dates the program shows.
+constexpr qint64 firstDay = -657434;
+constexpr qint64 lastDay = 2958465;
+
 // Splits a serial into whole days and milliseconds of the day, rounding to the millisecond so that a value
-// written as 10:00 does not read back as 09:59:59.999.
-std::pair<qint64, qint64> split(double serial)
+// written as 10:00 does not read back as 09:59:59.999. Nothing for a serial outside the dates shown, NaN and the
+// infinities included; the bound on its size comes first, as a double beyond 64 bits has no integer to become.
+std::optional<std::pair<qint64, qint64>> split(double serial)
 {
+    if (!(std::fabs(serial) < 1e7))
+        return std::nullopt;
     const double whole = std::trunc(serial);
     qint64 days = static_cast<qint64>(whole);
     qint64 msecs = std::llround(std::fabs(serial - whole) * msecsPerDay);
@@ -50,21 +58,26 @@ std::pair<qint64, qint64> split(double serial)
         msecs -= msecsPerDay;
         days += serial < 0 ? -1 : 1;
     }
-    return {days, msecs};
+    if (days < firstDay || days > lastDay)
+        return std::nullopt;
+    return std::pair{days, msecs};
 }
 
 } // namespace
 
+bool DateSerial::isShowable(double serial)
+{
+    return split(serial).has_value();
+}
+
 QDate DateSerial::toDate(double serial)
 {
-    if (!std::isfinite(serial))
-        return {};
-    return epoch().addDays(split(serial).first);
+    const auto parts = split(serial);
+    return parts ? epoch().addDays(parts->first) : QDate();
 }
 
 QTime DateSerial::toTime(double serial)
 {
-    if (!std::isfinite(serial))
-        return {};
-    return QTime::fromMSecsSinceStartOfDay(static_cast<int>(split(serial).second));
+    const auto parts = split(serial);
+    return parts ? QTime::fromMSecsSinceStartOfDay(static_cast<int>(parts->second)) : QTime();
 }

@@ -16,6 +16,9 @@ public:
     static double fromDateAndTime(const QDate& date, const QTime& time);
     static double fromDate(const QDate& date);
     static double fromTime(const QTime& time);
+    // Whether a serial falls on a date from 1 January 100 to 31 December 9999; NaN and the infinities don't.
+    // The conversions to dates and times give invalid ones for the rest.
+    static bool isShowable(double serial);
     static QDateTime toDateTime(double serial);
     static QDate toDate(double serial);
     static QTime toTime(double serial);

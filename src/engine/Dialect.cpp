@@ -204,23 +204,29 @@ bool endsOperand(const Item& item)
     return isKeyword(item);
 }
 
-std::vector<Item> group(const std::vector<Token>& tokens, size_t& i, bool nested)
+// Groups and their translation recurse once per level; a bound keeps a hostile text from exhausting the stack,
+// far above anything a real query nests (SQLite's own expression depth stops at 1000).
+constexpr int maxNesting = 200;
+
+std::vector<Item> group(const std::vector<Token>& tokens, size_t& i, int depth)
 {
     std::vector<Item> items;
     while (i < tokens.size()) {
         const Token& token = tokens[i++];
         if (token.kind == TokenKind::Symbol && token.text == QLatin1String("(")) {
-            Item inner{token, true, group(tokens, i, true)};
+            if (depth == maxNesting)
+                throw EngineErrors::nestedTooDeep(maxNesting);
+            Item inner{token, true, group(tokens, i, depth + 1)};
             items.push_back(std::move(inner));
         } else if (token.kind == TokenKind::Symbol && token.text == QLatin1String(")")) {
-            if (!nested)
+            if (depth == 0)
                 throw EngineErrors::syntax(QStringLiteral("unbalanced )"));
             return items;
         } else {
             items.push_back(Item{token, false, {}});
         }
     }
-    if (nested)
+    if (depth > 0)
         throw EngineErrors::syntax(QStringLiteral("missing )"));
     return items;
 }
@@ -250,7 +256,10 @@ public:
                 throw EngineErrors::syntax(QStringLiteral("& without a left operand"));
             if (start > i)
                 parts << plain(items, i, start);
-            QString joined = plain(items, start, ampersand);
+            // a & b & c is dialect_concat(dialect_concat(a, b), c): the calls' openings all go first, so the text
+            // is built by appending, in time linear in the chain's length.
+            QString tail = plain(items, start, ampersand);
+            int calls = 0;
             size_t next = ampersand;
             while (next < to && isSymbol(items[next], "&")) {
                 size_t end = next + 1;
@@ -258,10 +267,11 @@ public:
                     ++end;
                 if (end == next + 1)
                     throw EngineErrors::syntax(QStringLiteral("& without a right operand"));
-                joined = QStringLiteral("dialect_concat(%1, %2)").arg(joined, plain(items, next + 1, end));
+                tail += QStringLiteral(", ") + plain(items, next + 1, end) + u')';
+                ++calls;
                 next = end;
             }
-            parts << joined;
+            parts << QStringLiteral("dialect_concat(").repeated(calls) + tail;
             i = next;
         }
         return join(parts);
@@ -402,7 +412,7 @@ Dialect::Translation Dialect::translate(const QString& text)
     if (tokens.empty())
         throw EngineErrors::syntax(QStringLiteral("the query is empty"));
     size_t position = 0;
-    const std::vector<Item> items = group(tokens, position, false);
+    const std::vector<Item> items = group(tokens, position, 0);
 
     Translation translation;
     Emitter emitter;

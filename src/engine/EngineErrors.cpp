@@ -46,6 +46,11 @@ EngineError fieldTooSmall()
                                       "Try inserting or pasting less data."));
 }
 
+EngineError invalidText()
+{
+    return EngineError(QStringLiteral("The text holds half of a character and cannot be stored."));
+}
+
 EngineError notUpdatable()
 {
     return EngineError(QStringLiteral("Operation must use an updateable query."));
@@ -59,6 +64,11 @@ EngineError fieldNotUpdatable(const QString& name)
 EngineError syntax(const QString& detail)
 {
     return EngineError(QStringLiteral("Syntax error in query: %1.").arg(detail));
+}
+
+EngineError nestedTooDeep(int limit)
+{
+    return syntax(QStringLiteral("parentheses nested more than %1 deep").arg(limit));
 }
 
 EngineError charactersAfterEnd()

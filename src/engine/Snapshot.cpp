@@ -1,5 +1,6 @@
 #include "engine/Snapshot.h"
 
+#include "engine/CodePoints.h"
 #include "engine/DateSerial.h"
 #include "engine/Dialect.h"
 #include "engine/EngineErrors.h"
@@ -12,7 +13,6 @@
 
 #include <sqlite3.h>
 
-#include <algorithm>
 #include <map>
 
 namespace {
@@ -23,11 +23,6 @@ constexpr int rowsPerBlock = 1024;
 QString quotedName(const QString& name)
 {
     return QStringLiteral("\"%1\"").arg(QString(name).replace(u'"', QStringLiteral("\"\"")));
-}
-
-qsizetype characterCount(const QString& text)
-{
-    return text.size() - std::count_if(text.cbegin(), text.cend(), [](QChar c) { return c.isLowSurrogate(); });
 }
 
 EngineError typeMismatch(const ColumnInfo& column, const QVariant& value)
@@ -72,7 +67,7 @@ QVariant storable(const ColumnInfo& column, const QVariant& value)
     }
     case ColumnKind::Text: {
         QString text = value.toString();
-        if (characterCount(text) > column.size)
+        if (CodePoints::count(text) > column.size)
             throw EngineErrors::fieldTooSmall();
         return QVariant(std::move(text));
     }

@@ -1,5 +1,6 @@
 #include "engine/Statement.h"
 
+#include "engine/CodePoints.h"
 #include "engine/EngineErrors.h"
 
 #include <sqlite3.h>
@@ -42,7 +43,10 @@ void Statement::bind(int index, const QVariant& value)
             rc = sqlite3_bind_double(m_stmt, index, value.toDouble());
             break;
         default: {
+            // Half of a surrogate pair has no UTF-8 form; SQLite would store bytes other tools can't read.
             const QString text = value.toString();
+            if (!CodePoints::isWellFormed(text))
+                throw EngineErrors::invalidText();
             rc = sqlite3_bind_text16(m_stmt, index, text.utf16(), static_cast<int>(text.size() * sizeof(char16_t)),
                                      SQLITE_TRANSIENT);
         }

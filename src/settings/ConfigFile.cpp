@@ -9,6 +9,16 @@
 
 #include <cerrno>
 #include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// As many links as QSaveFile follows before it writes beside the link itself.
+constexpr int maxLinkDepth = 128;
+
+} // namespace
 
 ConfigFile::ConfigFile(QString path) : m_path(std::move(path)) {}
 
@@ -22,18 +32,65 @@ QString ConfigFile::absolutePath() const
     return QFileInfo(m_path).absoluteFilePath();
 }
 
+namespace {
+
+// Why a file that is there is no settings file: a directory, a FIFO, a device or a socket.
+QString notARegularFile(mode_t mode)
+{
+    if (S_ISDIR(mode))
+        return QString::fromLocal8Bit(std::strerror(EISDIR));
+    return QStringLiteral("Not a regular file");
+}
+
+// An open file descriptor, closed when it goes.
+class Descriptor
+{
+public:
+    explicit Descriptor(int fd) : m_fd(fd) {}
+    ~Descriptor()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    int fd() const { return m_fd; }
+
+private:
+    int m_fd;
+};
+
+} // namespace
+
 TimerIntervals::StoredMinutes ConfigFile::read() const
 {
-    QFile file(m_path);
-    // Qt refuses to open a directory without saying why.
-    const bool isDirectory = QFileInfo(m_path).isDir();
-    if (isDirectory || !file.open(QIODevice::ReadOnly)) {
-        const QString reason = isDirectory ? QString::fromLocal8Bit(std::strerror(EISDIR)) : file.errorString();
+    const auto fail = [this](const QString& reason) {
         throw Error(QStringLiteral("Cannot open file \"%1\". %2").arg(absolutePath(), reason));
+    };
+    const auto systemReason = [] { return QString::fromLocal8Bit(std::strerror(errno)); };
+    // Opening a FIFO for reading would wait for a writer, so nothing blocks; only a regular file is read at all.
+    const Descriptor file(::open(QFile::encodeName(m_path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    if (file.fd() < 0)
+        fail(systemReason());
+    struct stat status = {};
+    if (::fstat(file.fd(), &status) != 0)
+        fail(systemReason());
+    if (!S_ISREG(status.st_mode))
+        fail(notARegularFile(status.st_mode));
+
+    QByteArray bytes(size, '\0');
+    qint64 done = 0;
+    while (done < size) {
+        const ssize_t got = ::read(file.fd(), bytes.data() + done, static_cast<size_t>(size - done));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            fail(systemReason());
+        if (got == 0)
+            break;
+        done += got;
     }
-    const QByteArray bytes = file.read(size);
-    if (file.error() != QFileDevice::NoError)
-        throw Error(QStringLiteral("Cannot open file \"%1\". %2").arg(absolutePath(), file.errorString()));
+    bytes.truncate(done);
 
     TimerIntervals::StoredMinutes minutes;
     for (int i = 0; i < TimerIntervals::count; ++i) {
@@ -51,6 +108,14 @@ void ConfigFile::write(const TimerIntervals::Minutes& minutes) const
     QByteArray bytes(size, '\0');
     for (int i = 0; i < TimerIntervals::count; ++i)
         qToLittleEndian<qint32>(minutes[i], bytes.data() + i * 4);
+
+    // The new file goes beside the final target of a symbolic link and is renamed over it, as QSaveFile resolves
+    // links; that must never replace a device node, a FIFO or a directory someone linked config.dat to.
+    QFileInfo target(m_path);
+    for (int depth = 0; depth < maxLinkDepth && target.isSymLink(); ++depth)
+        target.setFile(target.symLinkTarget());
+    if (target.isSymLink() || (target.exists() && !target.isFile()))
+        throw Error(QStringLiteral("Cannot create file \"%1\". Not a regular file").arg(absolutePath()));
 
     QSaveFile file(m_path);
     const auto fail = [&] {

@@ -17,11 +17,13 @@ public:
     bool exists() const;
 
     // Reads the first 24 bytes; a value the file is too short to hold, or one out of the timers' range, is absent.
-    // Throws Error "Cannot open file ..." when the file is there but can't be read.
+    // Throws Error "Cannot open file ..." when the file is there but can't be read or is no regular file (a FIFO
+    // is refused without waiting for a writer).
     TimerIntervals::StoredMinutes read() const;
 
     // Replaces the file as a whole: written beside it under another name and renamed over it, so a failure at
-    // any point leaves the old file as it was. Throws Error "Cannot create file ..." with the system's reason.
+    // any point leaves the old file as it was. Throws Error "Cannot create file ..." with the system's reason, or
+    // when config.dat is, or links to, anything but a regular file.
     void write(const TimerIntervals::Minutes& minutes) const;
 
     // Start-up: applies what the file holds to the timers; without a file they keep what they have.

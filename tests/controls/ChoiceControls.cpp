@@ -114,6 +114,27 @@ TEST_F(ChoiceControls, ComboBoxTypingEditsAndStoresTheFirstFifteenCharacters)
     EXPECT_EQ(q.fieldByName("period").asString(), QStringLiteral("двадцать знаков"));
 }
 
+TEST_F(ChoiceControls, ComboBoxCountsAPeriodOfEmojiInCharacters)
+{
+    const QString emoji = QString::fromUtf8("\xF0\x9F\x8C\x99"); // U+1F319, two UTF-16 units
+    const qint64 id = addJob("a", {{"period", emoji.repeated(15)}});
+    RecordSet& q = allJobs();
+    auto* period = bound<BoundComboBox>("CBoxPeriod", "period");
+    auto* job = bound<BoundEdit>("EdJob", "job");
+    showWindow();
+    EXPECT_EQ(period->currentText(), emoji.repeated(15));
+    focus(period);
+    period->lineEdit()->selectAll();
+    for (int i = 0; i < 16; ++i)
+        QTest::sendKeyEvent(QTest::Click, period, Qt::Key_unknown, emoji, Qt::NoModifier);
+    EXPECT_EQ(period->currentText(), emoji.repeated(15));
+    QTest::keyClick(period, Qt::Key_Backspace);
+    QTest::sendKeyEvent(QTest::Click, period, Qt::Key_unknown, QStringLiteral("x"), Qt::NoModifier);
+    focus(job);
+    q.post();
+    EXPECT_EQ(diary.value(id, "period"), QVariant(emoji.repeated(14) + QStringLiteral("x")));
+}
+
 TEST_F(ChoiceControls, ComboBoxRefusedRestoresTheFieldText)
 {
     addJob("a", {{"period", QStringLiteral("ежечасное")}});

@@ -2,6 +2,7 @@
 #include "databind/Field.h"
 #include "databind/RecordSet.h"
 #include "databind/controls/BoundEdit.h"
+#include "databind/controls/CharacterLimit.h"
 
 namespace {
 
@@ -61,15 +62,67 @@ TEST_F(EditBox, ShowsEditTextWhileFocusedAndDisplayTextOtherwise)
 TEST_F(EditBox, FieldSizeLimitsOnlyABoxWithoutItsOwnLimit)
 {
     allJobs();
+    // The field's size is counted in characters, not by QLineEdit's UTF-16 limit, which stays as the form left it.
+    const auto characterLimit = [](const BoundEdit* box) {
+        const auto* limit = qobject_cast<const CharacterLimit*>(box->validator());
+        return limit ? limit->limit() : -1;
+    };
     BoundEdit* job = edit("EdJob", "job");
-    EXPECT_EQ(job->maxLength(), 250);
+    EXPECT_EQ(characterLimit(job), 250);
+    EXPECT_EQ(job->maxLength(), 32767);
     auto* limited = new BoundEdit(&window);
     limited->setMaxLength(20);
     limited->setDataSource(&module().SQJob);
     limited->setDataField("period");
     EXPECT_EQ(limited->maxLength(), 20);
+    EXPECT_EQ(characterLimit(limited), 0);
     job->setDataField("period");
-    EXPECT_EQ(job->maxLength(), 15);
+    EXPECT_EQ(characterLimit(job), 15);
+    job->setDataField("date_isp");
+    EXPECT_EQ(characterLimit(job), 0);
+}
+
+TEST_F(EditBox, CharactersOutsideTheBasicPlaneCountOnceAndAreNeverSplit)
+{
+    const QString emoji = QString::fromUtf8("\xF0\x9F\x98\x80");
+    const qint64 full = addJob(emoji.repeated(250));
+    const qint64 mixed = addJob(QStringLiteral("a") + emoji.repeated(249));
+    RecordSet& q = allJobs();
+    BoundEdit* job = edit("EdJob", "job");
+    BoundEdit* period = edit("EdPeriod", "period");
+    showWindow();
+    EXPECT_EQ(job->text(), emoji.repeated(250)) << "not cut to 125 for its 250 UTF-16 units";
+
+    // A key that would make it 251 is refused; one removed leaves 249 whole ones.
+    focus(job);
+    EXPECT_EQ(job->text(), emoji.repeated(250));
+    job->end(false);
+    QTest::sendKeyEvent(QTest::Click, job, Qt::Key_unknown, emoji, Qt::NoModifier);
+    EXPECT_EQ(job->text(), emoji.repeated(250));
+    QTest::keyClick(job, Qt::Key_Backspace);
+    focus(period);
+    q.post();
+    EXPECT_EQ(diary.value(full, "job"), QVariant(emoji.repeated(249)));
+
+    // Deleting the first character of "a" and 249 emoji keeps every emoji whole.
+    q.next();
+    focus(job);
+    job->home(false);
+    QTest::keyClick(job, Qt::Key_Delete);
+    focus(period);
+    q.post();
+    EXPECT_EQ(diary.value(mixed, "job"), QVariant(emoji.repeated(249)));
+
+    // Pasted or program text is cut to whole characters, the last ones put in going first.
+    q.edit();
+    focus(job);
+    job->setText(QStringLiteral("b") + emoji.repeated(300));
+    EXPECT_EQ(job->text(), QStringLiteral("b") + emoji.repeated(249));
+    job->setText(QStringLiteral("c") + emoji.repeated(248) + QChar(0xD83D));
+    EXPECT_EQ(job->text(), QStringLiteral("c") + emoji.repeated(248)) << "half a pair is left out";
+    focus(period);
+    q.post();
+    EXPECT_EQ(diary.value(mixed, "job"), QVariant(QStringLiteral("c") + emoji.repeated(248)));
 }
 
 TEST_F(EditBox, RefusesKeysWhenTheFieldOrTheSetCannotChange)

@@ -3,6 +3,8 @@
 #include "databind/RecordSet.h"
 #include "databind/controls/BoundEdit.h"
 
+#include <limits>
+
 namespace {
 
 const QString maskError = QStringLiteral("Invalid input value.  Use escape key to abandon changes");
@@ -73,6 +75,23 @@ TEST_F(TimeBox, LeadingZeroStoresATimeOfDayAlone)
     EXPECT_EQ(time->text(), QStringLiteral("09:30"));
     focus(time);
     EXPECT_EQ(time->text(), QStringLiteral("_9:30"));
+}
+
+TEST_F(TimeBox, TimesThatCannotBeShownLookLikeNoTime)
+{
+    const double inf = std::numeric_limits<double>::infinity();
+    for (const double serial : {-inf, inf, 1e300, -1e300})
+        addJob("absurd", {{"time_isp", serial}});
+    RecordSet& q = allJobs();
+    bind();
+    for (int row = 0; row < 4; ++row) {
+        SCOPED_TRACE(row);
+        EXPECT_EQ(time->text(), QStringLiteral("__:__")) << "not -1:-1";
+        focus(job);
+        EXPECT_EQ(time->text(), QString());
+        q.next();
+        focus(time);
+    }
 }
 
 TEST_F(TimeBox, BlankingTheRequiredPositionsFails)

@@ -1,7 +1,11 @@
 #include "databind/DatabaseError.h"
 #include "databind/FormatSettings.h"
+#include "engine/DateSerial.h"
 #include "support/DataModuleTest.h"
 #include "support/QtPrinters.h"
+
+#include <cmath>
+#include <limits>
 
 namespace {
 
@@ -131,3 +135,66 @@ TEST_F(FieldTexts, EmptyAndClosedSetsReadNull)
 }
 
 } // namespace
+
+TEST_F(FieldTexts, DatesTheProgramCannotShowReadAsNullEverywhere)
+{
+    const double inf = std::numeric_limits<double>::infinity();
+    const double absurd[] = {
+        1e300, -1e300, inf, -inf, DateSerial::fromDate(QDate(99, 12, 31)), DateSerial::fromDate(QDate(10000, 1, 1)),
+        9.3e18};
+    for (const double serial : absurd)
+        diary.addRow({{"job", QString::number(serial)}, {"date_isp", serial}, {"time_isp", serial}});
+    RecordSet& q = allJobs();
+    ASSERT_EQ(q.recordCount(), static_cast<int>(std::size(absurd)));
+    for (int row = 0; row < q.recordCount(); ++row) {
+        q.first();
+        q.moveBy(row);
+        SCOPED_TRACE(field("job").asString().toStdString());
+        for (const char* name : {"date_isp", "time_isp"}) {
+            const Field& f = field(name);
+            EXPECT_TRUE(f.isNull()) << name;
+            EXPECT_TRUE(f.value().isNull()) << name;
+            EXPECT_FALSE(f.asDateTime().isValid()) << name;
+            EXPECT_TRUE(std::isnan(f.asSerial())) << name;
+            EXPECT_EQ(f.displayText(), QString()) << name;
+            EXPECT_EQ(f.editText(), QString()) << name;
+        }
+    }
+    // The first and the last day the program shows are still dates.
+    diary.addRow({{"job", QStringLiteral("edges")},
+                  {"date_isp", QDate(100, 1, 1)},
+                  {"date_shed", QDateTime(QDate(9999, 12, 31), QTime(23, 59))}});
+    q.close();
+    q.open();
+    q.last();
+    EXPECT_EQ(field("date_isp").value(), QVariant(QDateTime(QDate(100, 1, 1), QTime(0, 0))));
+    EXPECT_EQ(field("date_shed").displayText(), QStringLiteral("31.12.9999 23:59:00"));
+}
+
+TEST_F(FieldTexts, TextsAreCutInWholeCharacters)
+{
+    addRow();
+    RecordSet& q = allJobs();
+    q.edit();
+    const QString emoji = QString::fromUtf8("\xF0\x9F\x98\x80");
+    const struct
+    {
+        const char* field;
+        QString text;
+        QString stored;
+    } cases[] = {
+        {"period", emoji.repeated(15), emoji.repeated(15)},
+        {"period", emoji.repeated(16), emoji.repeated(15)},
+        {"period", QStringLiteral("a") + emoji.repeated(15), QStringLiteral("a") + emoji.repeated(14)},
+        {"job", emoji.repeated(251), emoji.repeated(250)},
+        {"job", QStringLiteral("a") + emoji.repeated(249), QStringLiteral("a") + emoji.repeated(249)},
+    };
+    for (const auto& c : cases) {
+        field(c.field).setText(c.text);
+        EXPECT_EQ(field(c.field).asString(), c.stored) << c.field << " " << c.text.size();
+    }
+    q.post();
+    const qint64 id = field("id_job").value().toLongLong();
+    EXPECT_EQ(diary.value(id, "job"), QVariant(QStringLiteral("a") + emoji.repeated(249)));
+    EXPECT_EQ(diary.value(id, "period"), QVariant(QStringLiteral("a") + emoji.repeated(14)));
+}

@@ -120,6 +120,25 @@ TEST(Dialect, MalformedTextsAreRefusedWithAReason)
         EXPECT_EQ(errorOf([&] { Dialect::translate(c.text); }), c.error) << c.text.toStdString();
 }
 
+TEST(Dialect, NestingIsBoundedAndLongChainsOfAmpersandsTranslate)
+{
+    const auto nested = [](int depth) {
+        return QStringLiteral("select 1 + ") + QStringLiteral("(").repeated(depth) + QStringLiteral("1") +
+               QStringLiteral(")").repeated(depth);
+    };
+    EXPECT_EQ(translated(nested(200)), nested(200));
+    for (const int depth : {201, 10000, 1000000})
+        EXPECT_EQ(errorOf([&] { Dialect::translate(nested(depth)); }),
+                  QStringLiteral("Syntax error in query: parentheses nested more than 200 deep."))
+            << depth;
+
+    constexpr int operands = 100001;
+    const QString chain = QStringLiteral("select 'a'") + QStringLiteral(" & 'a'").repeated(operands - 1);
+    const QString sql = translated(chain);
+    EXPECT_EQ(sql, QStringLiteral("select ") + QStringLiteral("dialect_concat(").repeated(operands - 1) +
+                       QStringLiteral("'a'") + QStringLiteral(", 'a')").repeated(operands - 1));
+}
+
 TEST_F(DialectOnDatabase, AmpersandJoinsTextsNullsAndNumbers)
 {
     const struct
@@ -158,6 +177,15 @@ TEST_F(DialectOnDatabase, DateFunctionsReadTheProgramClock)
          QStringLiteral("1980 2 29")},
         {"year(-1.25) & ' ' & day(-1.25)", QStringLiteral("1899 29")},
         {"month(null)", QVariant()},
+        {"year(-657434) & ' ' & year(2958465.5)", QStringLiteral("100 9999")},
+        {"year(-657435)", QVariant()},
+        {"year(2958466)", QVariant()},
+        {"year(1e300)", QVariant()},
+        {"month(-1e300)", QVariant()},
+        {"day(1e999)", QVariant()},
+        {"day(-1e999)", QVariant()},
+        {"year('1e300')", QVariant()},
+        {"month(9.3e18)", QVariant()},
         {"3 between 1 and 3", QStringLiteral("1")},
         {"true & ' ' & false", QStringLiteral("1 0")},
         {"7 mod 3", QStringLiteral("1")},

@@ -4,6 +4,7 @@
 #include "databind/RecordSet.h"
 #include "diary/JobTable.h"
 #include "engine/Connection.h"
+#include "engine/DateSerial.h"
 #include "engine/Error.h"
 #include "support/FixedClock.h"
 #include "support/QtPrinters.h"
@@ -21,6 +22,7 @@
 
 #include <algorithm>
 #include <csignal>
+#include <limits>
 #include <memory>
 #include <optional>
 #include <sys/resource.h>
@@ -249,6 +251,29 @@ TEST_F(ExcelExportTest, DatesThatSpreadsheetsCountAlikeAreNumbersTheOthersText)
     }
 }
 
+TEST_F(ExcelExportTest, DatesThatCannotBeShownAreEmptyCells)
+{
+    const double inf = std::numeric_limits<double>::infinity();
+    const double absurd[] = {1e300, -1e300, inf, -inf, DateSerial::fromDate(QDate(99, 1, 1))};
+    for (const double serial : absurd)
+        diary.addRow({{QStringLiteral("job"), QStringLiteral("x")},
+                      {QStringLiteral("period"), daily},
+                      {QStringLiteral("date_isp"), serial},
+                      {QStringLiteral("time_isp"), serial}});
+    RecordSet& set = openList(QStringLiteral("select * from job order by id_job"));
+
+    ASSERT_TRUE(ExcelExport::write(set, target(), daily, ExcelExport::FirstColumn::Event));
+
+    const ExcelExportSheet sheet = ExcelExportSheet::read(target());
+    ASSERT_TRUE(sheet.error.isEmpty()) << sheet.error.toStdString();
+    for (std::size_t i = 0; i < std::size(absurd); ++i) {
+        SCOPED_TRACE(absurd[i]);
+        EXPECT_EQ(sheet.text(QStringLiteral("A%1").arg(i + 2)), QStringLiteral("x"));
+        EXPECT_FALSE(sheet.has(QStringLiteral("C%1").arg(i + 2)));
+        EXPECT_FALSE(sheet.has(QStringLiteral("D%1").arg(i + 2)));
+    }
+}
+
 TEST_F(ExcelExportTest, BirthdaysAreHeadedByThePersonsName)
 {
     diary.addRow({{QStringLiteral("job"), QStringLiteral("Иванов И.И.")}, {QStringLiteral("period"), daily}});
@@ -401,7 +426,9 @@ TEST_P(ExcelExportFailure, LeavesTheOldFileAndShowsTheReason)
     getrlimit(RLIMIT_FSIZE, &previousLimit);
     auto previousSignal = SIG_DFL;
     switch (GetParam()) {
-    case WriteFailure::ReadOnlyFolder: ASSERT_TRUE(readOnly->seal()); break;
+    case WriteFailure::ReadOnlyFolder:
+        ASSERT_TRUE(readOnly->seal());
+        break;
     case WriteFailure::DiskFull: {
         // Files of this process can't grow past a few bytes, as on a full disk.
         previousSignal = std::signal(SIGXFSZ, SIG_IGN);

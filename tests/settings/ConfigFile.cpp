@@ -7,12 +7,18 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <functional>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -171,4 +177,121 @@ TEST_F(ConfigFileTest, WriteThatFailsHalfwayKeepsTheOldFile)
     EXPECT_TRUE(text.startsWith(QStringLiteral("Cannot create file \"%1\". ").arg(path()))) << text.toStdString();
     EXPECT_EQ(readBytes(path()), old);
     EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("config.dat")});
+}
+
+namespace {
+
+// Runs body in a child process and returns what it wrote, or "hung" when it has not ended after half a minute
+// (opening a FIFO for reading waits for a writer that never comes).
+QString inChild(const std::function<QString()>& body)
+{
+    int pipe[2];
+    if (::pipe(pipe) != 0)
+        return QStringLiteral("no pipe");
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::close(pipe[0]);
+        const QByteArray text = body().toUtf8();
+        [[maybe_unused]] const ssize_t written = ::write(pipe[1], text.constData(), static_cast<size_t>(text.size()));
+        ::_exit(0);
+    }
+    ::close(pipe[1]);
+    int status = 0;
+    for (int waited = 0; ::waitpid(child, &status, WNOHANG) == 0; ++waited) {
+        if (waited == 3000) {
+            ::kill(child, SIGKILL);
+            ::waitpid(child, &status, 0);
+            ::close(pipe[0]);
+            return QStringLiteral("hung");
+        }
+        ::usleep(10000);
+    }
+    QByteArray text;
+    char buffer[512];
+    for (ssize_t got; (got = ::read(pipe[0], buffer, sizeof buffer)) > 0;)
+        text.append(buffer, got);
+    ::close(pipe[0]);
+    return QString::fromUtf8(text);
+}
+
+// Non-regular files to put where config.dat or its link's target is: a FIFO, and a character device as root.
+QStringList makeOddFiles(const QTemporaryDir& dir)
+{
+    QStringList made;
+    const QString fifo = dir.filePath(QStringLiteral("fifo"));
+    if (::mkfifo(QFile::encodeName(fifo).constData(), 0600) == 0)
+        made << fifo;
+    const QString device = dir.filePath(QStringLiteral("null-device"));
+    if (geteuid() == 0 && ::mknod(QFile::encodeName(device).constData(), S_IFCHR | 0600, makedev(1, 3)) == 0)
+        made << device;
+    return made;
+}
+
+} // namespace
+
+TEST_F(ConfigFileTest, OnlyARegularFileIsReadAndAFifoNeverBlocks)
+{
+    const QStringList odd = makeOddFiles(m_dir);
+    ASSERT_FALSE(odd.isEmpty());
+    const QString refused = QStringLiteral("Cannot open file \"%1\". Not a regular file").arg(path());
+    for (const QString& target : odd) {
+        for (const bool linked : {false, true}) {
+            QFile::remove(path());
+            if (linked)
+                ASSERT_TRUE(QFile::link(target, path()));
+            else
+                ASSERT_TRUE(QFile::rename(target, path()));
+            SCOPED_TRACE(target.toStdString() + (linked ? " linked" : " itself"));
+            EXPECT_EQ(inChild([this] { return errorText([this] { ConfigFile(path()).read(); }); }), refused);
+            // At start-up the timers keep their built-in intervals.
+            EXPECT_EQ(inChild([this] {
+                          BootClockTimer timer;
+                          timer.start(600000);
+                          TimerIntervals::Timers pointers{};
+                          pointers.fill(&timer);
+                          const QString error = errorText([&] { ConfigFile(path()).loadInto(pointers); });
+                          return QStringLiteral("%1 %2").arg(error).arg(timer.interval());
+                      }),
+                      refused + QStringLiteral(" 600000"));
+            if (!linked) {
+                ASSERT_TRUE(QFile::rename(path(), target));
+            }
+        }
+    }
+}
+
+TEST_F(ConfigFileTest, SavingNeverReplacesWhatALinkPointsToUnlessItIsARegularFile)
+{
+    const QByteArray bytes = littleEndian({1, 2, 3, 4, 5, 6});
+    const QString refused = QStringLiteral("Cannot create file \"%1\". Not a regular file").arg(path());
+    QStringList odd = makeOddFiles(m_dir);
+    ASSERT_FALSE(odd.isEmpty());
+    const QString folder = m_dir.filePath(QStringLiteral("folder"));
+    ASSERT_TRUE(QDir().mkdir(folder));
+    odd << folder;
+    for (const QString& target : odd) {
+        SCOPED_TRACE(target.toStdString());
+        QFile::remove(path());
+        ASSERT_TRUE(QFile::link(target, path()));
+        struct stat before = {};
+        ASSERT_EQ(::stat(QFile::encodeName(target).constData(), &before), 0);
+        EXPECT_EQ(errorText([&] { ConfigFile(path()).write({1, 2, 3, 4, 5, 6}); }), refused);
+        struct stat after = {};
+        ASSERT_EQ(::stat(QFile::encodeName(target).constData(), &after), 0);
+        EXPECT_EQ(after.st_ino, before.st_ino) << "replaced";
+        EXPECT_EQ(after.st_mode & S_IFMT, before.st_mode & S_IFMT);
+    }
+
+    // A link to a regular file, or to none yet, is written through; the link stays.
+    const QString regular = m_dir.filePath(QStringLiteral("settings.bin"));
+    writeBytes(regular, "old");
+    for (const bool exists : {true, false}) {
+        if (!exists)
+            QFile::remove(regular);
+        QFile::remove(path());
+        ASSERT_TRUE(QFile::link(regular, path()));
+        EXPECT_EQ(errorText([&] { ConfigFile(path()).write({1, 2, 3, 4, 5, 6}); }), QString()) << exists;
+        EXPECT_TRUE(QFileInfo(path()).isSymLink());
+        EXPECT_EQ(readBytes(regular), bytes) << exists;
+    }
 }

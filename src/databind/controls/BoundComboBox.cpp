@@ -69,6 +69,7 @@ BoundComboBox::BoundComboBox(QWidget* parent) : FieldBound(parent)
     setEditable(true);
     setInsertPolicy(QComboBox::NoInsert);
     setCompleter(nullptr); // typed text stays as typed
+    setValidator(m_limit);
     m_link.onDataChange = [this] { showField(); };
     m_link.onUpdateData = [this] { writeField(); };
     connect(this, &QComboBox::editTextChanged, this, &BoundComboBox::textWasChanged);
@@ -78,6 +79,7 @@ void BoundComboBox::showField()
 {
     QScopedValueRollback loading(m_loading, true);
     const Field* field = m_link.field();
+    m_limit->setLimit(field && field->kind() == FieldKind::Text ? field->size() : 0);
     const QString text = field ? field->editText() : QString();
     setCurrentIndex(findText(text, Qt::MatchFixedString | Qt::MatchCaseSensitive));
     setEditText(text);

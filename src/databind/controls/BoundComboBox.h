@@ -1,5 +1,6 @@
 #pragma once
 
+#include "databind/controls/CharacterLimit.h"
 #include "databind/controls/FieldBound.h"
 
 #include <QComboBox>
@@ -26,4 +27,6 @@ private:
     bool askEdit();
 
     bool m_loading = false;
+    // The field's size, counted in characters as the column counts them.
+    CharacterLimit* m_limit = new CharacterLimit(this);
 };

@@ -62,6 +62,7 @@ BoundEdit::BoundEdit(QWidget* parent) : FieldBound(parent)
     m_link.onUpdateData = [this] { writeField(); };
     m_link.onEditingChange = [this] { editingChanged(); };
     connect(this, &QLineEdit::textChanged, this, &BoundEdit::textWasChanged);
+    setValidator(m_limit);
     setReadOnly(true);
 }
 
@@ -98,11 +99,11 @@ void BoundEdit::writeField()
 void BoundEdit::editingChanged()
 {
     setReadOnly(!(m_link.isEditing() && m_link.canModify()));
+    // QLineEdit's own limit counts UTF-16 units, where an emoji is two, and cuts through surrogate pairs; the
+    // field's size counts characters as the column does. A limit the form set on the box stays the box's.
     const Field* field = m_link.field();
-    if (maxLength() == unlimited || maxLength() == m_fieldLimit) {
-        m_fieldLimit = field && field->kind() == FieldKind::Text && field->size() > 0 ? field->size() : unlimited;
-        setMaxLength(m_fieldLimit);
-    }
+    const bool sized = field && field->kind() == FieldKind::Text && field->size() > 0;
+    m_limit->setLimit(sized && maxLength() == unlimited ? field->size() : 0);
 }
 
 void BoundEdit::textWasChanged()

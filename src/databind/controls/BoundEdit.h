@@ -1,5 +1,6 @@
 #pragma once
 
+#include "databind/controls/CharacterLimit.h"
 #include "databind/controls/FieldBound.h"
 #include "databind/controls/TimeMask.h"
 
@@ -46,5 +47,5 @@ private:
     bool m_entered = false;         // the box has the focus as far as the record set is concerned
     bool m_loading = false;
     bool m_refocusing = false;
-    int m_fieldLimit = 0; // the limit the field's size set, 0 when the box has its own
+    CharacterLimit* m_limit = new CharacterLimit(this);
 };
