@@ -44,10 +44,11 @@ constexpr struct
     {"ежеквартальное", "FREQ=MONTHLY;INTERVAL=3"}, {"ежегодное", "FREQ=YEARLY"},
 };
 
-// The part of every UID that tells this diary from another.
-QByteArray diaryTag(const QString& diaryId)
+// What follows the row's id in a UID: the part that tells this diary from another.
+QByteArray uidTail(const QString& diaryId)
 {
-    return QCryptographicHash::hash(diaryId.toUtf8(), QCryptographicHash::Sha256).toHex().left(16);
+    return '-' + QCryptographicHash::hash(diaryId.toUtf8(), QCryptographicHash::Sha256).toHex().left(16) +
+           "@chronoteka";
 }
 
 icaltimetype dateValue(const QDate& date)
@@ -67,9 +68,9 @@ QByteArray utf8(const QString& text)
 class CalendarWriter
 {
 public:
-    // The diary's tag and the parsed rules are made once here: per row they were a good part of the export's time.
+    // The UID's tail and the parsed rules are made once here: per row they were a good part of the export's time.
     CalendarWriter(QSaveFile& file, const QString& path, const QString& diaryId)
-        : m_file(file), m_path(path), m_uidTail('-' + diaryTag(diaryId) + "@chronoteka"),
+        : m_file(file), m_path(path), m_uidTail(uidTail(diaryId)),
           m_stamp(icaltime_from_timet_with_zone(Clock::now().toSecsSinceEpoch(), 0, icaltimezone_get_utc_timezone())),
           m_yearly(icalrecurrencetype_from_string("FREQ=YEARLY")),
           m_lastOfFebruary(icalrecurrencetype_from_string("FREQ=YEARLY;BYMONTH=2;BYMONTHDAY=-1"))
@@ -247,7 +248,7 @@ private:
 
     QSaveFile& m_file;
     const QString& m_path;
-    const QByteArray m_uidTail; // after the row's id
+    const QByteArray m_uidTail;
     icaltimetype m_stamp;
     icalrecurrencetype m_yearly;
     icalrecurrencetype m_lastOfFebruary;
@@ -264,7 +265,7 @@ const ListExport::Format icsFormat{QStringLiteral("Сохранить списо
 
 QString IcsExport::uid(qint64 id, const QString& diaryId)
 {
-    return QStringLiteral("%1-%2@chronoteka").arg(id).arg(QString::fromLatin1(diaryTag(diaryId)));
+    return QString::fromLatin1(QByteArray::number(id) + uidTail(diaryId));
 }
 
 bool IcsExport::write(RecordSet& list, const QString& path, const QString& diaryId, const Progress& progress)
