@@ -3,10 +3,7 @@
 // program would not answer the user.
 #include "export/ExcelExport.h"
 
-#include "BenchDiary.h"
-#include "databind/RecordSet.h"
-#include "diary/JobTable.h"
-#include "engine/Connection.h"
+#include "ListedDiary.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -25,6 +22,7 @@ namespace {
 
 constexpr int rows = 100000;
 
+// Every column the export writes filled.
 DiaryRows fullRows()
 {
     DiaryRows full;
@@ -35,30 +33,9 @@ DiaryRows fullRows()
     return full;
 }
 
-// A diary of rows events with every column the export writes filled, and the list over it open.
-class FullDiary
+ListedDiary& diary()
 {
-public:
-    FullDiary()
-        : m_diary(fullRows()), m_connection(BenchDiary::connectionString(), JobTable::schema()),
-          m_list(QStringLiteral("QJob"), m_connection)
-    {
-        m_list.setSql({QStringLiteral("select * from job order by id_job")});
-        m_list.open();
-    }
-
-    RecordSet& list() { return m_list; }
-    QString file(const char* name) const { return m_diary.filePath(QString::fromLatin1(name)); }
-
-private:
-    BenchDiary m_diary;
-    Connection m_connection;
-    RecordSet m_list;
-};
-
-FullDiary& diary()
-{
-    static FullDiary d;
+    static ListedDiary d(fullRows());
     return d;
 }
 

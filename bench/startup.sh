@@ -1,25 +1,58 @@
 #!/usr/bin/env bash
-# Start-up to the main window on the screen, as whole processes under Xvfb, side by side with a bare Qt window:
-# the program with an empty diary and with 10,000 events listed. Needs hyperfine, xvfb-run and openbox.
+# Start-up as whole processes under Xvfb, side by side with a bare Qt window: the program to its main window with an
+# empty diary and with 10,000 events listed, and a second start on a diary the program is running on, which hands
+# over to the running one and ends. Installs what it needs (hyperfine, Xvfb, openbox) when missing.
 # Usage: bench/startup.sh <build dir>, a build configured with -DCHRONOTEKA_BENCH=ON (scripts/test makes one in build/).
 set -euo pipefail
 if [ "${1:-}" != --inside ]; then
+    source "$(dirname "${BASH_SOURCE[0]}")/../scripts/common.sh"
+    ensure_packages "${bench_packages[@]}"
     unset QT_QPA_PLATFORM
     exec xvfb-run -a -s "-screen 0 1280x1024x24 -dpi 96" "$0" --inside "$(cd "${1:-build}" && pwd)"
 fi
 build=$2
 work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-mkdir "$work/empty" "$work/full"
+running=
+trap '[ -z "$running" ] || kill "$running" 2>/dev/null; rm -rf "$work"' EXIT
+mkdir "$work/empty" "$work/full" "$work/running"
 "$build/bin/chronoteka-newdb" "$work/empty/db1.mdb"
 "$build/bin/bench_fill_diary" "$work/full/db1.mdb" 10000
+"$build/bin/chronoteka-newdb" "$work/running/db1.mdb"
+# A runtime folder of this run's own, where the running program's socket is looked for.
+export XDG_RUNTIME_DIR=$work/runtime
+mkdir -m 700 "$XDG_RUNTIME_DIR"
 
 openbox >/dev/null 2>&1 &
 sleep 1
-export CHRONOTEKA_QUIT_AFTER_SHOW=1
 # No shell: each command is the same env -C start, so no shell's start-up has to be measured and subtracted.
-hyperfine -N --warmup 10 --runs 60 --export-markdown "$work/startup.md" \
+CHRONOTEKA_QUIT_AFTER_SHOW=1 hyperfine -N --warmup 10 --runs 60 --export-markdown "$work/startup.md" \
     -n "bare Qt window" "env -C $work/empty $build/bin/bench_bare_window" \
     -n "empty diary" "env -C $work/empty $build/bin/chronoteka" \
     -n "10,000 events" "env -C $work/full $build/bin/chronoteka"
+
+# One program stays on a diary; every later start there must show its window and end with code 0.
+(cd "$work/running" && exec "$build/bin/chronoteka") >/dev/null 2>&1 &
+running=$!
+for _ in $(seq 100); do
+    compgen -G "$XDG_RUNTIME_DIR/chronoteka-*.socket" >/dev/null && break
+    sleep 0.1
+done
+compgen -G "$XDG_RUNTIME_DIR/chronoteka-*.socket" >/dev/null ||
+    { echo "the program on $work/running does not listen for a second start" >&2; exit 1; }
+timeout 20 env -C "$work/running" "$build/bin/chronoteka" ||
+    { echo "a second start on a running diary did not hand over and end with code 0" >&2; exit 1; }
+# hyperfine stops at a command that ends with another code.
+hyperfine -N --warmup 10 --runs 60 --export-markdown "$work/handover.md" --export-json "$work/handover.json" \
+    -n "bare Qt window" "env -C $work/empty $build/bin/bench_bare_window" \
+    -n "second start, handed over" "env -C $work/running $build/bin/chronoteka"
+kill -0 "$running" 2>/dev/null || { echo "a second start ended the running program" >&2; exit 1; }
+
 cat "$work/startup.md"
+echo
+cat "$work/handover.md"
+python3 - "$work/handover.json" <<'PY'
+import json, sys
+runs = {r["command"]: r["mean"] for r in json.load(open(sys.argv[1]))["results"]}
+print("second start, handed over / bare Qt window: %.2f (at most 1.2)"
+      % (runs["second start, handed over"] / runs["bare Qt window"]))
+PY

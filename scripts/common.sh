@@ -7,8 +7,8 @@ build_packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-qpa-plugins qt
     fonts-liberation libfontconfig-dev libxlsxwriter-dev libical-dev)
 test_packages=(libgtest-dev libgmock-dev libbenchmark-dev clang-format clang
     xvfb xauth openbox trayer xdotool wmctrl sqlite3 x11-utils desktop-file-utils unzip python3-icalendar)
-# bench/startup.sh times whole processes.
-bench_packages=(hyperfine)
+# bench/startup.sh times whole processes under Xvfb with a window manager.
+bench_packages=(hyperfine xvfb xauth openbox)
 
 # Installs those of the named packages that are missing, with one apt-get update first.
 ensure_packages() {

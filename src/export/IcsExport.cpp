@@ -3,6 +3,7 @@
 #include "databind/ActiveRowScope.h"
 #include "databind/RecordSet.h"
 #include "engine/Clock.h"
+#include "engine/DateSerial.h"
 #include "engine/Error.h"
 
 #include <QCryptographicHash>
@@ -16,6 +17,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -31,24 +34,24 @@ struct ComponentDeleter
 using Component = std::unique_ptr<icalcomponent, ComponentDeleter>;
 
 // The recurrence of each periodicity that repeats; the others have none.
-const char* recurrenceOf(const QString& period)
+constexpr struct
 {
-    static const struct
-    {
-        const char* period;
-        const char* rule;
-    } rules[] = {
-        {"ежечасное", "FREQ=HOURLY"},
-        {"ежедневное", "FREQ=DAILY"},
-        {"еженедельное", "FREQ=WEEKLY"},
-        {"ежемесячное", "FREQ=MONTHLY"},
-        {"ежеквартальное", "FREQ=MONTHLY;INTERVAL=3"},
-        {"ежегодное", "FREQ=YEARLY"},
-    };
-    for (const auto& r : rules)
-        if (period == QString::fromUtf8(r.period))
-            return r.rule;
-    return nullptr;
+    const char* period;
+    const char* rule;
+} recurrences[] = {
+    {"ежечасное", "FREQ=HOURLY"},
+    {"ежедневное", "FREQ=DAILY"},
+    {"еженедельное", "FREQ=WEEKLY"},
+    {"ежемесячное", "FREQ=MONTHLY"},
+    {"ежеквартальное", "FREQ=MONTHLY;INTERVAL=3"},
+    {"ежегодное", "FREQ=YEARLY"},
+};
+
+// What follows the row's id in a UID: the part that tells this diary from another.
+QByteArray uidTail(const QString& diaryId)
+{
+    return '-' + QCryptographicHash::hash(diaryId.toUtf8(), QCryptographicHash::Sha256).toHex().left(16) +
+           "@chronoteka";
 }
 
 icaltimetype dateValue(const QDate& date)
@@ -68,10 +71,15 @@ QByteArray utf8(const QString& text)
 class CalendarWriter
 {
 public:
+    // The UID's tail and the parsed rules are made once here: per row they were a good part of the export's time.
     CalendarWriter(QSaveFile& file, const QString& path, const QString& diaryId)
-        : m_file(file), m_path(path), m_diaryId(diaryId),
-          m_stamp(icaltime_from_timet_with_zone(Clock::now().toSecsSinceEpoch(), 0, icaltimezone_get_utc_timezone()))
+        : m_file(file), m_path(path), m_uidTail(uidTail(diaryId)),
+          m_stamp(icaltime_from_timet_with_zone(Clock::now().toSecsSinceEpoch(), 0, icaltimezone_get_utc_timezone())),
+          m_yearly(icalrecurrencetype_from_string("FREQ=YEARLY")),
+          m_lastOfFebruary(icalrecurrencetype_from_string("FREQ=YEARLY;BYMONTH=2;BYMONTHDAY=-1"))
     {
+        for (const auto& r : recurrences)
+            m_recurrences.push_back({QString::fromUtf8(r.period), icalrecurrencetype_from_string(r.rule)});
         m_zoneId = QTimeZone::systemTimeZoneId();
         m_zone = icaltimezone_get_builtin_timezone(m_zoneId.constData());
         if (m_zone && !icaltimezone_get_component(m_zone))
@@ -127,9 +135,8 @@ private:
         icalcomponent_add_property(event, icalproperty_new_dtend(dateValue(row.date.addDays(1))));
         icalcomponent_add_property(event, icalproperty_new_transp(ICAL_TRANSP_TRANSPARENT));
         // A yearly rule alone skips 29 February in the other years; the last day of February is then the 28th.
-        const char* rule =
-            row.date.month() == 2 && row.date.day() == 29 ? "FREQ=YEARLY;BYMONTH=2;BYMONTHDAY=-1" : "FREQ=YEARLY";
-        icalcomponent_add_property(event, icalproperty_new_rrule(icalrecurrencetype_from_string(rule)));
+        const bool leapDay = row.date.month() == 2 && row.date.day() == 29;
+        icalcomponent_add_property(event, icalproperty_new_rrule(leapDay ? m_lastOfFebruary : m_yearly));
         if (!row.note.isEmpty())
             icalcomponent_add_property(event, icalproperty_new_description(utf8(row.note).constData()));
         if (row.shedDate.isValid()) {
@@ -168,10 +175,10 @@ private:
         if (row.date.isValid()) {
             const icaltimetype due = row.time.isValid() ? local(row.date, row.time) : dateValue(row.date);
             icalcomponent_add_property(todo, withZone(icalproperty_new_due(due)));
-            if (const char* rule = recurrenceOf(row.period)) {
+            if (const icalrecurrencetype* rule = recurrenceOf(row.period)) {
                 // A recurrence counts from DTSTART, which a to-do names beside its due time.
                 icalcomponent_add_property(todo, withZone(icalproperty_new_dtstart(due)));
-                icalcomponent_add_property(todo, icalproperty_new_rrule(icalrecurrencetype_from_string(rule)));
+                icalcomponent_add_property(todo, icalproperty_new_rrule(*rule));
             }
         }
         icalcomponent_add_property(todo,
@@ -181,10 +188,18 @@ private:
         return todo;
     }
 
+    const icalrecurrencetype* recurrenceOf(const QString& period) const
+    {
+        for (const auto& [name, rule] : m_recurrences)
+            if (period == name)
+                return &rule;
+        return nullptr;
+    }
+
     void common(icalcomponent* component, const Row& row)
     {
-        icalcomponent_add_property(component,
-                                   icalproperty_new_uid(utf8(IcsExport::uid(row.id, m_diaryId)).constData()));
+        const QByteArray uid = QByteArray::number(row.id) + m_uidTail;
+        icalcomponent_add_property(component, icalproperty_new_uid(uid.constData()));
         icalcomponent_add_property(component, icalproperty_new_dtstamp(m_stamp));
     }
 
@@ -237,8 +252,11 @@ private:
 
     QSaveFile& m_file;
     const QString& m_path;
-    const QString& m_diaryId;
+    const QByteArray m_uidTail;
     icaltimetype m_stamp;
+    icalrecurrencetype m_yearly;
+    icalrecurrencetype m_lastOfFebruary;
+    std::vector<std::pair<QString, icalrecurrencetype>> m_recurrences;
     QByteArray m_zoneId;
     icaltimezone* m_zone = nullptr;
 };
@@ -251,8 +269,7 @@ const ListExport::Format icsFormat{QStringLiteral("Сохранить списо
 
 QString IcsExport::uid(qint64 id, const QString& diaryId)
 {
-    const QByteArray diary = QCryptographicHash::hash(diaryId.toUtf8(), QCryptographicHash::Sha256).toHex().left(16);
-    return QStringLiteral("%1-%2@chronoteka").arg(id).arg(QString::fromLatin1(diary));
+    return QString::fromLatin1(QByteArray::number(id) + uidTail(diaryId));
 }
 
 bool IcsExport::write(RecordSet& list, const QString& path, const QString& diaryId, const Progress& progress)
@@ -273,8 +290,9 @@ bool IcsExport::write(RecordSet& list, const QString& path, const QString& diary
     Field* const done = field("vip");
     Field* const note = field("other");
     const auto text = [](const Field* f) { return f && !f->isNull() ? f->value().toString() : QString(); };
-    const auto day = [](const Field* f) { return f && !f->isNull() ? f->asDateTime().date() : QDate(); };
-    const auto clock = [](const Field* f) { return f && !f->isNull() ? f->asDateTime().time() : QTime(); };
+    // Straight from the day count: a local QDateTime would look the time zone up for each value.
+    const auto day = [](const Field* f) { return f && !f->isNull() ? DateSerial::toDate(f->asSerial()) : QDate(); };
+    const auto clock = [](const Field* f) { return f && !f->isNull() ? DateSerial::toTime(f->asSerial()) : QTime(); };
 
     CalendarWriter calendar(target, path, diaryId);
     calendar.begin();
