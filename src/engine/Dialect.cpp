@@ -236,6 +236,12 @@ class Emitter
 public:
     int parameters = 0;
 
+private:
+    const QString collated = QStringLiteral(" COLLATE ") + Dialect::textCollation;
+    // Within WHERE, HAVING or ON, where texts compare without regard to case.
+    bool m_inCondition = false;
+
+public:
     // Items [from, to) of one level, with each chain of & turned into nested calls, left to right.
     QString list(const std::vector<Item>& items, size_t from, size_t to)
     {
@@ -298,20 +304,39 @@ private:
             const bool call =
                 !items[i].isGroup && items[i].token.kind == TokenKind::Word && i + 1 < to && items[i + 1].isGroup;
             if (call) {
-                parts << one(items[i], true) + one(items[i + 1], false);
+                // In this order: a clause word before a group sets how the group's texts compare.
+                const QString name = one(items[i], true);
+                parts << name + one(items[i + 1], false);
                 ++i;
             } else {
                 parts << one(items[i], false);
             }
+            // x IN (...) compares with x's collation, not with that of the list's texts.
+            if (m_inCondition && !isKeyword(items[i]) && i + 1 < to &&
+                (isWord(items[i + 1], "in") ||
+                 (isWord(items[i + 1], "not") && i + 2 < to && isWord(items[i + 2], "in"))))
+                parts.back() += collated;
         }
         return join(parts);
     }
 
     QString one(const Item& item, bool beforeGroup)
     {
-        if (item.isGroup)
-            return QStringLiteral("(%1)").arg(list(item.items, 0, item.items.size()));
+        if (item.isGroup) {
+            const bool outer = m_inCondition;
+            const QString inner = QStringLiteral("(%1)").arg(list(item.items, 0, item.items.size()));
+            m_inCondition = outer;
+            return inner;
+        }
         const Token& token = item.token;
+        if (token.kind == TokenKind::Word) {
+            for (const char* word : {"where", "having", "on"})
+                if (isWord(item, word))
+                    m_inCondition = true;
+            for (const char* word : {"select", "from", "order", "group", "union"})
+                if (isWord(item, word))
+                    m_inCondition = false;
+        }
         switch (token.kind) {
         case TokenKind::Word: {
             const QString lower = token.text.toLower();
@@ -333,10 +358,11 @@ private:
         case TokenKind::Name:
             return QStringLiteral("\"%1\"").arg(QString(token.text).replace(u'"', QStringLiteral("\"\"")));
         case TokenKind::Text:
-            return QStringLiteral("'%1'").arg(QString(token.text).replace(u'\'', QStringLiteral("''")));
+            return QStringLiteral("'%1'").arg(QString(token.text).replace(u'\'', QStringLiteral("''"))) +
+                   (m_inCondition ? collated : QString());
         case TokenKind::Parameter:
             ++parameters;
-            return token.text;
+            return token.text + (m_inCondition ? collated : QString());
         case TokenKind::Number:
         case TokenKind::Serial:
         case TokenKind::Symbol:

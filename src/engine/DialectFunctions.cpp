@@ -8,6 +8,7 @@
 #include <sqlite3.h>
 
 #include <cmath>
+#include <cstring>
 #include <optional>
 
 namespace {
@@ -105,6 +106,17 @@ void concat(sqlite3_context* context, int, sqlite3_value** arguments)
     sqlite3_result_text(context, out.constData(), static_cast<int>(out.size()), SQLITE_TRANSIENT);
 }
 
+// Texts compared as the dialect compares them: without regard to case, for every letter Unicode knows. Equal
+// bytes, the usual case of a stored period against a chosen one, are decided without decoding.
+int compareIgnoringCase(void*, int leftSize, const void* left, int rightSize, const void* right)
+{
+    if (leftSize == rightSize && std::memcmp(left, right, static_cast<size_t>(leftSize)) == 0)
+        return 0;
+    const QString a = QString::fromUtf8(static_cast<const char*>(left), leftSize);
+    const QString b = QString::fromUtf8(static_cast<const char*>(right), rightSize);
+    return a.compare(b, Qt::CaseInsensitive);
+}
+
 const DatePart year = DatePart::Year;
 const DatePart month = DatePart::Month;
 const DatePart day = DatePart::Day;
@@ -135,4 +147,9 @@ void Dialect::installFunctions(sqlite3* db)
         if (rc != SQLITE_OK)
             throw EngineErrors::fromSqlite(db, rc);
     }
+    const QByteArray collation = Dialect::textCollation.toUtf8();
+    const int rc =
+        sqlite3_create_collation_v2(db, collation.constData(), SQLITE_UTF8, nullptr, compareIgnoringCase, nullptr);
+    if (rc != SQLITE_OK)
+        throw EngineErrors::fromSqlite(db, rc);
 }

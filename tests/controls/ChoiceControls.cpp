@@ -105,6 +105,7 @@ TEST_F(ChoiceControls, ComboBoxTypingEditsAndStoresTheFirstFifteenCharacters)
     auto* job = bound<BoundEdit>("EdJob", "job");
     showWindow();
     EXPECT_EQ(period->currentText(), QStringLiteral("ежечасное"));
+    EXPECT_EQ(period->lineEdit()->cursorPosition(), 0) << "a text from the record is shown from its start";
     focus(period);
     period->lineEdit()->selectAll();
     type(period, QStringLiteral("двадцать знаков ровно"));

@@ -263,3 +263,31 @@ TEST_F(EditBox, ClosedSetShowsNothing)
     EXPECT_EQ(job->text(), QString());
     EXPECT_EQ(job->field(), nullptr);
 }
+
+TEST_F(EditBox, ATextFromTheRecordIsShownFromItsStart)
+{
+    const QString longJob = QStringLiteral("начало ") + QString(180, u'ж') + QStringLiteral(" КОНЕЦ");
+    addJob(longJob, {{"date_isp", QDateTime(QDate(2026, 12, 18), QTime(10, 30))}});
+    addJob(QStringLiteral("второе ") + QString(180, u'ы'), {{"date_isp", QDateTime(QDate(2026, 12, 19), QTime(9, 0))}});
+    RecordSet& q = allJobs();
+    BoundEdit* job = edit("EdJob", "job");
+    BoundEdit* date = edit("EdDateIsp", "date_isp");
+    job->setFixedWidth(80);
+    date->setFixedWidth(60);
+    showWindow();
+    focus(date);
+    // A box shows what is left of its caret first: at 0 the start is in view.
+    EXPECT_EQ(job->text(), longJob);
+    EXPECT_EQ(job->cursorPosition(), 0);
+    q.next();
+    EXPECT_EQ(job->cursorPosition(), 0);
+    q.close();
+    q.open();
+    EXPECT_EQ(job->cursorPosition(), 0);
+
+    focus(job);
+    EXPECT_EQ(date->text(), QStringLiteral("18.12.2026 10:30:00"));
+    EXPECT_EQ(date->cursorPosition(), 0);
+    q.next();
+    EXPECT_EQ(date->cursorPosition(), 0);
+}

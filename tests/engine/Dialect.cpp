@@ -204,3 +204,15 @@ TEST_F(DialectOnDatabase, ParametersAreUnicodeTextOrNullInMarkerOrder)
     EXPECT_EQ(errorOf([&] { connection->select("select 1", {QStringLiteral("one")}); }),
               QStringLiteral("More parameter values were given than the query has parameters."));
 }
+
+TEST(Dialect, TextsInConditionsAndTheOperandOfInCompareWithoutRegardToCase)
+{
+    const QString nocase = QStringLiteral(" COLLATE ") + Dialect::textCollation;
+    EXPECT_EQ(Dialect::translate(QStringLiteral("select job, 'x' as y from job where period = ? and vip = false")).sql,
+              QStringLiteral("select job, 'x' as y, job.rowid AS row_identity_ from job where period = ?%1 and vip = 0")
+                  .arg(nocase));
+    EXPECT_EQ(Dialect::translate(QStringLiteral("select * from job where period not in (\"a\", 'b') order by job")).sql,
+              QStringLiteral("select *, job.rowid AS row_identity_ from job where period%1 not in('a'%1, 'b'%1) "
+                             "order by job")
+                  .arg(nocase));
+}

@@ -1,9 +1,11 @@
 #include "DiaryFile.h"
 #include "diary/Queries.h"
 #include "engine/Snapshot.h"
+#include "support/FixedClock.h"
 #include "support/QtPrinters.h"
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 namespace {
 
@@ -81,4 +83,44 @@ TEST_F(ListQueries, ReminderSetsListTheirPeriodNotYetDone)
         jobs.sort();
         EXPECT_EQ(jobs, c.jobs) << c.text.join(u' ').toStdString();
     }
+}
+
+// Periods typed by hand into the combo box may differ in case from the tree's: the queries compare texts as the
+// dialect does, without regard to case, Cyrillic included.
+TEST(TextComparison, PeriodsMatchWhateverTheirCaseInEveryQueryOfTheProgram)
+{
+    DiaryFile diary;
+    diary.add({QStringLiteral("typed daily"), QStringLiteral("ЕжеДНЕВНОЕ"), QDate(2026, 3, 1), {}, false, {}});
+    diary.add({QStringLiteral("typed hourly"), QStringLiteral("ЕЖЕЧАСНОЕ"), {}, {}, false, {}});
+    diary.add({QStringLiteral("typed weekly"), QStringLiteral("Еженедельное"), {}, {}, false, {}});
+    diary.add({QStringLiteral("typed birthday"),
+               QStringLiteral("день рождения"),
+               QDate(1980, 12, 9),
+               QDate(2026, 12, 1),
+               false,
+               {}});
+    diary.add({QStringLiteral("typed memorable"), QStringLiteral("ПАМЯТНАЯ ДАТА"), {}, {}, false, {}});
+    diary.add({QStringLiteral("other"), QStringLiteral("ежедневно"), {}, {}, false, {}});
+    const auto connection = diary.connect();
+    FixedClock clock(QDateTime(QDate(2026, 12, 7), QTime(12, 0)));
+
+    const auto jobs = [&](const QStringList& text, const QList<QVariant>& parameters = {}) {
+        return column(*connection->select(engineText(text), parameters), "job");
+    };
+    EXPECT_EQ(jobs(Queries::jobListForPeriod(), {QStringLiteral("ежедневное")}), QStringList{"typed daily"});
+    EXPECT_EQ(jobs(Queries::jobDay()), QStringList{"typed daily"});
+    EXPECT_EQ(jobs(Queries::jobHour()), QStringList{"typed hourly"});
+    EXPECT_EQ(jobs(Queries::jobWeek()), QStringList{"typed weekly"});
+    EXPECT_EQ(jobs(Queries::birthdays()), QStringList{"typed birthday"});
+    QStringList all = jobs({Queries::jobListAll()});
+    all.sort();
+    EXPECT_EQ(all, (QStringList{"other", "typed daily", "typed hourly", "typed weekly"}));
+
+    // The comparison lives in the query texts, not in the file: a stock SQLite edits the diary as it is.
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(diary.path().toUtf8().constData(), &db), SQLITE_OK);
+    EXPECT_EQ(
+        sqlite3_exec(db, "UPDATE job SET period = 'ежедневное' WHERE period = 'ежедневно'", nullptr, nullptr, nullptr),
+        SQLITE_OK);
+    sqlite3_close(db);
 }

@@ -83,6 +83,9 @@ void BoundComboBox::showField()
     const QString text = field ? field->editText() : QString();
     setCurrentIndex(findText(text, Qt::MatchFixedString | Qt::MatchCaseSensitive));
     setEditText(text);
+    // Shown from its start, as the edit boxes show their texts.
+    if (QLineEdit* edit = lineEdit())
+        edit->setCursorPosition(0);
 }
 
 void BoundComboBox::writeField()

@@ -83,6 +83,11 @@ void BoundEdit::showField()
     } else {
         setText(field->editText());
     }
+    // A text from the record is shown from its start, as desktop edit boxes show it; QLineEdit would show its end,
+    // so that a long description read "...КОНЕЦ" and 18.12.2026 10:30 read "8.12.2026 10:30:00". A box being
+    // typed into keeps its caret where typing goes.
+    if (!m_entered)
+        setCursorPosition(0);
 }
 
 void BoundEdit::writeField()
