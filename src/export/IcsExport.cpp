@@ -227,20 +227,21 @@ private:
         return property;
     }
 
+    // The texts libical makes are freed whether or not writing them fails.
+    using IcalText = std::unique_ptr<char, decltype(&std::free)>;
+
     void putProperty(icalproperty* property)
     {
-        char* text = icalproperty_as_ical_string_r(property);
-        put(text);
-        std::free(text);
+        const IcalText text(icalproperty_as_ical_string_r(property), &std::free);
         icalproperty_free(property);
+        put(text.get());
     }
 
     void putComponent(icalcomponent* made)
     {
         const Component component(made);
-        char* text = icalcomponent_as_ical_string_r(component.get());
-        put(text);
-        std::free(text);
+        const IcalText text(icalcomponent_as_ical_string_r(component.get()), &std::free);
+        put(text.get());
     }
 
     void put(const char* text)
