@@ -4,6 +4,7 @@
 #include "engine/Error.h"
 #include "engine/Snapshot.h"
 #include "support/ErrorOf.h"
+#include "support/InChild.h"
 #include "support/QtPrinters.h"
 
 #include <QDir>
@@ -30,26 +31,11 @@ QString emoji(int count)
 // The error opening a diary meets in a child process that may not write it; the child is root no more.
 QString errorOfUnprivilegedOpen(const QString& connectionString)
 {
-    int pipe[2];
-    if (::pipe(pipe) != 0)
-        return QStringLiteral("no pipe");
-    const pid_t child = ::fork();
-    if (child == 0) {
-        ::close(pipe[0]);
-        QByteArray text = QByteArrayLiteral("could not drop root");
-        if (::setgid(65534) == 0 && ::setuid(65534) == 0)
-            text = errorOf([&] { Connection connection(connectionString, JobTable::schema()); }).toUtf8();
-        [[maybe_unused]] const ssize_t written = ::write(pipe[1], text.constData(), static_cast<size_t>(text.size()));
-        ::_exit(0);
-    }
-    ::close(pipe[1]);
-    QByteArray text;
-    char buffer[512];
-    for (ssize_t got; (got = ::read(pipe[0], buffer, sizeof buffer)) > 0;)
-        text.append(buffer, got);
-    ::close(pipe[0]);
-    ::waitpid(child, nullptr, 0);
-    return QString::fromUtf8(text);
+    return inChild([&] {
+        if (::setgid(65534) != 0 || ::setuid(65534) != 0)
+            return QStringLiteral("could not drop root");
+        return errorOf([&] { Connection connection(connectionString, JobTable::schema()); });
+    });
 }
 
 } // namespace
