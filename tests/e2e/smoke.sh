@@ -30,6 +30,19 @@ wait_window() {
     return 1
 }
 
+# Hides the main window $1 to the tray from its pop-up menu, as a user does, and checks it left the screen.
+hide_to_tray() {
+    sleep 0.5
+    xdotool mousemove --window "$1" 20 500 click 3
+    sleep 0.5
+    xdotool key Down Down Return # "Спрятать в трей"
+    sleep 0.5
+    if [ -n "$(xdotool search --onlyvisible --name '^БД Хронотека$' 2>/dev/null)" ]; then
+        echo "the main window is still on the screen after Спрятать в трей" >&2
+        return 1
+    fi
+}
+
 session() {
     export XDG_RUNTIME_DIR=$work/runtime
     mkdir -m 700 "$XDG_RUNTIME_DIR"
@@ -77,15 +90,7 @@ session() {
     pid=$!
     local main
     main=$(wait_window "БД Хронотека")
-    sleep 0.5
-    xdotool mousemove --window "$main" 20 500 click 3
-    sleep 0.5
-    xdotool key Down Down Return # "Спрятать в трей"
-    sleep 0.5
-    if [ -n "$(xdotool search --onlyvisible --name '^БД Хронотека$' 2>/dev/null)" ]; then
-        echo "the main window is still on the screen after Спрятать в трей" >&2
-        return 1
-    fi
+    hide_to_tray "$main"
     # trayer stands in the bottom right corner; the program's icon is the only one in it.
     local width height x y
     read -r width height < <(xdotool getdisplaygeometry)
@@ -114,13 +119,7 @@ session() {
     (cd "$work/twice" && exec "$program") &
     pid=$!
     main=$(wait_window "БД Хронотека")
-    sleep 0.5
-    xdotool mousemove --window "$main" 20 500 click 3
-    sleep 0.5
-    xdotool key Down Down Return # "Спрятать в трей"
-    sleep 0.5
-    [ -z "$(xdotool search --onlyvisible --name '^БД Хронотека$' 2>/dev/null)" ] ||
-        { echo "the main window did not go to the tray" >&2; return 1; }
+    hide_to_tray "$main"
     rc=0
     (cd "$work/twice-link" && exec timeout 20 "$program") || rc=$?
     [ "$rc" -eq 0 ] || { echo "the second start on the same diary ended with code $rc" >&2; return 1; }
