@@ -5,6 +5,7 @@
 #include "export/IcsExport.h"
 
 #include "ListedDiary.h"
+#include "SideBySide.h"
 #include "databind/Field.h"
 #include "engine/Clock.h"
 #include "engine/DateSerial.h"
@@ -322,51 +323,6 @@ bool sameCalendars()
     return true;
 }
 
-// Prints the figure as the ratio of the medians of the two benchmarks' repetitions, after the usual table.
-class RatioReporter : public benchmark::ConsoleReporter
-{
-public:
-    void ReportRuns(const std::vector<Run>& runs) override
-    {
-        for (const Run& run : runs)
-            if (run.run_type == Run::RT_Iteration && run.iterations > 0) {
-                const auto iterations = static_cast<double>(run.iterations);
-                Seconds& seconds = m_seconds[run.run_name.function_name];
-                seconds.real.push_back(run.real_accumulated_time / iterations);
-                seconds.cpu.push_back(run.cpu_accumulated_time / iterations);
-            }
-        ConsoleReporter::ReportRuns(runs);
-    }
-
-    void printRatio() const
-    {
-        const auto exported = m_seconds.find("BM_ExportList");
-        const auto bare = m_seconds.find("BM_BareLibicalLoop");
-        if (exported == m_seconds.end() || bare == m_seconds.end())
-            return;
-        std::printf("iCalendar export / bare libical loop, %d rows: %.2f real time, %.2f CPU time (medians; at most "
-                    "1.5)\n",
-                    rows, median(exported->second.real) / median(bare->second.real),
-                    median(exported->second.cpu) / median(bare->second.cpu));
-    }
-
-private:
-    struct Seconds
-    {
-        std::vector<double> real;
-        std::vector<double> cpu;
-    };
-
-    static double median(std::vector<double> values)
-    {
-        std::sort(values.begin(), values.end());
-        const std::size_t middle = values.size() / 2;
-        return values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
-    }
-
-    std::map<std::string, Seconds> m_seconds; // per run of one iteration
-};
-
 } // namespace
 
 int main(int argc, char** argv)
@@ -380,9 +336,10 @@ int main(int argc, char** argv)
         return 1;
     if (!sameCalendars())
         return 1;
-    RatioReporter reporter;
+    SideBySideReporter reporter;
     ::benchmark::RunSpecifiedBenchmarks(&reporter);
-    reporter.printRatio();
+    const std::string figure = "iCalendar export / bare libical loop, " + std::to_string(rows) + " rows";
+    reporter.printRatio(figure.c_str(), "BM_ExportList", "BM_BareLibicalLoop", "medians; at most 1.5");
     ::benchmark::Shutdown();
     return 0;
 }

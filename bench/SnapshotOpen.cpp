@@ -1,81 +1,27 @@
 // Opening the list query over 100,000 matching rows: the snapshot against a bare SQLite step loop that reads every
 // column of the same translated statement, side by side in one run, and the snapshot's memory per row.
 #include "BenchDiary.h"
+#include "PeriodList.h"
+#include "SideBySide.h"
 #include "diary/JobTable.h"
-#include "diary/Queries.h"
 #include "engine/Connection.h"
 #include "engine/Dialect.h"
-#include "engine/Snapshot.h"
 
 #include <benchmark/benchmark.h>
-#include <malloc.h>
 #include <sqlite3.h>
-
-#include <cstdio>
-#include <map>
 
 namespace {
 
-constexpr int rowCount = 100000;
-const QString period = QStringLiteral("ежедневное");
-
-QString listText()
-{
-    return Queries::jobListForPeriod().join(QLatin1Char(' ')).replace(QStringLiteral(":period"), QStringLiteral("?"));
-}
-
-// Every row under the one period the list asks for, with texts of the lengths a hand-typed diary holds and dates in
-// no order, so the period index is walked as it would be in use.
-DiaryRows listedRows()
-{
-    DiaryRows rows;
-    rows.events = rowCount;
-    rows.periods = {period};
-    rows.job = DiaryRows::Text::Words;
-    rows.jobLength = 40;
-    rows.other = DiaryRows::Text::Words;
-    rows.otherLength = 100;
-    rows.dates = true;
-    rows.planned = true;
-    rows.reminders = true;
-    rows.scattered = true;
-    return rows;
-}
-
 BenchDiary& diary()
 {
-    static BenchDiary instance(listedRows());
+    static BenchDiary instance(PeriodList::rows());
     return instance;
 }
-
-size_t heapInUse()
-{
-    const struct mallinfo2 info = mallinfo2();
-    return info.uordblks + info.hblkhd;
-}
-
-struct Seconds
-{
-    double real = 0;
-    double cpu = 0;
-};
-std::map<std::string, Seconds> secondsPerOpen;
 
 void SnapshotOpen(benchmark::State& state)
 {
     Connection connection(QStringLiteral("Data Source=") + diary().path(), JobTable::schema());
-    const QString text = listText();
-    for (auto _ : state) {
-        const auto snapshot = connection.select(text, {period});
-        if (snapshot->rowCount() != rowCount)
-            state.SkipWithError("the list query lost rows");
-        benchmark::DoNotOptimize(snapshot.get());
-    }
-    const size_t before = heapInUse();
-    const auto kept = connection.select(text, {period});
-    const size_t after = heapInUse();
-    state.counters["bytes_per_row"] = static_cast<double>(after - before) / kept->rowCount();
-    state.counters["rows"] = kept->rowCount();
+    PeriodList::openSnapshots(state, connection);
 }
 
 // What SQLite alone does for the same statement: prepare, bind, step through every row touching every column.
@@ -85,8 +31,8 @@ void BareStepLoop(benchmark::State& state)
     sqlite3_open_v2(diary().path().toUtf8().constData(), &db, SQLITE_OPEN_READWRITE, nullptr);
     // The statement calls the dialect's functions and compares texts with its collation, as the program's does.
     Dialect::installFunctions(db);
-    const QByteArray sql = Dialect::translate(listText()).sql.toUtf8();
-    const QByteArray periodUtf8 = period.toUtf8();
+    const QByteArray sql = Dialect::translate(PeriodList::text()).sql.toUtf8();
+    const QByteArray periodUtf8 = PeriodList::period().toUtf8();
     for (auto _ : state) {
         sqlite3_stmt* statement = nullptr;
         sqlite3_prepare_v2(db, sql.constData(), static_cast<int>(sql.size()), &statement, nullptr);
@@ -114,26 +60,12 @@ void BareStepLoop(benchmark::State& state)
             }
         }
         sqlite3_finalize(statement);
-        if (rows != rowCount)
+        if (rows != PeriodList::rowCount)
             state.SkipWithError("the bare loop lost rows");
         benchmark::DoNotOptimize(checksum);
     }
     sqlite3_close(db);
 }
-
-class RatioReporter : public benchmark::ConsoleReporter
-{
-public:
-    void ReportRuns(const std::vector<Run>& runs) override
-    {
-        for (const Run& run : runs) {
-            if (run.run_type == Run::RT_Iteration && run.iterations > 0)
-                secondsPerOpen[run.benchmark_name()] = {run.real_accumulated_time / static_cast<double>(run.iterations),
-                                                        run.cpu_accumulated_time / static_cast<double>(run.iterations)};
-        }
-        ConsoleReporter::ReportRuns(runs);
-    }
-};
 
 } // namespace
 
@@ -144,14 +76,9 @@ int main(int argc, char** argv)
 {
     benchmark::Initialize(&argc, argv);
     diary();
-    RatioReporter reporter;
+    SideBySideReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    if (secondsPerOpen.count("SnapshotOpen") && secondsPerOpen.count("BareStepLoop")) {
-        const Seconds snapshot = secondsPerOpen["SnapshotOpen"];
-        const Seconds bare = secondsPerOpen["BareStepLoop"];
-        std::printf("snapshot / bare step loop: %.2f real time, %.2f CPU time (at most 2)\n", snapshot.real / bare.real,
-                    snapshot.cpu / bare.cpu);
-    }
+    reporter.printRatio("snapshot / bare step loop", "SnapshotOpen", "BareStepLoop", "at most 2");
     benchmark::Shutdown();
     return 0;
 }

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <sys/types.h>
+
+// A private PostgreSQL server for one benchmark run, made by tests/support/server-cluster.sh in a short folder
+// under /tmp and reached only through its Unix socket there. It is stopped and its folder removed when the object
+// goes, and by a watchdog process when the benchmark ends any other way: an exception, a crash, a signal, a kill.
+class BenchServer
+{
+public:
+    // Throws std::runtime_error when the server does not start.
+    BenchServer();
+    ~BenchServer();
+    BenchServer(const BenchServer&) = delete;
+    BenchServer& operator=(const BenchServer&) = delete;
+
+    // libpq connection info of the server's database of that name.
+    QString connectionInfo(const QString& database) const;
+    // Creates an empty UTF-8 database and returns its connection info; throws with the server's message.
+    QString createDatabase(const QString& name);
+    // Runs one or more statements that return nothing on the database; throws with the server's message.
+    static void execute(const QString& connectionInfo, const char* sql);
+
+private:
+    void stop();
+
+    QByteArray m_folder;
+    int m_watchdogPipe = -1;
+    pid_t m_watchdog = -1;
+};

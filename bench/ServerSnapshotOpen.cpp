@@ -1,0 +1,117 @@
+// Opening the list query over 100,000 matching rows of a diary on a PostgreSQL server, reached through its Unix
+// socket: the snapshot against a bare libpq loop that runs the same translated statement and reads every column
+// of every row, side by side in one run, and the snapshot's memory per row. The server is a private one, started
+// for the run and stopped after it.
+#include "BenchDiary.h"
+#include "BenchServer.h"
+#include "PeriodList.h"
+#include "SideBySide.h"
+#include "diary/JobTable.h"
+#include "engine/Connection.h"
+#include "engine/Dialect.h"
+#include "engine/Schema.h"
+
+#include <benchmark/benchmark.h>
+#include <libpq-fe.h>
+
+#include <cstdio>
+#include <exception>
+#include <memory>
+
+namespace {
+
+// libpq connection info of the diary's database.
+QString serverDiary;
+
+QString connectionString()
+{
+    return QStringLiteral("Provider=PostgreSQL;Data Source=") + serverDiary;
+}
+
+// The rows SnapshotOpen reads from the file, written to a file first and copied to the server through the engine,
+// keys and all; then the table is vacuumed and analysed, so that neither side of the figure pays for setting
+// the rows' hint bits or plans without statistics.
+void fillServerDiary()
+{
+    Schema::createServerDiary(serverDiary, JobTable::schema());
+    const BenchDiary file(PeriodList::rows());
+    Connection source(JobTable::connectionString(file.path()), JobTable::schema());
+    Connection(connectionString(), JobTable::schema()).appendTableRows(source.tableRows());
+    BenchServer::execute(serverDiary, "VACUUM (FREEZE, ANALYZE) job");
+}
+
+void ServerSnapshotOpen(benchmark::State& state)
+{
+    Connection connection(connectionString(), JobTable::schema());
+    PeriodList::openSnapshots(state, connection);
+}
+
+// What libpq alone does for the same statement: run it with the period bound as a text, as the backend binds it,
+// and read every cell of every row as libpq hands it over.
+void BareLibpqLoop(benchmark::State& state)
+{
+    const std::unique_ptr<PGconn, decltype(&PQfinish)> connection(PQconnectdb(serverDiary.toUtf8().constData()),
+                                                                  PQfinish);
+    if (PQstatus(connection.get()) != CONNECTION_OK || PQsetClientEncoding(connection.get(), "UTF8") != 0) {
+        state.SkipWithError(PQerrorMessage(connection.get()));
+        return;
+    }
+    const Dialect::Translation translation = Dialect::translateForServer(PeriodList::text(), JobTable::schema());
+    if (translation.serverParameters != std::vector<int>{0}) {
+        state.SkipWithError("the list's statement takes other parameters than the period");
+        return;
+    }
+    const QByteArray sql = translation.sql.toUtf8();
+    const QByteArray period = PeriodList::period().toUtf8();
+    const char* const values[] = {period.constData()};
+    const int lengths[] = {static_cast<int>(period.size())};
+    for (auto _ : state) {
+        const std::unique_ptr<PGresult, decltype(&PQclear)> result(
+            PQexecParams(connection.get(), sql.constData(), 1, nullptr, values, lengths, nullptr, 0), PQclear);
+        if (PQresultStatus(result.get()) != PGRES_TUPLES_OK) {
+            state.SkipWithError(PQerrorMessage(connection.get()));
+            break;
+        }
+        const int rows = PQntuples(result.get());
+        const int columns = PQnfields(result.get());
+        size_t checksum = 0;
+        for (int r = 0; r < rows; ++r) {
+            for (int c = 0; c < columns; ++c) {
+                if (!PQgetisnull(result.get(), r, c))
+                    checksum += static_cast<size_t>(PQgetlength(result.get(), r, c)) +
+                                static_cast<unsigned char>(PQgetvalue(result.get(), r, c)[0]);
+            }
+        }
+        if (rows != PeriodList::rowCount) {
+            state.SkipWithError("the bare loop lost rows");
+            break;
+        }
+        benchmark::DoNotOptimize(checksum);
+    }
+}
+
+} // namespace
+
+BENCHMARK(ServerSnapshotOpen)->Unit(benchmark::kMillisecond);
+BENCHMARK(BareLibpqLoop)->Unit(benchmark::kMillisecond);
+
+int main(int argc, char** argv)
+{
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    try {
+        BenchServer server;
+        serverDiary = server.createDatabase(QStringLiteral("chronoteka_bench"));
+        fillServerDiary();
+        SideBySideReporter reporter;
+        benchmark::RunSpecifiedBenchmarks(&reporter);
+        // The CPU time is this process's alone: the server's work shows only in the real time.
+        reporter.printRatio("server snapshot / bare libpq loop", "ServerSnapshotOpen", "BareLibpqLoop", "at most 2");
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "bench_server: %s\n", error.what());
+        return 1;
+    }
+    benchmark::Shutdown();
+    return 0;
+}
