@@ -1,5 +1,6 @@
 #include "reminders/ReminderChecks.h"
 
+#include "engine/Error.h"
 #include "reminders/ReminderWindow.h"
 #include "settings/ConfigFile.h"
 #include "support/DataModuleTest.h"
@@ -12,6 +13,8 @@
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
+
+#include <functional>
 
 namespace {
 
@@ -183,4 +186,46 @@ TEST_F(ReminderChecksTest, AFailedReopenIsShownAndTheTimerRunsOn)
     EXPECT_EQ(boxes()[0].icon, MessageBoxes::Icon::Error);
     EXPECT_TRUE(checks().TimeHour->isActive());
     EXPECT_EQ(window.showCount, 0);
+}
+
+TEST_F(ReminderChecksTest, AServerOutOfReachIsRetriedSilentlyAtTheNextCheckWhileOtherErrorsAreShown)
+{
+    const struct
+    {
+        std::function<void()> fail;
+        QStringList shown;
+    } cases[] = {
+        {[] { throw ServerUnreachable(QStringLiteral("could not connect to server")); }, {}},
+        {[] { throw EngineError(QStringLiteral("Cannot update. Database or object is read-only.")); },
+         {QStringLiteral("Cannot update. Database or object is read-only.")}},
+    };
+    for (const auto& c : cases) {
+        ScriptedMessageBoxes::instance().clear();
+        const qint64 id = add(QStringLiteral("почасовое"), QStringLiteral("ежечасное"));
+        ReminderChecks checks(module(), window, tray, mainWindow);
+        checks.TimeHourTimer();
+        RecordSet& hourly = module().QJobHour;
+        ASSERT_EQ(hourly.recordCount(), 1);
+        window.onScreen = false;
+        window.showCount = 0;
+        // The tick in the reminder window is posted by the next check, and the post fails.
+        hourly.edit();
+        hourly.fieldByName(QStringLiteral("vip")).setAsBoolean(true);
+        hourly.setBeforePost([&c](RecordSet&) { c.fail(); });
+        checks.TimeHourTimer();
+        QStringList shown;
+        for (const MessageBoxes::Message& box : boxes())
+            shown << box.text;
+        EXPECT_EQ(shown, c.shown);
+        EXPECT_EQ(window.showCount, 0);
+        EXPECT_TRUE(checks.TimeHour->isActive());
+        EXPECT_TRUE(hourly.isEditing());
+        EXPECT_FALSE(diary.value(id, QStringLiteral("vip")).toBool());
+
+        // Reached again, the next check posts the tick it kept.
+        hourly.setBeforePost({});
+        checks.TimeHourTimer();
+        EXPECT_TRUE(diary.value(id, QStringLiteral("vip")).toBool());
+        EXPECT_TRUE(hourly.isEmpty());
+    }
 }
