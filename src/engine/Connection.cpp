@@ -2,7 +2,9 @@
 
 #include "engine/Dialect.h"
 #include "engine/EngineErrors.h"
+#include "engine/PostgresBackend.h"
 #include "engine/Schema.h"
+#include "engine/SqliteBackend.h"
 
 #include <QDir>
 #include <QFile>
@@ -66,7 +68,10 @@ void configure(sqlite3* db, const QString& path, const TableSchema& required, in
 
 } // namespace
 
-QString Connection::dataSourcePath(const QString& connectionString)
+namespace {
+
+// The value of a key of the connection string, quotes around it taken off; empty when it is absent or empty.
+QString valueOf(const QString& connectionString, QLatin1String wanted)
 {
     const QStringList parts = connectionString.split(u';');
     for (const QString& part : parts) {
@@ -74,43 +79,83 @@ QString Connection::dataSourcePath(const QString& connectionString)
         if (equals < 0)
             continue;
         const QString key = part.left(equals).simplified();
-        if (key.compare(QLatin1String("Data Source"), Qt::CaseInsensitive) != 0)
+        if (key.compare(wanted, Qt::CaseInsensitive) != 0)
             continue;
         QString value = part.mid(equals + 1).trimmed();
         if (value.size() >= 2 && (value.front() == u'"' || value.front() == u'\'') && value.back() == value.front())
             value = value.mid(1, value.size() - 2);
-        if (value.isEmpty())
-            break;
-        return QDir::cleanPath(QDir::current().absoluteFilePath(value));
+        return value;
     }
-    throw EngineErrors::noDataSource();
+    return {};
 }
 
-Connection::Connection(const QString& connectionString, const TableSchema& required, int busyTimeoutMilliseconds)
-    : m_filePath(dataSourcePath(connectionString))
+std::shared_ptr<sqlite3> openFile(const QString& path, const TableSchema& required, int busyTimeout)
 {
-    const QFileInfo file(m_filePath);
+    const QFileInfo file(path);
     if (!file.exists())
-        throw EngineErrors::fileNotFound(m_filePath);
+        throw EngineErrors::fileNotFound(path);
     if (!file.isFile())
-        throw EngineErrors::unrecognizedFormat(m_filePath);
+        throw EngineErrors::unrecognizedFormat(path);
 
     sqlite3* db = nullptr;
     // One thread uses a connection, so SQLite need not lock around every call (it would on each cell read).
-    const int rc = sqlite3_open_v2(QFile::encodeName(m_filePath).constData(), &db,
-                                   SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
-    m_db.reset(db, sqlite3_close_v2);
+    const int rc =
+        sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
+    std::shared_ptr<sqlite3> opened(db, sqlite3_close_v2);
     if (rc != SQLITE_OK) {
         if ((rc & 0xff) == SQLITE_CANTOPEN)
-            throw EngineErrors::cannotOpen(m_filePath);
-        throw EngineErrors::unrecognizedFormat(m_filePath);
+            throw EngineErrors::cannotOpen(path);
+        throw EngineErrors::unrecognizedFormat(path);
     }
-    configure(db, m_filePath, required, busyTimeoutMilliseconds);
+    configure(db, path, required, busyTimeout);
+    return opened;
+}
+
+} // namespace
+
+QString Connection::dataSource(const QString& connectionString)
+{
+    const QString value = valueOf(connectionString, QLatin1String("Data Source"));
+    if (value.isEmpty())
+        throw EngineErrors::noDataSource();
+    return value;
+}
+
+QString Connection::dataSourcePath(const QString& connectionString)
+{
+    return QDir::cleanPath(QDir::current().absoluteFilePath(dataSource(connectionString)));
+}
+
+bool Connection::namesServer(const QString& connectionString)
+{
+    return valueOf(connectionString, QLatin1String("Provider"))
+               .compare(QLatin1String("PostgreSQL"), Qt::CaseInsensitive) == 0;
+}
+
+Connection::Connection(const QString& connectionString, const TableSchema& required, int busyTimeoutMilliseconds)
+    : m_table(required)
+{
+    if (namesServer(connectionString)) {
+        m_backend = std::make_shared<PostgresBackend>(dataSource(connectionString), required);
+        return;
+    }
+    m_filePath = dataSourcePath(connectionString);
+    m_backend = std::make_shared<SqliteBackend>(openFile(m_filePath, required, busyTimeoutMilliseconds));
 }
 
 Connection::~Connection() = default;
 
 std::unique_ptr<Snapshot> Connection::select(const QString& sql, const QList<QVariant>& parameters)
 {
-    return Snapshot::create(m_db, sql, parameters);
+    return Snapshot::create(m_backend, sql, parameters);
+}
+
+std::vector<std::vector<QVariant>> Connection::tableRows()
+{
+    return m_backend->tableRows(m_table);
+}
+
+void Connection::appendTableRows(const std::vector<std::vector<QVariant>>& rows)
+{
+    m_backend->appendTableRows(m_table, rows);
 }

@@ -8,17 +8,19 @@
 #include <QVariant>
 
 #include <memory>
+#include <vector>
 
-struct sqlite3;
+class Backend;
 
 // The one connection to the diary database, opened from a Jet-style connection string such as
-// "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=db1.mdb;Persist Security Info=False".
-// Opens an existing file only; a relative Data Source is taken from the current directory.
+// "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=db1.mdb;Persist Security Info=False": a file, opened only when it
+// exists, a relative Data Source taken from the current directory. With "Provider=PostgreSQL" the Data Source is
+// the connection info of a PostgreSQL server's diary, as libpq reads it ("host=... dbname=... user=...").
 class Connection
 {
 public:
-    // Refuses a file that does not hold the required table. busyTimeout: how long a read or write waits for
-    // another process's lock before it fails.
+    // Refuses a database that does not hold the required table. busyTimeout: how long a read or write of a file
+    // waits for another process's lock before it fails.
     Connection(const QString& connectionString, const TableSchema& required,
                int busyTimeoutMilliseconds = defaultBusyTimeout);
     ~Connection();
@@ -27,15 +29,27 @@ public:
 
     static constexpr int defaultBusyTimeout = 5000;
 
+    // The diary file's full path; empty for a server diary.
     const QString& filePath() const { return m_filePath; }
+    bool isServer() const { return m_filePath.isEmpty(); }
 
     // The full path of the connection string's Data Source, taken from the current directory when relative.
     static QString dataSourcePath(const QString& connectionString);
+    // The Data Source as it stands in the connection string.
+    static QString dataSource(const QString& connectionString);
+    // Whether the connection string's provider is a PostgreSQL server.
+    static bool namesServer(const QString& connectionString);
 
     // Runs a select written in the program's SQL dialect, "?" standing for each parameter in order.
     std::unique_ptr<Snapshot> select(const QString& sql, const QList<QVariant>& parameters);
 
+    // Every row of the required table by its key, the values in the table's column order, for copying a diary.
+    std::vector<std::vector<QVariant>> tableRows();
+    // Puts such rows, keys kept, into the required table, which must be empty; all or nothing.
+    void appendTableRows(const std::vector<std::vector<QVariant>>& rows);
+
 private:
     QString m_filePath;
-    std::shared_ptr<sqlite3> m_db;
+    const TableSchema& m_table;
+    std::shared_ptr<Backend> m_backend;
 };

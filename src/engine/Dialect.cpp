@@ -234,9 +234,13 @@ std::vector<Item> group(const std::vector<Token>& tokens, size_t& i, int depth)
 class Emitter
 {
 public:
+    explicit Emitter(std::vector<int>* serverParameters = nullptr) : m_serverParameters(serverParameters) {}
+
     int parameters = 0;
 
 private:
+    // Set when writing for the PostgreSQL server: what each $n stands for.
+    std::vector<int>* m_serverParameters;
     const QString collated = QStringLiteral(" COLLATE ") + Dialect::textCollation;
     // Within WHERE, HAVING or ON, where texts compare without regard to case.
     bool m_inCondition = false;
@@ -262,6 +266,12 @@ public:
                 throw EngineErrors::syntax(QStringLiteral("& without a left operand"));
             if (start > i)
                 parts << plain(items, i, start);
+            if (m_serverParameters) {
+                size_t next = ampersand;
+                parts << serverConcat(items, start, ampersand, to, &next);
+                i = next;
+                continue;
+            }
             // a & b & c is dialect_concat(dialect_concat(a, b), c): the calls' openings all go first, so the text
             // is built by appending, in time linear in the chain's length.
             QString tail = plain(items, start, ampersand);
@@ -284,6 +294,65 @@ public:
     }
 
 private:
+    // The operands of one chain of &, from the first one [start, ampersand) on; next receives where it ends.
+    // PostgreSQL's concat() takes a null as empty text as & does, but gives empty text for nulls alone, where &
+    // gives null. Each operand is written twice, as text, so its parameters keep their one $n.
+    QString serverConcat(const std::vector<Item>& items, size_t start, size_t ampersand, size_t to, size_t* next)
+    {
+        QStringList operands{QStringLiteral("CAST((%1) AS text)").arg(plain(items, start, ampersand))};
+        size_t at = ampersand;
+        while (at < to && isSymbol(items[at], "&")) {
+            size_t end = at + 1;
+            while (end < to && !endsOperand(items[end]))
+                ++end;
+            if (end == at + 1)
+                throw EngineErrors::syntax(QStringLiteral("& without a right operand"));
+            operands << QStringLiteral("CAST((%1) AS text)").arg(plain(items, at + 1, end));
+            at = end;
+        }
+        *next = at;
+        return QStringLiteral("(CASE WHEN %1 IS NULL THEN NULL ELSE concat(%2) END)")
+            .arg(operands.join(QStringLiteral(" IS NULL AND ")), operands.join(QStringLiteral(", ")));
+    }
+
+    QString serverParameter(int source)
+    {
+        m_serverParameters->push_back(source);
+        return QStringLiteral("$%1").arg(m_serverParameters->size());
+    }
+
+    // The dialect's functions in PostgreSQL's terms; empty for any other call.
+    QString serverCall(const Item& name, const Item& arguments)
+    {
+        const QString lower = name.token.text.toLower();
+        const bool noArguments = arguments.items.empty();
+        if (lower == QLatin1String("now") && noArguments)
+            return QStringLiteral("CAST(%1 AS timestamp)").arg(serverParameter(Dialect::clockNow));
+        if (lower == QLatin1String("date") && noArguments)
+            return QStringLiteral("CAST(%1 AS timestamp)").arg(serverParameter(Dialect::clockToday));
+        for (const char* part : {"year", "month", "day"}) {
+            if (lower == QLatin1String(part))
+                return QStringLiteral("CAST(EXTRACT(%1 FROM %2) AS integer)")
+                    .arg(QString::fromLatin1(part).toUpper(), one(arguments, false));
+        }
+        if (lower == QLatin1String("iif")) {
+            const bool outer = m_inCondition;
+            std::vector<size_t> commas;
+            for (size_t i = 0; i < arguments.items.size(); ++i) {
+                if (isSymbol(arguments.items[i], ","))
+                    commas.push_back(i);
+            }
+            if (commas.size() != 2)
+                throw EngineErrors::syntax(QStringLiteral("iif takes three arguments"));
+            const QString condition = list(arguments.items, 0, commas[0]);
+            const QString whenTrue = list(arguments.items, commas[0] + 1, commas[1]);
+            const QString whenFalse = list(arguments.items, commas[1] + 1, arguments.items.size());
+            m_inCondition = outer;
+            return QStringLiteral("(CASE WHEN %1 THEN %2 ELSE %3 END)").arg(condition, whenTrue, whenFalse);
+        }
+        return {};
+    }
+
     static QString join(const QStringList& parts)
     {
         QString out;
@@ -303,6 +372,14 @@ private:
         for (size_t i = from; i < to; ++i) {
             const bool call =
                 !items[i].isGroup && items[i].token.kind == TokenKind::Word && i + 1 < to && items[i + 1].isGroup;
+            if (call && m_serverParameters) {
+                const QString written = serverCall(items[i], items[i + 1]);
+                if (!written.isEmpty()) {
+                    parts << written;
+                    ++i;
+                    continue;
+                }
+            }
             if (call) {
                 // In this order: a clause word before a group sets how the group's texts compare.
                 const QString name = one(items[i], true);
@@ -341,16 +418,16 @@ private:
         case TokenKind::Word: {
             const QString lower = token.text.toLower();
             static const char* const functions[] = {"now", "date", "year", "month", "day"};
-            if (beforeGroup) {
+            if (beforeGroup && !m_serverParameters) {
                 for (const char* function : functions) {
                     if (lower == QLatin1String(function))
                         return QStringLiteral("dialect_") + lower;
                 }
             }
             if (lower == QLatin1String("true"))
-                return QStringLiteral("1");
+                return m_serverParameters ? QStringLiteral("TRUE") : QStringLiteral("1");
             if (lower == QLatin1String("false"))
-                return QStringLiteral("0");
+                return m_serverParameters ? QStringLiteral("FALSE") : QStringLiteral("0");
             if (lower == QLatin1String("mod"))
                 return QStringLiteral("%");
             return token.text;
@@ -360,11 +437,18 @@ private:
         case TokenKind::Text:
             return QStringLiteral("'%1'").arg(QString(token.text).replace(u'\'', QStringLiteral("''"))) +
                    (m_inCondition ? collated : QString());
-        case TokenKind::Parameter:
+        case TokenKind::Parameter: {
+            const QString marker = m_serverParameters ? serverParameter(parameters) : token.text;
             ++parameters;
-            return token.text + (m_inCondition ? collated : QString());
-        case TokenKind::Number:
+            return marker + (m_inCondition ? collated : QString());
+        }
         case TokenKind::Serial:
+            if (m_serverParameters)
+                return QStringLiteral("TIMESTAMP '%1'")
+                    .arg(DateSerial::toDateTime(token.text.toDouble())
+                             .toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz")));
+            return token.text;
+        case TokenKind::Number:
         case TokenKind::Symbol:
             return token.text;
         }
@@ -425,7 +509,9 @@ size_t plainSelectFrom(const std::vector<Item>& items, QString* table, QString* 
 
 } // namespace
 
-Dialect::Translation Dialect::translate(const QString& text)
+namespace {
+
+std::vector<Item> parse(const QString& text)
 {
     std::vector<Token> tokens = tokenize(text);
     for (size_t i = 0; i < tokens.size(); ++i) {
@@ -438,20 +524,60 @@ Dialect::Translation Dialect::translate(const QString& text)
     if (tokens.empty())
         throw EngineErrors::syntax(QStringLiteral("the query is empty"));
     size_t position = 0;
-    const std::vector<Item> items = group(tokens, position, 0);
+    return group(tokens, position, 0);
+}
 
-    Translation translation;
-    Emitter emitter;
-    QString qualifier;
-    const size_t from = plainSelectFrom(items, &translation.table, &qualifier);
-    if (from > 0) {
-        translation.sql =
-            QStringLiteral("%1, %2.rowid AS %3 %4")
-                .arg(emitter.list(items, 0, from), qualifier, rowIdentityName, emitter.list(items, from, items.size()));
+// The translation of items; identity, when not empty, is how the plain select's table names its row identity.
+Dialect::Translation translated(const std::vector<Item>& items, Emitter& emitter, size_t from, const QString& qualifier,
+                                const QString& identity)
+{
+    Dialect::Translation translation;
+    if (from > 0 && !identity.isEmpty()) {
+        translation.sql = QStringLiteral("%1, %2.%3 AS %4 %5")
+                              .arg(emitter.list(items, 0, from), qualifier, identity, Dialect::rowIdentityName,
+                                   emitter.list(items, from, items.size()));
         translation.hasRowIdentity = true;
     } else {
         translation.sql = emitter.list(items, 0, items.size());
     }
     translation.parameterCount = emitter.parameters;
+    return translation;
+}
+
+} // namespace
+
+Dialect::Translation Dialect::translate(const QString& text)
+{
+    const std::vector<Item> items = parse(text);
+    Emitter emitter;
+    QString table;
+    QString qualifier;
+    const size_t from = plainSelectFrom(items, &table, &qualifier);
+    Translation translation = translated(items, emitter, from, qualifier, QStringLiteral("rowid"));
+    if (from > 0)
+        translation.table = table;
+    return translation;
+}
+
+Dialect::Translation Dialect::translateForServer(const QString& text, const TableSchema& table)
+{
+    const std::vector<Item> items = parse(text);
+    std::vector<int> serverParameters;
+    Emitter emitter(&serverParameters);
+    QString name;
+    QString qualifier;
+    const size_t from = plainSelectFrom(items, &name, &qualifier);
+    // Only the program's table has a key the engine knows to write rows back by.
+    QString key;
+    if (from > 0 && name.compare(table.name, Qt::CaseInsensitive) == 0) {
+        for (const TableSchema::Column& column : table.columns) {
+            if (column.kind == ColumnKind::AutoIncrement)
+                key = QStringLiteral("\"%1\"").arg(column.name);
+        }
+    }
+    Translation translation = translated(items, emitter, from, qualifier, key);
+    if (translation.hasRowIdentity)
+        translation.table = table.name;
+    translation.serverParameters = std::move(serverParameters);
     return translation;
 }

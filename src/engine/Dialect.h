@@ -1,6 +1,10 @@
 #pragma once
 
+#include "engine/TableSchema.h"
+
 #include <QString>
+
+#include <vector>
 
 struct sqlite3;
 
@@ -9,6 +13,9 @@ struct sqlite3;
 // each parameter in order. Texts compare without regard to case in conditions: a text or a parameter there, and
 // the operand left of IN, carry the collation textCollation, which the connection defines (the file's schema
 // names none, so other tools read and write it as it is).
+// For a PostgreSQL server the same texts become PostgreSQL's SQL, with the same results: the functions are
+// written out in its terms, the program's clock is passed as parameters, and texts compare with the server diary's
+// collation of the same name.
 class Dialect
 {
 public:
@@ -20,9 +27,16 @@ public:
         QString table;
         // When set, the last result column is the table's row identity, named rowIdentityName.
         bool hasRowIdentity = false;
+        // For the server: what each $n stands for, in order: a parameter of the text by its index, or the clock.
+        std::vector<int> serverParameters;
     };
 
+    static constexpr int clockNow = -1;
+    static constexpr int clockToday = -2;
+
     static Translation translate(const QString& text);
+    // For a PostgreSQL server; a plain select of table gets its key column as the row identity.
+    static Translation translateForServer(const QString& text, const TableSchema& table);
 
     static inline const QString rowIdentityName = QStringLiteral("row_identity_");
     static inline const QString textCollation = QStringLiteral("dialect_nocase");

@@ -91,6 +91,12 @@ EngineError noDataSource()
     return EngineError(QStringLiteral("The connection string names no Data Source."));
 }
 
+EngineError notEmpty()
+{
+    return EngineError(QStringLiteral("The diary copied into already holds events; a diary is copied only into an "
+                                      "empty one."));
+}
+
 EngineError fromSqlite(sqlite3* db, int resultCode)
 {
     const QString message = QString::fromUtf8(sqlite3_errmsg(db));

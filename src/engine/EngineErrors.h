@@ -26,6 +26,7 @@ EngineError charactersAfterEnd();
 EngineError missingParameters();
 EngineError tooManyParameters();
 EngineError noDataSource();
+EngineError notEmpty();
 
 // The error for a failed SQLite call on db, by its result code and message.
 EngineError fromSqlite(sqlite3* db, int resultCode);

@@ -24,3 +24,10 @@ class EngineError : public Error
 public:
     using Error::Error;
 };
+
+// The database server could not be reached, or the connection to it broke: the next operation connects anew.
+class ServerUnreachable : public EngineError
+{
+public:
+    using EngineError::EngineError;
+};

@@ -14,6 +14,9 @@ class Schema
 public:
     // Creates a new database file holding the empty table; refuses to replace an existing file.
     static void createEmptyDatabase(const QString& path, const TableSchema& table);
+    // Creates the empty table, its indexes and the text collation in a PostgreSQL database given by libpq's
+    // connection info; refuses a database that already has the table.
+    static void createServerDiary(const QString& connectionInfo, const TableSchema& table);
 
     // The kind of a column from its declared type; size receives the length of a Text column.
     static ColumnKind kindOf(const QString& declaredType, bool autoIncrement, int* size);

@@ -1,17 +1,11 @@
 #include "engine/Snapshot.h"
 
+#include "engine/Backend.h"
 #include "engine/CodePoints.h"
 #include "engine/DateSerial.h"
-#include "engine/Dialect.h"
 #include "engine/EngineErrors.h"
-#include "engine/Schema.h"
-#include "engine/Statement.h"
-#include "engine/WriteTransaction.h"
 
 #include <QDateTime>
-#include <QStringList>
-
-#include <sqlite3.h>
 
 #include <map>
 
@@ -19,11 +13,6 @@ namespace {
 
 // Rows are kept in fixed blocks, so a large result never needs one huge block nor copies rows as it grows.
 constexpr int rowsPerBlock = 1024;
-
-QString quotedName(const QString& name)
-{
-    return QStringLiteral("\"%1\"").arg(QString(name).replace(u'"', QStringLiteral("\"\"")));
-}
 
 EngineError typeMismatch(const ColumnInfo& column, const QVariant& value)
 {
@@ -78,32 +67,6 @@ QVariant storable(const ColumnInfo& column, const QVariant& value)
     return QVariant(value.toString());
 }
 
-// How a text cell is read: a whole list is kept as the stored UTF-8 and decoded when a cell is first read, since
-// only the rows on the screen are ever read for most lists; a single re-read row is decoded at once.
-enum class TextCells { Undecoded, Decoded };
-
-QVariant readCell(const Statement& statement, int column, ColumnKind kind, TextCells texts = TextCells::Decoded)
-{
-    if (statement.isNull(column))
-        return {};
-    switch (kind) {
-    case ColumnKind::Boolean:
-        return QVariant(statement.integer(column) != 0);
-    case ColumnKind::AutoIncrement:
-    case ColumnKind::Integer:
-        return QVariant(statement.integer(column));
-    case ColumnKind::Float:
-    case ColumnKind::DateTime:
-        return QVariant(statement.real(column));
-    case ColumnKind::Text:
-    case ColumnKind::Memo:
-        break;
-    }
-    if (texts == TextCells::Undecoded)
-        return QVariant(statement.utf8(column));
-    return QVariant(statement.text(column));
-}
-
 // A text cell still held as UTF-8 becomes its QString in place.
 const QVariant& decoded(QVariant& cell)
 {
@@ -117,9 +80,9 @@ const QVariant& decoded(QVariant& cell)
 
 } // namespace
 
-struct Snapshot::Data
+struct Snapshot::Data : Backend::RowSink
 {
-    std::shared_ptr<sqlite3> db;
+    std::shared_ptr<Backend> backend;
     Dialect::Translation translation;
     QList<QVariant> parameters;
     std::vector<ColumnInfo> columns;
@@ -145,46 +108,25 @@ struct Snapshot::Data
         return slot;
     }
 
-    void describeColumns(const Statement& statement);
+    void describe(std::vector<ColumnInfo> described, std::vector<int> fromTable) override
+    {
+        columns = std::move(described);
+        tableColumns = std::move(fromTable);
+    }
+    QVariant* addRow(qint64 rowIdentity) override
+    {
+        const int slot = addSlot(rowIdentity);
+        order.push_back(slot);
+        return cells(slot);
+    }
+
     void load();
     int slotAt(int row) const;
     const ColumnInfo& writableColumn(int column) const;
     void requireUpdatable() const;
-    std::vector<QVariant> rereadRow(int slot) const;
+    Backend::RowWrite write() const { return {translation.table, columns, tableColumns}; }
     void store(int slot, const std::vector<QVariant>& tableValues) const;
 };
-
-void Snapshot::Data::describeColumns(const Statement& statement)
-{
-    sqlite3_stmt* handle = statement.handle();
-    const int count = sqlite3_column_count(handle) - (translation.hasRowIdentity ? 1 : 0);
-    columns.clear();
-    tableColumns.clear();
-    for (int i = 0; i < count; ++i) {
-        ColumnInfo column;
-        column.name = QString::fromUtf8(sqlite3_column_name(handle, i));
-        const char* origin = sqlite3_column_origin_name(handle, i);
-        const char* table = sqlite3_column_table_name(handle, i);
-        const char* declared = nullptr;
-        int autoIncrement = 0;
-        if (origin && table &&
-            sqlite3_table_column_metadata(db.get(), sqlite3_column_database_name(handle, i), table, origin, &declared,
-                                          nullptr, nullptr, nullptr, &autoIncrement) == SQLITE_OK) {
-            column.baseColumn = QString::fromUtf8(origin);
-            column.kind = Schema::kindOf(QString::fromUtf8(declared), autoIncrement != 0, &column.size);
-            const bool fromTable = translation.hasRowIdentity &&
-                                   QString::fromUtf8(table).compare(translation.table, Qt::CaseInsensitive) == 0;
-            column.readOnly = !fromTable || column.kind == ColumnKind::AutoIncrement;
-            if (fromTable)
-                tableColumns.push_back(i);
-        } else {
-            column.kind = ColumnKind::Text;
-            column.size = Schema::defaultTextSize;
-            column.readOnly = true;
-        }
-        columns.push_back(std::move(column));
-    }
-}
 
 void Snapshot::Data::load()
 {
@@ -192,25 +134,10 @@ void Snapshot::Data::load()
         throw EngineErrors::missingParameters();
     if (parameters.size() > translation.parameterCount)
         throw EngineErrors::tooManyParameters();
-    Statement statement(db.get(), translation.sql);
-    for (int i = 0; i < translation.parameterCount; ++i)
-        statement.bind(i + 1, parameters[i]);
-    describeColumns(statement);
-
     blocks.clear();
     rowIds.clear();
     order.clear();
-    std::vector<ColumnKind> kinds;
-    for (const ColumnInfo& column : columns)
-        kinds.push_back(column.baseColumn.isEmpty() ? ColumnKind::Text : column.kind);
-    const int n = width();
-    while (statement.step()) {
-        const int slot = addSlot(translation.hasRowIdentity ? statement.integer(n) : 0);
-        QVariant* row = cells(slot);
-        for (int c = 0; c < n; ++c)
-            row[c] = readCell(statement, c, kinds[static_cast<size_t>(c)], TextCells::Undecoded);
-        order.push_back(slot);
-    }
+    backend->select(translation, parameters, *this);
 }
 
 int Snapshot::Data::slotAt(int row) const
@@ -237,25 +164,6 @@ void Snapshot::Data::requireUpdatable() const
         throw EngineErrors::notUpdatable();
 }
 
-// What the database stored for the row, for each of tableColumns: defaults, a null boolean turned false, a new key.
-std::vector<QVariant> Snapshot::Data::rereadRow(int slot) const
-{
-    QStringList names;
-    for (int c : tableColumns)
-        names << quotedName(columns[static_cast<size_t>(c)].baseColumn);
-    if (names.isEmpty())
-        return {};
-    Statement statement(db.get(), QStringLiteral("SELECT %1 FROM %2 WHERE rowid = ?")
-                                      .arg(names.join(QStringLiteral(", ")), quotedName(translation.table)));
-    statement.bind(1, QVariant(rowIds[static_cast<size_t>(slot)]));
-    if (!statement.step())
-        throw EngineErrors::rowNotLocated();
-    std::vector<QVariant> values;
-    for (size_t i = 0; i < tableColumns.size(); ++i)
-        values.push_back(readCell(statement, static_cast<int>(i), columns[static_cast<size_t>(tableColumns[i])].kind));
-    return values;
-}
-
 void Snapshot::Data::store(int slot, const std::vector<QVariant>& tableValues) const
 {
     QVariant* row = cells(slot);
@@ -267,12 +175,12 @@ Snapshot::Snapshot(std::unique_ptr<Data> data) : d(std::move(data)) {}
 
 Snapshot::~Snapshot() = default;
 
-std::unique_ptr<Snapshot> Snapshot::create(std::shared_ptr<sqlite3> db, const QString& sql,
+std::unique_ptr<Snapshot> Snapshot::create(std::shared_ptr<Backend> backend, const QString& sql,
                                            const QList<QVariant>& parameters)
 {
     auto data = std::make_unique<Data>();
-    data->db = std::move(db);
-    data->translation = Dialect::translate(sql);
+    data->translation = backend->translate(sql);
+    data->backend = std::move(backend);
     data->parameters = parameters;
     data->load();
     return std::unique_ptr<Snapshot>(new Snapshot(std::move(data)));
@@ -343,31 +251,11 @@ void Snapshot::updateRow(int row, const Values& changes)
 
     // The row must still hold what this snapshot read in every column written, so a change someone else made
     // since is never overwritten; columns not written are left alone.
-    QStringList assignments;
-    QStringList unchanged;
-    for (const auto& entry : values) {
-        const QString name = quotedName(d->columns[static_cast<size_t>(entry.first)].baseColumn);
-        assignments << name + QStringLiteral(" = ?");
-        unchanged << name + QStringLiteral(" IS ?");
-    }
-    Statement statement(d->db.get(), QStringLiteral("UPDATE %1 SET %2 WHERE rowid = ? AND %3")
-                                         .arg(quotedName(d->translation.table), assignments.join(QStringLiteral(", ")),
-                                              unchanged.join(QStringLiteral(" AND "))));
-    int index = 1;
-    for (const auto& entry : values)
-        statement.bind(index++, entry.second);
-    statement.bind(index++, QVariant(d->rowIds[static_cast<size_t>(slot)]));
+    std::map<int, QVariant> originals;
     QVariant* original = d->cells(slot);
     for (const auto& entry : values)
-        statement.bind(index++, decoded(original[entry.first]));
-
-    WriteTransaction transaction(d->db.get());
-    statement.run();
-    if (sqlite3_changes(d->db.get()) == 0)
-        throw EngineErrors::rowNotLocated();
-    const std::vector<QVariant> stored = d->rereadRow(slot);
-    transaction.commit();
-    d->store(slot, stored);
+        originals[entry.first] = decoded(original[entry.first]);
+    d->store(slot, d->backend->updateRow(d->write(), d->rowIds[static_cast<size_t>(slot)], values, originals));
 }
 
 void Snapshot::insertRow(int position, const Values& values)
@@ -382,27 +270,8 @@ void Snapshot::insertRow(int position, const Values& values)
             continue;
         given[column] = storable(d->writableColumn(column), value);
     }
-    QStringList names;
-    QStringList markers;
-    for (const auto& entry : given) {
-        names << quotedName(d->columns[static_cast<size_t>(entry.first)].baseColumn);
-        markers << QStringLiteral("?");
-    }
-    const QString table = quotedName(d->translation.table);
-    Statement statement(d->db.get(), names.isEmpty() ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(table)
-                                                     : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                                                           .arg(table, names.join(QStringLiteral(", ")),
-                                                                markers.join(QStringLiteral(", "))));
-    int index = 1;
-    for (const auto& entry : given)
-        statement.bind(index++, entry.second);
-
-    WriteTransaction transaction(d->db.get());
-    statement.run();
-    const int slot = d->addSlot(sqlite3_last_insert_rowid(d->db.get()));
-    // Should the write fail from here on, the slot just stays empty: the row never joins the snapshot.
-    const std::vector<QVariant> stored = d->rereadRow(slot);
-    transaction.commit();
+    auto [rowId, stored] = d->backend->insertRow(d->write(), given);
+    const int slot = d->addSlot(rowId);
     d->store(slot, stored);
     d->order.insert(d->order.begin() + position, slot);
 }
@@ -411,14 +280,7 @@ void Snapshot::deleteRow(int row)
 {
     d->requireUpdatable();
     const int slot = d->slotAt(row);
-    Statement statement(d->db.get(),
-                        QStringLiteral("DELETE FROM %1 WHERE rowid = ?").arg(quotedName(d->translation.table)));
-    statement.bind(1, QVariant(d->rowIds[static_cast<size_t>(slot)]));
-    WriteTransaction transaction(d->db.get());
-    statement.run();
-    if (sqlite3_changes(d->db.get()) == 0)
-        throw EngineErrors::rowNotLocated();
-    transaction.commit();
+    d->backend->deleteRow(d->translation.table, d->rowIds[static_cast<size_t>(slot)]);
     QVariant* cells = d->cells(slot);
     std::fill(cells, cells + d->width(), QVariant());
     d->order.erase(d->order.begin() + row);
@@ -427,7 +289,7 @@ void Snapshot::deleteRow(int row)
 void Snapshot::reread()
 {
     auto fresh = std::make_unique<Data>();
-    fresh->db = d->db;
+    fresh->backend = d->backend;
     fresh->translation = d->translation;
     fresh->parameters = d->parameters;
     fresh->load();

@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-struct sqlite3;
+class Backend;
 
 // A static copy of every row a select returned, with the column metadata, that writes its changes back to the
 // table row by row. Values: null QVariant for SQL NULL; bool for Boolean, qint64 for AutoIncrement and Integer,
@@ -18,6 +18,7 @@ struct sqlite3;
 // Rows are addressed by position; positions shift on insert and delete. Each row keeps its table row identity,
 // so write-back reaches exactly its row also when the query did not select the key.
 // A snapshot holds its connection's database open, so it stays usable should it outlive the Connection object.
+// It reads and writes through the connection's backend, so it is the same whichever engine holds the diary.
 class Snapshot
 {
 public:
@@ -53,7 +54,7 @@ private:
     friend class Connection;
     struct Data;
     explicit Snapshot(std::unique_ptr<Data> data);
-    static std::unique_ptr<Snapshot> create(std::shared_ptr<sqlite3> db, const QString& sql,
+    static std::unique_ptr<Snapshot> create(std::shared_ptr<Backend> backend, const QString& sql,
                                             const QList<QVariant>& parameters);
     std::unique_ptr<Data> d;
 };

@@ -1,0 +1,60 @@
+#pragma once
+
+#include "engine/ColumnInfo.h"
+#include "engine/Dialect.h"
+#include "engine/TableSchema.h"
+
+#include <QList>
+#include <QString>
+#include <QVariant>
+
+#include <map>
+#include <utility>
+#include <vector>
+
+// What snapshots need of a database engine: selects run into rows, and single rows written back by their row
+// identity. Values cross this edge in the engine's own forms (see Snapshot), whatever the database stores.
+class Backend
+{
+public:
+    virtual ~Backend() = default;
+
+    // Where the rows of a select go as they are read.
+    class RowSink
+    {
+    public:
+        virtual ~RowSink() = default;
+        // The result's columns, and which of them are read from the table the select writes back to.
+        virtual void describe(std::vector<ColumnInfo> columns, std::vector<int> tableColumns) = 0;
+        // Room for the next row's cells, one a column.
+        virtual QVariant* addRow(qint64 rowIdentity) = 0;
+    };
+
+    // One row's write: the table, the result's columns, and the ones read from the table (in that order the
+    // database's stored values come back).
+    struct RowWrite
+    {
+        const QString& table;
+        const std::vector<ColumnInfo>& columns;
+        const std::vector<int>& tableColumns;
+    };
+
+    virtual Dialect::Translation translate(const QString& text) const = 0;
+    // Runs a translated select with its parameters; text cells may be handed over as undecoded UTF-8 bytes.
+    virtual void select(const Dialect::Translation& translation, const QList<QVariant>& parameters, RowSink& sink) = 0;
+
+    // Each is one transaction and returns what the database stored in the table columns. An update or delete
+    // of a row that is gone, or (for update) whose written columns no longer hold originals, fails with
+    // "Row cannot be located for updating. ...".
+    virtual std::vector<QVariant> updateRow(const RowWrite& write, qint64 rowIdentity,
+                                            const std::map<int, QVariant>& values,
+                                            const std::map<int, QVariant>& originals) = 0;
+    virtual std::pair<qint64, std::vector<QVariant>> insertRow(const RowWrite& write,
+                                                               const std::map<int, QVariant>& values) = 0;
+    virtual void deleteRow(const QString& table, qint64 rowIdentity) = 0;
+
+    // Every row of the table by its key, each value in the table's column order.
+    virtual std::vector<std::vector<QVariant>> tableRows(const TableSchema& table) = 0;
+    // Puts rows as tableRows gives them, keys included, into the table, which must be empty; one transaction.
+    virtual void appendTableRows(const TableSchema& table, const std::vector<std::vector<QVariant>>& rows) = 0;
+};

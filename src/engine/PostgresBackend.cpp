@@ -1,0 +1,532 @@
+#include "engine/PostgresBackend.h"
+
+#include "engine/Clock.h"
+#include "engine/CodePoints.h"
+#include "engine/DateSerial.h"
+#include "engine/EngineErrors.h"
+#include "engine/Schema.h"
+#include "engine/ServerSession.h"
+
+#include <QStringList>
+
+#include <charconv>
+#include <cmath>
+#include <cstdlib>
+#include <limits>
+
+namespace {
+
+using Parameters = ServerSession::Parameters;
+
+QString quotedName(const QString& name)
+{
+    return QStringLiteral("\"%1\"").arg(QString(name).replace(u'"', QStringLiteral("\"\"")));
+}
+
+// A date-time as a timestamp to the millisecond; nothing for a serial outside the dates the program shows.
+std::optional<QByteArray> timestampText(double serial)
+{
+    if (!DateSerial::isShowable(serial))
+        return std::nullopt;
+    const QDate date = DateSerial::toDate(serial);
+    const QTime time = DateSerial::toTime(serial);
+    char text[32];
+    const int size = std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d.%03d", date.year(), date.month(),
+                                   date.day(), time.hour(), time.minute(), time.second(), time.msec());
+    return QByteArray(text, size);
+}
+
+// Reads the digits of [*at, end) up to a character that is none; false when there are none.
+bool readNumber(const char** at, const char* end, int* number)
+{
+    const std::from_chars_result read = std::from_chars(*at, end, *number);
+    if (read.ec != std::errc() || read.ptr == *at)
+        return false;
+    *at = read.ptr;
+    return true;
+}
+
+// A timestamp or date as the server writes it in the ISO style, "2026-12-07 16:21:46.5", as a serial; NaN for
+// what the program can't show (years before Christ, infinity).
+double serialOfTimestamp(const char* text, int length)
+{
+    const char* at = text;
+    const char* end = text + length;
+    int year = 0;
+    int month = 0;
+    int day = 0;
+    const auto expect = [&at, end](char c) {
+        if (at == end || *at != c)
+            return false;
+        ++at;
+        return true;
+    };
+    if (!readNumber(&at, end, &year) || !expect('-') || !readNumber(&at, end, &month) || !expect('-') ||
+        !readNumber(&at, end, &day))
+        return std::numeric_limits<double>::quiet_NaN();
+    int hour = 0;
+    int minute = 0;
+    int second = 0;
+    int msec = 0;
+    if (expect(' ')) {
+        if (!readNumber(&at, end, &hour) || !expect(':') || !readNumber(&at, end, &minute) || !expect(':') ||
+            !readNumber(&at, end, &second))
+            return std::numeric_limits<double>::quiet_NaN();
+        if (expect('.')) {
+            // Microseconds from a column of another precision are rounded to the millisecond.
+            int digits = 0;
+            double fraction = 0;
+            double scale = 0.1;
+            for (; at != end && *at >= '0' && *at <= '9'; ++at, ++digits, scale /= 10)
+                fraction += (*at - '0') * scale;
+            msec = static_cast<int>(std::lround(fraction * 1000));
+        }
+    }
+    if (at != end)
+        return std::numeric_limits<double>::quiet_NaN();
+    const QDate date(year, month, day);
+    if (!date.isValid())
+        return std::numeric_limits<double>::quiet_NaN();
+    if (msec == 1000)
+        return DateSerial::fromDateAndTime(date, QTime(hour, minute, second)) + 1.0 / DateSerial::secondsPerDay;
+    return DateSerial::fromDateAndTime(date, QTime(hour, minute, second, msec));
+}
+
+double numberOf(const char* text, int length)
+{
+    double number = 0;
+    std::from_chars(text, text + length, number);
+    return number;
+}
+
+QByteArray utf8Text(const QString& text)
+{
+    // Half of a surrogate pair has no UTF-8 form, and the server keeps no U+0000 in a text.
+    if (!CodePoints::isWellFormed(text))
+        throw EngineErrors::invalidText();
+    if (text.contains(QChar(u'\0')))
+        throw EngineError(QStringLiteral("The text holds the character U+0000, which the server cannot store."));
+    return text.toUtf8();
+}
+
+QByteArray numberText(double number)
+{
+    if (std::isnan(number))
+        return QByteArrayLiteral("NaN");
+    if (std::isinf(number))
+        return number > 0 ? QByteArrayLiteral("Infinity") : QByteArrayLiteral("-Infinity");
+    return QByteArray::number(number, 'g', 17);
+}
+
+// A parameter of a select as the server reads it in the place it stands.
+std::optional<QByteArray> parameterText(const QVariant& value)
+{
+    if (value.isNull())
+        return std::nullopt;
+    switch (value.metaType().id()) {
+    case QMetaType::Bool:
+        return value.toBool() ? QByteArrayLiteral("true") : QByteArrayLiteral("false");
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+    case QMetaType::Long:
+    case QMetaType::ULong:
+    case QMetaType::Short:
+    case QMetaType::UShort:
+        return QByteArray::number(value.toLongLong());
+    case QMetaType::Double:
+    case QMetaType::Float:
+        return numberText(value.toDouble());
+    case QMetaType::QDate:
+        return value.toDate().toString(Qt::ISODate).toLatin1();
+    case QMetaType::QDateTime:
+        return value.toDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz")).toLatin1();
+    case QMetaType::QTime:
+        return value.toTime().toString(QStringLiteral("HH:mm:ss.zzz")).toLatin1();
+    default:
+        return utf8Text(value.toString());
+    }
+}
+
+// A value of a table column, in the engine's form for its kind, as the column stores it.
+std::optional<QByteArray> columnText(const ColumnInfo& column, const QVariant& value)
+{
+    if (value.isNull())
+        return std::nullopt;
+    switch (column.kind) {
+    case ColumnKind::Boolean:
+        return value.toBool() ? QByteArrayLiteral("t") : QByteArrayLiteral("f");
+    case ColumnKind::AutoIncrement:
+    case ColumnKind::Integer:
+        return QByteArray::number(value.toLongLong());
+    case ColumnKind::Float:
+        return numberText(value.toDouble());
+    case ColumnKind::DateTime:
+        if (const std::optional<QByteArray> text = timestampText(value.toDouble()))
+            return text;
+        throw EngineError(QStringLiteral("Data type mismatch: '%1' can't be stored in the field '%2'.")
+                              .arg(value.toString(), column.name));
+    case ColumnKind::Text:
+    case ColumnKind::Memo:
+        break;
+    }
+    return utf8Text(value.toString());
+}
+
+enum class TextCells { Undecoded, Decoded };
+
+QVariant readCell(const ServerResult& result, int row, int column, ColumnKind kind,
+                  TextCells texts = TextCells::Decoded)
+{
+    if (result.isNull(row, column))
+        return {};
+    const char* text = result.text(row, column);
+    const int length = result.length(row, column);
+    switch (kind) {
+    case ColumnKind::Boolean:
+        return QVariant(text[0] == 't');
+    case ColumnKind::AutoIncrement:
+    case ColumnKind::Integer:
+        return QVariant(static_cast<qint64>(std::strtoll(text, nullptr, 10)));
+    case ColumnKind::Float:
+        return QVariant(numberOf(text, length));
+    case ColumnKind::DateTime:
+        return QVariant(serialOfTimestamp(text, length));
+    case ColumnKind::Text:
+    case ColumnKind::Memo:
+        break;
+    }
+    if (texts == TextCells::Undecoded)
+        return QVariant(QByteArray(text, length));
+    QString decoded = QString::fromUtf8(text, length);
+    decoded.squeeze();
+    return QVariant(std::move(decoded));
+}
+
+// The kind of a column from the type the server gives it.
+ColumnKind kindOfServerType(const QString& type, bool generated)
+{
+    if (generated)
+        return ColumnKind::AutoIncrement;
+    if (type == QLatin1String("boolean"))
+        return ColumnKind::Boolean;
+    if (type == QLatin1String("integer") || type == QLatin1String("bigint") || type == QLatin1String("smallint"))
+        return ColumnKind::Integer;
+    if (type == QLatin1String("double precision") || type == QLatin1String("real") ||
+        type.startsWith(QLatin1String("numeric")))
+        return ColumnKind::Float;
+    if (type.startsWith(QLatin1String("timestamp")) || type == QLatin1String("date"))
+        return ColumnKind::DateTime;
+    if (type == QLatin1String("text"))
+        return ColumnKind::Memo;
+    return ColumnKind::Text;
+}
+
+QString columnType(const TableSchema::Column& column)
+{
+    switch (column.kind) {
+    case ColumnKind::AutoIncrement:
+        return QStringLiteral("integer GENERATED BY DEFAULT AS IDENTITY PRIMARY KEY");
+    case ColumnKind::Integer:
+        return QStringLiteral("bigint");
+    case ColumnKind::Float:
+        return QStringLiteral("double precision");
+    case ColumnKind::Boolean:
+        return QStringLiteral("boolean NOT NULL DEFAULT false");
+    case ColumnKind::DateTime:
+        return QStringLiteral("timestamp(3)");
+    case ColumnKind::Text:
+        return QStringLiteral("varchar(%1)").arg(column.size);
+    case ColumnKind::Memo:
+        break;
+    }
+    return QStringLiteral("text");
+}
+
+} // namespace
+
+struct PostgresBackend::Table
+{
+    unsigned oid = 0;
+    // The table's columns by the server's column number: their place in the schema.
+    std::map<int, size_t> schemaColumns;
+    QString key;
+};
+
+QString PostgresBackend::createStatements(const TableSchema& table)
+{
+    const QString collation = Dialect::textCollation;
+    // Texts compare as on the file: without regard to case for every letter Unicode knows (ICU's secondary
+    // strength), not by their bytes.
+    QString statements = QStringLiteral("CREATE COLLATION IF NOT EXISTS %1 (provider = icu, locale = "
+                                        "'und-u-ks-level2', deterministic = false);\n")
+                             .arg(collation);
+    QStringList columns;
+    for (const TableSchema::Column& column : table.columns)
+        columns << QStringLiteral("    %1 %2").arg(quotedName(column.name), columnType(column));
+    statements +=
+        QStringLiteral("CREATE TABLE %1 (\n%2\n);\n").arg(quotedName(table.name), columns.join(QStringLiteral(",\n")));
+    for (const QStringList& index : table.indexes) {
+        QStringList parts;
+        for (const QString& name : index) {
+            const auto column = std::find_if(table.columns.begin(), table.columns.end(),
+                                             [&name](const TableSchema::Column& c) { return c.name == name; });
+            const bool text = column != table.columns.end() && column->kind == ColumnKind::Text;
+            // The lists pick their rows by a text compared with the collation; the index must use it too.
+            parts << quotedName(name) + (text ? QStringLiteral(" COLLATE ") + collation : QString());
+        }
+        statements += QStringLiteral("CREATE INDEX %1 ON %2 (%3);\n")
+                          .arg(quotedName(table.name + u'_' + index.front()), quotedName(table.name),
+                               parts.join(QStringLiteral(", ")));
+    }
+    return statements;
+}
+
+PostgresBackend::PostgresBackend(const QString& connectionInfo, const TableSchema& table)
+    : m_session(std::make_unique<ServerSession>(connectionInfo)), m_schema(table), m_table(std::make_unique<Table>())
+{
+    const ServerResult columns = m_session->run(
+        "SELECT c.oid, a.attnum, a.attname, format_type(a.atttypid, a.atttypmod), "
+        "a.attidentity <> '' OR coalesce(pg_get_expr(d.adbin, d.adrelid) LIKE 'nextval(%', false), "
+        "to_regcollation($2) IS NOT NULL "
+        "FROM pg_class c JOIN pg_attribute a ON a.attrelid = c.oid AND a.attnum > 0 AND NOT a.attisdropped "
+        "LEFT JOIN pg_attrdef d ON d.adrelid = c.oid AND d.adnum = a.attnum "
+        "WHERE c.oid = to_regclass($1) AND c.relkind IN ('r', 'p')",
+        {quotedName(table.name).toUtf8(), Dialect::textCollation.toUtf8()});
+    bool usable = columns.rowCount() > 0 && columns.text(0, 5)[0] == 't';
+    for (size_t i = 0; usable && i < table.columns.size(); ++i) {
+        const TableSchema::Column& wanted = table.columns[i];
+        bool found = false;
+        for (int row = 0; row < columns.rowCount() && !found; ++row) {
+            if (QString::fromUtf8(columns.text(row, 2)) != wanted.name)
+                continue;
+            found = kindOfServerType(QString::fromUtf8(columns.text(row, 3)), columns.text(row, 4)[0] == 't') ==
+                    wanted.kind;
+            m_table->oid = static_cast<unsigned>(std::strtoul(columns.text(row, 0), nullptr, 10));
+            m_table->schemaColumns[std::atoi(columns.text(row, 1))] = i;
+        }
+        usable = found;
+        if (wanted.kind == ColumnKind::AutoIncrement)
+            m_table->key = wanted.name;
+    }
+    if (!usable || m_table->key.isEmpty())
+        throw EngineError(QStringLiteral("The database '%1' on the server holds no usable table '%2'.")
+                              .arg(m_session->databaseName(), table.name));
+}
+
+PostgresBackend::~PostgresBackend() = default;
+
+Dialect::Translation PostgresBackend::translate(const QString& text) const
+{
+    return Dialect::translateForServer(text, m_schema);
+}
+
+void PostgresBackend::select(const Dialect::Translation& translation, const QList<QVariant>& parameters, RowSink& sink)
+{
+    // The clock is read once, so every now() of one select is the same moment.
+    const QDateTime now = Clock::now();
+    Parameters values;
+    for (const int source : translation.serverParameters) {
+        if (source == Dialect::clockNow)
+            values.push_back(timestampText(DateSerial::fromDateTime(now)));
+        else if (source == Dialect::clockToday)
+            values.push_back(timestampText(DateSerial::fromDate(now.date())));
+        else
+            values.push_back(parameterText(parameters[source]));
+    }
+    const ServerResult result = m_session->run(translation.sql.toUtf8(), values, ServerSession::Retry::OnceIfBroken);
+
+    const int count = result.columnCount() - (translation.hasRowIdentity ? 1 : 0);
+    std::vector<ColumnInfo> columns;
+    std::vector<int> tableColumns;
+    std::vector<ColumnKind> kinds;
+    for (int i = 0; i < count; ++i) {
+        ColumnInfo column;
+        column.name = result.columnName(i);
+        const auto found = m_table->schemaColumns.find(result.tableColumnOf(i));
+        if (result.tableOf(i) == m_table->oid && found != m_table->schemaColumns.end()) {
+            const TableSchema::Column& base = m_schema.columns[found->second];
+            column.baseColumn = base.name;
+            column.kind = base.kind;
+            column.size = base.size;
+            column.readOnly = !translation.hasRowIdentity || base.kind == ColumnKind::AutoIncrement;
+            if (translation.hasRowIdentity)
+                tableColumns.push_back(i);
+        } else {
+            column.kind = ColumnKind::Text;
+            column.size = Schema::defaultTextSize;
+            column.readOnly = true;
+        }
+        kinds.push_back(column.baseColumn.isEmpty() ? ColumnKind::Text : column.kind);
+        columns.push_back(std::move(column));
+    }
+    sink.describe(std::move(columns), std::move(tableColumns));
+
+    const int rows = result.rowCount();
+    for (int r = 0; r < rows; ++r) {
+        QVariant* row = sink.addRow(translation.hasRowIdentity ? std::strtoll(result.text(r, count), nullptr, 10) : 0);
+        for (int c = 0; c < count; ++c)
+            row[c] = readCell(result, r, c, kinds[static_cast<size_t>(c)], TextCells::Undecoded);
+    }
+}
+
+namespace {
+
+QString returning(const Backend::RowWrite& write)
+{
+    QStringList names;
+    for (int c : write.tableColumns)
+        names << quotedName(write.columns[static_cast<size_t>(c)].baseColumn);
+    return names.isEmpty() ? QStringLiteral("1") : names.join(QStringLiteral(", "));
+}
+
+std::vector<QVariant> storedValues(const ServerResult& result, const Backend::RowWrite& write, int first)
+{
+    std::vector<QVariant> values;
+    for (size_t i = 0; i < write.tableColumns.size(); ++i)
+        values.push_back(readCell(result, 0, first + static_cast<int>(i),
+                                  write.columns[static_cast<size_t>(write.tableColumns[i])].kind));
+    return values;
+}
+
+} // namespace
+
+std::vector<QVariant> PostgresBackend::updateRow(const RowWrite& write, qint64 rowIdentity,
+                                                 const std::map<int, QVariant>& values,
+                                                 const std::map<int, QVariant>& originals)
+{
+    Parameters parameters;
+    QStringList assignments;
+    QStringList unchanged;
+    for (const auto& [column, value] : values) {
+        const ColumnInfo& info = write.columns[static_cast<size_t>(column)];
+        parameters.push_back(columnText(info, value));
+        assignments << QStringLiteral("%1 = $%2").arg(quotedName(info.baseColumn)).arg(parameters.size());
+    }
+    parameters.push_back(QByteArray::number(rowIdentity));
+    const size_t key = parameters.size();
+    for (const auto& [column, original] : originals) {
+        const ColumnInfo& info = write.columns[static_cast<size_t>(column)];
+        parameters.push_back(columnText(info, original));
+        unchanged
+            << QStringLiteral("%1 IS NOT DISTINCT FROM $%2").arg(quotedName(info.baseColumn)).arg(parameters.size());
+    }
+    // One statement is one transaction; it both checks that the row is as it was read and reads what was stored.
+    const ServerResult result = m_session->run(QStringLiteral("UPDATE %1 SET %2 WHERE %3 = $%4 AND %5 RETURNING %6")
+                                                   .arg(quotedName(write.table), assignments.join(QStringLiteral(", ")),
+                                                        quotedName(m_table->key), QString::number(key),
+                                                        unchanged.join(QStringLiteral(" AND ")), returning(write))
+                                                   .toUtf8(),
+                                               parameters);
+    if (result.rowCount() == 0)
+        throw EngineErrors::rowNotLocated();
+    return storedValues(result, write, 0);
+}
+
+std::pair<qint64, std::vector<QVariant>> PostgresBackend::insertRow(const RowWrite& write,
+                                                                    const std::map<int, QVariant>& values)
+{
+    Parameters parameters;
+    QStringList names;
+    QStringList markers;
+    for (const auto& [column, value] : values) {
+        const ColumnInfo& info = write.columns[static_cast<size_t>(column)];
+        parameters.push_back(columnText(info, value));
+        names << quotedName(info.baseColumn);
+        markers << QStringLiteral("$%1").arg(parameters.size());
+    }
+    const QString table = quotedName(write.table);
+    const QString into = names.isEmpty()
+                             ? QStringLiteral("%1 DEFAULT VALUES").arg(table)
+                             : QStringLiteral("%1 (%2) VALUES (%3)")
+                                   .arg(table, names.join(QStringLiteral(", ")), markers.join(QStringLiteral(", ")));
+    const ServerResult result = m_session->run(QStringLiteral("INSERT INTO %1 RETURNING %2, %3")
+                                                   .arg(into, quotedName(m_table->key), returning(write))
+                                                   .toUtf8(),
+                                               parameters);
+    return {std::strtoll(result.text(0, 0), nullptr, 10), storedValues(result, write, 1)};
+}
+
+void PostgresBackend::deleteRow(const QString& table, qint64 rowIdentity)
+{
+    const ServerResult result = m_session->run(
+        QStringLiteral("DELETE FROM %1 WHERE %2 = $1").arg(quotedName(table), quotedName(m_table->key)).toUtf8(),
+        {QByteArray::number(rowIdentity)});
+    if (result.affectedRows() == 0)
+        throw EngineErrors::rowNotLocated();
+}
+
+std::vector<std::vector<QVariant>> PostgresBackend::tableRows(const TableSchema& table)
+{
+    QStringList names;
+    for (const TableSchema::Column& column : table.columns)
+        names << quotedName(column.name);
+    const ServerResult result =
+        m_session->run(QStringLiteral("SELECT %1 FROM %2 ORDER BY %3")
+                           .arg(names.join(QStringLiteral(", ")), quotedName(table.name), quotedName(m_table->key))
+                           .toUtf8(),
+                       {}, ServerSession::Retry::OnceIfBroken);
+    std::vector<std::vector<QVariant>> rows;
+    for (int r = 0; r < result.rowCount(); ++r) {
+        std::vector<QVariant> row;
+        for (size_t c = 0; c < table.columns.size(); ++c)
+            row.push_back(readCell(result, r, static_cast<int>(c), table.columns[c].kind));
+        rows.push_back(std::move(row));
+    }
+    return rows;
+}
+
+void PostgresBackend::appendTableRows(const TableSchema& table, const std::vector<std::vector<QVariant>>& rows)
+{
+    const QString name = quotedName(table.name);
+    QStringList names;
+    std::vector<ColumnInfo> columns;
+    for (const TableSchema::Column& column : table.columns) {
+        names << quotedName(column.name);
+        ColumnInfo info;
+        info.name = column.name;
+        info.kind = column.kind;
+        columns.push_back(info);
+    }
+    m_session->run("BEGIN");
+    try {
+        // No other machine adds a row between the check that the diary is empty and the copy.
+        m_session->run(QStringLiteral("LOCK TABLE %1 IN EXCLUSIVE MODE").arg(name).toUtf8());
+        if (m_session->run(QStringLiteral("SELECT 1 FROM %1 LIMIT 1").arg(name).toUtf8()).rowCount() > 0)
+            throw EngineErrors::notEmpty();
+        // Rows go in batches, each one statement of many rows.
+        constexpr size_t rowsPerBatch = 500;
+        for (size_t first = 0; first < rows.size(); first += rowsPerBatch) {
+            const size_t last = std::min(rows.size(), first + rowsPerBatch);
+            Parameters parameters;
+            QStringList tuples;
+            for (size_t r = first; r < last; ++r) {
+                QStringList markers;
+                for (size_t c = 0; c < columns.size(); ++c) {
+                    parameters.push_back(c < rows[r].size() ? columnText(columns[c], rows[r][c]) : std::nullopt);
+                    markers << QStringLiteral("$%1").arg(parameters.size());
+                }
+                tuples << u'(' + markers.join(QStringLiteral(", ")) + u')';
+            }
+            m_session->run(QStringLiteral("INSERT INTO %1 (%2) VALUES %3")
+                               .arg(name, names.join(QStringLiteral(", ")), tuples.join(QStringLiteral(", ")))
+                               .toUtf8(),
+                           parameters);
+        }
+        // New rows take keys after the ones copied.
+        m_session->run(QStringLiteral("SELECT setval(pg_get_serial_sequence($1, $2), "
+                                      "coalesce((SELECT max(%1) FROM %2), 0) + 1, false)")
+                           .arg(quotedName(m_table->key), name)
+                           .toUtf8(),
+                       {name.toUtf8(), m_table->key.toUtf8()});
+        m_session->run("COMMIT");
+    } catch (...) {
+        try {
+            m_session->run("ROLLBACK");
+        } catch (const EngineError&) {
+            // A broken connection has ended the transaction on the server already.
+        }
+        throw;
+    }
+}

@@ -1,0 +1,37 @@
+#pragma once
+
+#include "engine/Backend.h"
+
+#include <memory>
+
+class ServerSession;
+
+// The diary in a PostgreSQL database: rows are told apart by the table's key, date-times are timestamps to the
+// millisecond, flags booleans, texts varchar and text. A broken connection is opened anew by the next operation;
+// a select that finds it broken tries once more on the new one, a write never does, as it may have been done.
+class PostgresBackend : public Backend
+{
+public:
+    // connectionInfo: libpq's connection info. Refuses a database without the usable table.
+    PostgresBackend(const QString& connectionInfo, const TableSchema& table);
+    ~PostgresBackend() override;
+
+    Dialect::Translation translate(const QString& text) const override;
+    void select(const Dialect::Translation& translation, const QList<QVariant>& parameters, RowSink& sink) override;
+    std::vector<QVariant> updateRow(const RowWrite& write, qint64 rowIdentity, const std::map<int, QVariant>& values,
+                                    const std::map<int, QVariant>& originals) override;
+    std::pair<qint64, std::vector<QVariant>> insertRow(const RowWrite& write,
+                                                       const std::map<int, QVariant>& values) override;
+    void deleteRow(const QString& table, qint64 rowIdentity) override;
+    std::vector<std::vector<QVariant>> tableRows(const TableSchema& table) override;
+    void appendTableRows(const TableSchema& table, const std::vector<std::vector<QVariant>>& rows) override;
+
+    // The column types of a table's kinds on the server, and the statements that make the table.
+    static QString createStatements(const TableSchema& table);
+
+private:
+    struct Table;
+    std::unique_ptr<ServerSession> m_session;
+    const TableSchema& m_schema;
+    std::unique_ptr<Table> m_table;
+};

@@ -1,0 +1,66 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <optional>
+#include <vector>
+
+struct pg_conn;
+struct pg_result;
+
+// The rows of one statement run on the server, as texts.
+class ServerResult
+{
+public:
+    explicit ServerResult(pg_result* result);
+    ~ServerResult();
+    ServerResult(ServerResult&& other) noexcept;
+    ServerResult(const ServerResult&) = delete;
+    ServerResult& operator=(const ServerResult&) = delete;
+    ServerResult& operator=(ServerResult&&) = delete;
+
+    int rowCount() const;
+    int columnCount() const;
+    QString columnName(int column) const;
+    unsigned tableOf(int column) const; // the table's object id, 0 for a computed column
+    int tableColumnOf(int column) const;
+    bool isNull(int row, int column) const;
+    const char* text(int row, int column) const;
+    int length(int row, int column) const;
+    // The number of rows an update, insert or delete touched.
+    qint64 affectedRows() const;
+    pg_result* handle() const { return m_result; }
+
+private:
+    pg_result* m_result;
+};
+
+// One connection to a PostgreSQL server through libpq: texts in UTF-8, dates in ISO form. A connection found
+// broken is opened anew before the next statement; every failure becomes an EngineError with the server's
+// reason, or ServerUnreachable when the server can't be reached.
+class ServerSession
+{
+public:
+    // Connects at once; connectionInfo is libpq's ("host=... dbname=..." or a postgresql:// address).
+    explicit ServerSession(const QString& connectionInfo);
+    ~ServerSession();
+    ServerSession(const ServerSession&) = delete;
+    ServerSession& operator=(const ServerSession&) = delete;
+
+    using Parameters = std::vector<std::optional<QByteArray>>; // nullopt for NULL
+
+    enum class Retry { Never, OnceIfBroken };
+    // Runs one statement, $1... standing for parameters. A statement that only reads may be retried once on a
+    // new connection when the old one turns out broken; a write must not be, as it may have been done.
+    ServerResult run(const QByteArray& sql, const Parameters& parameters = {}, Retry retry = Retry::Never);
+    // The name of the database, for messages.
+    QString databaseName() const;
+
+private:
+    void open();
+    void prepareSession();
+    bool isBroken() const;
+
+    pg_conn* m_connection = nullptr;
+};

@@ -1,0 +1,247 @@
+#include "engine/SqliteBackend.h"
+
+#include "engine/EngineErrors.h"
+#include "engine/Schema.h"
+#include "engine/Statement.h"
+#include "engine/WriteTransaction.h"
+
+#include <QStringList>
+
+#include <sqlite3.h>
+
+namespace {
+
+QString quotedName(const QString& name)
+{
+    return QStringLiteral("\"%1\"").arg(QString(name).replace(u'"', QStringLiteral("\"\"")));
+}
+
+// How a text cell is read: a whole list is kept as the stored UTF-8 and decoded when a cell is first read, since
+// only the rows on the screen are ever read for most lists; a single re-read row is decoded at once.
+enum class TextCells { Undecoded, Decoded };
+
+QVariant readCell(const Statement& statement, int column, ColumnKind kind, TextCells texts = TextCells::Decoded)
+{
+    if (statement.isNull(column))
+        return {};
+    switch (kind) {
+    case ColumnKind::Boolean:
+        return QVariant(statement.integer(column) != 0);
+    case ColumnKind::AutoIncrement:
+    case ColumnKind::Integer:
+        return QVariant(statement.integer(column));
+    case ColumnKind::Float:
+    case ColumnKind::DateTime:
+        return QVariant(statement.real(column));
+    case ColumnKind::Text:
+    case ColumnKind::Memo:
+        break;
+    }
+    if (texts == TextCells::Undecoded)
+        return QVariant(statement.utf8(column));
+    return QVariant(statement.text(column));
+}
+
+// The columns of a prepared select, and which of them are the table's; the row identity the translation adds
+// last is not among them.
+std::pair<std::vector<ColumnInfo>, std::vector<int>> describeColumns(sqlite3* db, const Statement& statement,
+                                                                     const Dialect::Translation& translation)
+{
+    sqlite3_stmt* handle = statement.handle();
+    const int count = sqlite3_column_count(handle) - (translation.hasRowIdentity ? 1 : 0);
+    std::vector<ColumnInfo> columns;
+    std::vector<int> tableColumns;
+    for (int i = 0; i < count; ++i) {
+        ColumnInfo column;
+        column.name = QString::fromUtf8(sqlite3_column_name(handle, i));
+        const char* origin = sqlite3_column_origin_name(handle, i);
+        const char* table = sqlite3_column_table_name(handle, i);
+        const char* declared = nullptr;
+        int autoIncrement = 0;
+        if (origin && table &&
+            sqlite3_table_column_metadata(db, sqlite3_column_database_name(handle, i), table, origin, &declared,
+                                          nullptr, nullptr, nullptr, &autoIncrement) == SQLITE_OK) {
+            column.baseColumn = QString::fromUtf8(origin);
+            column.kind = Schema::kindOf(QString::fromUtf8(declared), autoIncrement != 0, &column.size);
+            const bool fromTable = translation.hasRowIdentity &&
+                                   QString::fromUtf8(table).compare(translation.table, Qt::CaseInsensitive) == 0;
+            column.readOnly = !fromTable || column.kind == ColumnKind::AutoIncrement;
+            if (fromTable)
+                tableColumns.push_back(i);
+        } else {
+            column.kind = ColumnKind::Text;
+            column.size = Schema::defaultTextSize;
+            column.readOnly = true;
+        }
+        columns.push_back(std::move(column));
+    }
+    return {std::move(columns), std::move(tableColumns)};
+}
+
+QStringList tableColumnNames(const Backend::RowWrite& write)
+{
+    QStringList names;
+    for (int c : write.tableColumns)
+        names << quotedName(write.columns[static_cast<size_t>(c)].baseColumn);
+    return names;
+}
+
+} // namespace
+
+SqliteBackend::SqliteBackend(std::shared_ptr<sqlite3> db) : m_db(std::move(db)) {}
+
+Dialect::Translation SqliteBackend::translate(const QString& text) const
+{
+    return Dialect::translate(text);
+}
+
+void SqliteBackend::select(const Dialect::Translation& translation, const QList<QVariant>& parameters, RowSink& sink)
+{
+    Statement statement(m_db.get(), translation.sql);
+    for (int i = 0; i < translation.parameterCount; ++i)
+        statement.bind(i + 1, parameters[i]);
+    auto [columns, tableColumns] = describeColumns(m_db.get(), statement, translation);
+    std::vector<ColumnKind> kinds;
+    for (const ColumnInfo& column : columns)
+        kinds.push_back(column.baseColumn.isEmpty() ? ColumnKind::Text : column.kind);
+    sink.describe(std::move(columns), std::move(tableColumns));
+
+    const int n = static_cast<int>(kinds.size());
+    while (statement.step()) {
+        QVariant* row = sink.addRow(translation.hasRowIdentity ? statement.integer(n) : 0);
+        for (int c = 0; c < n; ++c)
+            row[c] = readCell(statement, c, kinds[static_cast<size_t>(c)], TextCells::Undecoded);
+    }
+}
+
+// What the database stored for the row, for each of the table columns: defaults, a null boolean turned false, a
+// new key.
+std::vector<QVariant> SqliteBackend::rereadRow(const RowWrite& write, qint64 rowIdentity) const
+{
+    const QStringList names = tableColumnNames(write);
+    if (names.isEmpty())
+        return {};
+    Statement statement(m_db.get(), QStringLiteral("SELECT %1 FROM %2 WHERE rowid = ?")
+                                        .arg(names.join(QStringLiteral(", ")), quotedName(write.table)));
+    statement.bind(1, QVariant(rowIdentity));
+    if (!statement.step())
+        throw EngineErrors::rowNotLocated();
+    std::vector<QVariant> values;
+    for (size_t i = 0; i < write.tableColumns.size(); ++i)
+        values.push_back(
+            readCell(statement, static_cast<int>(i), write.columns[static_cast<size_t>(write.tableColumns[i])].kind));
+    return values;
+}
+
+std::vector<QVariant> SqliteBackend::updateRow(const RowWrite& write, qint64 rowIdentity,
+                                               const std::map<int, QVariant>& values,
+                                               const std::map<int, QVariant>& originals)
+{
+    QStringList assignments;
+    QStringList unchanged;
+    for (const auto& entry : values) {
+        const QString name = quotedName(write.columns[static_cast<size_t>(entry.first)].baseColumn);
+        assignments << name + QStringLiteral(" = ?");
+        unchanged << name + QStringLiteral(" IS ?");
+    }
+    Statement statement(m_db.get(), QStringLiteral("UPDATE %1 SET %2 WHERE rowid = ? AND %3")
+                                        .arg(quotedName(write.table), assignments.join(QStringLiteral(", ")),
+                                             unchanged.join(QStringLiteral(" AND "))));
+    int index = 1;
+    for (const auto& entry : values)
+        statement.bind(index++, entry.second);
+    statement.bind(index++, QVariant(rowIdentity));
+    for (const auto& entry : originals)
+        statement.bind(index++, entry.second);
+
+    WriteTransaction transaction(m_db.get());
+    statement.run();
+    if (sqlite3_changes(m_db.get()) == 0)
+        throw EngineErrors::rowNotLocated();
+    std::vector<QVariant> stored = rereadRow(write, rowIdentity);
+    transaction.commit();
+    return stored;
+}
+
+std::pair<qint64, std::vector<QVariant>> SqliteBackend::insertRow(const RowWrite& write,
+                                                                  const std::map<int, QVariant>& values)
+{
+    QStringList names;
+    QStringList markers;
+    for (const auto& entry : values) {
+        names << quotedName(write.columns[static_cast<size_t>(entry.first)].baseColumn);
+        markers << QStringLiteral("?");
+    }
+    const QString table = quotedName(write.table);
+    Statement statement(m_db.get(), names.isEmpty() ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(table)
+                                                    : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                                                          .arg(table, names.join(QStringLiteral(", ")),
+                                                               markers.join(QStringLiteral(", "))));
+    int index = 1;
+    for (const auto& entry : values)
+        statement.bind(index++, entry.second);
+
+    WriteTransaction transaction(m_db.get());
+    statement.run();
+    const qint64 rowIdentity = sqlite3_last_insert_rowid(m_db.get());
+    std::vector<QVariant> stored = rereadRow(write, rowIdentity);
+    transaction.commit();
+    return {rowIdentity, std::move(stored)};
+}
+
+void SqliteBackend::deleteRow(const QString& table, qint64 rowIdentity)
+{
+    Statement statement(m_db.get(), QStringLiteral("DELETE FROM %1 WHERE rowid = ?").arg(quotedName(table)));
+    statement.bind(1, QVariant(rowIdentity));
+    WriteTransaction transaction(m_db.get());
+    statement.run();
+    if (sqlite3_changes(m_db.get()) == 0)
+        throw EngineErrors::rowNotLocated();
+    transaction.commit();
+}
+
+std::vector<std::vector<QVariant>> SqliteBackend::tableRows(const TableSchema& table)
+{
+    QStringList names;
+    QString key;
+    for (const TableSchema::Column& column : table.columns) {
+        names << quotedName(column.name);
+        if (column.kind == ColumnKind::AutoIncrement)
+            key = quotedName(column.name);
+    }
+    Statement statement(m_db.get(), QStringLiteral("SELECT %1 FROM %2 ORDER BY %3")
+                                        .arg(names.join(QStringLiteral(", ")), quotedName(table.name),
+                                             key.isEmpty() ? QStringLiteral("rowid") : key));
+    std::vector<std::vector<QVariant>> rows;
+    while (statement.step()) {
+        std::vector<QVariant> row;
+        for (size_t c = 0; c < table.columns.size(); ++c)
+            row.push_back(readCell(statement, static_cast<int>(c), table.columns[c].kind));
+        rows.push_back(std::move(row));
+    }
+    return rows;
+}
+
+void SqliteBackend::appendTableRows(const TableSchema& table, const std::vector<std::vector<QVariant>>& rows)
+{
+    QStringList names;
+    QStringList markers;
+    for (const TableSchema::Column& column : table.columns) {
+        names << quotedName(column.name);
+        markers << QStringLiteral("?");
+    }
+    WriteTransaction transaction(m_db.get());
+    Statement existing(m_db.get(), QStringLiteral("SELECT 1 FROM %1 LIMIT 1").arg(quotedName(table.name)));
+    if (existing.step())
+        throw EngineErrors::notEmpty();
+    Statement insert(m_db.get(), QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                                     .arg(quotedName(table.name), names.join(QStringLiteral(", ")),
+                                          markers.join(QStringLiteral(", "))));
+    for (const std::vector<QVariant>& row : rows) {
+        for (size_t c = 0; c < row.size() && c < table.columns.size(); ++c)
+            insert.bind(static_cast<int>(c) + 1, row[c]);
+        insert.run();
+        insert.reset();
+    }
+    transaction.commit();
+}

@@ -1,0 +1,29 @@
+#pragma once
+
+#include "engine/Backend.h"
+
+#include <memory>
+
+struct sqlite3;
+
+// The diary in an SQLite file: rows are told apart by the table's rowid.
+class SqliteBackend : public Backend
+{
+public:
+    explicit SqliteBackend(std::shared_ptr<sqlite3> db);
+
+    Dialect::Translation translate(const QString& text) const override;
+    void select(const Dialect::Translation& translation, const QList<QVariant>& parameters, RowSink& sink) override;
+    std::vector<QVariant> updateRow(const RowWrite& write, qint64 rowIdentity, const std::map<int, QVariant>& values,
+                                    const std::map<int, QVariant>& originals) override;
+    std::pair<qint64, std::vector<QVariant>> insertRow(const RowWrite& write,
+                                                       const std::map<int, QVariant>& values) override;
+    void deleteRow(const QString& table, qint64 rowIdentity) override;
+    std::vector<std::vector<QVariant>> tableRows(const TableSchema& table) override;
+    void appendTableRows(const TableSchema& table, const std::vector<std::vector<QVariant>>& rows) override;
+
+private:
+    std::vector<QVariant> rereadRow(const RowWrite& write, qint64 rowIdentity) const;
+
+    std::shared_ptr<sqlite3> m_db;
+};
