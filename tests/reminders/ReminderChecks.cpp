@@ -1,20 +1,21 @@
 #include "reminders/ReminderChecks.h"
 
-#include "engine/Error.h"
+#include "diary/DiaryLocation.h"
 #include "reminders/ReminderWindow.h"
 #include "settings/ConfigFile.h"
 #include "support/DataModuleTest.h"
 #include "support/FakeTray.h"
 #include "support/QtPrinters.h"
 #include "support/ScriptedMessageBoxes.h"
+#include "support/ServerDatabase.h"
 
+#include <QDir>
+#include <QFile>
 #include <QTimer>
 #include <QWidget>
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
-
-#include <functional>
 
 namespace {
 
@@ -188,44 +189,34 @@ TEST_F(ReminderChecksTest, AFailedReopenIsShownAndTheTimerRunsOn)
     EXPECT_EQ(window.showCount, 0);
 }
 
-TEST_F(ReminderChecksTest, AServerOutOfReachIsRetriedSilentlyAtTheNextCheckWhileOtherErrorsAreShown)
+TEST_F(ReminderChecksTest, AServerDiaryOutOfReachIsCheckedAgainQuietlyAndShownOnceTheServerIsBack)
 {
-    const struct
-    {
-        std::function<void()> fail;
-        QStringList shown;
-    } cases[] = {
-        {[] { throw ServerUnreachable(QStringLiteral("could not connect to server")); }, {}},
-        {[] { throw EngineError(QStringLiteral("Cannot update. Database or object is read-only.")); },
-         {QStringLiteral("Cannot update. Database or object is read-only.")}},
-    };
-    for (const auto& c : cases) {
-        ScriptedMessageBoxes::instance().clear();
-        const qint64 id = add(QStringLiteral("почасовое"), QStringLiteral("ежечасное"));
-        ReminderChecks checks(module(), window, tray, mainWindow);
-        checks.TimeHourTimer();
-        RecordSet& hourly = module().QJobHour;
-        ASSERT_EQ(hourly.recordCount(), 1);
-        window.onScreen = false;
-        window.showCount = 0;
-        // The tick in the reminder window is posted by the next check, and the post fails.
-        hourly.edit();
-        hourly.fieldByName(QStringLiteral("vip")).setAsBoolean(true);
-        hourly.setBeforePost([&c](RecordSet&) { c.fail(); });
-        checks.TimeHourTimer();
-        QStringList shown;
-        for (const MessageBoxes::Message& box : boxes())
-            shown << box.text;
-        EXPECT_EQ(shown, c.shown);
-        EXPECT_EQ(window.showCount, 0);
-        EXPECT_TRUE(checks.TimeHour->isActive());
-        EXPECT_TRUE(hourly.isEditing());
-        EXPECT_FALSE(diary.value(id, QStringLiteral("vip")).toBool());
+    // The diary reaches the server through a link to its socket in the diary folder, which the test takes away.
+    ServerDatabase server;
+    const QString socket = QStringLiteral("/.s.PGSQL.") + server.scalar("show port").toString();
+    const QString serverSocket =
+        server.scalar("show unix_socket_directories").toString().section(u',', 0, 0).trimmed() + socket;
+    const QString link = QDir::currentPath() + socket;
+    ASSERT_TRUE(QFile::link(serverSocket, link));
+    DiaryLocation::create(server.connectionString());
+    QFile config(QStringLiteral("database.conf"));
+    ASSERT_TRUE(config.open(QIODevice::WriteOnly));
+    config.write((server.connectionString() + QStringLiteral(" host=") + QDir::currentPath()).toUtf8());
+    config.close();
+    server.execute("insert into job (job, period, vip) values ('почасовое', 'ежечасное', false)");
+    checks();
 
-        // Reached again, the next check posts the tick it kept.
-        hourly.setBeforePost({});
-        checks.TimeHourTimer();
-        EXPECT_TRUE(diary.value(id, QStringLiteral("vip")).toBool());
-        EXPECT_TRUE(hourly.isEmpty());
-    }
+    ASSERT_TRUE(QFile::remove(link));
+    server.execute("select pg_terminate_backend(pid, 10000) from pg_stat_activity"
+                   " where datname = ? and pid <> pg_backend_pid()",
+                   {server.name()});
+    checks().TimeHourTimer();
+    EXPECT_TRUE(boxes().isEmpty());
+    EXPECT_EQ(window.showCount, 0);
+    EXPECT_TRUE(checks().TimeHour->isActive());
+
+    ASSERT_TRUE(QFile::link(serverSocket, link));
+    checks().TimeHourTimer();
+    EXPECT_EQ(window.shown, ReminderKind::Hour);
+    EXPECT_EQ(module().QJobHour.recordCount(), 1);
 }
