@@ -1,5 +1,6 @@
 #include "diary/UnitDM.h"
 
+#include "diary/DiaryLocation.h"
 #include "diary/JobTable.h"
 #include "diary/Queries.h"
 #include "engine/Clock.h"
@@ -7,12 +8,12 @@
 TDataModule1* DataModule1 = nullptr;
 
 TDataModule1::TDataModule1()
-    : ADOConnection1(JobTable::connectionString(), JobTable::schema()), QJob(QStringLiteral("QJob"), ADOConnection1),
-      SQJob(QStringLiteral("SQJob"), &QJob), QJobHour(QStringLiteral("QJobHour"), ADOConnection1),
-      SQJobHour(QStringLiteral("SQJobHour"), &QJobHour), QJobDay(QStringLiteral("QJobDay"), ADOConnection1),
-      SQJobDay(QStringLiteral("SQJobDay"), &QJobDay), QJobWeek(QStringLiteral("QJobWeek"), ADOConnection1),
-      SQJobWeek(QStringLiteral("SQJobWeek"), &QJobWeek), QBirth(QStringLiteral("QBirth"), ADOConnection1),
-      SQBirth(QStringLiteral("SQBirth"), &QBirth)
+    : ADOConnection1(DiaryLocation::connectionString(), JobTable::schema()),
+      QJob(QStringLiteral("QJob"), ADOConnection1), SQJob(QStringLiteral("SQJob"), &QJob),
+      QJobHour(QStringLiteral("QJobHour"), ADOConnection1), SQJobHour(QStringLiteral("SQJobHour"), &QJobHour),
+      QJobDay(QStringLiteral("QJobDay"), ADOConnection1), SQJobDay(QStringLiteral("SQJobDay"), &QJobDay),
+      QJobWeek(QStringLiteral("QJobWeek"), ADOConnection1), SQJobWeek(QStringLiteral("SQJobWeek"), &QJobWeek),
+      QBirth(QStringLiteral("QBirth"), ADOConnection1), SQBirth(QStringLiteral("SQBirth"), &QBirth)
 {
     QJob.setSql(Queries::jobListForPeriod());
     JobTable::declareFields(QJob, {"id_job", "job", "date_zap", "date_isp", "time_isp", "other", "vip", "period",

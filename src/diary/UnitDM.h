@@ -5,8 +5,9 @@
 #include "diary/ReminderKind.h"
 #include "engine/Connection.h"
 
-// The data module: the one connection to db1.mdb, every record set of the program and its data source.
-// Creating it opens the connection and the list query QJob; the four reminder sets stay closed.
+// The data module: the one connection to the diary (db1.mdb, or the one database.conf names), every record set of
+// the program and its data source. Creating it opens the connection and the list query QJob; the four reminder sets
+// stay closed.
 class TDataModule1
 {
 public:

@@ -126,6 +126,11 @@ QString Connection::dataSourcePath(const QString& connectionString)
     return QDir::cleanPath(QDir::current().absoluteFilePath(dataSource(connectionString)));
 }
 
+bool Connection::namesDataSource(const QString& text)
+{
+    return !valueOf(text, QLatin1String("Data Source")).isEmpty();
+}
+
 bool Connection::namesServer(const QString& connectionString)
 {
     return valueOf(connectionString, QLatin1String("Provider"))

@@ -19,8 +19,8 @@ class Backend;
 class Connection
 {
 public:
-    // Refuses a database that does not hold the required table. busyTimeout: how long a read or write of a file
-    // waits for another process's lock before it fails.
+    // Refuses a database that does not hold the required table, which must outlive the connection.
+    // busyTimeout: how long a read or write of a file waits for another process's lock before it fails.
     Connection(const QString& connectionString, const TableSchema& required,
                int busyTimeoutMilliseconds = defaultBusyTimeout);
     ~Connection();
@@ -37,6 +37,8 @@ public:
     static QString dataSourcePath(const QString& connectionString);
     // The Data Source as it stands in the connection string.
     static QString dataSource(const QString& connectionString);
+    // Whether the text is a connection string at all: it names a Data Source.
+    static bool namesDataSource(const QString& text);
     // Whether the connection string's provider is a PostgreSQL server.
     static bool namesServer(const QString& connectionString);
 

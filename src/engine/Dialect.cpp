@@ -332,7 +332,7 @@ private:
             return QStringLiteral("CAST(%1 AS timestamp)").arg(serverParameter(Dialect::clockToday));
         for (const char* part : {"year", "month", "day"}) {
             if (lower == QLatin1String(part))
-                return QStringLiteral("CAST(EXTRACT(%1 FROM %2) AS integer)")
+                return QStringLiteral("CAST(EXTRACT(%1 FROM CAST(%2 AS timestamp)) AS integer)")
                     .arg(QString::fromLatin1(part).toUpper(), one(arguments, false));
         }
         if (lower == QLatin1String("iif")) {

@@ -119,8 +119,12 @@ void ServerSession::prepareSession()
         throw ServerUnreachable(reasonOf(m_connection));
 }
 
-ServerResult ServerSession::run(const QByteArray& sql, const Parameters& parameters, Retry retry)
+ServerResult ServerSession::run(const QByteArray& sql, const Parameters& parameters, Retry retry,
+                                std::vector<unsigned> types)
 {
+    constexpr unsigned textType = 25;
+    types.resize(parameters.size(), 0);
+    bool typesGuessed = false;
     if (isBroken())
         open();
     std::vector<const char*> values;
@@ -130,7 +134,7 @@ ServerResult ServerSession::run(const QByteArray& sql, const Parameters& paramet
         lengths.push_back(parameter ? static_cast<int>(parameter->size()) : 0);
     }
     for (int attempt = 0;; ++attempt) {
-        ServerResult result(PQexecParams(m_connection, sql.constData(), static_cast<int>(values.size()), nullptr,
+        ServerResult result(PQexecParams(m_connection, sql.constData(), static_cast<int>(values.size()), types.data(),
                                          values.data(), lengths.data(), nullptr, 0));
         const ExecStatusType status = PQresultStatus(result.handle());
         if (status == PGRES_TUPLES_OK || status == PGRES_COMMAND_OK)
@@ -141,6 +145,14 @@ ServerResult ServerSession::run(const QByteArray& sql, const Parameters& paramet
                 continue;
             }
             throw ServerUnreachable(reasonOf(m_connection));
+        }
+        const char* state = PQresultErrorField(result.handle(), PG_DIAG_SQLSTATE);
+        if (!typesGuessed && state && qstrcmp(state, "42P18") == 0) {
+            for (unsigned& type : types)
+                type = type == 0 ? textType : type;
+            typesGuessed = true;
+            --attempt;
+            continue;
         }
         const char* primary = PQresultErrorField(result.handle(), PG_DIAG_MESSAGE_PRIMARY);
         throw EngineError(primary ? QString::fromUtf8(primary) : reasonOf(m_connection));

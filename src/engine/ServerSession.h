@@ -53,7 +53,10 @@ public:
     enum class Retry { Never, OnceIfBroken };
     // Runs one statement, $1... standing for parameters. A statement that only reads may be retried once on a
     // new connection when the old one turns out broken; a write must not be, as it may have been done.
-    ServerResult run(const QByteArray& sql, const Parameters& parameters = {}, Retry retry = Retry::Never);
+    // types: the server's type of each parameter, 0 where the statement decides; a parameter left to the
+    // statement where nothing gives it a type (as in "$1 IS NULL") is taken as text.
+    ServerResult run(const QByteArray& sql, const Parameters& parameters = {}, Retry retry = Retry::Never,
+                     std::vector<unsigned> types = {});
     // The name of the database, for messages.
     QString databaseName() const;
 

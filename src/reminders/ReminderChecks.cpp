@@ -2,6 +2,7 @@
 
 #include "databind/RecordSet.h"
 #include "diary/UnitDM.h"
+#include "engine/Error.h"
 #include "platform/BootClockTimer.h"
 #include "platform/ErrorReporter.h"
 #include "platform/MessageBoxes.h"
@@ -11,6 +12,28 @@
 #include "settings/ConfigFile.h"
 
 #include <QWidget>
+
+#include <utility>
+
+namespace {
+
+// Runs a step of a check; an error is shown and the check ends. A server out of reach ends the check without a
+// word: it tries again at its next interval, rather than putting up a box every few minutes while the server is
+// down. Returns false when the step failed.
+template <class Step> bool attempt(Step&& step)
+{
+    try {
+        std::forward<Step>(step)();
+        return true;
+    } catch (const ServerUnreachable&) {
+        return false;
+    } catch (const std::exception& error) {
+        ErrorReporter::report(error);
+        return false;
+    }
+}
+
+} // namespace
 
 ReminderChecks::ReminderChecks(TDataModule1& dataModule, ReminderWindow& window, TrayIcon& tray,
                                const QWidget& mainWindow, const SuspendClocks& clocks)
@@ -72,16 +95,16 @@ void ReminderChecks::run(ReminderKind kind)
     RecordSet& set = m_dataModule.reminderSet(kind);
     // A tick or a note not yet confirmed with OK is saved as moving to another row would save it, rather than
     // thrown away by the re-open; if it can't be posted the set stays as it is until the next check.
-    if (set.isOpen() && !ErrorReporter::guarded([&] { set.checkBrowseMode(); }))
+    if (set.isOpen() && !attempt([&] { set.checkBrowseMode(); }))
         return;
-    const bool reopened = ErrorReporter::guarded([&] {
+    const bool reopened = attempt([&] {
         set.close();
         set.open();
     });
     if (!reopened || set.isEmpty())
         return;
     auto show = [&] {
-        if (!ErrorReporter::guarded([&] { m_window.showReminders(kind); }))
+        if (!attempt([&] { m_window.showReminders(kind); }))
             return;
         if (m_mainWindow.isHidden())
             m_tray.notify(reminderTexts(kind).caption, QStringLiteral("Напоминаний: %1").arg(set.recordCount()));

@@ -1,17 +1,12 @@
 #include "settings/ConfigFile.h"
 
 #include "engine/Error.h"
+#include "engine/RegularFile.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QtEndian>
-
-#include <cerrno>
-#include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -32,65 +27,11 @@ QString ConfigFile::absolutePath() const
     return QFileInfo(m_path).absoluteFilePath();
 }
 
-namespace {
-
-// Why a file that is there is no settings file: a directory, a FIFO, a device or a socket.
-QString notARegularFile(mode_t mode)
-{
-    if (S_ISDIR(mode))
-        return QString::fromLocal8Bit(std::strerror(EISDIR));
-    return QStringLiteral("Not a regular file");
-}
-
-// An open file descriptor, closed when it goes.
-class Descriptor
-{
-public:
-    explicit Descriptor(int fd) : m_fd(fd) {}
-    ~Descriptor()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    int fd() const { return m_fd; }
-
-private:
-    int m_fd;
-};
-
-} // namespace
-
 TimerIntervals::StoredMinutes ConfigFile::read() const
 {
-    const auto fail = [this](const QString& reason) {
-        throw Error(QStringLiteral("Cannot open file \"%1\". %2").arg(absolutePath(), reason));
-    };
-    const auto systemReason = [] { return QString::fromLocal8Bit(std::strerror(errno)); };
-    // Opening a FIFO for reading would wait for a writer, so nothing blocks; only a regular file is read at all.
-    const Descriptor file(::open(QFile::encodeName(m_path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
-    if (file.fd() < 0)
-        fail(systemReason());
-    struct stat status = {};
-    if (::fstat(file.fd(), &status) != 0)
-        fail(systemReason());
-    if (!S_ISREG(status.st_mode))
-        fail(notARegularFile(status.st_mode));
-
-    QByteArray bytes(size, '\0');
-    qint64 done = 0;
-    while (done < size) {
-        const ssize_t got = ::read(file.fd(), bytes.data() + done, static_cast<size_t>(size - done));
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got < 0)
-            fail(systemReason());
-        if (got == 0)
-            break;
-        done += got;
-    }
-    bytes.truncate(done);
+    const QByteArray bytes = RegularFile::read(m_path, size, [this](const QString& reason) {
+        return Error(QStringLiteral("Cannot open file \"%1\". %2").arg(absolutePath(), reason));
+    });
 
     TimerIntervals::StoredMinutes minutes;
     for (int i = 0; i < TimerIntervals::count; ++i) {

@@ -10,22 +10,25 @@ namespace {
 
 const QString birthday = QStringLiteral("День рождения");
 
-class BirthdayWindow : public ::testing::Test
+class BirthdayWindow : public ::testing::TestWithParam<DiaryKind>
 {
 protected:
     // Whether a birthday with this reminder window is due on the given day.
     bool dueOn(QDate shed, QDate isp, QDate today)
     {
-        DiaryFile diary;
+        diary.execute("DELETE FROM job");
         diary.add({QStringLiteral("Анна"), birthday, isp, shed, false, {}});
         const FixedClock clock(QDateTime(today, QTime(9, 15)));
-        return diary.connect()->select(engineText(Queries::birthdays()), {})->rowCount() == 1;
+        return connection->select(engineText(Queries::birthdays()), {})->rowCount() == 1;
     }
+
+    DiaryFile diary{GetParam()};
+    std::unique_ptr<Connection> connection = diary.connect();
 };
 
 } // namespace
 
-TEST_F(BirthdayWindow, DueWhenTodayLiesBetweenTheMonthAndDayOfItsEndsWrappingOverTheNewYear)
+TEST_P(BirthdayWindow, DueWhenTodayLiesBetweenTheMonthAndDayOfItsEndsWrappingOverTheNewYear)
 {
     const struct
     {
@@ -96,9 +99,8 @@ TEST_F(BirthdayWindow, DueWhenTodayLiesBetweenTheMonthAndDayOfItsEndsWrappingOve
     }
 }
 
-TEST_F(BirthdayWindow, ListsBirthdaysOnlyDoneOrNotWithNameAndAgeReachedThisYear)
+TEST_P(BirthdayWindow, ListsBirthdaysOnlyDoneOrNotWithNameAndAgeReachedThisYear)
 {
-    DiaryFile diary;
     diary.add({QStringLiteral("Анна"), birthday, {1980, 4, 20}, {2026, 4, 10}, false, QStringLiteral("торт")});
     diary.add({QStringLiteral("Борис"), birthday, {2000, 4, 16}, {2026, 4, 1}, true, {}});
     diary.add({QStringLiteral("Вера"), birthday, {}, {2026, 4, 1}, false, {}});
@@ -106,7 +108,7 @@ TEST_F(BirthdayWindow, ListsBirthdaysOnlyDoneOrNotWithNameAndAgeReachedThisYear)
         {QStringLiteral("не день рождения"), QStringLiteral("ежегодное"), {1980, 4, 20}, {2026, 4, 10}, false, {}});
     diary.add({QStringLiteral("памятная"), QStringLiteral("Памятная дата"), {1980, 4, 20}, {2026, 4, 10}, false, {}});
     const FixedClock clock(QDateTime(QDate(2026, 4, 15), QTime(23, 59)));
-    const auto snapshot = diary.connect()->select(engineText(Queries::birthdays()), {});
+    const auto snapshot = connection->select(engineText(Queries::birthdays()), {});
 
     QStringList names;
     for (int c = 0; c < snapshot->columnCount(); ++c)
@@ -129,3 +131,5 @@ TEST_F(BirthdayWindow, ListsBirthdaysOnlyDoneOrNotWithNameAndAgeReachedThisYear)
     EXPECT_FALSE(snapshot->column(6).readOnly);
     EXPECT_EQ(snapshot->column(6).kind, ColumnKind::Memo);
 }
+
+INSTANTIATE_TEST_SUITE_P(Diaries, BirthdayWindow, bothDiaryKinds(), diaryKindName);

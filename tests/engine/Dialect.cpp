@@ -16,7 +16,7 @@ QString translated(const QString& text)
     return Dialect::translate(text).sql;
 }
 
-class DialectOnDatabase : public ::testing::Test
+class DialectOnDiaries : public ::testing::TestWithParam<DiaryKind>
 {
 protected:
     // The one value an expression gives, run through the engine.
@@ -27,8 +27,13 @@ protected:
         return snapshot->value(0, 0);
     }
 
-    DiaryFile diary;
+    DiaryFile diary{GetParam()};
     std::unique_ptr<Connection> connection = diary.connect();
+};
+
+// What a file gives for numbers, flags and date-times as such: the server keeps them as its own types.
+class DialectOnDatabase : public DialectOnDiaries
+{
 };
 
 } // namespace
@@ -139,7 +144,7 @@ TEST(Dialect, NestingIsBoundedAndLongChainsOfAmpersandsTranslate)
                        QStringLiteral("'a'") + QStringLiteral(", 'a')").repeated(operands - 1));
 }
 
-TEST_F(DialectOnDatabase, AmpersandJoinsTextsNullsAndNumbers)
+TEST_P(DialectOnDiaries, AmpersandJoinsTextsNullsAndNumbers)
 {
     const struct
     {
@@ -152,17 +157,16 @@ TEST_F(DialectOnDatabase, AmpersandJoinsTextsNullsAndNumbers)
         {"null & null", QVariant()},
         {"1 + 2 & 3", QStringLiteral("33")},
         {R"("a" & 1 + 2)", QStringLiteral("a3")},
-        {R"("n" & 2026.0 - 1980)", QStringLiteral("n46")},
         {R"("n" & 1.5)", QStringLiteral("n1.5")},
         {R"("n" & -0.25)", QStringLiteral("n-0.25")},
-        {R"("a" & "b" = "ab")", QStringLiteral("1")},
         {R"(year(null) & "")", QStringLiteral("")},
+        {R"(iif(1 = 2, "да", "нет") & iif(null, 1, 0))", QStringLiteral("нет0")},
     };
     for (const auto& c : cases)
         EXPECT_EQ(value(c.expression), c.result) << c.expression.toStdString();
 }
 
-TEST_F(DialectOnDatabase, DateFunctionsReadTheProgramClock)
+TEST_P(DialectOnDiaries, DateFunctionsReadTheProgramClock)
 {
     const FixedClock clock(QDateTime(QDate(2026, 4, 15), QTime(18, 30)));
     const struct
@@ -170,13 +174,44 @@ TEST_F(DialectOnDatabase, DateFunctionsReadTheProgramClock)
         QString expression;
         QVariant result;
     } cases[] = {
-        {"now()", QString::number(DateSerial::fromDateTime(QDateTime(QDate(2026, 4, 15), QTime(18, 30))), 'g', 15)},
-        {"date()", QStringLiteral("46127.0")},
         {"year(now()) & '-' & month(now()) & '-' & day(now())", QStringLiteral("2026-4-15")},
+        {"year(date()) & '-' & month(date()) & '-' & day(date())", QStringLiteral("2026-4-15")},
         {"year(#2/29/1980#) & ' ' & month(#1980-02-29 10:00#) & ' ' & day(#2/29/1980 23:59:59#)",
          QStringLiteral("1980 2 29")},
-        {"year(-1.25) & ' ' & day(-1.25)", QStringLiteral("1899 29")},
         {"month(null)", QVariant()},
+        {"7 mod 3", QStringLiteral("1")},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(value(c.expression), c.result) << c.expression.toStdString();
+}
+
+TEST_P(DialectOnDiaries, ParametersAreUnicodeTextOrNullInMarkerOrder)
+{
+    diary.add({QStringLiteral("одна"), QVariant(), {}, {}, false, {}});
+    EXPECT_EQ(value("? & '|' & ?", {QStringLiteral("Ёлка «ель»"), QVariant()}), QStringLiteral("Ёлка «ель»|"));
+    EXPECT_EQ(value("iif(? = 'ЕЖЕЧАСНОЕ', 'да', 'нет')", {QStringLiteral("ежечасное")}), QStringLiteral("нет"))
+        << "outside a condition texts compare as they are";
+    EXPECT_EQ(value("count(*) from job where ? = 'ЕЖЕЧАСНОЕ'", {QStringLiteral("ежечасное")}), QStringLiteral("1"));
+    EXPECT_EQ(value("count(*) from job where ? is null", {QVariant()}), QStringLiteral("1"));
+    EXPECT_EQ(errorOf([&] { connection->select("select ? & ?", {QStringLiteral("one")}); }),
+              QStringLiteral("No value given for one or more required parameters."));
+    EXPECT_EQ(errorOf([&] { connection->select("select 1", {QStringLiteral("one")}); }),
+              QStringLiteral("More parameter values were given than the query has parameters."));
+}
+
+TEST_P(DialectOnDatabase, NumbersFlagsAndDatesAreTheFilesOwn)
+{
+    const FixedClock clock(QDateTime(QDate(2026, 4, 15), QTime(18, 30)));
+    const struct
+    {
+        QString expression;
+        QVariant result;
+    } cases[] = {
+        {R"("n" & 2026.0 - 1980)", QStringLiteral("n46")},
+        {R"("a" & "b" = "ab")", QStringLiteral("1")},
+        {"now()", QString::number(DateSerial::fromDateTime(QDateTime(QDate(2026, 4, 15), QTime(18, 30))), 'g', 15)},
+        {"date()", QStringLiteral("46127.0")},
+        {"year(-1.25) & ' ' & day(-1.25)", QStringLiteral("1899 29")},
         {"year(-657434) & ' ' & year(2958465.5)", QStringLiteral("100 9999")},
         {"year(-657435)", QVariant()},
         {"year(2958466)", QVariant()},
@@ -188,22 +223,17 @@ TEST_F(DialectOnDatabase, DateFunctionsReadTheProgramClock)
         {"month(9.3e18)", QVariant()},
         {"3 between 1 and 3", QStringLiteral("1")},
         {"true & ' ' & false", QStringLiteral("1 0")},
-        {"7 mod 3", QStringLiteral("1")},
+        {"? = 'ежечасное'", QStringLiteral("1")},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(value(c.expression), c.result) << c.expression.toStdString();
+        EXPECT_EQ(value(c.expression,
+                        c.expression.contains(u'?') ? QList<QVariant>{QStringLiteral("ежечасное")} : QList<QVariant>{}),
+                  c.result)
+            << c.expression.toStdString();
 }
 
-TEST_F(DialectOnDatabase, ParametersAreUnicodeTextOrNullInMarkerOrder)
-{
-    EXPECT_EQ(value("? & '|' & ?", {QStringLiteral("Ёлка «ель»"), QVariant()}), QStringLiteral("Ёлка «ель»|"));
-    EXPECT_EQ(value("? = 'ежечасное'", {QStringLiteral("ежечасное")}), QStringLiteral("1"));
-    EXPECT_EQ(value("? is null", {QVariant()}), QStringLiteral("1"));
-    EXPECT_EQ(errorOf([&] { connection->select("select ? & ?", {QStringLiteral("one")}); }),
-              QStringLiteral("No value given for one or more required parameters."));
-    EXPECT_EQ(errorOf([&] { connection->select("select 1", {QStringLiteral("one")}); }),
-              QStringLiteral("More parameter values were given than the query has parameters."));
-}
+INSTANTIATE_TEST_SUITE_P(Diaries, DialectOnDiaries, bothDiaryKinds(), diaryKindName);
+INSTANTIATE_TEST_SUITE_P(Diaries, DialectOnDatabase, testing::Values(DiaryKind::File), diaryKindName);
 
 TEST(Dialect, TextsInConditionsAndTheOperandOfInCompareWithoutRegardToCase)
 {

@@ -4,30 +4,57 @@
 #include "engine/Connection.h"
 #include "engine/DateSerial.h"
 #include "engine/Schema.h"
+#include "support/ServerDatabase.h"
 
 #include <QDate>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QVariant>
 
+#include <gtest/gtest.h>
 #include <sqlite3.h>
 
 #include <memory>
+#include <ostream>
 #include <stdexcept>
 
-// A new, empty diary file in a temporary folder. Rows are put in with plain SQLite, independent of the engine
-// under test, and read back the same way.
+// Where a test diary lives: a file, or a database on the test server.
+enum class DiaryKind { File, Server };
+
+inline std::ostream& operator<<(std::ostream& out, DiaryKind kind)
+{
+    return out << (kind == DiaryKind::File ? "File" : "Server");
+}
+
+// The name a parameterised test takes from its diary's kind.
+inline std::string diaryKindName(const testing::TestParamInfo<DiaryKind>& info)
+{
+    return info.param == DiaryKind::File ? "File" : "Server";
+}
+
+// A new, empty diary: a file in a temporary folder, or a database of its own on the test server. Rows are put in
+// with plain SQL, independent of the engine under test, and read back the same way; statements take the
+// program's "?" markers on both.
 class DiaryFile
 {
 public:
-    DiaryFile() : m_path(m_folder.filePath(QStringLiteral("db1.mdb")))
+    explicit DiaryFile(DiaryKind kind = DiaryKind::File) : m_kind(kind), m_path(m_folder.filePath("db1.mdb"))
     {
-        Schema::createEmptyDatabase(m_path, JobTable::schema());
+        if (kind == DiaryKind::Server) {
+            m_server = std::make_unique<ServerDatabase>();
+            Schema::createServerDiary(m_server->connectionInfo(), JobTable::schema());
+        } else {
+            Schema::createEmptyDatabase(m_path, JobTable::schema());
+        }
     }
 
+    DiaryKind kind() const { return m_kind; }
     const QString& path() const { return m_path; }
     QString folder() const { return m_folder.path(); }
-    QString connectionString() const { return JobTable::connectionString(m_path); }
+    QString connectionString() const
+    {
+        return m_server ? m_server->connectionString() : JobTable::connectionString(m_path);
+    }
     std::unique_ptr<Connection> connect(int busyTimeout = Connection::defaultBusyTimeout) const
     {
         return std::make_unique<Connection>(connectionString(), JobTable::schema(), busyTimeout);
@@ -43,16 +70,27 @@ public:
         QString other;
     };
 
+    // Returns the new row's id_job.
     qint64 add(const Job& row) const
     {
+        const QVariant other = row.other.isNull() ? QVariant() : QVariant(row.other);
+        if (m_server)
+            return m_server
+                ->scalar("INSERT INTO job (job, period, date_isp, date_shed, vip, other) VALUES (?, ?, ?, ?, ?, ?) "
+                         "RETURNING id_job",
+                         {row.job, row.period, date(row.dateIsp), date(row.dateShed), row.vip, other})
+                .toLongLong();
         return execute("INSERT INTO job (job, period, date_isp, date_shed, vip, other) VALUES (?, ?, ?, ?, ?, ?)",
-                       {row.job, row.period, serial(row.dateIsp), serial(row.dateShed), row.vip ? 1 : 0,
-                        row.other.isNull() ? QVariant() : QVariant(row.other)});
+                       {row.job, row.period, serial(row.dateIsp), serial(row.dateShed), row.vip ? 1 : 0, other});
     }
 
-    // Runs one statement on a connection of its own; returns the last inserted row id.
+    // Runs one statement on a connection of its own; for a file, returns the last inserted row id.
     qint64 execute(const char* sql, const QList<QVariant>& values = {}) const
     {
+        if (m_server) {
+            m_server->execute(QString::fromUtf8(sql), values);
+            return 0;
+        }
         sqlite3* db = open();
         sqlite3_stmt* statement = prepare(db, sql, values);
         const int rc = sqlite3_step(statement);
@@ -67,6 +105,8 @@ public:
     // The first column of the first row of a query, as text; null when there is no row.
     QVariant scalar(const char* sql, const QList<QVariant>& values = {}) const
     {
+        if (m_server)
+            return m_server->scalar(QString::fromUtf8(sql), values);
         sqlite3* db = open();
         sqlite3_stmt* statement = prepare(db, sql, values);
         QVariant result;
@@ -83,6 +123,8 @@ public:
     }
 
 private:
+    static QVariant date(const QDate& date) { return date.isValid() ? QVariant(date) : QVariant(); }
+
     sqlite3* open() const
     {
         sqlite3* db = nullptr;
@@ -112,9 +154,17 @@ private:
         return statement;
     }
 
+    DiaryKind m_kind;
     QTemporaryDir m_folder;
     QString m_path;
+    std::unique_ptr<ServerDatabase> m_server;
 };
+
+// Both kinds of diary, for INSTANTIATE_TEST_SUITE_P.
+inline auto bothDiaryKinds()
+{
+    return testing::Values(DiaryKind::File, DiaryKind::Server);
+}
 
 // A record set's text as the engine gets it: lines joined, each :name a "?".
 inline QString engineText(const QStringList& lines)

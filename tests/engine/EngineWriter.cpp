@@ -1,5 +1,5 @@
-// A second process for TwoProcesses: adds rows and raises a shared counter through the engine, retrying a
-// counter write that another process got in first.
+// A second process for TwoProcesses, given a diary's connection string: adds rows and raises a shared counter through
+// the engine, retrying a counter write that another process got in first.
 #include "diary/JobTable.h"
 #include "engine/Connection.h"
 #include "engine/Error.h"
@@ -19,7 +19,7 @@ int main(int argc, char** argv)
     const QString name = arguments[2];
     const int count = arguments[3].toInt();
     try {
-        Connection connection(QStringLiteral("Data Source=") + arguments[1], JobTable::schema());
+        Connection connection(arguments[1], JobTable::schema());
         const auto rows = connection.select(QStringLiteral("select * from job where 1 = 0"), {});
         const int job = rows->columnIndex(QStringLiteral("job"));
         const int period = rows->columnIndex(QStringLiteral("period"));

@@ -5,7 +5,6 @@
 #include "support/QtPrinters.h"
 
 #include <gtest/gtest.h>
-#include <sqlite3.h>
 
 namespace {
 
@@ -18,7 +17,7 @@ QStringList column(const Snapshot& snapshot, const char* name)
     return values;
 }
 
-class ListQueries : public ::testing::Test
+class ListQueries : public ::testing::TestWithParam<DiaryKind>
 {
 protected:
     void SetUp() override
@@ -37,27 +36,31 @@ protected:
         connection = diary.connect();
     }
 
-    DiaryFile diary;
+    DiaryFile diary{GetParam()};
     std::unique_ptr<Connection> connection;
+};
+
+class TextComparison : public ::testing::TestWithParam<DiaryKind>
+{
 };
 
 } // namespace
 
-TEST_F(ListQueries, AsCreatedWithANullPeriodReturnsNoRows)
+TEST_P(ListQueries, AsCreatedWithANullPeriodReturnsNoRows)
 {
     const auto snapshot = connection->select(engineText(Queries::jobListForPeriod()), {QVariant()});
     EXPECT_EQ(snapshot->rowCount(), 0);
     EXPECT_EQ(snapshot->columnCount(), 12);
 }
 
-TEST_F(ListQueries, ForPeriodListsThatPeriodByDateOfExecution)
+TEST_P(ListQueries, ForPeriodListsThatPeriodByDateOfExecution)
 {
     const auto snapshot = connection->select(engineText(Queries::jobListForPeriod()), {QStringLiteral("ежедневное")});
     EXPECT_EQ(column(*snapshot, "job"),
               (QStringList{QStringLiteral("daily early"), QStringLiteral("daily done"), QStringLiteral("daily late")}));
 }
 
-TEST_F(ListQueries, AllListsEveryRowButBirthdaysAndMemorableDates)
+TEST_P(ListQueries, AllListsEveryRowButBirthdaysAndMemorableDates)
 {
     const auto snapshot = connection->select(engineText(Queries::jobListAll()), {});
     QStringList jobs = column(*snapshot, "job");
@@ -66,7 +69,7 @@ TEST_F(ListQueries, AllListsEveryRowButBirthdaysAndMemorableDates)
                                  "typed period", "weekly"}));
 }
 
-TEST_F(ListQueries, ReminderSetsListTheirPeriodNotYetDone)
+TEST_P(ListQueries, ReminderSetsListTheirPeriodNotYetDone)
 {
     const struct
     {
@@ -87,9 +90,9 @@ TEST_F(ListQueries, ReminderSetsListTheirPeriodNotYetDone)
 
 // Periods typed by hand into the combo box may differ in case from the tree's: the queries compare texts as the
 // dialect does, without regard to case, Cyrillic included.
-TEST(TextComparison, PeriodsMatchWhateverTheirCaseInEveryQueryOfTheProgram)
+TEST_P(TextComparison, PeriodsMatchWhateverTheirCaseInEveryQueryOfTheProgram)
 {
-    DiaryFile diary;
+    DiaryFile diary(GetParam());
     diary.add({QStringLiteral("typed daily"), QStringLiteral("ЕжеДНЕВНОЕ"), QDate(2026, 3, 1), {}, false, {}});
     diary.add({QStringLiteral("typed hourly"), QStringLiteral("ЕЖЕЧАСНОЕ"), {}, {}, false, {}});
     diary.add({QStringLiteral("typed weekly"), QStringLiteral("Еженедельное"), {}, {}, false, {}});
@@ -116,11 +119,10 @@ TEST(TextComparison, PeriodsMatchWhateverTheirCaseInEveryQueryOfTheProgram)
     all.sort();
     EXPECT_EQ(all, (QStringList{"other", "typed daily", "typed hourly", "typed weekly"}));
 
-    // The comparison lives in the query texts, not in the file: a stock SQLite edits the diary as it is.
-    sqlite3* db = nullptr;
-    ASSERT_EQ(sqlite3_open(diary.path().toUtf8().constData(), &db), SQLITE_OK);
-    EXPECT_EQ(
-        sqlite3_exec(db, "UPDATE job SET period = 'ежедневное' WHERE period = 'ежедневно'", nullptr, nullptr, nullptr),
-        SQLITE_OK);
-    sqlite3_close(db);
+    // The comparison lives in the query texts, not in the table: a stock client edits the diary as it is.
+    EXPECT_NO_THROW(diary.execute("UPDATE job SET period = 'ежедневное' WHERE period = 'ежедневно'"));
+    EXPECT_EQ(diary.scalar("SELECT count(*) FROM job WHERE period = 'ежедневное'"), QStringLiteral("1"));
 }
+
+INSTANTIATE_TEST_SUITE_P(Diaries, ListQueries, bothDiaryKinds(), diaryKindName);
+INSTANTIATE_TEST_SUITE_P(Diaries, TextComparison, bothDiaryKinds(), diaryKindName);

@@ -8,11 +8,22 @@
 #include <memory>
 #include <vector>
 
-TEST(TwoProcesses, WritersOfTheSameFileLoseNothing)
+namespace {
+
+class TwoProcesses : public ::testing::TestWithParam<DiaryKind>
 {
-    constexpr int writers = 3;
-    constexpr int rowsEach = 40;
-    DiaryFile diary;
+};
+
+} // namespace
+
+// Each writer adds its rows and raises one shared counter, retrying a raise another got in first: every post
+// lands, and no raise overwrites another's.
+TEST_P(TwoProcesses, WritersOfTheSameDiaryLoseNothing)
+{
+    const bool server = GetParam() == DiaryKind::Server;
+    const int writers = server ? 2 : 3;
+    const int rowsEach = server ? 250 : 40;
+    DiaryFile diary(GetParam());
     diary.execute("INSERT INTO job (job, other) VALUES ('counter', '0')");
 
     std::vector<std::unique_ptr<QProcess>> processes;
@@ -20,7 +31,7 @@ TEST(TwoProcesses, WritersOfTheSameFileLoseNothing)
         auto process = std::make_unique<QProcess>();
         process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
         process->start(QStringLiteral(ENGINE_WRITER),
-                       {diary.path(), QStringLiteral("writer%1").arg(w), QString::number(rowsEach)});
+                       {diary.connectionString(), QStringLiteral("writer%1").arg(w), QString::number(rowsEach)});
         processes.push_back(std::move(process));
     }
     for (auto& process : processes) {
@@ -32,3 +43,5 @@ TEST(TwoProcesses, WritersOfTheSameFileLoseNothing)
               QString::number(writers * rowsEach));
     EXPECT_EQ(diary.scalar("SELECT other FROM job WHERE job = 'counter'"), QString::number(writers * rowsEach));
 }
+
+INSTANTIATE_TEST_SUITE_P(Diaries, TwoProcesses, bothDiaryKinds(), diaryKindName);

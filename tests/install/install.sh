@@ -16,11 +16,12 @@ fail() {
 
 cmake --install "$build" --prefix "$prefix" >/dev/null
 
-for file in bin/chronoteka bin/chronoteka-diary share/chronoteka/db1.mdb share/chronoteka/help2.htm \
+for file in bin/chronoteka bin/chronoteka-diary bin/chronoteka-newdb share/chronoteka/db1.mdb share/chronoteka/help2.htm \
     share/applications/chronoteka.desktop share/icons/hicolor/scalable/apps/chronoteka.svg; do
     [ -s "$prefix/$file" ] || fail "$file is not installed"
 done
-[ -x "$prefix/bin/chronoteka" ] && [ -x "$prefix/bin/chronoteka-diary" ] || fail "the programs are not executable"
+[ -x "$prefix/bin/chronoteka" ] && [ -x "$prefix/bin/chronoteka-diary" ] && [ -x "$prefix/bin/chronoteka-newdb" ] ||
+    fail "the programs are not executable"
 head -c 16 "$prefix/share/chronoteka/db1.mdb" | grep -q "SQLite format 3" || fail "db1.mdb is not an empty diary"
 grep -q "<svg" "$prefix/share/icons/hicolor/scalable/apps/chronoteka.svg" || fail "the icon is not an SVG drawing"
 
@@ -52,4 +53,9 @@ echo "my events" >"$diary/db1.mdb"
 
 CHRONOTEKA_DIR="$work/другой дневник" "$prefix/bin/chronoteka-diary" >/dev/null
 [ -s "$work/другой дневник/db1.mdb" ] || fail "CHRONOTEKA_DIR is not honoured"
+
+mkdir "$work/server"
+echo "Provider=PostgreSQL;Data Source=dbname=diary" >"$work/server/database.conf"
+CHRONOTEKA_DIR="$work/server" "$prefix/bin/chronoteka-diary" >/dev/null
+[ ! -e "$work/server/db1.mdb" ] || fail "the wrapper made a db1.mdb beside database.conf"
 echo "installed and checked under $prefix"

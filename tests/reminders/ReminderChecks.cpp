@@ -1,12 +1,16 @@
 #include "reminders/ReminderChecks.h"
 
+#include "diary/DiaryLocation.h"
 #include "reminders/ReminderWindow.h"
 #include "settings/ConfigFile.h"
 #include "support/DataModuleTest.h"
 #include "support/FakeTray.h"
 #include "support/QtPrinters.h"
 #include "support/ScriptedMessageBoxes.h"
+#include "support/ServerDatabase.h"
 
+#include <QDir>
+#include <QFile>
 #include <QTimer>
 #include <QWidget>
 
@@ -183,4 +187,36 @@ TEST_F(ReminderChecksTest, AFailedReopenIsShownAndTheTimerRunsOn)
     EXPECT_EQ(boxes()[0].icon, MessageBoxes::Icon::Error);
     EXPECT_TRUE(checks().TimeHour->isActive());
     EXPECT_EQ(window.showCount, 0);
+}
+
+TEST_F(ReminderChecksTest, AServerDiaryOutOfReachIsCheckedAgainQuietlyAndShownOnceTheServerIsBack)
+{
+    // The diary reaches the server through a link to its socket in the diary folder, which the test takes away.
+    ServerDatabase server;
+    const QString socket = QStringLiteral("/.s.PGSQL.") + server.scalar("show port").toString();
+    const QString serverSocket =
+        server.scalar("show unix_socket_directories").toString().section(u',', 0, 0).trimmed() + socket;
+    const QString link = QDir::currentPath() + socket;
+    ASSERT_TRUE(QFile::link(serverSocket, link));
+    DiaryLocation::create(server.connectionString());
+    QFile config(QStringLiteral("database.conf"));
+    ASSERT_TRUE(config.open(QIODevice::WriteOnly));
+    config.write((server.connectionString() + QStringLiteral(" host=") + QDir::currentPath()).toUtf8());
+    config.close();
+    server.execute("insert into job (job, period, vip) values ('почасовое', 'ежечасное', false)");
+    checks();
+
+    ASSERT_TRUE(QFile::remove(link));
+    server.execute("select pg_terminate_backend(pid, 10000) from pg_stat_activity"
+                   " where datname = ? and pid <> pg_backend_pid()",
+                   {server.name()});
+    checks().TimeHourTimer();
+    EXPECT_TRUE(boxes().isEmpty());
+    EXPECT_EQ(window.showCount, 0);
+    EXPECT_TRUE(checks().TimeHour->isActive());
+
+    ASSERT_TRUE(QFile::link(serverSocket, link));
+    checks().TimeHourTimer();
+    EXPECT_EQ(window.shown, ReminderKind::Hour);
+    EXPECT_EQ(module().QJobHour.recordCount(), 1);
 }

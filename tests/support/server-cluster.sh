@@ -4,8 +4,9 @@
 #          listening on <folder>/.s.PGSQL.5432 and waits until it takes connections; a server or files left in
 #          <folder> by an earlier, killed run are stopped and wiped first.
 #   stop:  stops the server and removes <folder>.
+#   pause: stops the server, keeping its cluster; resume starts it again, for tests of a server that goes away.
 # As root the server runs as the user postgres, since it refuses to run as root.
-# Usage: server-cluster.sh start|stop <folder>
+# Usage: server-cluster.sh start|stop|pause|resume <folder>
 set -euo pipefail
 
 fail() {
@@ -13,7 +14,7 @@ fail() {
     exit 1
 }
 
-[ $# -eq 2 ] || fail "usage: server-cluster.sh start|stop <folder>"
+[ $# -eq 2 ] || fail "usage: server-cluster.sh start|stop|pause|resume <folder>"
 action=$1
 dir=$2
 data=$dir/data
@@ -100,5 +101,7 @@ EOF
 case $action in
 start) start_cluster ;;
 stop) remove_cluster ;;
-*) fail "usage: server-cluster.sh start|stop <folder>" ;;
+pause) (cd "$dir" && as_owner "$bindir/pg_ctl" -D "$data" -m fast -w -t 30 stop >/dev/null) ;;
+resume) (cd "$dir" && as_owner "$bindir/pg_ctl" -D "$data" -l "$dir/server.log" -w -t 60 start >/dev/null) ;;
+*) fail "usage: server-cluster.sh start|stop|pause|resume <folder>" ;;
 esac

@@ -1,22 +1,41 @@
-#include "diary/JobTable.h"
+#include "diary/DiaryCopy.h"
+#include "diary/DiaryLocation.h"
 #include "engine/Error.h"
-#include "engine/Schema.h"
 
 #include <QCoreApplication>
 #include <QStringList>
 
 #include <cstdio>
 
+namespace {
+
+const char usage[] = "usage: chronoteka-newdb <diary file | connection string>\n"
+                     "       chronoteka-newdb --copy <from> <to>\n"
+                     "The first makes an empty diary: a new file, or the diary's table in a PostgreSQL database\n"
+                     "(\"Provider=PostgreSQL;Data Source=host=... dbname=... user=...\"). The second copies every\n"
+                     "event of the diary <from> into the empty diary <to>, each a diary file or a connection\n"
+                     "string; a diary file <to> that is not there yet is made.\n";
+
+} // namespace
+
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    const QStringList arguments = QCoreApplication::arguments();
-    if (arguments.size() != 2) {
-        std::fprintf(stderr, "usage: chronoteka-newdb <path of the new diary file>\n");
+    const QStringList arguments = QCoreApplication::arguments().mid(1);
+    const bool create = arguments.size() == 1 && !arguments[0].startsWith(u'-');
+    const bool copy = arguments.size() == 3 && arguments[0] == QLatin1String("--copy");
+    if (!create && !copy) {
+        std::fputs(usage, stderr);
         return 2;
     }
     try {
-        Schema::createEmptyDatabase(arguments.at(1), JobTable::schema());
+        if (create) {
+            DiaryLocation::create(DiaryLocation::connectionStringOf(arguments[0]));
+        } else {
+            const std::size_t rows = DiaryCopy::copy(DiaryLocation::connectionStringOf(arguments[1]),
+                                                     DiaryLocation::connectionStringOf(arguments[2]));
+            std::printf("Rows copied: %zu\n", rows);
+        }
     } catch (const Error& error) {
         std::fprintf(stderr, "chronoteka-newdb: %s\n", error.what());
         return 1;

@@ -1,0 +1,141 @@
+#include "diary/JobTable.h"
+#include "diary/UnitDM.h"
+#include "engine/Connection.h"
+#include "support/QtPrinters.h"
+#include "support/ServerDatabase.h"
+#include "support/TempDiary.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace {
+
+using Rows = std::vector<std::vector<QVariant>>;
+
+// Every row of a diary as a select reads it, in id order.
+Rows rowsOf(const QString& connectionString)
+{
+    Connection connection(connectionString, JobTable::schema());
+    const auto snapshot = connection.select(QStringLiteral("select * from job order by id_job"), {});
+    Rows rows(static_cast<std::size_t>(snapshot->rowCount()));
+    for (int row = 0; row < snapshot->rowCount(); ++row)
+        for (int column = 0; column < snapshot->columnCount(); ++column)
+            rows[static_cast<std::size_t>(row)].push_back(snapshot->value(row, column));
+    return rows;
+}
+
+Rows rowsOfFile(const QString& path)
+{
+    return rowsOf(JobTable::connectionString(path));
+}
+
+// chronoteka-newdb run with arguments: what it should end with and print.
+struct ToolRun
+{
+    QStringList arguments;
+    int exitCode;
+    QString out;
+    QString error; // its beginning
+};
+
+// A diary (db1.mdb, the current directory) with a row of every kind of value, one of nulls, and a gap in the ids
+// where a row was deleted, so that a copy equal to it has kept the ids.
+class NewDbTool : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        diary.addRow({{"job", QStringLiteral("День рождения Тани")},
+                      {"date_isp", QDate(1990, 2, 28)},
+                      {"time_isp", QTime(9, 30)},
+                      {"other", QStringLiteral("торт\nи цветы")},
+                      {"vip", false},
+                      {"napom", true}});
+        const qint64 deleted = diary.addRow({});
+        diary.addRow({});
+        Connection(JobTable::connectionString(), JobTable::schema())
+            .select(QStringLiteral("select * from job where id_job = ?"), {deleted})
+            ->deleteRow(0);
+        before = rowsOfFile(QStringLiteral("db1.mdb"));
+    }
+
+    static void expectRuns(std::initializer_list<ToolRun> runs)
+    {
+        for (const ToolRun& run : runs) {
+            QProcess tool;
+            tool.start(QStringLiteral(NEWDB), run.arguments);
+            ASSERT_TRUE(tool.waitForFinished(30000));
+            const std::string arguments = run.arguments.join(u' ').toStdString();
+            EXPECT_EQ(tool.exitCode(), run.exitCode) << arguments;
+            EXPECT_EQ(QString::fromUtf8(tool.readAllStandardOutput()), run.out) << arguments;
+            const QString error = QString::fromUtf8(tool.readAllStandardError());
+            EXPECT_EQ(error.left(run.error.size()), run.error) << arguments;
+            EXPECT_EQ(error.isEmpty(), run.error.isEmpty()) << arguments << error.toStdString();
+        }
+    }
+
+    static QString notEmpty(const QString& name)
+    {
+        return QStringLiteral("chronoteka-newdb: The diary '%1' is not empty; a diary is copied only into an empty "
+                              "one.\n")
+            .arg(name);
+    }
+
+    TempDiary diary;
+    Rows before;
+};
+
+} // namespace
+
+TEST_F(NewDbTool, MakesDiaryFilesAndCopiesEveryRowWithItsIdIntoAnEmptyOne)
+{
+    const QString here = QDir::currentPath();
+    const QString usage = QStringLiteral("usage: chronoteka-newdb <diary file | connection string>\n");
+    expectRuns({
+        {{}, 2, "", usage},
+        {{"--copy", "db1.mdb"}, 2, "", usage},
+        {{"--help"}, 2, "", usage},
+        {{"new.mdb"}, 0, "", ""},
+        {{"new.mdb"}, 1, "", QStringLiteral("chronoteka-newdb: The file '%1/new.mdb' already exists.\n").arg(here)},
+        {{"--copy", "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=db1.mdb", "new.mdb"}, 0, "Rows copied: 2\n", ""},
+        {{"--copy", "new.mdb", "db1.mdb"}, 1, "", notEmpty(here + "/db1.mdb")},
+        {{"--copy", "missing.mdb", "made.mdb"},
+         1,
+         "",
+         QStringLiteral("chronoteka-newdb: Could not find file '%1/missing.mdb'.\n").arg(here)},
+    });
+    EXPECT_EQ(rowsOfFile(QStringLiteral("db1.mdb")), before);
+    EXPECT_EQ(rowsOfFile(QStringLiteral("new.mdb")), before);
+    EXPECT_FALSE(QFile::exists(QStringLiteral("made.mdb")));
+}
+
+TEST_F(NewDbTool, MovesTheDiaryToAServerThatDatabaseConfThenNamesAndBack)
+{
+    const ServerDatabase server;
+    const QString onServer = server.connectionString();
+    expectRuns({
+        {{onServer}, 0, "", ""},
+        {{onServer},
+         1,
+         "",
+         QStringLiteral("chronoteka-newdb: The database '%1' on the server already holds a table 'job'.\n")
+             .arg(server.name())},
+        {{"--copy", "db1.mdb", onServer}, 0, "Rows copied: 2\n", ""},
+        {{"--copy", "db1.mdb", onServer}, 1, "", notEmpty(server.connectionInfo())},
+        {{"--copy", onServer, "back.mdb"}, 0, "Rows copied: 2\n", ""},
+    });
+    EXPECT_EQ(rowsOfFile(QStringLiteral("back.mdb")), before);
+
+    QFile config(QStringLiteral("database.conf"));
+    ASSERT_TRUE(config.open(QIODevice::WriteOnly));
+    config.write(onServer.toUtf8() + '\n');
+    config.close();
+    TDataModule1 module;
+    EXPECT_TRUE(module.ADOConnection1.isServer());
+    EXPECT_EQ(module.ADOConnection1.tableRows().size(), 2u);
+}
