@@ -9,26 +9,13 @@
 #     is killed a new start on its diary is not blocked.
 # Usage: smoke.sh <chronoteka> <chronoteka-newdb>
 set -euo pipefail
-if [ "${1:-}" != --inside ]; then
-    unset QT_QPA_PLATFORM
-    exec xvfb-run -a -s "-screen 0 1280x1024x24 -dpi 96" "$0" --inside "$@"
-fi
+# shellcheck source-path=SCRIPTDIR source=desktop.sh
+source "$(dirname "$0")/desktop.sh"
+on_screen "$0" "$@"
 program=$2
 newdb=$3
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-
-# Waits up to 20 s for a window whose title is exactly $1; prints its id.
-wait_window() {
-    local id
-    for _ in $(seq 200); do
-        id=$(xdotool search --name "^$1\$" 2>/dev/null | head -n1 || true)
-        if [ -n "$id" ]; then echo "$id"; return 0; fi
-        sleep 0.1
-    done
-    echo "window '$1' never appeared" >&2
-    return 1
-}
 
 # Hides the main window $1 to the tray from its pop-up menu, as a user does, and checks it left the screen.
 hide_to_tray() {
@@ -44,9 +31,7 @@ hide_to_tray() {
 }
 
 session() {
-    export XDG_RUNTIME_DIR=$work/runtime
-    mkdir -m 700 "$XDG_RUNTIME_DIR"
-    openbox >/dev/null 2>&1 &
+    start_window_manager
     trayer --edge bottom --align right --widthtype request --height 24 >/dev/null 2>&1 &
     sleep 1
 
@@ -63,18 +48,7 @@ session() {
     echo "main window shown and closed: code 0"
 
     mkdir "$work/empty"
-    (cd "$work/empty" && exec "$program") &
-    pid=$!
-    local box
-    box=$(wait_window "Application Error")
-    if xdotool search --name "^БД Хронотека\$" >/dev/null 2>&1; then
-        echo "the main window is shown although the database is missing" >&2
-        return 1
-    fi
-    xdotool windowactivate --sync "$box" key --clearmodifiers Return
-    rc=0
-    wait "$pid" || rc=$?
-    [ "$rc" -eq 1 ] || { echo "a missing database ended the program with code $rc, not 1" >&2; return 1; }
+    start_fails_with_error_box "$work/empty" "the database is missing"
     [ ! -e "$work/empty/db1.mdb" ] || { echo "a database file was created" >&2; return 1; }
     echo "missing database: Application Error, code 1"
 
