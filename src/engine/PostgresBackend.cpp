@@ -36,60 +36,95 @@ std::optional<QByteArray> timestampText(double serial)
     return QByteArray(text, size);
 }
 
-// Reads the digits of [*at, end) up to a character that is none; false when there are none.
-bool readNumber(const char** at, const char* end, int* number)
+// The digits of [*at, end), at least one and at most limit of them, as a number; -1 when there are none.
+int digits(const char** at, const char* end, int limit)
 {
-    const std::from_chars_result read = std::from_chars(*at, end, *number);
-    if (read.ec != std::errc() || read.ptr == *at)
-        return false;
-    *at = read.ptr;
-    return true;
+    int number = 0;
+    int count = 0;
+    for (; *at != end && count < limit && **at >= '0' && **at <= '9'; ++*at, ++count)
+        number = number * 10 + (**at - '0');
+    return count > 0 ? number : -1;
 }
 
-// A timestamp or date as the server writes it in the ISO style, "2026-12-07 16:21:46.5", as a serial; NaN for
-// what the program can't show (years before Christ, infinity).
+bool isLeapYear(int year)
+{
+    return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+}
+
+// Days from 30 December 1899 to a date of the Gregorian calendar carried back before its introduction, as QDate
+// counts them; year from 1 on, month and day valid.
+qint64 daysFromEpoch(int year, int month, int day)
+{
+    static constexpr int daysBeforeMonth[] = {0, 31, 59, 90, 120, 151, 181, 212, 243, 273, 304, 334};
+    const auto daysBeforeYear = [](qint64 y) { return (y - 1) * 365 + (y - 1) / 4 - (y - 1) / 100 + (y - 1) / 400; };
+    const qint64 dayOfYear = daysBeforeMonth[month - 1] + (month > 2 && isLeapYear(year) ? 1 : 0) + day - 1;
+    // 30 December is day 363 of 1899, counted from 0.
+    return daysBeforeYear(year) + dayOfYear - (daysBeforeYear(1899) + 363);
+}
+
+// A timestamp or date as the server writes it in the ISO style, "2026-12-07 16:21:46.5" or "2026-12-07", as a
+// serial, computed as DateSerial::fromDateAndTime computes it so that both give the same double. Read by hand, as
+// a list reads it for every date cell. NaN for what the program can't show (years before Christ, infinity).
 double serialOfTimestamp(const char* text, int length)
 {
+    constexpr double invalid = std::numeric_limits<double>::quiet_NaN();
     const char* at = text;
     const char* end = text + length;
-    int year = 0;
-    int month = 0;
-    int day = 0;
     const auto expect = [&at, end](char c) {
         if (at == end || *at != c)
             return false;
         ++at;
         return true;
     };
-    if (!readNumber(&at, end, &year) || !expect('-') || !readNumber(&at, end, &month) || !expect('-') ||
-        !readNumber(&at, end, &day))
-        return std::numeric_limits<double>::quiet_NaN();
-    int hour = 0;
-    int minute = 0;
-    int second = 0;
-    int msec = 0;
+    const int year = digits(&at, end, 6);
+    const int month = expect('-') ? digits(&at, end, 2) : -1;
+    const int day = expect('-') ? digits(&at, end, 2) : -1;
+    if (year < 1 || month < 1 || month > 12 || day < 1)
+        return invalid;
+    static constexpr int daysInMonth[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    if (day > daysInMonth[month - 1] + (month == 2 && isLeapYear(year) ? 1 : 0))
+        return invalid;
+    qint64 msecs = 0;
     if (expect(' ')) {
-        if (!readNumber(&at, end, &hour) || !expect(':') || !readNumber(&at, end, &minute) || !expect(':') ||
-            !readNumber(&at, end, &second))
-            return std::numeric_limits<double>::quiet_NaN();
+        const int hour = digits(&at, end, 2);
+        const int minute = expect(':') ? digits(&at, end, 2) : -1;
+        const int second = expect(':') ? digits(&at, end, 2) : -1;
+        if (hour < 0 || hour > 23 || minute < 0 || minute > 59 || second < 0 || second > 59)
+            return invalid;
+        msecs = ((hour * 60 + minute) * 60 + second) * 1000;
         if (expect('.')) {
-            // Microseconds from a column of another precision are rounded to the millisecond.
-            int digits = 0;
-            double fraction = 0;
-            double scale = 0.1;
-            for (; at != end && *at >= '0' && *at <= '9'; ++at, ++digits, scale /= 10)
-                fraction += (*at - '0') * scale;
-            msec = static_cast<int>(std::lround(fraction * 1000));
+            // Milliseconds; a column of finer precision is rounded to them.
+            int fraction = 0;
+            int scale = 100;
+            const char* first = at;
+            for (; at != end && *at >= '0' && *at <= '9'; ++at, scale /= 10) {
+                if (scale > 0)
+                    fraction += (*at - '0') * scale;
+                else if (scale == 0 && *at >= '5')
+                    ++fraction;
+            }
+            if (at == first)
+                return invalid;
+            msecs += fraction;
         }
     }
     if (at != end)
-        return std::numeric_limits<double>::quiet_NaN();
-    const QDate date(year, month, day);
-    if (!date.isValid())
-        return std::numeric_limits<double>::quiet_NaN();
-    if (msec == 1000)
-        return DateSerial::fromDateAndTime(date, QTime(hour, minute, second)) + 1.0 / DateSerial::secondsPerDay;
-    return DateSerial::fromDateAndTime(date, QTime(hour, minute, second, msec));
+        return invalid;
+    qint64 days = daysFromEpoch(year, month, day);
+    constexpr qint64 msecsPerDay = 86400000;
+    if (msecs == msecsPerDay) {
+        msecs = 0;
+        ++days;
+    }
+    const double fraction = static_cast<double>(msecs) / static_cast<double>(msecsPerDay);
+    return days < 0 ? static_cast<double>(days) - fraction : static_cast<double>(days) + fraction;
+}
+
+qint64 integerOf(const char* text, int length)
+{
+    qint64 number = 0;
+    std::from_chars(text, text + length, number);
+    return number;
 }
 
 double numberOf(const char* text, int length)
@@ -188,7 +223,7 @@ QVariant readCell(const ServerResult& result, int row, int column, ColumnKind ki
         return QVariant(text[0] == 't');
     case ColumnKind::AutoIncrement:
     case ColumnKind::Integer:
-        return QVariant(static_cast<qint64>(std::strtoll(text, nullptr, 10)));
+        return QVariant(integerOf(text, length));
     case ColumnKind::Float:
         return QVariant(numberOf(text, length));
     case ColumnKind::DateTime:
@@ -365,7 +400,8 @@ void PostgresBackend::select(const Dialect::Translation& translation, const QLis
 
     const int rows = result.rowCount();
     for (int r = 0; r < rows; ++r) {
-        QVariant* row = sink.addRow(translation.hasRowIdentity ? std::strtoll(result.text(r, count), nullptr, 10) : 0);
+        QVariant* row =
+            sink.addRow(translation.hasRowIdentity ? integerOf(result.text(r, count), result.length(r, count)) : 0);
         for (int c = 0; c < count; ++c)
             row[c] = readCell(result, r, c, kinds[static_cast<size_t>(c)], TextCells::Undecoded);
     }
@@ -445,7 +481,7 @@ std::pair<qint64, std::vector<QVariant>> PostgresBackend::insertRow(const RowWri
                                                    .arg(into, quotedName(m_table->key), returning(write))
                                                    .toUtf8(),
                                                parameters);
-    return {std::strtoll(result.text(0, 0), nullptr, 10), storedValues(result, write, 1)};
+    return {integerOf(result.text(0, 0), result.length(0, 0)), storedValues(result, write, 1)};
 }
 
 void PostgresBackend::deleteRow(const QString& table, qint64 rowIdentity)

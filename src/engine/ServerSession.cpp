@@ -12,7 +12,7 @@ namespace {
 // libpq's reason for the connection's last failure, on one line as the error box shows it best.
 QString reasonOf(const PGconn* connection)
 {
-    const QString text = QString::fromUtf8(PQerrorMessage(connection)).trimmed();
+    const QString text = QString::fromUtf8(PQerrorMessage(connection)).simplified();
     return text.isEmpty() ? QStringLiteral("The connection to the database server is lost.") : text;
 }
 
