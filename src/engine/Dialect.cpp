@@ -433,7 +433,7 @@ private:
             return token.text;
         }
         case TokenKind::Name:
-            return QStringLiteral("\"%1\"").arg(QString(token.text).replace(u'"', QStringLiteral("\"\"")));
+            return Dialect::quotedName(token.text);
         case TokenKind::Text:
             return QStringLiteral("'%1'").arg(QString(token.text).replace(u'\'', QStringLiteral("''"))) +
                    (m_inCondition ? collated : QString());
@@ -498,9 +498,7 @@ size_t plainSelectFrom(const std::vector<Item>& items, QString* table, QString* 
     if (i < items.size() && !isWord(items[i], "where") && !isWord(items[i], "order"))
         return 0;
     const auto refer = [](const Item& item) {
-        return item.token.kind == TokenKind::Name
-                   ? QStringLiteral("\"%1\"").arg(QString(item.token.text).replace(u'"', QStringLiteral("\"\"")))
-                   : item.token.text;
+        return item.token.kind == TokenKind::Name ? Dialect::quotedName(item.token.text) : item.token.text;
     };
     *table = tableItem.token.text;
     *qualifier = refer(alias ? *alias : tableItem);
@@ -546,6 +544,11 @@ Dialect::Translation translated(const std::vector<Item>& items, Emitter& emitter
 
 } // namespace
 
+QString Dialect::quotedName(const QString& name)
+{
+    return QStringLiteral("\"%1\"").arg(QString(name).replace(u'"', QStringLiteral("\"\"")));
+}
+
 Dialect::Translation Dialect::translate(const QString& text)
 {
     const std::vector<Item> items = parse(text);
@@ -572,7 +575,7 @@ Dialect::Translation Dialect::translateForServer(const QString& text, const Tabl
     if (from > 0 && name.compare(table.name, Qt::CaseInsensitive) == 0) {
         for (const TableSchema::Column& column : table.columns) {
             if (column.kind == ColumnKind::AutoIncrement)
-                key = QStringLiteral("\"%1\"").arg(column.name);
+                key = quotedName(column.name);
         }
     }
     Translation translation = translated(items, emitter, from, qualifier, key);

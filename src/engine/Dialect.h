@@ -38,6 +38,9 @@ public:
     // For a PostgreSQL server; a plain select of table gets its key column as the row identity.
     static Translation translateForServer(const QString& text, const TableSchema& table);
 
+    // A table's or column's name as the SQL of both engines writes it: in double quotes, a quote in it doubled.
+    static QString quotedName(const QString& name);
+
     static inline const QString rowIdentityName = QStringLiteral("row_identity_");
     static inline const QString textCollation = QStringLiteral("dialect_nocase");
 

@@ -18,11 +18,6 @@ namespace {
 
 using Parameters = ServerSession::Parameters;
 
-QString quotedName(const QString& name)
-{
-    return QStringLiteral("\"%1\"").arg(QString(name).replace(u'"', QStringLiteral("\"\"")));
-}
-
 // A date-time as a timestamp to the millisecond; nothing for a serial outside the dates the program shows.
 std::optional<QByteArray> timestampText(double serial)
 {
@@ -299,9 +294,9 @@ QString PostgresBackend::createStatements(const TableSchema& table)
                              .arg(collation);
     QStringList columns;
     for (const TableSchema::Column& column : table.columns)
-        columns << QStringLiteral("    %1 %2").arg(quotedName(column.name), columnType(column));
-    statements +=
-        QStringLiteral("CREATE TABLE %1 (\n%2\n);\n").arg(quotedName(table.name), columns.join(QStringLiteral(",\n")));
+        columns << QStringLiteral("    %1 %2").arg(Dialect::quotedName(column.name), columnType(column));
+    statements += QStringLiteral("CREATE TABLE %1 (\n%2\n);\n")
+                      .arg(Dialect::quotedName(table.name), columns.join(QStringLiteral(",\n")));
     for (const QStringList& index : table.indexes) {
         QStringList parts;
         for (const QString& name : index) {
@@ -309,10 +304,10 @@ QString PostgresBackend::createStatements(const TableSchema& table)
                                              [&name](const TableSchema::Column& c) { return c.name == name; });
             const bool text = column != table.columns.end() && column->kind == ColumnKind::Text;
             // The lists pick their rows by a text compared with the collation; the index must use it too.
-            parts << quotedName(name) + (text ? QStringLiteral(" COLLATE ") + collation : QString());
+            parts << Dialect::quotedName(name) + (text ? QStringLiteral(" COLLATE ") + collation : QString());
         }
         statements += QStringLiteral("CREATE INDEX %1 ON %2 (%3);\n")
-                          .arg(quotedName(table.name + u'_' + index.front()), quotedName(table.name),
+                          .arg(Dialect::quotedName(table.name + u'_' + index.front()), Dialect::quotedName(table.name),
                                parts.join(QStringLiteral(", ")));
     }
     return statements;
@@ -328,7 +323,7 @@ PostgresBackend::PostgresBackend(const QString& connectionInfo, const TableSchem
         "FROM pg_class c JOIN pg_attribute a ON a.attrelid = c.oid AND a.attnum > 0 AND NOT a.attisdropped "
         "LEFT JOIN pg_attrdef d ON d.adrelid = c.oid AND d.adnum = a.attnum "
         "WHERE c.oid = to_regclass($1) AND c.relkind IN ('r', 'p')",
-        {quotedName(table.name).toUtf8(), Dialect::textCollation.toUtf8()});
+        {Dialect::quotedName(table.name).toUtf8(), Dialect::textCollation.toUtf8()});
     bool usable = columns.rowCount() > 0 && columns.text(0, 5)[0] == 't';
     for (size_t i = 0; usable && i < table.columns.size(); ++i) {
         const TableSchema::Column& wanted = table.columns[i];
@@ -413,7 +408,7 @@ QString returning(const Backend::RowWrite& write)
 {
     QStringList names;
     for (int c : write.tableColumns)
-        names << quotedName(write.columns[static_cast<size_t>(c)].baseColumn);
+        names << Dialect::quotedName(write.columns[static_cast<size_t>(c)].baseColumn);
     return names.isEmpty() ? QStringLiteral("1") : names.join(QStringLiteral(", "));
 }
 
@@ -438,23 +433,25 @@ std::vector<QVariant> PostgresBackend::updateRow(const RowWrite& write, qint64 r
     for (const auto& [column, value] : values) {
         const ColumnInfo& info = write.columns[static_cast<size_t>(column)];
         parameters.push_back(columnText(info, value));
-        assignments << QStringLiteral("%1 = $%2").arg(quotedName(info.baseColumn)).arg(parameters.size());
+        assignments << QStringLiteral("%1 = $%2").arg(Dialect::quotedName(info.baseColumn)).arg(parameters.size());
     }
     parameters.push_back(QByteArray::number(rowIdentity));
     const size_t key = parameters.size();
     for (const auto& [column, original] : originals) {
         const ColumnInfo& info = write.columns[static_cast<size_t>(column)];
         parameters.push_back(columnText(info, original));
-        unchanged
-            << QStringLiteral("%1 IS NOT DISTINCT FROM $%2").arg(quotedName(info.baseColumn)).arg(parameters.size());
+        unchanged << QStringLiteral("%1 IS NOT DISTINCT FROM $%2")
+                         .arg(Dialect::quotedName(info.baseColumn))
+                         .arg(parameters.size());
     }
     // One statement is one transaction; it both checks that the row is as it was read and reads what was stored.
-    const ServerResult result = m_session->run(QStringLiteral("UPDATE %1 SET %2 WHERE %3 = $%4 AND %5 RETURNING %6")
-                                                   .arg(quotedName(write.table), assignments.join(QStringLiteral(", ")),
-                                                        quotedName(m_table->key), QString::number(key),
-                                                        unchanged.join(QStringLiteral(" AND ")), returning(write))
-                                                   .toUtf8(),
-                                               parameters);
+    const ServerResult result =
+        m_session->run(QStringLiteral("UPDATE %1 SET %2 WHERE %3 = $%4 AND %5 RETURNING %6")
+                           .arg(Dialect::quotedName(write.table), assignments.join(QStringLiteral(", ")),
+                                Dialect::quotedName(m_table->key), QString::number(key),
+                                unchanged.join(QStringLiteral(" AND ")), returning(write))
+                           .toUtf8(),
+                       parameters);
     if (result.rowCount() == 0)
         throw EngineErrors::rowNotLocated();
     return storedValues(result, write, 0);
@@ -469,16 +466,16 @@ std::pair<qint64, std::vector<QVariant>> PostgresBackend::insertRow(const RowWri
     for (const auto& [column, value] : values) {
         const ColumnInfo& info = write.columns[static_cast<size_t>(column)];
         parameters.push_back(columnText(info, value));
-        names << quotedName(info.baseColumn);
+        names << Dialect::quotedName(info.baseColumn);
         markers << QStringLiteral("$%1").arg(parameters.size());
     }
-    const QString table = quotedName(write.table);
+    const QString table = Dialect::quotedName(write.table);
     const QString into = names.isEmpty()
                              ? QStringLiteral("%1 DEFAULT VALUES").arg(table)
                              : QStringLiteral("%1 (%2) VALUES (%3)")
                                    .arg(table, names.join(QStringLiteral(", ")), markers.join(QStringLiteral(", ")));
     const ServerResult result = m_session->run(QStringLiteral("INSERT INTO %1 RETURNING %2, %3")
-                                                   .arg(into, quotedName(m_table->key), returning(write))
+                                                   .arg(into, Dialect::quotedName(m_table->key), returning(write))
                                                    .toUtf8(),
                                                parameters);
     return {integerOf(result.text(0, 0), result.length(0, 0)), storedValues(result, write, 1)};
@@ -486,9 +483,10 @@ std::pair<qint64, std::vector<QVariant>> PostgresBackend::insertRow(const RowWri
 
 void PostgresBackend::deleteRow(const QString& table, qint64 rowIdentity)
 {
-    const ServerResult result = m_session->run(
-        QStringLiteral("DELETE FROM %1 WHERE %2 = $1").arg(quotedName(table), quotedName(m_table->key)).toUtf8(),
-        {QByteArray::number(rowIdentity)});
+    const ServerResult result = m_session->run(QStringLiteral("DELETE FROM %1 WHERE %2 = $1")
+                                                   .arg(Dialect::quotedName(table), Dialect::quotedName(m_table->key))
+                                                   .toUtf8(),
+                                               {QByteArray::number(rowIdentity)});
     if (result.affectedRows() == 0)
         throw EngineErrors::rowNotLocated();
 }
@@ -497,12 +495,12 @@ std::vector<std::vector<QVariant>> PostgresBackend::tableRows(const TableSchema&
 {
     QStringList names;
     for (const TableSchema::Column& column : table.columns)
-        names << quotedName(column.name);
-    const ServerResult result =
-        m_session->run(QStringLiteral("SELECT %1 FROM %2 ORDER BY %3")
-                           .arg(names.join(QStringLiteral(", ")), quotedName(table.name), quotedName(m_table->key))
-                           .toUtf8(),
-                       {}, ServerSession::Retry::OnceIfBroken);
+        names << Dialect::quotedName(column.name);
+    const ServerResult result = m_session->run(
+        QStringLiteral("SELECT %1 FROM %2 ORDER BY %3")
+            .arg(names.join(QStringLiteral(", ")), Dialect::quotedName(table.name), Dialect::quotedName(m_table->key))
+            .toUtf8(),
+        {}, ServerSession::Retry::OnceIfBroken);
     std::vector<std::vector<QVariant>> rows;
     for (int r = 0; r < result.rowCount(); ++r) {
         std::vector<QVariant> row;
@@ -515,11 +513,11 @@ std::vector<std::vector<QVariant>> PostgresBackend::tableRows(const TableSchema&
 
 void PostgresBackend::appendTableRows(const TableSchema& table, const std::vector<std::vector<QVariant>>& rows)
 {
-    const QString name = quotedName(table.name);
+    const QString name = Dialect::quotedName(table.name);
     QStringList names;
     std::vector<ColumnInfo> columns;
     for (const TableSchema::Column& column : table.columns) {
-        names << quotedName(column.name);
+        names << Dialect::quotedName(column.name);
         ColumnInfo info;
         info.name = column.name;
         info.kind = column.kind;
@@ -553,7 +551,7 @@ void PostgresBackend::appendTableRows(const TableSchema& table, const std::vecto
         // New rows take keys after the ones copied.
         m_session->run(QStringLiteral("SELECT setval(pg_get_serial_sequence($1, $2), "
                                       "coalesce((SELECT max(%1) FROM %2), 0) + 1, false)")
-                           .arg(quotedName(m_table->key), name)
+                           .arg(Dialect::quotedName(m_table->key), name)
                            .toUtf8(),
                        {name.toUtf8(), m_table->key.toUtf8()});
         m_session->run("COMMIT");

@@ -1,5 +1,6 @@
 #include "engine/Schema.h"
 
+#include "engine/Dialect.h"
 #include "engine/Error.h"
 #include "engine/PostgresBackend.h"
 #include "engine/ServerSession.h"
@@ -8,7 +9,7 @@ void Schema::createServerDiary(const QString& connectionInfo, const TableSchema&
 {
     ServerSession session(connectionInfo);
     const ServerResult existing =
-        session.run("SELECT to_regclass($1) IS NOT NULL", {QStringLiteral("\"%1\"").arg(table.name).toUtf8()});
+        session.run("SELECT to_regclass($1) IS NOT NULL", {Dialect::quotedName(table.name).toUtf8()});
     if (existing.text(0, 0)[0] == 't')
         throw EngineError(QStringLiteral("The database '%1' on the server already holds a table '%2'.")
                               .arg(session.databaseName(), table.name));

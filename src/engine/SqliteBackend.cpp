@@ -11,11 +11,6 @@
 
 namespace {
 
-QString quotedName(const QString& name)
-{
-    return QStringLiteral("\"%1\"").arg(QString(name).replace(u'"', QStringLiteral("\"\"")));
-}
-
 // How a text cell is read: a whole list is kept as the stored UTF-8 and decoded when a cell is first read, since
 // only the rows on the screen are ever read for most lists; a single re-read row is decoded at once.
 enum class TextCells { Undecoded, Decoded };
@@ -82,7 +77,7 @@ QStringList tableColumnNames(const Backend::RowWrite& write)
 {
     QStringList names;
     for (int c : write.tableColumns)
-        names << quotedName(write.columns[static_cast<size_t>(c)].baseColumn);
+        names << Dialect::quotedName(write.columns[static_cast<size_t>(c)].baseColumn);
     return names;
 }
 
@@ -122,7 +117,7 @@ std::vector<QVariant> SqliteBackend::rereadRow(const RowWrite& write, qint64 row
     if (names.isEmpty())
         return {};
     Statement statement(m_db.get(), QStringLiteral("SELECT %1 FROM %2 WHERE rowid = ?")
-                                        .arg(names.join(QStringLiteral(", ")), quotedName(write.table)));
+                                        .arg(names.join(QStringLiteral(", ")), Dialect::quotedName(write.table)));
     statement.bind(1, QVariant(rowIdentity));
     if (!statement.step())
         throw EngineErrors::rowNotLocated();
@@ -140,12 +135,12 @@ std::vector<QVariant> SqliteBackend::updateRow(const RowWrite& write, qint64 row
     QStringList assignments;
     QStringList unchanged;
     for (const auto& entry : values) {
-        const QString name = quotedName(write.columns[static_cast<size_t>(entry.first)].baseColumn);
+        const QString name = Dialect::quotedName(write.columns[static_cast<size_t>(entry.first)].baseColumn);
         assignments << name + QStringLiteral(" = ?");
         unchanged << name + QStringLiteral(" IS ?");
     }
     Statement statement(m_db.get(), QStringLiteral("UPDATE %1 SET %2 WHERE rowid = ? AND %3")
-                                        .arg(quotedName(write.table), assignments.join(QStringLiteral(", ")),
+                                        .arg(Dialect::quotedName(write.table), assignments.join(QStringLiteral(", ")),
                                              unchanged.join(QStringLiteral(" AND "))));
     int index = 1;
     for (const auto& entry : values)
@@ -169,10 +164,10 @@ std::pair<qint64, std::vector<QVariant>> SqliteBackend::insertRow(const RowWrite
     QStringList names;
     QStringList markers;
     for (const auto& entry : values) {
-        names << quotedName(write.columns[static_cast<size_t>(entry.first)].baseColumn);
+        names << Dialect::quotedName(write.columns[static_cast<size_t>(entry.first)].baseColumn);
         markers << QStringLiteral("?");
     }
-    const QString table = quotedName(write.table);
+    const QString table = Dialect::quotedName(write.table);
     Statement statement(m_db.get(), names.isEmpty() ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(table)
                                                     : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
                                                           .arg(table, names.join(QStringLiteral(", ")),
@@ -191,7 +186,7 @@ std::pair<qint64, std::vector<QVariant>> SqliteBackend::insertRow(const RowWrite
 
 void SqliteBackend::deleteRow(const QString& table, qint64 rowIdentity)
 {
-    Statement statement(m_db.get(), QStringLiteral("DELETE FROM %1 WHERE rowid = ?").arg(quotedName(table)));
+    Statement statement(m_db.get(), QStringLiteral("DELETE FROM %1 WHERE rowid = ?").arg(Dialect::quotedName(table)));
     statement.bind(1, QVariant(rowIdentity));
     WriteTransaction transaction(m_db.get());
     statement.run();
@@ -205,12 +200,12 @@ std::vector<std::vector<QVariant>> SqliteBackend::tableRows(const TableSchema& t
     QStringList names;
     QString key;
     for (const TableSchema::Column& column : table.columns) {
-        names << quotedName(column.name);
+        names << Dialect::quotedName(column.name);
         if (column.kind == ColumnKind::AutoIncrement)
-            key = quotedName(column.name);
+            key = Dialect::quotedName(column.name);
     }
     Statement statement(m_db.get(), QStringLiteral("SELECT %1 FROM %2 ORDER BY %3")
-                                        .arg(names.join(QStringLiteral(", ")), quotedName(table.name),
+                                        .arg(names.join(QStringLiteral(", ")), Dialect::quotedName(table.name),
                                              key.isEmpty() ? QStringLiteral("rowid") : key));
     std::vector<std::vector<QVariant>> rows;
     while (statement.step()) {
@@ -227,15 +222,15 @@ void SqliteBackend::appendTableRows(const TableSchema& table, const std::vector<
     QStringList names;
     QStringList markers;
     for (const TableSchema::Column& column : table.columns) {
-        names << quotedName(column.name);
+        names << Dialect::quotedName(column.name);
         markers << QStringLiteral("?");
     }
     WriteTransaction transaction(m_db.get());
-    Statement existing(m_db.get(), QStringLiteral("SELECT 1 FROM %1 LIMIT 1").arg(quotedName(table.name)));
+    Statement existing(m_db.get(), QStringLiteral("SELECT 1 FROM %1 LIMIT 1").arg(Dialect::quotedName(table.name)));
     if (existing.step())
         throw EngineErrors::notEmpty();
     Statement insert(m_db.get(), QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                                     .arg(quotedName(table.name), names.join(QStringLiteral(", ")),
+                                     .arg(Dialect::quotedName(table.name), names.join(QStringLiteral(", ")),
                                           markers.join(QStringLiteral(", "))));
     for (const std::vector<QVariant>& row : rows) {
         for (size_t c = 0; c < row.size() && c < table.columns.size(); ++c)
