@@ -1,8 +1,8 @@
 #include "DiaryRows.h"
 
 #include "diary/JobTable.h"
-#include "engine/DateSerial.h"
-#include "engine/Schema.h"
+#include "base/DateSerial.h"
+#include "engine/sqlite/SqliteSchema.h"
 
 #include <QDate>
 #include <QFile>
@@ -54,7 +54,7 @@ void DiaryRows::writeTo(const QString& path) const
 {
     if (periods.isEmpty())
         throw std::invalid_argument("events need at least one period");
-    Schema::createEmptyDatabase(path, JobTable::schema());
+    SqliteSchema::createEmptyDatabase(path, JobTable::schema());
     sqlite3* opened = nullptr;
     const int openResult = sqlite3_open(QFile::encodeName(path).constData(), &opened);
     const std::unique_ptr<sqlite3, decltype(&sqlite3_close)> db(opened, sqlite3_close);

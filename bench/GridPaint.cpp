@@ -5,6 +5,7 @@
 #include "databind/DataSource.h"
 #include "databind/RecordSet.h"
 #include "databind/controls/DataGrid.h"
+#include "diary/DiaryBackend.h"
 #include "diary/JobTable.h"
 #include "engine/Connection.h"
 
@@ -71,7 +72,7 @@ struct GridOnSet
 
 void openSetAlone(benchmark::State& state)
 {
-    Connection connection(connectionString, JobTable::schema());
+    Connection connection(DiaryBackend::open(connectionString), JobTable::schema());
     RecordSet set(QStringLiteral("QJob"), connection);
     DataSource source(QStringLiteral("SQJob"), &set);
     set.setSql({QStringLiteral("select * from job where id_job <= %1 order by id_job").arg(largeRows)});

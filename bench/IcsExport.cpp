@@ -7,8 +7,8 @@
 #include "ListedDiary.h"
 #include "SideBySide.h"
 #include "databind/Field.h"
-#include "engine/Clock.h"
-#include "engine/DateSerial.h"
+#include "base/Clock.h"
+#include "base/DateSerial.h"
 
 #include <QCoreApplication>
 #include <QCryptographicHash>

@@ -4,6 +4,7 @@
 #include "databind/DataLink.h"
 #include "databind/DataSource.h"
 #include "databind/RecordSet.h"
+#include "diary/DiaryBackend.h"
 #include "diary/JobTable.h"
 #include "engine/Connection.h"
 #include "engine/Snapshot.h"
@@ -57,7 +58,7 @@ public:
 void PlainLoopOverSnapshot(benchmark::State& state)
 {
     diary();
-    Connection connection(connectionString, JobTable::schema());
+    Connection connection(DiaryBackend::open(connectionString), JobTable::schema());
     const std::unique_ptr<Snapshot> rows = connection.select(allRows, {});
     int columns[std::size(benchFields)];
     for (std::size_t i = 0; i < std::size(benchFields); ++i)
@@ -77,7 +78,7 @@ BENCHMARK(PlainLoopOverSnapshot)->Unit(benchmark::kMillisecond);
 void NextThroughRecordSetWithOneLink(benchmark::State& state)
 {
     diary();
-    Connection connection(connectionString, JobTable::schema());
+    Connection connection(DiaryBackend::open(connectionString), JobTable::schema());
     RecordSet set(QStringLiteral("QJob"), connection);
     set.setSql({allRows});
     DataSource source(QStringLiteral("SQJob"), &set);
@@ -99,7 +100,7 @@ BENCHMARK(NextThroughRecordSetWithOneLink)->Unit(benchmark::kMillisecond);
 void PostOneEditedRow(benchmark::State& state)
 {
     diary();
-    Connection connection(connectionString, JobTable::schema());
+    Connection connection(DiaryBackend::open(connectionString), JobTable::schema());
     RecordSet set(QStringLiteral("QJob"), connection);
     set.setSql({state.range(0) == largeRows ? allRows : firstThousand});
     set.open();

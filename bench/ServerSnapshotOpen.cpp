@@ -6,10 +6,12 @@
 #include "BenchServer.h"
 #include "PeriodList.h"
 #include "SideBySide.h"
+#include "diary/DiaryBackend.h"
 #include "diary/JobTable.h"
 #include "engine/Connection.h"
 #include "engine/Dialect.h"
-#include "engine/Schema.h"
+#include "engine/postgres/ServerSchema.h"
+#include "engine/sqlite/SqliteSchema.h"
 
 #include <benchmark/benchmark.h>
 #include <libpq-fe.h>
@@ -33,16 +35,16 @@ QString connectionString()
 // the rows' hint bits or plans without statistics.
 void fillServerDiary()
 {
-    Schema::createServerDiary(serverDiary, JobTable::schema());
+    ServerSchema::createDiary(serverDiary, JobTable::schema());
     const BenchDiary file(PeriodList::rows());
-    Connection source(JobTable::connectionString(file.path()), JobTable::schema());
-    Connection(connectionString(), JobTable::schema()).appendTableRows(source.tableRows());
+    Connection source(DiaryBackend::open(JobTable::connectionString(file.path())), JobTable::schema());
+    Connection(DiaryBackend::open(connectionString()), JobTable::schema()).appendTableRows(source.tableRows());
     BenchServer::execute(serverDiary, "VACUUM (FREEZE, ANALYZE) job");
 }
 
 void ServerSnapshotOpen(benchmark::State& state)
 {
-    Connection connection(connectionString(), JobTable::schema());
+    Connection connection(DiaryBackend::open(connectionString()), JobTable::schema());
     PeriodList::openSnapshots(state, connection);
 }
 

@@ -3,6 +3,7 @@
 #include "BenchDiary.h"
 #include "PeriodList.h"
 #include "SideBySide.h"
+#include "diary/DiaryBackend.h"
 #include "diary/JobTable.h"
 #include "engine/Connection.h"
 #include "engine/Dialect.h"
@@ -20,7 +21,7 @@ BenchDiary& diary()
 
 void SnapshotOpen(benchmark::State& state)
 {
-    Connection connection(QStringLiteral("Data Source=") + diary().path(), JobTable::schema());
+    Connection connection(DiaryBackend::open(QStringLiteral("Data Source=") + diary().path()), JobTable::schema());
     PeriodList::openSnapshots(state, connection);
 }
 
@@ -30,7 +31,7 @@ void BareStepLoop(benchmark::State& state)
     sqlite3* db = nullptr;
     sqlite3_open_v2(diary().path().toUtf8().constData(), &db, SQLITE_OPEN_READWRITE, nullptr);
     // The statement calls the dialect's functions and compares texts with its collation, as the program's does.
-    Dialect::installFunctions(db);
+    SqliteFunctions::install(db);
     const QByteArray sql = Dialect::translate(PeriodList::text()).sql.toUtf8();
     const QByteArray periodUtf8 = PeriodList::period().toUtf8();
     for (auto _ : state) {

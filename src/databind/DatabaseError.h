@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/Error.h"
+#include "base/Error.h"
 
 // An error of the data-binding layer: a record set's own checks (their text begins with the set's name, a colon
 // and a blank), field writes and text conversions.

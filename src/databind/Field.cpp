@@ -4,9 +4,9 @@
 #include "databind/DateTimeText.h"
 #include "databind/FormatSettings.h"
 #include "databind/RecordSet.h"
-#include "engine/Clock.h"
-#include "engine/CodePoints.h"
-#include "engine/DateSerial.h"
+#include "base/Clock.h"
+#include "base/CodePoints.h"
+#include "base/DateSerial.h"
 
 #include <QLocale>
 

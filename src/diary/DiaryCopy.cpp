@@ -1,9 +1,10 @@
+#include "diary/DiaryBackend.h"
 #include "diary/DiaryCopy.h"
 
 #include "diary/DiaryLocation.h"
 #include "diary/JobTable.h"
 #include "engine/Connection.h"
-#include "engine/Error.h"
+#include "base/Error.h"
 
 #include <QFileInfo>
 
@@ -14,10 +15,10 @@ namespace DiaryCopy {
 std::size_t copy(const QString& from, const QString& to)
 {
     // The source is opened first, so that a mistyped one leaves no new file behind.
-    Connection source(from, JobTable::schema());
+    Connection source(DiaryBackend::open(from), JobTable::schema());
     if (!Connection::namesServer(to) && !QFileInfo::exists(Connection::dataSourcePath(to)))
         DiaryLocation::create(to);
-    Connection target(to, JobTable::schema());
+    Connection target(DiaryBackend::open(to), JobTable::schema());
     if (!target.tableRows().empty())
         throw Error(QStringLiteral("The diary '%1' is not empty; a diary is copied only into an empty one.")
                         .arg(DiaryLocation::nameOf(to)));

@@ -1,10 +1,10 @@
 #include "diary/DiaryLocation.h"
 
+#include "diary/DiaryBackend.h"
 #include "diary/JobTable.h"
 #include "engine/Connection.h"
-#include "engine/Error.h"
-#include "engine/RegularFile.h"
-#include "engine/Schema.h"
+#include "base/Error.h"
+#include "base/RegularFile.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -68,10 +68,7 @@ QString nameOf(const QString& connectionString)
 
 void create(const QString& connectionString)
 {
-    if (Connection::namesServer(connectionString))
-        Schema::createServerDiary(Connection::dataSource(connectionString), JobTable::schema());
-    else
-        Schema::createEmptyDatabase(Connection::dataSourcePath(connectionString), JobTable::schema());
+    DiaryBackend::create(connectionString);
 }
 
 } // namespace DiaryLocation

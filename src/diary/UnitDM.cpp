@@ -1,14 +1,15 @@
 #include "diary/UnitDM.h"
 
+#include "diary/DiaryBackend.h"
 #include "diary/DiaryLocation.h"
 #include "diary/JobTable.h"
 #include "diary/Queries.h"
-#include "engine/Clock.h"
+#include "base/Clock.h"
 
 TDataModule1* DataModule1 = nullptr;
 
 TDataModule1::TDataModule1()
-    : ADOConnection1(DiaryLocation::connectionString(), JobTable::schema()),
+    : ADOConnection1(DiaryBackend::open(DiaryLocation::connectionString()), JobTable::schema()),
       QJob(QStringLiteral("QJob"), ADOConnection1), SQJob(QStringLiteral("SQJob"), &QJob),
       QJobHour(QStringLiteral("QJobHour"), ADOConnection1), SQJobHour(QStringLiteral("SQJobHour"), &QJobHour),
       QJobDay(QStringLiteral("QJobDay"), ADOConnection1), SQJobDay(QStringLiteral("SQJobDay"), &QJobDay),

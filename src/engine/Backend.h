@@ -39,6 +39,9 @@ public:
         const std::vector<int>& tableColumns;
     };
 
+    // The database file's full path; empty for a server's database.
+    virtual QString filePath() const { return {}; }
+
     virtual Dialect::Translation translate(const QString& text) const = 0;
     // Runs a translated select with its parameters; text cells may be handed over as undecoded UTF-8 bytes.
     virtual void select(const Dialect::Translation& translation, const QList<QVariant>& parameters, RowSink& sink) = 0;

@@ -4,6 +4,9 @@
 
 enum class ColumnKind { AutoIncrement, Integer, Float, Boolean, DateTime, Text, Memo };
 
+// Width of a text column whose declared type gives none, and of a computed column.
+inline constexpr int defaultTextSize = 255;
+
 // What a result column is: its name in the result, where it comes from, its kind and size.
 struct ColumnInfo
 {

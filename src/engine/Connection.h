@@ -12,26 +12,25 @@
 
 class Backend;
 
-// The one connection to the diary database, opened from a Jet-style connection string such as
-// "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=db1.mdb;Persist Security Info=False": a file, opened only when it
-// exists, a relative Data Source taken from the current directory. With "Provider=PostgreSQL" the Data Source is
-// the connection info of a PostgreSQL server's diary, as libpq reads it ("host=... dbname=... user=...").
+// The one connection to the diary database, over the backend that opened it. A Jet-style connection string names
+// the database: "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=db1.mdb;Persist Security Info=False" a file, and
+// with "Provider=PostgreSQL" the Data Source is the connection info of a PostgreSQL server's diary, as libpq reads
+// it ("host=... dbname=... user=..."); the helpers here read such a string, and the diary layer picks the backend.
 class Connection
 {
 public:
-    // Refuses a database that does not hold the required table, which must outlive the connection.
-    // busyTimeout: how long a read or write of a file waits for another process's lock before it fails.
-    Connection(const QString& connectionString, const TableSchema& required,
-               int busyTimeoutMilliseconds = defaultBusyTimeout);
+    // The backend has checked that its database holds the required table, which must outlive the connection.
+    Connection(std::shared_ptr<Backend> backend, const TableSchema& required);
     ~Connection();
     Connection(const Connection&) = delete;
     Connection& operator=(const Connection&) = delete;
 
+    // How long a read or write of a file waits for another process's lock before it fails.
     static constexpr int defaultBusyTimeout = 5000;
 
     // The diary file's full path; empty for a server diary.
-    const QString& filePath() const { return m_filePath; }
-    bool isServer() const { return m_filePath.isEmpty(); }
+    QString filePath() const;
+    bool isServer() const { return filePath().isEmpty(); }
 
     // The full path of the connection string's Data Source, taken from the current directory when relative.
     static QString dataSourcePath(const QString& connectionString);
@@ -51,7 +50,6 @@ public:
     void appendTableRows(const std::vector<std::vector<QVariant>>& rows);
 
 private:
-    QString m_filePath;
     const TableSchema& m_table;
     std::shared_ptr<Backend> m_backend;
 };

@@ -1,6 +1,6 @@
 #include "engine/Dialect.h"
 
-#include "engine/DateSerial.h"
+#include "base/DateSerial.h"
 #include "engine/EngineErrors.h"
 
 #include <QStringList>

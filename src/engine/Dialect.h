@@ -6,12 +6,10 @@
 
 #include <vector>
 
-struct sqlite3;
-
 // Turns the program's SQL dialect into SQLite's: "..." and '...' texts, & joining texts, now(), date(), year(),
 // month() and day() over stored date-times, true and false, mod, [names], #dates#, a trailing ";", and "?" for
 // each parameter in order. Texts compare without regard to case in conditions: a text or a parameter there, and
-// the operand left of IN, carry the collation textCollation, which the connection defines (the file's schema
+// the operand left of IN, carry the collation textCollation, which the file's backend defines (the file's schema
 // names none, so other tools read and write it as it is).
 // For a PostgreSQL server the same texts become PostgreSQL's SQL, with the same results: the functions are
 // written out in its terms, the program's clock is passed as parameters, and texts compare with the server diary's
@@ -43,7 +41,4 @@ public:
 
     static inline const QString rowIdentityName = QStringLiteral("row_identity_");
     static inline const QString textCollation = QStringLiteral("dialect_nocase");
-
-    // Registers the functions the translated texts call on db.
-    static void installFunctions(sqlite3* db);
 };

@@ -1,7 +1,5 @@
 #include "engine/EngineErrors.h"
 
-#include <sqlite3.h>
-
 namespace EngineErrors {
 
 EngineError fileNotFound(const QString& path)
@@ -95,32 +93,6 @@ EngineError notEmpty()
 {
     return EngineError(QStringLiteral("The diary copied into already holds events; a diary is copied only into an "
                                       "empty one."));
-}
-
-EngineError fromSqlite(sqlite3* db, int resultCode)
-{
-    const QString message = QString::fromUtf8(sqlite3_errmsg(db));
-    switch (resultCode & 0xff) {
-    case SQLITE_BUSY:
-    case SQLITE_LOCKED:
-        return locked();
-    case SQLITE_READONLY:
-        return readOnly();
-    case SQLITE_NOTADB:
-    case SQLITE_CORRUPT:
-        return unrecognizedFormat(QString::fromUtf8(sqlite3_db_filename(db, "main")));
-    case SQLITE_CONSTRAINT:
-        // The schema names each length check "<column>_size".
-        if (resultCode == SQLITE_CONSTRAINT_CHECK && message.endsWith(QStringLiteral("_size")))
-            return fieldTooSmall();
-        return EngineError(QStringLiteral("The change was refused by the table: %1.").arg(message));
-    default:
-        break;
-    }
-    QString text = message;
-    if (!text.isEmpty())
-        text[0] = text[0].toUpper();
-    return EngineError(text);
 }
 
 } // namespace EngineErrors

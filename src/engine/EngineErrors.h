@@ -1,12 +1,10 @@
 #pragma once
 
-#include "engine/Error.h"
+#include "base/Error.h"
 
 #include <QString>
 
-struct sqlite3;
-
-// The texts of the engine's errors, and the translation of SQLite's result codes into them.
+// The texts of the engine's errors.
 namespace EngineErrors {
 
 EngineError fileNotFound(const QString& path);
@@ -27,8 +25,5 @@ EngineError missingParameters();
 EngineError tooManyParameters();
 EngineError noDataSource();
 EngineError notEmpty();
-
-// The error for a failed SQLite call on db, by its result code and message.
-EngineError fromSqlite(sqlite3* db, int resultCode);
 
 } // namespace EngineErrors

@@ -1,8 +1,8 @@
 #include "engine/Snapshot.h"
 
 #include "engine/Backend.h"
-#include "engine/CodePoints.h"
-#include "engine/DateSerial.h"
+#include "base/CodePoints.h"
+#include "base/DateSerial.h"
 #include "engine/EngineErrors.h"
 
 #include <QDateTime>

@@ -3,8 +3,8 @@
 #include "databind/ActiveRowScope.h"
 #include "databind/RecordSet.h"
 #include "diary/JobTable.h"
-#include "engine/DateSerial.h"
-#include "engine/Error.h"
+#include "base/DateSerial.h"
+#include "base/Error.h"
 #include "export/ListExport.h"
 #include "export/XlsxSheetWriter.h"
 

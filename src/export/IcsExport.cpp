@@ -2,9 +2,9 @@
 
 #include "databind/ActiveRowScope.h"
 #include "databind/RecordSet.h"
-#include "engine/Clock.h"
-#include "engine/DateSerial.h"
-#include "engine/Error.h"
+#include "base/Clock.h"
+#include "base/DateSerial.h"
+#include "base/Error.h"
 
 #include <QCryptographicHash>
 #include <QDir>

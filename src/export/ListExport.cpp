@@ -1,8 +1,8 @@
 #include "export/ListExport.h"
 
 #include "databind/RecordSet.h"
-#include "engine/Clock.h"
-#include "engine/Error.h"
+#include "base/Clock.h"
+#include "base/Error.h"
 #include "look/ProgramLook.h"
 #include "platform/ErrorReporter.h"
 #include "platform/MessageBoxes.h"

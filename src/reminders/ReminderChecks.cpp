@@ -2,7 +2,7 @@
 
 #include "databind/RecordSet.h"
 #include "diary/UnitDM.h"
-#include "engine/Error.h"
+#include "base/Error.h"
 #include "platform/BootClockTimer.h"
 #include "platform/ErrorReporter.h"
 #include "platform/MessageBoxes.h"

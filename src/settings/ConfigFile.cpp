@@ -1,7 +1,7 @@
 #include "settings/ConfigFile.h"
 
-#include "engine/Error.h"
-#include "engine/RegularFile.h"
+#include "base/Error.h"
+#include "base/RegularFile.h"
 
 #include <QFile>
 #include <QFileInfo>

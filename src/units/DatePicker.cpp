@@ -1,6 +1,6 @@
 #include "units/DatePicker.h"
 
-#include "engine/Clock.h"
+#include "base/Clock.h"
 
 #include <QCalendarWidget>
 #include <QFrame>

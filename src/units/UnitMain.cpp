@@ -8,7 +8,7 @@
 #include "databind/controls/DataNavigator.h"
 #include "diary/Queries.h"
 #include "diary/UnitDM.h"
-#include "engine/Clock.h"
+#include "base/Clock.h"
 #include "export/ExcelExport.h"
 #include "export/IcsExport.h"
 #include "look/WindowLook.h"

@@ -1,6 +1,6 @@
 #include "units/UnitOption.h"
 
-#include "engine/Error.h"
+#include "base/Error.h"
 #include "look/ProgramLook.h"
 #include "platform/ErrorReporter.h"
 #include "platform/MessageBoxes.h"

@@ -1,5 +1,5 @@
 #include "app/Application.h"
-#include "engine/Error.h"
+#include "base/Error.h"
 #include "platform/ErrorBox.h"
 #include "support/QtPrinters.h"
 #include "support/ScriptedMessageBoxes.h"

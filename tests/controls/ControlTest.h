@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/Error.h"
+#include "base/Error.h"
 #include "support/DataModuleTest.h"
 #include "support/QtPrinters.h"
 #include "support/ScriptedMessageBoxes.h"

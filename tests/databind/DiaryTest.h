@@ -2,6 +2,7 @@
 
 #include "databind/DataSource.h"
 #include "databind/RecordSet.h"
+#include "diary/DiaryBackend.h"
 #include "diary/JobTable.h"
 #include "engine/Connection.h"
 #include "support/TempDiary.h"
@@ -20,7 +21,8 @@ protected:
     {
         for (int i = 0; i < rows; ++i)
             ids.push_back(addJob(QStringLiteral("job %1").arg(i)));
-        connection = std::make_unique<Connection>(TempDiary::connectionString(), JobTable::schema());
+        connection =
+            std::make_unique<Connection>(DiaryBackend::open(TempDiary::connectionString()), JobTable::schema());
         set = std::make_unique<RecordSet>(QStringLiteral("Q"), *connection);
         set->setSql({QStringLiteral("select * from job order by id_job")});
         source = std::make_unique<DataSource>(QStringLiteral("SQ"), set.get());

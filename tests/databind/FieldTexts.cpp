@@ -1,6 +1,6 @@
 #include "databind/DatabaseError.h"
 #include "databind/FormatSettings.h"
-#include "engine/DateSerial.h"
+#include "base/DateSerial.h"
 #include "support/DataModuleTest.h"
 #include "support/QtPrinters.h"
 

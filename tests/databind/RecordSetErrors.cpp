@@ -1,5 +1,6 @@
 #include "DiaryTest.h"
 #include "databind/DatabaseError.h"
+#include "diary/DiaryBackend.h"
 #include "diary/JobTable.h"
 #include "support/QtPrinters.h"
 
@@ -128,7 +129,7 @@ TEST_F(DiaryTest, APostTheEngineRejectsKeepsTheEditForCorrection)
     q.edit();
     jobField(q).setText(QStringLiteral("mine"));
     {
-        Connection other(TempDiary::connectionString(), JobTable::schema());
+        Connection other(DiaryBackend::open(TempDiary::connectionString()), JobTable::schema());
         other.select(QStringLiteral("select * from job order by id_job"), {})->deleteRow(0);
     }
     try {

@@ -1,6 +1,7 @@
 #include "DiaryTest.h"
 #include "FakeControl.h"
 #include "databind/ActiveRowScope.h"
+#include "diary/DiaryBackend.h"
 #include "diary/JobTable.h"
 #include "support/QtPrinters.h"
 
@@ -192,7 +193,7 @@ TEST_F(DiaryTest, RefreshKeepsTheCurrentRecordAndRereadsValues)
     q.last();
     // Another connection changes the table: a row before ours goes, ours changes.
     {
-        Connection other(TempDiary::connectionString(), JobTable::schema());
+        Connection other(DiaryBackend::open(TempDiary::connectionString()), JobTable::schema());
         auto rows = other.select(QStringLiteral("select * from job order by id_job"), {});
         rows->updateRow(2, {{rows->columnIndex(QStringLiteral("job")), QStringLiteral("renamed")}});
         rows->deleteRow(0);

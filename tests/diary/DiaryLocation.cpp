@@ -2,7 +2,7 @@
 
 #include "diary/JobTable.h"
 #include "diary/UnitDM.h"
-#include "engine/Schema.h"
+#include "engine/sqlite/SqliteSchema.h"
 #include "support/ErrorOf.h"
 #include "support/InChild.h"
 #include "support/QtPrinters.h"
@@ -44,7 +44,7 @@ TEST(DiaryLocation, TheDataModuleOpensDb1MdbUnlessDatabaseConfNamesAnotherDiary)
     const TempDiary diary;
     const QString folder = QDir::current().canonicalPath();
     ASSERT_TRUE(QDir().mkdir(QStringLiteral("elsewhere")));
-    Schema::createEmptyDatabase(QStringLiteral("elsewhere/other.mdb"), JobTable::schema());
+    SqliteSchema::createEmptyDatabase(QStringLiteral("elsewhere/other.mdb"), JobTable::schema());
     EXPECT_EQ(openedFile(), folder + QStringLiteral("/db1.mdb"));
 
     // As an editor may save it: a byte order mark, blanks and a Windows line end.

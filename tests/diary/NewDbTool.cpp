@@ -1,3 +1,4 @@
+#include "diary/DiaryBackend.h"
 #include "diary/JobTable.h"
 #include "diary/UnitDM.h"
 #include "engine/Connection.h"
@@ -20,7 +21,7 @@ using Rows = std::vector<std::vector<QVariant>>;
 // Every row of a diary as a select reads it, in id order.
 Rows rowsOf(const QString& connectionString)
 {
-    Connection connection(connectionString, JobTable::schema());
+    Connection connection(DiaryBackend::open(connectionString), JobTable::schema());
     const auto snapshot = connection.select(QStringLiteral("select * from job order by id_job"), {});
     Rows rows(static_cast<std::size_t>(snapshot->rowCount()));
     for (int row = 0; row < snapshot->rowCount(); ++row)
@@ -58,7 +59,7 @@ protected:
                       {"napom", true}});
         const qint64 deleted = diary.addRow({});
         diary.addRow({});
-        Connection(JobTable::connectionString(), JobTable::schema())
+        Connection(DiaryBackend::open(JobTable::connectionString()), JobTable::schema())
             .select(QStringLiteral("select * from job where id_job = ?"), {deleted})
             ->deleteRow(0);
         before = rowsOfFile(QStringLiteral("db1.mdb"));

@@ -1,7 +1,8 @@
 #include "DiaryFile.h"
+#include "diary/DiaryBackend.h"
 #include "diary/JobTable.h"
 #include "engine/Connection.h"
-#include "engine/Error.h"
+#include "base/Error.h"
 #include "support/ErrorOf.h"
 #include "support/QtPrinters.h"
 
@@ -54,7 +55,7 @@ TEST(ConnectionString, OpensTheDiaryInTheCurrentDirectory)
 {
     const DiaryFile diary;
     const CurrentDirectory current(diary.folder());
-    const Connection connection(programString, JobTable::schema());
+    const Connection connection(DiaryBackend::open(programString), JobTable::schema());
     EXPECT_EQ(connection.filePath(), QDir(diary.folder()).canonicalPath() + "/db1.mdb");
 }
 
@@ -63,7 +64,7 @@ TEST(ConnectionString, AMissingFileIsNeverCreated)
     const QTemporaryDir folder;
     const CurrentDirectory current(folder.path());
     const QString path = QDir::current().absoluteFilePath("db1.mdb");
-    EXPECT_EQ(errorOf([] { Connection connection(programString, JobTable::schema()); }),
+    EXPECT_EQ(errorOf([] { Connection connection(DiaryBackend::open(programString), JobTable::schema()); }),
               QStringLiteral("Could not find file '%1'.").arg(path));
     EXPECT_FALSE(QFile::exists(path));
 }
@@ -98,8 +99,9 @@ TEST(ConnectionString, FilesThatAreNoDiaryAreUnrecognized)
         folder.path(),
     };
     for (const QString& path : paths) {
-        EXPECT_EQ(errorOf([&] { Connection connection("Data Source=" + path, JobTable::schema()); }),
-                  QStringLiteral("Unrecognized database format '%1'.").arg(QDir::cleanPath(path)))
+        EXPECT_EQ(
+            errorOf([&] { Connection connection(DiaryBackend::open("Data Source=" + path), JobTable::schema()); }),
+            QStringLiteral("Unrecognized database format '%1'.").arg(QDir::cleanPath(path)))
             << path.toStdString();
     }
     // An empty file stays empty: opening never turns it into a database.
@@ -114,8 +116,9 @@ TEST(ConnectionString, AFileLockedByAnotherProcessIsReported)
     ASSERT_EQ(sqlite3_exec(holder, "PRAGMA journal_mode = DELETE; PRAGMA locking_mode = EXCLUSIVE; BEGIN EXCLUSIVE;",
                            nullptr, nullptr, nullptr),
               SQLITE_OK);
-    EXPECT_EQ(errorOf([&] { Connection connection(diary.connectionString(), JobTable::schema(), 0); }),
-              QStringLiteral("Could not use '%1'; file already in use.").arg(diary.path()));
+    EXPECT_EQ(
+        errorOf([&] { Connection connection(DiaryBackend::open(diary.connectionString(), 0), JobTable::schema()); }),
+        QStringLiteral("Could not use '%1'; file already in use.").arg(diary.path()));
     sqlite3_exec(holder, "COMMIT", nullptr, nullptr, nullptr);
     sqlite3_close(holder);
     EXPECT_NO_THROW(diary.connect());

@@ -1,4 +1,4 @@
-#include "engine/DateSerial.h"
+#include "base/DateSerial.h"
 #include "support/QtPrinters.h"
 
 #include <gtest/gtest.h>

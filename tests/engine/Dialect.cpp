@@ -1,7 +1,7 @@
 #include "engine/Dialect.h"
 
 #include "DiaryFile.h"
-#include "engine/Error.h"
+#include "base/Error.h"
 #include "engine/Snapshot.h"
 #include "support/ErrorOf.h"
 #include "support/FixedClock.h"

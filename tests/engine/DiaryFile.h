@@ -1,9 +1,11 @@
 #pragma once
 
+#include "diary/DiaryBackend.h"
 #include "diary/JobTable.h"
 #include "engine/Connection.h"
-#include "engine/DateSerial.h"
-#include "engine/Schema.h"
+#include "base/DateSerial.h"
+#include "engine/postgres/ServerSchema.h"
+#include "engine/sqlite/SqliteSchema.h"
 #include "support/ServerDatabase.h"
 
 #include <QDate>
@@ -42,9 +44,9 @@ public:
     {
         if (kind == DiaryKind::Server) {
             m_server = std::make_unique<ServerDatabase>();
-            Schema::createServerDiary(m_server->connectionInfo(), JobTable::schema());
+            ServerSchema::createDiary(m_server->connectionInfo(), JobTable::schema());
         } else {
-            Schema::createEmptyDatabase(m_path, JobTable::schema());
+            SqliteSchema::createEmptyDatabase(m_path, JobTable::schema());
         }
     }
 
@@ -57,7 +59,7 @@ public:
     }
     std::unique_ptr<Connection> connect(int busyTimeout = Connection::defaultBusyTimeout) const
     {
-        return std::make_unique<Connection>(connectionString(), JobTable::schema(), busyTimeout);
+        return std::make_unique<Connection>(DiaryBackend::open(connectionString(), busyTimeout), JobTable::schema());
     }
 
     struct Job

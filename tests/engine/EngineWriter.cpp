@@ -1,8 +1,9 @@
 // A second process for TwoProcesses, given a diary's connection string: adds rows and raises a shared counter through
 // the engine, retrying a counter write that another process got in first.
+#include "diary/DiaryBackend.h"
 #include "diary/JobTable.h"
 #include "engine/Connection.h"
-#include "engine/Error.h"
+#include "base/Error.h"
 #include "engine/Snapshot.h"
 
 #include <QCoreApplication>
@@ -19,7 +20,7 @@ int main(int argc, char** argv)
     const QString name = arguments[2];
     const int count = arguments[3].toInt();
     try {
-        Connection connection(arguments[1], JobTable::schema());
+        Connection connection(DiaryBackend::open(arguments[1]), JobTable::schema());
         const auto rows = connection.select(QStringLiteral("select * from job where 1 = 0"), {});
         const int job = rows->columnIndex(QStringLiteral("job"));
         const int period = rows->columnIndex(QStringLiteral("period"));

@@ -1,7 +1,8 @@
 // Diaries the program did not make: triggers, views, texts no UTF-8 can hold, a disk the program may only read.
 #include "DiaryFile.h"
+#include "diary/DiaryBackend.h"
 #include "diary/JobTable.h"
-#include "engine/Error.h"
+#include "base/Error.h"
 #include "engine/Snapshot.h"
 #include "support/ErrorOf.h"
 #include "support/InChild.h"
@@ -34,7 +35,7 @@ QString errorOfUnprivilegedOpen(const QString& connectionString)
     return inChild([&] {
         if (::setgid(65534) != 0 || ::setuid(65534) != 0)
             return QStringLiteral("could not drop root");
-        return errorOf([&] { Connection connection(connectionString, JobTable::schema()); });
+        return errorOf([&] { Connection connection(DiaryBackend::open(connectionString), JobTable::schema()); });
     });
 }
 
@@ -121,7 +122,7 @@ TEST(ForeignDiaries, AValidDiaryOnAReadOnlyDiskNeedsPermissionToWrite)
     const QString path = disk + QStringLiteral("/db1.mdb");
     const QString junk = disk + QStringLiteral("/junk.mdb");
     const auto makeFiles = [&] {
-        Schema::createEmptyDatabase(path, JobTable::schema());
+        SqliteSchema::createEmptyDatabase(path, JobTable::schema());
         QFile file(junk);
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
         file.write(QByteArray(4096, 'x'));
@@ -136,10 +137,12 @@ TEST(ForeignDiaries, AValidDiaryOnAReadOnlyDiskNeedsPermissionToWrite)
             makeFiles();
             ASSERT_EQ(::mount(nullptr, QFile::encodeName(disk).constData(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr),
                       0);
-            const QString error =
-                errorOf([&] { Connection connection(QStringLiteral("Data Source=") + path, JobTable::schema()); });
-            const QString junkError =
-                errorOf([&] { Connection connection(QStringLiteral("Data Source=") + junk, JobTable::schema()); });
+            const QString error = errorOf([&] {
+                Connection connection(DiaryBackend::open(QStringLiteral("Data Source=") + path), JobTable::schema());
+            });
+            const QString junkError = errorOf([&] {
+                Connection connection(DiaryBackend::open(QStringLiteral("Data Source=") + junk), JobTable::schema());
+            });
             ::umount(QFile::encodeName(disk).constData());
             EXPECT_EQ(error, cannotOpen);
             EXPECT_EQ(junkError, unrecognized);
@@ -160,10 +163,10 @@ TEST(ForeignDiaries, AValidDiaryOnAReadOnlyDiskNeedsPermissionToWrite)
     for (const QString& file : {path, junk})
         ASSERT_TRUE(QFile::setPermissions(file, QFile::ReadOwner));
     ASSERT_TRUE(QFile::setPermissions(disk, QFile::ReadOwner | QFile::ExeOwner));
-    const QString error =
-        errorOf([&] { Connection connection(QStringLiteral("Data Source=") + path, JobTable::schema()); });
-    const QString junkError =
-        errorOf([&] { Connection connection(QStringLiteral("Data Source=") + junk, JobTable::schema()); });
+    const QString error = errorOf(
+        [&] { Connection connection(DiaryBackend::open(QStringLiteral("Data Source=") + path), JobTable::schema()); });
+    const QString junkError = errorOf(
+        [&] { Connection connection(DiaryBackend::open(QStringLiteral("Data Source=") + junk), JobTable::schema()); });
     QFile::setPermissions(disk, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     EXPECT_EQ(error, cannotOpen);
     EXPECT_EQ(junkError, unrecognized);

@@ -3,9 +3,11 @@
 #include "DiaryFile.h"
 #include "databind/Field.h"
 #include "databind/RecordSet.h"
+#include "diary/DiaryBackend.h"
 #include "diary/Queries.h"
-#include "engine/Error.h"
+#include "base/Error.h"
 #include "engine/Snapshot.h"
+#include "engine/postgres/ServerSchema.h"
 #include "support/ErrorOf.h"
 #include "support/QtPrinters.h"
 
@@ -46,7 +48,7 @@ QVariant moment(int y, int mo, int d, int h, int mi, int s, int ms)
 TEST(ServerDiary, IsMadeOfTypesOtherToolsReadAndOnlyOnce)
 {
     ServerDatabase database;
-    Schema::createServerDiary(database.connectionInfo(), JobTable::schema());
+    ServerSchema::createDiary(database.connectionInfo(), JobTable::schema());
     EXPECT_EQ(database.scalar("SELECT string_agg(column_name || ' ' || data_type, ', ' ORDER BY ordinal_position) "
                               "FROM information_schema.columns WHERE table_name = 'job'"),
               QStringLiteral("id_job integer, job character varying, date_zap timestamp without time zone, "
@@ -56,21 +58,21 @@ TEST(ServerDiary, IsMadeOfTypesOtherToolsReadAndOnlyOnce)
     EXPECT_EQ(database.scalar("SELECT character_maximum_length FROM information_schema.columns "
                               "WHERE table_name = 'job' AND column_name = 'job'"),
               QStringLiteral("250"));
-    EXPECT_EQ(errorOf([&] { Schema::createServerDiary(database.connectionInfo(), JobTable::schema()); }),
+    EXPECT_EQ(errorOf([&] { ServerSchema::createDiary(database.connectionInfo(), JobTable::schema()); }),
               QStringLiteral("The database '%1' on the server already holds a table 'job'.").arg(database.name()));
 }
 
 TEST(ServerDiary, ADatabaseWithoutTheDiaryOrAServerNotThereIsRefusedWithTheReason)
 {
     ServerDatabase empty;
-    EXPECT_EQ(errorOf([&] { Connection(empty.connectionString(), JobTable::schema()); }),
+    EXPECT_EQ(errorOf([&] { Connection(DiaryBackend::open(empty.connectionString()), JobTable::schema()); }),
               QStringLiteral("The database '%1' on the server holds no usable table 'job'.").arg(empty.name()));
 
     const QTemporaryDir nothing;
     const QString unreachable =
         QStringLiteral("Provider=PostgreSQL;Data Source=host=%1 dbname=diary user=postgres").arg(nothing.path());
     try {
-        Connection connection(unreachable, JobTable::schema());
+        Connection connection(DiaryBackend::open(unreachable), JobTable::schema());
         ADD_FAILURE() << "connected to a server that is not there";
     } catch (const ServerUnreachable& error) {
         EXPECT_TRUE(error.text().startsWith(
@@ -143,7 +145,7 @@ protected:
         PGconn* admin = PQconnectdb(QStringLiteral("host=%1 user=postgres dbname=postgres").arg(m_folder).toUtf8());
         PQclear(PQexec(admin, "CREATE DATABASE diary TEMPLATE template0 ENCODING 'UTF8'"));
         PQfinish(admin);
-        Schema::createServerDiary(QStringLiteral("host=%1 user=postgres dbname=diary").arg(m_folder),
+        ServerSchema::createDiary(QStringLiteral("host=%1 user=postgres dbname=diary").arg(m_folder),
                                   JobTable::schema());
     }
     void TearDown() override { cluster("stop"); }
@@ -166,7 +168,7 @@ protected:
 // server is back the same post succeeds on a new connection, and a refresh reads on one by itself.
 TEST_F(PausedServer, APostWhileTheServerIsAwayFailsKeepsTheEditAndTheNextSucceeds)
 {
-    Connection connection(connectionString(), JobTable::schema());
+    Connection connection(DiaryBackend::open(connectionString()), JobTable::schema());
     RecordSet set(QStringLiteral("QJob"), connection);
     set.setSql({QStringLiteral("select * from job")});
     set.open();

@@ -1,6 +1,6 @@
 #include "DiaryFile.h"
 #include "diary/Queries.h"
-#include "engine/Error.h"
+#include "base/Error.h"
 #include "engine/Snapshot.h"
 #include "support/ErrorOf.h"
 #include "support/FixedClock.h"

@@ -2,10 +2,11 @@
 
 #include "ExcelExportSheet.h"
 #include "databind/RecordSet.h"
+#include "diary/DiaryBackend.h"
 #include "diary/JobTable.h"
 #include "engine/Connection.h"
-#include "engine/DateSerial.h"
-#include "engine/Error.h"
+#include "base/DateSerial.h"
+#include "base/Error.h"
 #include "support/FixedClock.h"
 #include "support/QtPrinters.h"
 #include "support/ReadOnlyFolder.h"
@@ -74,7 +75,8 @@ protected:
     RecordSet& openList(const QString& sql = QStringLiteral("select * from job where period = :period order by "
                                                             "date_isp"))
     {
-        connection = std::make_unique<Connection>(TempDiary::connectionString(), JobTable::schema());
+        connection =
+            std::make_unique<Connection>(DiaryBackend::open(TempDiary::connectionString()), JobTable::schema());
         list = std::make_unique<RecordSet>(QStringLiteral("QJob"), *connection);
         list->setSql({sql});
         if (!list->parameterNames().isEmpty())

@@ -1,6 +1,7 @@
 #include "export/IcsExport.h"
 
 #include "databind/RecordSet.h"
+#include "diary/DiaryBackend.h"
 #include "diary/JobTable.h"
 #include "engine/Connection.h"
 #include "support/FixedClock.h"
@@ -78,7 +79,8 @@ protected:
 
     RecordSet& openList()
     {
-        connection = std::make_unique<Connection>(TempDiary::connectionString(), JobTable::schema());
+        connection =
+            std::make_unique<Connection>(DiaryBackend::open(TempDiary::connectionString()), JobTable::schema());
         list = std::make_unique<RecordSet>(QStringLiteral("QJob"), *connection);
         list->setSql({QStringLiteral("select * from job order by id_job")});
         list->open();

@@ -1,5 +1,5 @@
 // config.dat as found on disk: any bytes give timer intervals in range or none, never anything else.
-#include "engine/Error.h"
+#include "base/Error.h"
 #include "settings/ConfigFile.h"
 
 #include <QByteArray>

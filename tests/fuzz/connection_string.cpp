@@ -1,6 +1,6 @@
 // The connection string's Data Source: found or refused with the engine's error.
 #include "engine/Connection.h"
-#include "engine/Error.h"
+#include "base/Error.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,7 +1,7 @@
 // The dialect translator takes query texts, for the file and for the server; a text may be refused with an error, never
 // crash or run away.
 #include "engine/Dialect.h"
-#include "engine/Error.h"
+#include "base/Error.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,6 +1,6 @@
 #include "settings/ConfigFile.h"
 
-#include "engine/Error.h"
+#include "base/Error.h"
 #include "platform/BootClockTimer.h"
 #include "support/InChild.h"
 #include "support/QtPrinters.h"

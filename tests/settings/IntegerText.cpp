@@ -1,6 +1,6 @@
 #include "settings/IntegerText.h"
 
-#include "engine/Error.h"
+#include "base/Error.h"
 #include "support/QtPrinters.h"
 
 #include <gtest/gtest.h>

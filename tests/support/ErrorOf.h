@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/Error.h"
+#include "base/Error.h"
 
 #include <QString>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/Clock.h"
+#include "base/Clock.h"
 
 // Fixes the program's clock for the lifetime of the object.
 class FixedClock

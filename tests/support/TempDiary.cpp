@@ -1,9 +1,10 @@
 #include "support/TempDiary.h"
 
+#include "diary/DiaryBackend.h"
 #include "diary/JobTable.h"
 #include "engine/Connection.h"
-#include "engine/DateSerial.h"
-#include "engine/Schema.h"
+#include "base/DateSerial.h"
+#include "engine/sqlite/SqliteSchema.h"
 
 #include <QDir>
 
@@ -31,7 +32,7 @@ TempDiary::TempDiary() : m_previousDir(QDir::currentPath())
 {
     if (!m_dir.isValid())
         throw std::runtime_error("no temporary folder");
-    Schema::createEmptyDatabase(databasePath(), JobTable::schema());
+    SqliteSchema::createEmptyDatabase(databasePath(), JobTable::schema());
     QDir::setCurrent(m_dir.path());
 }
 
@@ -52,7 +53,7 @@ QString TempDiary::databasePath() const
 
 qint64 TempDiary::addRow(const QVariantMap& values)
 {
-    Connection connection(connectionString(), JobTable::schema());
+    Connection connection(DiaryBackend::open(connectionString()), JobTable::schema());
     std::unique_ptr<Snapshot> rows = connection.select(QStringLiteral("select * from job"), {});
     Snapshot::Values columns;
     for (auto it = values.begin(); it != values.end(); ++it) {
@@ -68,7 +69,7 @@ qint64 TempDiary::addRow(const QVariantMap& values)
 
 QVariant TempDiary::value(qint64 id, const QString& column) const
 {
-    Connection connection(connectionString(), JobTable::schema());
+    Connection connection(DiaryBackend::open(connectionString()), JobTable::schema());
     std::unique_ptr<Snapshot> rows = connection.select(QStringLiteral("select * from job where id_job = ?"), {id});
     const int index = rows->columnIndex(column);
     if (rows->rowCount() == 0 || index < 0)
@@ -81,13 +82,13 @@ QVariant TempDiary::value(qint64 id, const QString& column) const
 
 int TempDiary::rowCount() const
 {
-    Connection connection(connectionString(), JobTable::schema());
+    Connection connection(DiaryBackend::open(connectionString()), JobTable::schema());
     return connection.select(QStringLiteral("select * from job"), {})->rowCount();
 }
 
 void TempDiary::setValue(qint64 id, const QString& column, const QVariant& value)
 {
-    Connection connection(connectionString(), JobTable::schema());
+    Connection connection(DiaryBackend::open(connectionString()), JobTable::schema());
     std::unique_ptr<Snapshot> rows = connection.select(QStringLiteral("select * from job where id_job = ?"), {id});
     const int index = rows->columnIndex(column);
     if (rows->rowCount() == 0 || index < 0)

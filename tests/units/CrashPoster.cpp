@@ -3,7 +3,7 @@
 #include "databind/Field.h"
 #include "databind/RecordSet.h"
 #include "diary/UnitDM.h"
-#include "engine/Error.h"
+#include "base/Error.h"
 
 #include <QCoreApplication>
 #include <QDir>

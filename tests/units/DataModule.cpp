@@ -1,4 +1,4 @@
-#include "engine/Error.h"
+#include "base/Error.h"
 #include "support/DataModuleTest.h"
 #include "support/QtPrinters.h"
 

@@ -1,7 +1,7 @@
 #include "databind/controls/BoundEdit.h"
 #include "databind/controls/DataGrid.h"
 #include "diary/UnitDM.h"
-#include "engine/Error.h"
+#include "base/Error.h"
 #include "support/FixedClock.h"
 #include "support/Program.h"
 #include "support/QtPrinters.h"

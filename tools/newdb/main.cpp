@@ -1,6 +1,6 @@
 #include "diary/DiaryCopy.h"
 #include "diary/DiaryLocation.h"
-#include "engine/Error.h"
+#include "base/Error.h"
 
 #include <QCoreApplication>
 #include <QStringList>

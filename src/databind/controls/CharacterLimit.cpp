@@ -1,6 +1,6 @@
 #include "databind/controls/CharacterLimit.h"
 
-#include "engine/CodePoints.h"
+#include "base/CodePoints.h"
 
 #include <algorithm>
 

@@ -1,7 +1,8 @@
-#include "engine/Statement.h"
+#include "engine/sqlite/Statement.h"
 
-#include "engine/CodePoints.h"
+#include "base/CodePoints.h"
 #include "engine/EngineErrors.h"
+#include "engine/sqlite/SqliteErrors.h"
 
 #include <sqlite3.h>
 
@@ -10,7 +11,7 @@ Statement::Statement(sqlite3* db, const QString& sql) : m_db(db)
     const QByteArray utf8 = sql.toUtf8();
     const int rc = sqlite3_prepare_v2(db, utf8.constData(), static_cast<int>(utf8.size()), &m_stmt, nullptr);
     if (rc != SQLITE_OK)
-        throw EngineErrors::fromSqlite(db, rc);
+        throw sqliteError(db, rc);
 }
 
 Statement::~Statement()
@@ -53,7 +54,7 @@ void Statement::bind(int index, const QVariant& value)
         }
     }
     if (rc != SQLITE_OK)
-        throw EngineErrors::fromSqlite(m_db, rc);
+        throw sqliteError(m_db, rc);
 }
 
 int Statement::parameterCount() const
@@ -68,7 +69,7 @@ bool Statement::step()
         return true;
     if (rc == SQLITE_DONE)
         return false;
-    const EngineError error = EngineErrors::fromSqlite(m_db, rc);
+    const EngineError error = sqliteError(m_db, rc);
     sqlite3_reset(m_stmt);
     throw error;
 }

@@ -1,6 +1,6 @@
-#include "engine/WriteTransaction.h"
+#include "engine/sqlite/WriteTransaction.h"
 
-#include "engine/Statement.h"
+#include "engine/sqlite/Statement.h"
 
 #include <sqlite3.h>
 

@@ -1,7 +1,10 @@
-#include "engine/Clock.h"
-#include "engine/DateSerial.h"
+#include "engine/sqlite/SqliteFunctions.h"
+
+#include "base/Clock.h"
+#include "base/DateSerial.h"
 #include "engine/Dialect.h"
 #include "engine/EngineErrors.h"
+#include "engine/sqlite/SqliteErrors.h"
 
 #include <QByteArray>
 
@@ -123,7 +126,9 @@ const DatePart day = DatePart::Day;
 
 } // namespace
 
-void Dialect::installFunctions(sqlite3* db)
+namespace SqliteFunctions {
+
+void install(sqlite3* db)
 {
     using Function = void (*)(sqlite3_context*, int, sqlite3_value**);
     constexpr int pure = SQLITE_UTF8 | SQLITE_INNOCUOUS | SQLITE_DETERMINISTIC;
@@ -145,11 +150,13 @@ void Dialect::installFunctions(sqlite3* db)
         const int rc = sqlite3_create_function_v2(db, f.name, f.arguments, f.flags, const_cast<DatePart*>(f.part),
                                                   f.function, nullptr, nullptr, nullptr);
         if (rc != SQLITE_OK)
-            throw EngineErrors::fromSqlite(db, rc);
+            throw sqliteError(db, rc);
     }
     const QByteArray collation = Dialect::textCollation.toUtf8();
     const int rc =
         sqlite3_create_collation_v2(db, collation.constData(), SQLITE_UTF8, nullptr, compareIgnoringCase, nullptr);
     if (rc != SQLITE_OK)
-        throw EngineErrors::fromSqlite(db, rc);
+        throw sqliteError(db, rc);
 }
+
+} // namespace SqliteFunctions

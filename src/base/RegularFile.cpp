@@ -1,4 +1,4 @@
-#include "engine/RegularFile.h"
+#include "base/RegularFile.h"
 
 #include <QFile>
 

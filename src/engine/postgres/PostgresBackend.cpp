@@ -1,11 +1,10 @@
-#include "engine/PostgresBackend.h"
+#include "engine/postgres/PostgresBackend.h"
 
-#include "engine/Clock.h"
-#include "engine/CodePoints.h"
-#include "engine/DateSerial.h"
+#include "base/Clock.h"
+#include "base/CodePoints.h"
+#include "base/DateSerial.h"
 #include "engine/EngineErrors.h"
-#include "engine/Schema.h"
-#include "engine/ServerSession.h"
+#include "engine/postgres/ServerSession.h"
 
 #include <QStringList>
 
@@ -385,7 +384,7 @@ void PostgresBackend::select(const Dialect::Translation& translation, const QLis
                 tableColumns.push_back(i);
         } else {
             column.kind = ColumnKind::Text;
-            column.size = Schema::defaultTextSize;
+            column.size = defaultTextSize;
             column.readOnly = true;
         }
         kinds.push_back(column.baseColumn.isEmpty() ? ColumnKind::Text : column.kind);

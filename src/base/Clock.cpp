@@ -1,4 +1,4 @@
-#include "engine/Clock.h"
+#include "base/Clock.h"
 
 std::optional<QDateTime> Clock::s_fixed;
 

@@ -1,15 +1,92 @@
-#include "engine/SqliteBackend.h"
+#include "engine/sqlite/SqliteBackend.h"
 
 #include "engine/EngineErrors.h"
-#include "engine/Schema.h"
-#include "engine/Statement.h"
-#include "engine/WriteTransaction.h"
+#include "engine/sqlite/SqliteFunctions.h"
+#include "engine/sqlite/SqliteSchema.h"
+#include "engine/sqlite/Statement.h"
+#include "engine/sqlite/WriteTransaction.h"
 
+#include <QFile>
+#include <QFileInfo>
 #include <QStringList>
 
 #include <sqlite3.h>
 
 namespace {
+
+// Reads the schema once; tells a file that isn't a database from one another process holds locked, and from a
+// diary this process may only read (its write-ahead log can't even be read without writing beside the file).
+void probe(sqlite3* db, const QString& path, bool readOnly)
+{
+    sqlite3_stmt* statement = nullptr;
+    int rc = sqlite3_prepare_v2(db, "SELECT count(*) FROM sqlite_schema", -1, &statement, nullptr);
+    if (rc == SQLITE_OK)
+        rc = sqlite3_step(statement);
+    sqlite3_finalize(statement);
+    if (rc == SQLITE_ROW)
+        return;
+    const int code = rc & 0xff;
+    if (code == SQLITE_BUSY || code == SQLITE_LOCKED)
+        throw EngineErrors::fileInUse(path);
+    if (readOnly && code != SQLITE_NOTADB && code != SQLITE_CORRUPT)
+        throw EngineErrors::cannotOpen(path);
+    throw EngineErrors::unrecognizedFormat(path);
+}
+
+void configure(sqlite3* db, const QString& path, const TableSchema& required, int busyTimeout)
+{
+    // The file may come from elsewhere: its schema must not run anything with side effects, and SQL must not be
+    // able to damage the file's structure.
+    sqlite3_db_config(db, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
+    sqlite3_db_config(db, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, nullptr);
+    sqlite3_db_config(db, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
+    sqlite3_db_config(db, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
+    // The program's diaries have no triggers; a foreign diary's would run on the user's edits and could change or
+    // delete other rows unseen. With triggers off a view can't be written either (that takes an INSTEAD OF
+    // trigger), while it can still be read.
+    sqlite3_db_config(db, SQLITE_DBCONFIG_ENABLE_TRIGGER, 0, nullptr);
+    sqlite3_limit(db, SQLITE_LIMIT_ATTACHED, 0);
+    sqlite3_extended_result_codes(db, 1);
+    sqlite3_busy_timeout(db, busyTimeout);
+    sqlite3_exec(db, "PRAGMA cell_size_check = ON", nullptr, nullptr, nullptr);
+
+    // SQLite opens a file it may not write read-only without a word; the diary is edited, so that is refused
+    // once the file is known to be a diary.
+    const bool readOnly = sqlite3_db_readonly(db, "main") == 1;
+    probe(db, path, readOnly);
+    if (!SqliteSchema::hasUsableTable(db, required))
+        throw EngineErrors::unrecognizedFormat(path);
+    if (readOnly)
+        throw EngineErrors::cannotOpen(path);
+
+    // Other processes may have the file open too: with a write-ahead log readers never block the one writer.
+    const int rc = sqlite3_exec(db, "PRAGMA journal_mode = WAL", nullptr, nullptr, nullptr);
+    if ((rc & 0xff) == SQLITE_BUSY || (rc & 0xff) == SQLITE_LOCKED)
+        throw EngineErrors::fileInUse(path);
+    SqliteFunctions::install(db);
+}
+
+std::shared_ptr<sqlite3> openFile(const QString& path, const TableSchema& required, int busyTimeout)
+{
+    const QFileInfo file(path);
+    if (!file.exists())
+        throw EngineErrors::fileNotFound(path);
+    if (!file.isFile())
+        throw EngineErrors::unrecognizedFormat(path);
+
+    sqlite3* db = nullptr;
+    // One thread uses a connection, so SQLite need not lock around every call (it would on each cell read).
+    const int rc =
+        sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
+    std::shared_ptr<sqlite3> opened(db, sqlite3_close_v2);
+    if (rc != SQLITE_OK) {
+        if ((rc & 0xff) == SQLITE_CANTOPEN)
+            throw EngineErrors::cannotOpen(path);
+        throw EngineErrors::unrecognizedFormat(path);
+    }
+    configure(db, path, required, busyTimeout);
+    return opened;
+}
 
 // How a text cell is read: a whole list is kept as the stored UTF-8 and decoded when a cell is first read, since
 // only the rows on the screen are ever read for most lists; a single re-read row is decoded at once.
@@ -57,7 +134,7 @@ std::pair<std::vector<ColumnInfo>, std::vector<int>> describeColumns(sqlite3* db
             sqlite3_table_column_metadata(db, sqlite3_column_database_name(handle, i), table, origin, &declared,
                                           nullptr, nullptr, nullptr, &autoIncrement) == SQLITE_OK) {
             column.baseColumn = QString::fromUtf8(origin);
-            column.kind = Schema::kindOf(QString::fromUtf8(declared), autoIncrement != 0, &column.size);
+            column.kind = SqliteSchema::kindOf(QString::fromUtf8(declared), autoIncrement != 0, &column.size);
             const bool fromTable = translation.hasRowIdentity &&
                                    QString::fromUtf8(table).compare(translation.table, Qt::CaseInsensitive) == 0;
             column.readOnly = !fromTable || column.kind == ColumnKind::AutoIncrement;
@@ -65,7 +142,7 @@ std::pair<std::vector<ColumnInfo>, std::vector<int>> describeColumns(sqlite3* db
                 tableColumns.push_back(i);
         } else {
             column.kind = ColumnKind::Text;
-            column.size = Schema::defaultTextSize;
+            column.size = defaultTextSize;
             column.readOnly = true;
         }
         columns.push_back(std::move(column));
@@ -83,7 +160,15 @@ QStringList tableColumnNames(const Backend::RowWrite& write)
 
 } // namespace
 
-SqliteBackend::SqliteBackend(std::shared_ptr<sqlite3> db) : m_db(std::move(db)) {}
+SqliteBackend::SqliteBackend(std::shared_ptr<sqlite3> db, QString path) : m_db(std::move(db)), m_path(std::move(path))
+{
+}
+
+std::shared_ptr<SqliteBackend> SqliteBackend::open(const QString& path, const TableSchema& required,
+                                                   int busyTimeoutMilliseconds)
+{
+    return std::make_shared<SqliteBackend>(openFile(path, required, busyTimeoutMilliseconds), path);
+}
 
 Dialect::Translation SqliteBackend::translate(const QString& text) const
 {

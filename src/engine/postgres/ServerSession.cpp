@@ -1,6 +1,6 @@
-#include "engine/ServerSession.h"
+#include "engine/postgres/ServerSession.h"
 
-#include "engine/Error.h"
+#include "base/Error.h"
 
 #include <libpq-fe.h>
 

@@ -1,11 +1,11 @@
-#include "engine/Schema.h"
+#include "engine/postgres/ServerSchema.h"
 
+#include "base/Error.h"
 #include "engine/Dialect.h"
-#include "engine/Error.h"
-#include "engine/PostgresBackend.h"
-#include "engine/ServerSession.h"
+#include "engine/postgres/PostgresBackend.h"
+#include "engine/postgres/ServerSession.h"
 
-void Schema::createServerDiary(const QString& connectionInfo, const TableSchema& table)
+void ServerSchema::createDiary(const QString& connectionInfo, const TableSchema& table)
 {
     ServerSession session(connectionInfo);
     const ServerResult existing =

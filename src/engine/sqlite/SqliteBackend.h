@@ -10,7 +10,14 @@ struct sqlite3;
 class SqliteBackend : public Backend
 {
 public:
-    explicit SqliteBackend(std::shared_ptr<sqlite3> db);
+    SqliteBackend(std::shared_ptr<sqlite3> db, QString path);
+
+    // Opens the diary file at path, which must exist and hold the required table; refuses a file this process may
+    // only read. busyTimeout: how long a read or write waits for another process's lock before it fails.
+    static std::shared_ptr<SqliteBackend> open(const QString& path, const TableSchema& required,
+                                               int busyTimeoutMilliseconds);
+
+    QString filePath() const override { return m_path; }
 
     Dialect::Translation translate(const QString& text) const override;
     void select(const Dialect::Translation& translation, const QList<QVariant>& parameters, RowSink& sink) override;
@@ -26,4 +33,5 @@ private:
     std::vector<QVariant> rereadRow(const RowWrite& write, qint64 rowIdentity) const;
 
     std::shared_ptr<sqlite3> m_db;
+    QString m_path;
 };

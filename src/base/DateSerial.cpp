@@ -1,4 +1,4 @@
-#include "engine/DateSerial.h"
+#include "base/DateSerial.h"
 
 #include <cmath>
 #include <optional>

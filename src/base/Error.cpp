@@ -1,3 +1,3 @@
-#include "engine/Error.h"
+#include "base/Error.h"
 
 Error::Error(QString text) : m_text(std::move(text)), m_utf8(m_text.toUtf8()) {}

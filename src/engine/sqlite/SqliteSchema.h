@@ -9,21 +9,15 @@ struct sqlite3;
 
 // Making a database file that holds one empty table, checking that a file holds it, and the mapping between
 // declared column types and column kinds.
-class Schema
+class SqliteSchema
 {
 public:
     // Creates a new database file holding the empty table; refuses to replace an existing file.
     static void createEmptyDatabase(const QString& path, const TableSchema& table);
-    // Creates the empty table, its indexes and the text collation in a PostgreSQL database given by libpq's
-    // connection info; refuses a database that already has the table.
-    static void createServerDiary(const QString& connectionInfo, const TableSchema& table);
 
     // The kind of a column from its declared type; size receives the length of a Text column.
     static ColumnKind kindOf(const QString& declaredType, bool autoIncrement, int* size);
 
     // True when db holds the table with every one of its columns, of the right kinds.
     static bool hasUsableTable(sqlite3* db, const TableSchema& table);
-
-    // Width of a text column whose declared type gives none, and of a computed column.
-    static constexpr int defaultTextSize = 255;
 };

@@ -1,7 +1,8 @@
-#include "engine/Schema.h"
+#include "engine/sqlite/SqliteSchema.h"
 
-#include "engine/EngineErrors.h"
-#include "engine/Statement.h"
+#include "base/Error.h"
+#include "engine/sqlite/SqliteErrors.h"
+#include "engine/sqlite/Statement.h"
 
 #include <QDir>
 #include <QFile>
@@ -61,7 +62,7 @@ struct Database
 
 } // namespace
 
-void Schema::createEmptyDatabase(const QString& path, const TableSchema& table)
+void SqliteSchema::createEmptyDatabase(const QString& path, const TableSchema& table)
 {
     const QString target = QFileInfo(path).absoluteFilePath();
     if (QFileInfo::exists(target))
@@ -79,7 +80,7 @@ void Schema::createEmptyDatabase(const QString& path, const TableSchema& table)
             const int rc = sqlite3_open_v2(QFile::encodeName(temporary).constData(), &file.db,
                                            SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
             if (rc != SQLITE_OK)
-                throw EngineErrors::fromSqlite(file.db, rc);
+                throw sqliteError(file.db, rc);
             Statement::execute(file.db, QStringLiteral("BEGIN"));
             char* message = nullptr;
             if (sqlite3_exec(file.db, createStatements(table).toUtf8().constData(), nullptr, nullptr, &message) !=
@@ -102,7 +103,7 @@ void Schema::createEmptyDatabase(const QString& path, const TableSchema& table)
     }
 }
 
-ColumnKind Schema::kindOf(const QString& declaredType, bool autoIncrement, int* size)
+ColumnKind SqliteSchema::kindOf(const QString& declaredType, bool autoIncrement, int* size)
 {
     const QString type = declaredType.toUpper();
     static const QRegularExpression sized(QStringLiteral("\\((\\d+)\\)"));
@@ -129,7 +130,7 @@ ColumnKind Schema::kindOf(const QString& declaredType, bool autoIncrement, int* 
     return ColumnKind::Text;
 }
 
-bool Schema::hasUsableTable(sqlite3* db, const TableSchema& table)
+bool SqliteSchema::hasUsableTable(sqlite3* db, const TableSchema& table)
 {
     const QByteArray tableName = table.name.toUtf8();
     for (const TableSchema::Column& column : table.columns) {

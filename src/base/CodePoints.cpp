@@ -1,4 +1,4 @@
-#include "engine/CodePoints.h"
+#include "base/CodePoints.h"
 
 namespace {
 

@@ -1,0 +1,27 @@
+#include "diary/DiaryBackend.h"
+
+#include "diary/JobTable.h"
+#include "engine/postgres/PostgresBackend.h"
+#include "engine/postgres/ServerSchema.h"
+#include "engine/sqlite/SqliteBackend.h"
+#include "engine/sqlite/SqliteSchema.h"
+
+namespace DiaryBackend {
+
+std::shared_ptr<Backend> open(const QString& connectionString, int busyTimeoutMilliseconds)
+{
+    if (Connection::namesServer(connectionString))
+        return std::make_shared<PostgresBackend>(Connection::dataSource(connectionString), JobTable::schema());
+    return SqliteBackend::open(Connection::dataSourcePath(connectionString), JobTable::schema(),
+                               busyTimeoutMilliseconds);
+}
+
+void create(const QString& connectionString)
+{
+    if (Connection::namesServer(connectionString))
+        ServerSchema::createDiary(Connection::dataSource(connectionString), JobTable::schema());
+    else
+        SqliteSchema::createEmptyDatabase(Connection::dataSourcePath(connectionString), JobTable::schema());
+}
+
+} // namespace DiaryBackend
