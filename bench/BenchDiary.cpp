@@ -2,26 +2,18 @@
 
 #include "diary/JobTable.h"
 
-#include <QDir>
-
 #include <stdexcept>
 
-BenchDiary::BenchDiary(const DiaryRows& rows) : m_previousDir(QDir::currentPath())
+BenchDiary::BenchDiary(const DiaryRows& rows)
 {
     if (!m_dir.isValid())
         throw std::runtime_error("no temporary folder");
     rows.writeTo(path());
-    QDir::setCurrent(m_dir.path());
 }
 
-BenchDiary::~BenchDiary()
+QString BenchDiary::connectionString() const
 {
-    QDir::setCurrent(m_previousDir);
-}
-
-QString BenchDiary::connectionString()
-{
-    return JobTable::connectionString();
+    return JobTable::connectionString(path());
 }
 
 QString BenchDiary::path() const

@@ -19,7 +19,6 @@
 namespace {
 
 constexpr int largeRows = 100000;
-const QString connectionString = BenchDiary::connectionString();
 const QString allRows = QStringLiteral("select * from job order by id_job");
 const QString firstThousand = QStringLiteral("select * from job where id_job <= 1000 order by id_job");
 const char* const benchFields[] = {"id_job", "job", "vip", "period"};
@@ -58,7 +57,7 @@ public:
 void PlainLoopOverSnapshot(benchmark::State& state)
 {
     diary();
-    Connection connection(DiaryBackend::open(connectionString), JobTable::schema());
+    Connection connection(DiaryBackend::open(diary().connectionString()), JobTable::schema());
     const std::unique_ptr<Snapshot> rows = connection.select(allRows, {});
     int columns[std::size(benchFields)];
     for (std::size_t i = 0; i < std::size(benchFields); ++i)
@@ -78,7 +77,7 @@ BENCHMARK(PlainLoopOverSnapshot)->Unit(benchmark::kMillisecond);
 void NextThroughRecordSetWithOneLink(benchmark::State& state)
 {
     diary();
-    Connection connection(DiaryBackend::open(connectionString), JobTable::schema());
+    Connection connection(DiaryBackend::open(diary().connectionString()), JobTable::schema());
     RecordSet set(QStringLiteral("QJob"), connection);
     set.setSql({allRows});
     DataSource source(QStringLiteral("SQJob"), &set);
@@ -100,7 +99,7 @@ BENCHMARK(NextThroughRecordSetWithOneLink)->Unit(benchmark::kMillisecond);
 void PostOneEditedRow(benchmark::State& state)
 {
     diary();
-    Connection connection(DiaryBackend::open(connectionString), JobTable::schema());
+    Connection connection(DiaryBackend::open(diary().connectionString()), JobTable::schema());
     RecordSet set(QStringLiteral("QJob"), connection);
     set.setSql({state.range(0) == largeRows ? allRows : firstThousand});
     set.open();

@@ -2,6 +2,7 @@
 #include "app/Singletons.h"
 #include "databind/FormatSettings.h"
 #include "databind/UserLocale.h"
+#include "diary/DiaryLocation.h"
 #include "look/ProgramLook.h"
 #include "platform/FontConfigWarmUp.h"
 #include "platform/SingleInstance.h"
@@ -15,20 +16,24 @@ int main(int argc, char** argv)
 {
     FontConfigWarmUp fonts;
     Application app(argc, argv);
-    // The diary is the working folder; a program already running on it is shown instead of a second one.
-    SingleInstance instance(QDir::currentPath());
+    // The diary folder is the working folder at start, read here alone: whatever the process's current folder
+    // becomes later, the program keeps to this diary. A program already running on it is shown instead of a second.
+    const QString diaryFolder = QDir::currentPath();
+    SingleInstance instance(diaryFolder);
     if (instance.claim() == SingleInstance::Role::HandedOver)
         return 0;
     FormatSettings::setCurrent(UserLocale::formatSettings());
     SystemTrayIcon tray(Application::windowIcon(), ProgramLook::title());
     try {
-        Singletons singletons(tray);
-        QObject::connect(&instance, &SingleInstance::showRequested, FormMain, &TFormMain::PopShowClick);
-        FormMain->show();
+        const DiaryLocation location(diaryFolder);
+        Singletons singletons(location, tray);
+        TFormMain& mainWindow = singletons.mainWindow();
+        QObject::connect(&instance, &SingleInstance::showRequested, &mainWindow, &TFormMain::PopShowClick);
+        mainWindow.show();
         // Asking the system bus whether logind runs waits for an answer: done once the window is up.
         QTimer::singleShot(0, &singletons.resumeWatch(), &ResumeWatch::start);
         if (qEnvironmentVariableIsSet("CHRONOTEKA_QUIT_AFTER_SHOW"))
-            Application::quitWhenShown(*FormMain);
+            Application::quitWhenShown(mainWindow);
         return app.exec();
     } catch (const std::exception& error) {
         Application::showFatalError(error);

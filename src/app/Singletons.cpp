@@ -1,48 +1,32 @@
 #include "app/Singletons.h"
 
+#include "diary/DiaryLocation.h"
 #include "diary/UnitDM.h"
 #include "reminders/ReminderChecks.h"
+#include "settings/ConfigFile.h"
 #include "units/UnitAbout.h"
 #include "units/UnitMain.h"
 #include "units/UnitOption.h"
 #include "units/UnitShedul.h"
 
-Singletons::Singletons(TrayIcon& tray, const SuspendClocks& clocks)
+Singletons::Singletons(const DiaryLocation& location, TrayIcon& tray, const SuspendClocks& clocks)
+    : m_dataModule(std::make_unique<TDataModule1>(location.connectionString())),
+      m_formShedul(std::make_unique<TFormShedul>(*m_dataModule)),
+      m_formOption(std::make_unique<TFormOption>(ConfigFile(location.configPath()))),
+      m_formAbout(std::make_unique<TFormabout>()),
+      m_formMain(std::make_unique<TFormMain>(tray, *m_dataModule, *m_formShedul, *m_formOption, *m_formAbout,
+                                             location.folder())),
+      m_reminders(std::make_unique<ReminderChecks>(*m_dataModule, *m_formShedul, tray, *m_formMain,
+                                                   ConfigFile(location.configPath()), clocks)),
+      m_resumeWatch(std::make_unique<ResumeWatch>(clocks))
 {
-    try {
-        m_formMain = std::make_unique<TFormMain>(tray);
-        FormMain = m_formMain.get();
-        m_dataModule = std::make_unique<TDataModule1>();
-        DataModule1 = m_dataModule.get();
-        FormMain->attachDataModule(*DataModule1);
-        m_formShedul = std::make_unique<TFormShedul>();
-        FormShedul = m_formShedul.get();
-        m_reminders = std::make_unique<ReminderChecks>(*DataModule1, *FormShedul, tray, *FormMain, clocks);
-        m_resumeWatch = std::make_unique<ResumeWatch>(clocks);
-        QObject::connect(m_resumeWatch.get(), &ResumeWatch::resumed, m_reminders.get(), &ReminderChecks::resumed);
-        FormMain->attachReminders(*m_reminders);
-        m_formOption = std::make_unique<TFormOption>();
-        FormOption = m_formOption.get();
-        FormOption->setTimers(m_reminders->timers());
-        m_formAbout = std::make_unique<TFormabout>();
-        Formabout = m_formAbout.get();
-    } catch (...) {
-        clearGlobals();
-        throw;
-    }
+    // The dialog sets the checks' timers; the checks need the main window, which needs the dialog: so the timers
+    // come last.
+    m_formOption->setTimers(m_reminders->timers());
+    QObject::connect(m_formMain.get(), &TFormMain::birthdaysRequested, m_reminders.get(),
+                     &ReminderChecks::TimeBirthTimer);
+    QObject::connect(m_resumeWatch.get(), &ResumeWatch::resumed, m_reminders.get(), &ReminderChecks::resumed);
 }
 
 // The members are declared in creation order, so they are destroyed in the reverse one.
-Singletons::~Singletons()
-{
-    clearGlobals();
-}
-
-void Singletons::clearGlobals()
-{
-    Formabout = nullptr;
-    FormOption = nullptr;
-    FormShedul = nullptr;
-    DataModule1 = nullptr;
-    FormMain = nullptr;
-}
+Singletons::~Singletons() = default;

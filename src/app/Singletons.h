@@ -4,6 +4,7 @@
 
 #include <memory>
 
+class DiaryLocation;
 class TDataModule1;
 class ReminderChecks;
 class TFormMain;
@@ -12,31 +13,35 @@ class TFormOption;
 class TFormabout;
 class TrayIcon;
 
-// The program's five single instances, created in start-up order (the main window, the data module, the reminder
-// window, the settings dialog, the About box) with their globals set, and the reminder checks that join the data
-// module, the reminder window and the tray, made once those exist, with the watch that tells them of a resume;
-// all destroyed in the reverse order.
-// Creating the data module opens the database; when that fails the constructor throws and nothing is left.
+// The program's five single instances and what joins them, each made once what it uses exists and handed it: the
+// data module over the diary, the reminder window over the data module, the settings dialog over the diary's
+// config.dat, the About box, the main window over all of these, then the reminder checks that join the data module,
+// the reminder window, the tray and the main window, with the watch that tells them of a resume. All are destroyed
+// in the reverse order. Creating the data module opens the diary; when that fails the constructor throws before
+// any window exists.
 class Singletons
 {
 public:
     // The reminder timers count on clocks; the resume watch is made here but started by start-up.
-    explicit Singletons(TrayIcon& tray, const SuspendClocks& clocks = SuspendClocks::system());
+    Singletons(const DiaryLocation& location, TrayIcon& tray, const SuspendClocks& clocks = SuspendClocks::system());
     ~Singletons();
     Singletons(const Singletons&) = delete;
     Singletons& operator=(const Singletons&) = delete;
 
+    TDataModule1& dataModule() { return *m_dataModule; }
+    TFormShedul& reminderWindow() { return *m_formShedul; }
+    TFormOption& settingsDialog() { return *m_formOption; }
+    TFormabout& aboutBox() { return *m_formAbout; }
+    TFormMain& mainWindow() { return *m_formMain; }
     ReminderChecks& reminders() { return *m_reminders; }
     ResumeWatch& resumeWatch() { return *m_resumeWatch; }
 
 private:
-    static void clearGlobals();
-
-    std::unique_ptr<TFormMain> m_formMain;
     std::unique_ptr<TDataModule1> m_dataModule;
     std::unique_ptr<TFormShedul> m_formShedul;
-    std::unique_ptr<ReminderChecks> m_reminders;
-    std::unique_ptr<ResumeWatch> m_resumeWatch;
     std::unique_ptr<TFormOption> m_formOption;
     std::unique_ptr<TFormabout> m_formAbout;
+    std::unique_ptr<TFormMain> m_formMain;
+    std::unique_ptr<ReminderChecks> m_reminders;
+    std::unique_ptr<ResumeWatch> m_resumeWatch;
 };

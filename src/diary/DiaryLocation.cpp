@@ -6,69 +6,75 @@
 #include "base/Error.h"
 #include "base/RegularFile.h"
 
+#include <QDir>
 #include <QFile>
-#include <QFileInfo>
 
 #include <cerrno>
 #include <sys/stat.h>
+#include <utility>
 
 namespace {
-
-const QString configName = QStringLiteral("database.conf");
 
 // Far more than any connection string; a large file put there by mistake is not read whole.
 constexpr qsizetype maxConfigSize = 64 * 1024;
 
-// database.conf in the current directory, as the messages name it.
-QString configPath()
-{
-    return QFileInfo(configName).absoluteFilePath();
-}
-
 // The bytes of database.conf, one more than the longest allowed so that a longer file is told from it.
-QByteArray readConfig()
+QByteArray readConfig(const QString& path)
 {
-    const QByteArray bytes = RegularFile::read(configName, maxConfigSize + 1, [](const QString& reason) {
-        return Error(QStringLiteral("Could not read the file '%1': %2.").arg(configPath(), reason));
+    const QByteArray bytes = RegularFile::read(path, maxConfigSize + 1, [&path](const QString& reason) {
+        return Error(QStringLiteral("Could not read the file '%1': %2.").arg(path, reason));
     });
     if (bytes.size() > maxConfigSize)
-        throw Error(QStringLiteral("The file '%1' is too long for a connection string.").arg(configPath()));
+        throw Error(QStringLiteral("The file '%1' is too long for a connection string.").arg(path));
     return bytes;
+}
+
+// The connection string of the diary a folder holds.
+QString connectionStringIn(const QString& folder)
+{
+    const QString config = QDir(folder).filePath(QStringLiteral("database.conf"));
+    struct stat status = {};
+    if (::lstat(QFile::encodeName(config).constData(), &status) != 0 && errno == ENOENT)
+        return DiaryLocation::connectionStringOf(QStringLiteral("db1.mdb"), folder);
+    // fromUtf8 drops the byte order mark some editors start a file with.
+    const QString text = QString::fromUtf8(readConfig(config)).trimmed();
+    if (text.isEmpty())
+        throw Error(QStringLiteral("The file '%1' holds no connection string.").arg(config));
+    return DiaryLocation::connectionStringOf(text, folder);
 }
 
 } // namespace
 
-namespace DiaryLocation {
-
-QString connectionString()
+DiaryLocation::DiaryLocation(QString folder)
+    : m_folder(std::move(folder)), m_connectionString(connectionStringIn(m_folder))
 {
-    struct stat status = {};
-    if (::lstat(QFile::encodeName(configName).constData(), &status) != 0 && errno == ENOENT)
-        return JobTable::connectionString();
-    // fromUtf8 drops the byte order mark some editors start a file with.
-    const QString text = QString::fromUtf8(readConfig()).trimmed();
-    if (text.isEmpty())
-        throw Error(QStringLiteral("The file '%1' holds no connection string.").arg(configPath()));
-    return connectionStringOf(text);
 }
 
-QString connectionStringOf(const QString& pathOrConnectionString)
+QString DiaryLocation::configPath() const
 {
-    if (Connection::namesDataSource(pathOrConnectionString))
-        return pathOrConnectionString;
-    return JobTable::connectionString(pathOrConnectionString);
+    return QDir(m_folder).filePath(QStringLiteral("config.dat"));
 }
 
-QString nameOf(const QString& connectionString)
+QString DiaryLocation::connectionStringOf(const QString& pathOrConnectionString, const QString& folder)
+{
+    QString path = pathOrConnectionString;
+    if (Connection::namesDataSource(pathOrConnectionString)) {
+        if (Connection::namesServer(pathOrConnectionString))
+            return pathOrConnectionString;
+        path = Connection::dataSource(pathOrConnectionString);
+    }
+    // filePath keeps a full path as it is and joins a relative one to the folder, as text.
+    return JobTable::connectionString(QDir::cleanPath(QDir(folder).filePath(path)));
+}
+
+QString DiaryLocation::nameOf(const QString& connectionString)
 {
     if (Connection::namesServer(connectionString))
         return Connection::dataSource(connectionString);
     return Connection::dataSourcePath(connectionString);
 }
 
-void create(const QString& connectionString)
+void DiaryLocation::create(const QString& connectionString)
 {
     DiaryBackend::create(connectionString);
 }
-
-} // namespace DiaryLocation

@@ -40,7 +40,7 @@ std::vector<const JobColumn*> exportColumns();
 // read-only.
 void declareFields(RecordSet& set, std::initializer_list<const char*> names);
 
-// The connection string of the diary in the file at path (relative: to the current directory).
-QString connectionString(const QString& path = QStringLiteral("db1.mdb"));
+// The connection string of the diary in the file at path, a full path.
+QString connectionString(const QString& path);
 
 } // namespace JobTable

@@ -1,15 +1,12 @@
 #include "diary/UnitDM.h"
 
 #include "diary/DiaryBackend.h"
-#include "diary/DiaryLocation.h"
 #include "diary/JobTable.h"
 #include "diary/Queries.h"
 #include "base/Clock.h"
 
-TDataModule1* DataModule1 = nullptr;
-
-TDataModule1::TDataModule1()
-    : ADOConnection1(DiaryBackend::open(DiaryLocation::connectionString()), JobTable::schema()),
+TDataModule1::TDataModule1(const QString& connectionString)
+    : ADOConnection1(DiaryBackend::open(connectionString), JobTable::schema()),
       QJob(QStringLiteral("QJob"), ADOConnection1), SQJob(QStringLiteral("SQJob"), &QJob),
       QJobHour(QStringLiteral("QJobHour"), ADOConnection1), SQJobHour(QStringLiteral("SQJobHour"), &QJobHour),
       QJobDay(QStringLiteral("QJobDay"), ADOConnection1), SQJobDay(QStringLiteral("SQJobDay"), &QJobDay),
@@ -36,14 +33,6 @@ TDataModule1::TDataModule1()
     QBirth.setSql(Queries::birthdays());
 
     QJob.open();
-    if (!DataModule1)
-        DataModule1 = this;
-}
-
-TDataModule1::~TDataModule1()
-{
-    if (DataModule1 == this)
-        DataModule1 = nullptr;
 }
 
 void TDataModule1::QJobBeforePost(RecordSet& DataSet)

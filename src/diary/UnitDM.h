@@ -5,14 +5,12 @@
 #include "diary/ReminderKind.h"
 #include "engine/Connection.h"
 
-// The data module: the one connection to the diary (db1.mdb, or the one database.conf names), every record set of
-// the program and its data source. Creating it opens the connection and the list query QJob; the four reminder sets
-// stay closed.
+// The data module: the one connection to the diary, every record set of the program and its data source. Creating
+// it opens the connection and the list query QJob; the four reminder sets stay closed.
 class TDataModule1
 {
 public:
-    TDataModule1();
-    ~TDataModule1();
+    explicit TDataModule1(const QString& connectionString);
     TDataModule1(const TDataModule1&) = delete;
     TDataModule1& operator=(const TDataModule1&) = delete;
 
@@ -35,6 +33,3 @@ public:
     // Stamps the last-change time of the row QJob is about to post.
     void QJobBeforePost(RecordSet& DataSet);
 };
-
-// The one instance; the constructor sets it when it is unset, the destructor clears it.
-extern TDataModule1* DataModule1;

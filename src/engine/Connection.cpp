@@ -40,7 +40,12 @@ QString Connection::dataSource(const QString& connectionString)
 
 QString Connection::dataSourcePath(const QString& connectionString)
 {
-    return QDir::cleanPath(QDir::current().absoluteFilePath(dataSource(connectionString)));
+    // A relative path would name whatever file the process's current folder holds at that moment: whoever made
+    // the connection string resolves it first, against the folder it is relative to.
+    const QString path = dataSource(connectionString);
+    if (QDir::isRelativePath(path))
+        throw EngineErrors::relativeDataSource(path);
+    return QDir::cleanPath(path);
 }
 
 bool Connection::namesDataSource(const QString& text)

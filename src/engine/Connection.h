@@ -32,7 +32,7 @@ public:
     QString filePath() const;
     bool isServer() const { return filePath().isEmpty(); }
 
-    // The full path of the connection string's Data Source, taken from the current directory when relative.
+    // The connection string's Data Source as a clean full path; throws EngineError when it is relative.
     static QString dataSourcePath(const QString& connectionString);
     // The Data Source as it stands in the connection string.
     static QString dataSource(const QString& connectionString);

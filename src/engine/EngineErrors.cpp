@@ -89,6 +89,11 @@ EngineError noDataSource()
     return EngineError(QStringLiteral("The connection string names no Data Source."));
 }
 
+EngineError relativeDataSource(const QString& path)
+{
+    return EngineError(QStringLiteral("The Data Source '%1' is not a full path.").arg(path));
+}
+
 EngineError notEmpty()
 {
     return EngineError(QStringLiteral("The diary copied into already holds events; a diary is copied only into an "

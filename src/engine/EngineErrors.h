@@ -24,6 +24,7 @@ EngineError charactersAfterEnd();
 EngineError missingParameters();
 EngineError tooManyParameters();
 EngineError noDataSource();
+EngineError relativeDataSource(const QString& path);
 EngineError notEmpty();
 
 } // namespace EngineErrors

@@ -55,7 +55,7 @@ Dialogs standardDialogs(const Format& format)
         dialog.setAcceptMode(QFileDialog::AcceptSave);
         dialog.setNameFilter(format.nameFilter);
         dialog.setDefaultSuffix(format.suffix);
-        dialog.setDirectory(QFileInfo(proposedPath).absolutePath());
+        dialog.setDirectory(QFileInfo(proposedPath).path());
         dialog.selectFile(proposedPath);
         if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
             return QString();

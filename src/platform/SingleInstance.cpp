@@ -2,6 +2,7 @@
 
 #include <QCryptographicHash>
 #include <QDeadlineTimer>
+#include <QDir>
 #include <QFileInfo>
 #include <QLocalSocket>
 #include <QStandardPaths>
@@ -37,7 +38,7 @@ QString SingleInstance::socketPathFor(const QString& diaryFolder)
 {
     QString real = QFileInfo(diaryFolder).canonicalFilePath();
     if (real.isEmpty())
-        real = QFileInfo(diaryFolder).absoluteFilePath();
+        real = QDir::cleanPath(diaryFolder);
     const QByteArray hash = QCryptographicHash::hash(real.toUtf8(), QCryptographicHash::Sha256).toHex().left(32);
     // A socket's path has room for 107 bytes: the hash is kept short and the runtime folder is short by design.
     return QStringLiteral("%1/chronoteka-%2.socket")

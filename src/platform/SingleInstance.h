@@ -15,6 +15,7 @@ class SingleInstance : public QObject
 public:
     enum class Role { First, HandedOver };
 
+    // diaryFolder: a full path.
     explicit SingleInstance(const QString& diaryFolder, QObject* parent = nullptr);
     ~SingleInstance() override;
     SingleInstance(const SingleInstance&) = delete;

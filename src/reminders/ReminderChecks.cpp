@@ -36,7 +36,7 @@ template <class Step> bool attempt(Step&& step)
 } // namespace
 
 ReminderChecks::ReminderChecks(TDataModule1& dataModule, ReminderWindow& window, TrayIcon& tray,
-                               const QWidget& mainWindow, const SuspendClocks& clocks)
+                               const QWidget& mainWindow, const ConfigFile& settings, const SuspendClocks& clocks)
     : m_dataModule(dataModule), m_window(window), m_tray(tray), m_mainWindow(mainWindow)
 {
     // In the order of the settings file, each with its built-in interval.
@@ -61,7 +61,7 @@ ReminderChecks::ReminderChecks(TDataModule1& dataModule, ReminderWindow& window,
     // an interval from the settings runs them to no effect.
     for (BootClockTimer* t : {TimeHour, TimeDay, TimeWeek, TimeBirth})
         t->start();
-    ErrorReporter::guarded([this] { ConfigFile().loadInto(timers()); });
+    ErrorReporter::guarded([&] { settings.loadInto(timers()); });
 }
 
 void ReminderChecks::TimeHourTimer()

@@ -6,6 +6,7 @@
 
 #include <QObject>
 
+class ConfigFile;
 class ReminderWindow;
 class TDataModule1;
 class QWidget;
@@ -21,9 +22,9 @@ class ReminderChecks : public QObject
     Q_OBJECT
 
 public:
-    // The timers start at their built-in intervals, or at those config.dat in the current directory holds.
+    // The timers start at their built-in intervals, or at those the diary's settings file holds.
     ReminderChecks(TDataModule1& dataModule, ReminderWindow& window, TrayIcon& tray, const QWidget& mainWindow,
-                   const SuspendClocks& clocks = SuspendClocks::system());
+                   const ConfigFile& settings, const SuspendClocks& clocks = SuspendClocks::system());
 
     // The six timers in the order of the settings file.
     TimerIntervals::Timers timers() const { return {TimeHour, TimeDay, TimeWeek, TimeMonth, TimeCritik, TimeBirth}; }

@@ -22,15 +22,10 @@ bool ConfigFile::exists() const
     return QFileInfo::exists(m_path);
 }
 
-QString ConfigFile::absolutePath() const
-{
-    return QFileInfo(m_path).absoluteFilePath();
-}
-
 TimerIntervals::StoredMinutes ConfigFile::read() const
 {
     const QByteArray bytes = RegularFile::read(m_path, size, [this](const QString& reason) {
-        return Error(QStringLiteral("Cannot open file \"%1\". %2").arg(absolutePath(), reason));
+        return Error(QStringLiteral("Cannot open file \"%1\". %2").arg(m_path, reason));
     });
 
     TimerIntervals::StoredMinutes minutes;
@@ -56,11 +51,11 @@ void ConfigFile::write(const TimerIntervals::Minutes& minutes) const
     for (int depth = 0; depth < maxLinkDepth && target.isSymLink(); ++depth)
         target.setFile(target.symLinkTarget());
     if (target.isSymLink() || (target.exists() && !target.isFile()))
-        throw Error(QStringLiteral("Cannot create file \"%1\". Not a regular file").arg(absolutePath()));
+        throw Error(QStringLiteral("Cannot create file \"%1\". Not a regular file").arg(m_path));
 
     QSaveFile file(m_path);
     const auto fail = [&] {
-        throw Error(QStringLiteral("Cannot create file \"%1\". %2").arg(absolutePath(), file.errorString()));
+        throw Error(QStringLiteral("Cannot create file \"%1\". %2").arg(m_path, file.errorString()));
     };
     // Unbuffered, because a short write while a buffer is flushed at commit goes unreported and the truncated
     // file would replace the good one.

@@ -10,8 +10,8 @@ class ConfigFile
 public:
     static constexpr qint64 size = TimerIntervals::count * 4;
 
-    // A relative path is resolved against the current directory at each access, like every file of the diary.
-    explicit ConfigFile(QString path = QStringLiteral("config.dat"));
+    // path: a full path, which the error messages name.
+    explicit ConfigFile(QString path);
 
     const QString& path() const { return m_path; }
     bool exists() const;
@@ -30,7 +30,5 @@ public:
     void loadInto(const TimerIntervals::Timers& timers) const;
 
 private:
-    QString absolutePath() const;
-
     QString m_path;
 };

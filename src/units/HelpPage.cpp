@@ -2,12 +2,12 @@
 
 #include "platform/ShellOpen.h"
 
-QString HelpPage::path(const QString& startDir)
+QString HelpPage::path(const QString& diaryFolder)
 {
-    return startDir + QStringLiteral("/help2.htm");
+    return diaryFolder + QStringLiteral("/help2.htm");
 }
 
-void HelpPage::open(const QString& startDir)
+void HelpPage::open(const QString& diaryFolder)
 {
-    ShellOpen::instance().openFile(path(startDir));
+    ShellOpen::instance().openFile(path(diaryFolder));
 }

@@ -2,11 +2,11 @@
 
 #include <QString>
 
-// The help page beside the diary, in the directory the program started in.
+// The help page beside the diary, in the diary folder.
 class HelpPage
 {
 public:
-    // Joined as plain text, so whatever the start directory ends with is kept as it is.
-    static QString path(const QString& startDir);
-    static void open(const QString& startDir);
+    // Joined as plain text, so whatever the folder ends with is kept as it is.
+    static QString path(const QString& diaryFolder);
+    static void open(const QString& diaryFolder);
 };

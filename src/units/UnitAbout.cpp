@@ -10,8 +10,6 @@
 #include <QMouseEvent>
 #include <QUrl>
 
-TFormabout* Formabout = nullptr;
-
 namespace {
 
 const QString siteAddress = QStringLiteral("https://chronoteka.example.org");

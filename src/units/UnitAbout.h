@@ -35,5 +35,3 @@ protected:
 private:
     void createControls() override;
 };
-
-extern TFormabout* Formabout;

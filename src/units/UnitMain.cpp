@@ -14,19 +14,16 @@
 #include "look/WindowLook.h"
 #include "platform/ErrorReporter.h"
 #include "platform/TrayIcon.h"
-#include "reminders/ReminderChecks.h"
+#include "reminders/ReminderWindow.h"
 #include "units/DatePicker.h"
 #include "units/HelpPage.h"
 #include "units/TrayHiding.h"
-#include "units/UnitAbout.h"
-#include "units/UnitOption.h"
-#include "units/UnitShedul.h"
 #include "units/WindowPlacement.h"
 
 #include <QAction>
 #include <QCloseEvent>
 #include <QCoreApplication>
-#include <QDir>
+#include <QDialog>
 #include <QFileInfo>
 #include <QFrame>
 #include <QGroupBox>
@@ -38,8 +35,7 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
-TFormMain* FormMain = nullptr;
-QString StartDir;
+#include <utility>
 
 namespace {
 
@@ -66,7 +62,10 @@ QPixmap nodeImage(bool selected)
 
 } // namespace
 
-TFormMain::TFormMain(TrayIcon& tray, QWidget* parent) : QMainWindow(parent), m_tray(tray)
+TFormMain::TFormMain(TrayIcon& tray, TDataModule1& dataModule, ReminderWindow& reminderWindow, QDialog& settingsDialog,
+                     QDialog& aboutBox, QString diaryFolder, QWidget* parent)
+    : QMainWindow(parent), m_tray(tray), m_dataModule(&dataModule), m_reminderWindow(reminderWindow),
+      m_settingsDialog(settingsDialog), m_aboutBox(aboutBox), m_diaryFolder(std::move(diaryFolder))
 {
     setObjectName(QStringLiteral("FormMain"));
     setWindowTitle(QStringLiteral("БД Хронотека"));
@@ -102,12 +101,7 @@ TFormMain::TFormMain(TrayIcon& tray, QWidget* parent) : QMainWindow(parent), m_t
 
     m_trayHiding = new TrayHiding(*this, m_tray, *PopupMenu);
     ErrorReporter::guarded([this] { FormCreate(); });
-}
-
-TFormMain::~TFormMain()
-{
-    if (FormMain == this)
-        FormMain = nullptr;
+    bindControls();
 }
 
 QString TFormMain::allEventsNode()
@@ -319,13 +313,11 @@ void TFormMain::FormCreate()
     m_trayHiding->addIcon();
     DTIsp->setDate(Clock::today());
     DTShed_Date->setDate(Clock::today());
-    StartDir = QDir::currentPath();
 }
 
-void TFormMain::attachDataModule(TDataModule1& dataModule)
+void TFormMain::bindControls()
 {
-    m_dataModule = &dataModule;
-    DataSource* source = &dataModule.SQJob;
+    DataSource* source = &m_dataModule->SQJob;
     auto bind = [source](auto* control, const char* field) {
         control->setDataSource(source);
         control->setDataField(QString::fromLatin1(field));
@@ -363,8 +355,6 @@ void TFormMain::changeEvent(QEvent* event)
 
 bool TFormMain::saveListEdit()
 {
-    if (!m_dataModule)
-        return true;
     RecordSet& list = m_dataModule->QJob;
     return !list.isOpen() || ErrorReporter::guarded([&] { list.checkBrowseMode(); });
 }
@@ -408,8 +398,6 @@ void TFormMain::setBirthdayMode(bool on)
 
 void TFormMain::pickDate(const QString& fieldName, const QDate& date)
 {
-    if (!m_dataModule)
-        return;
     ErrorReporter::guarded([&] {
         RecordSet& QJob = m_dataModule->QJob;
         if (QJob.state() != RecordSet::State::Edit)
@@ -431,8 +419,6 @@ void TFormMain::DTShed_DateChange()
 
 void TFormMain::N2Click()
 {
-    if (!m_dataModule)
-        return;
     const QString sheet = m_listNode ? m_listNode->text(0) : allEventsNode();
     ExcelExport::run(this, m_dataModule->QJob, sheet,
                      m_birthdayMode ? ExcelExport::FirstColumn::Person : ExcelExport::FirstColumn::Event);
@@ -443,7 +429,7 @@ void TFormMain::N10Click()
     if (!m_dataModule)
         return;
     // The diary's real path tells its rows from another diary's in the calendar that imports them.
-    IcsExport::run(this, m_dataModule->QJob, QFileInfo(StartDir).canonicalFilePath());
+    IcsExport::run(this, m_dataModule->QJob, QFileInfo(m_diaryFolder).canonicalFilePath());
 }
 
 void TFormMain::N7Click()
@@ -463,7 +449,7 @@ void TFormMain::closeEvent(QCloseEvent* event)
 
 bool TFormMain::FormClose()
 {
-    if (!saveListEdit() || (FormShedul && !FormShedul->saveShownSet()))
+    if (!saveListEdit() || !m_reminderWindow.saveShownSet())
         return false;
     m_trayHiding->removeIcon();
     return true;
@@ -471,17 +457,17 @@ bool TFormMain::FormClose()
 
 void TFormMain::N5Click()
 {
-    FormOption->exec();
+    m_settingsDialog.exec();
 }
 
 void TFormMain::N8Click()
 {
-    Formabout->exec();
+    m_aboutBox.exec();
 }
 
 void TFormMain::N9Click()
 {
-    HelpPage::open(StartDir);
+    HelpPage::open(m_diaryFolder);
 }
 
 void TFormMain::PopShowClick()
@@ -515,6 +501,5 @@ void TFormMain::DBGrid1DrawColumnCell(const QRect& rect, int dataColumn, const D
 
 void TFormMain::N1Click()
 {
-    if (m_reminders)
-        m_reminders->TimeBirthTimer();
+    emit birthdaysRequested();
 }

@@ -13,31 +13,28 @@ class BoundEdit;
 class BoundMemo;
 class QAction;
 class QCloseEvent;
+class QDialog;
 class QFrame;
 class QGroupBox;
 class QLabel;
 class QMenu;
 class QTreeWidget;
 class QTreeWidgetItem;
-class ReminderChecks;
+class ReminderWindow;
 class TDataModule1;
 class TrayHiding;
 class TrayIcon;
 
 // The main window: the periodicity tree beside the list of events, the editor panel for the current event, the
-// record navigator, the menus and the tray icon.
+// record navigator, the menus and the tray icon. It lists the data module's events, saves the reminder window's
+// edit as it closes, opens the two dialogs, and opens the help page in the diary folder.
 class TFormMain : public QMainWindow
 {
     Q_OBJECT
 public:
-    // Lays out the window and runs FormCreate; the data module does not exist yet.
-    explicit TFormMain(TrayIcon& tray, QWidget* parent = nullptr);
-    ~TFormMain() override;
-
-    // Attaches the bound controls to the data module's sources, once it exists.
-    void attachDataModule(TDataModule1& dataModule);
-    // The checks that "Дни рождения" runs one of.
-    void attachReminders(ReminderChecks& reminders) { m_reminders = &reminders; }
+    // Lays out the window, runs FormCreate and binds the controls to the data module's list.
+    TFormMain(TrayIcon& tray, TDataModule1& dataModule, ReminderWindow& reminderWindow, QDialog& settingsDialog,
+              QDialog& aboutBox, QString diaryFolder, QWidget* parent = nullptr);
 
     // Menus.
     QAction* N2 = nullptr;  // "Файл" -> "Экспорт в Excel"
@@ -105,6 +102,10 @@ public:
     static QString allEventsNode();
     static QString birthdayNode();
 
+signals:
+    // "Дни рождения": the birthday check is to run now.
+    void birthdaysRequested();
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     void changeEvent(QEvent* event) override;
@@ -115,6 +116,7 @@ private:
     void createListArea();
     void createEditorPanel();
     void createNavigatorArea();
+    void bindControls();
     // Saves a changed record of the list as moving to another row would; false when the post failed (shown).
     bool saveListEdit();
     void pickDate(const QString& fieldName, const QDate& date);
@@ -124,8 +126,11 @@ private:
 
     TrayIcon& m_tray;
     TrayHiding* m_trayHiding = nullptr;
-    TDataModule1* m_dataModule = nullptr;
-    ReminderChecks* m_reminders = nullptr;
+    TDataModule1* m_dataModule;
+    ReminderWindow& m_reminderWindow;
+    QDialog& m_settingsDialog;
+    QDialog& m_aboutBox;
+    QString m_diaryFolder;
     // The node whose list QJob shows, nullptr before the first choice.
     QTreeWidgetItem* m_allNode = nullptr;
     QTreeWidgetItem* m_listNode = nullptr;
@@ -134,8 +139,3 @@ private:
     bool m_activatedOnce = false;
     bool m_closing = false;
 };
-
-// The one instance, created first at start-up.
-extern TFormMain* FormMain;
-// The current directory as it was when the main window was created.
-extern QString StartDir;

@@ -4,7 +4,6 @@
 #include "look/ProgramLook.h"
 #include "platform/ErrorReporter.h"
 #include "platform/MessageBoxes.h"
-#include "settings/ConfigFile.h"
 #include "settings/IntegerText.h"
 
 #include <QApplication>
@@ -14,7 +13,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 
-TFormOption* FormOption = nullptr;
+#include <utility>
 
 namespace {
 
@@ -39,7 +38,8 @@ QLineEdit* edit(QWidget* parent, int top)
 
 } // namespace
 
-TFormOption::TFormOption(QWidget* parent) : FirstShowDialog(parent)
+TFormOption::TFormOption(ConfigFile settings, QWidget* parent)
+    : FirstShowDialog(parent), m_settings(std::move(settings))
 {
     setWindowTitle(QStringLiteral("Настройки"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -112,16 +112,15 @@ void TFormOption::FormShow()
     // An unreadable file is reported and the dialog opens all the same with the boxes as they were. Without a
     // file the boxes show the intervals the timers run with, so that the user sees what is in force.
     ErrorReporter::guarded([this] {
-        const ConfigFile file;
         const auto boxes = edits();
-        if (!file.exists()) {
+        if (!m_settings.exists()) {
             const TimerIntervals::Minutes running = TimerIntervals::minutesOf(m_timers);
             for (int i = 0; i < TimerIntervals::count; ++i)
                 if (m_timers[i])
                     boxes[i]->setText(QString::number(running[i]));
             return;
         }
-        const TimerIntervals::StoredMinutes stored = file.read();
+        const TimerIntervals::StoredMinutes stored = m_settings.read();
         for (int i = 0; i < TimerIntervals::count; ++i)
             if (stored[i])
                 boxes[i]->setText(QString::number(*stored[i]));
@@ -151,7 +150,7 @@ void TFormOption::BtnOKClick()
                                 .arg(TimerIntervals::maxMinutes));
 
         TimerIntervals::apply(m_timers, minutes);
-        ConfigFile().write(minutes);
+        m_settings.write(minutes);
         MessageBoxes::tell(this, ProgramLook::title(), QStringLiteral("Запись произведена успешно !"));
         accept();
     });

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "settings/ConfigFile.h"
 #include "settings/TimerIntervals.h"
 #include "units/FirstShowDialog.h"
 
@@ -9,13 +10,13 @@ class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
 
-// The settings dialog: how often, in minutes, each of the six reminder timers elapses.
+// The settings dialog: how often, in minutes, each of the six reminder timers elapses, kept in the settings file.
 class TFormOption : public FirstShowDialog
 {
     Q_OBJECT
 
 public:
-    explicit TFormOption(QWidget* parent = nullptr);
+    explicit TFormOption(ConfigFile settings, QWidget* parent = nullptr);
 
     // The reminder timers in settings order: TimeHour, TimeDay, TimeWeek, TimeMonth, TimeCritik, TimeBirth.
     void setTimers(const TimerIntervals::Timers& timers) { m_timers = timers; }
@@ -46,7 +47,6 @@ private:
     void createControls() override;
     std::array<QLineEdit*, TimerIntervals::count> edits() const;
 
+    ConfigFile m_settings;
     TimerIntervals::Timers m_timers{};
 };
-
-extern TFormOption* FormOption;

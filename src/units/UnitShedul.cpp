@@ -16,8 +16,6 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-TFormShedul* FormShedul = nullptr;
-
 namespace {
 
 BoundText* maroonText(QWidget* parent, const char* name, int left, int top, int width, int height)
@@ -38,7 +36,7 @@ BoundText* maroonText(QWidget* parent, const char* name, int left, int top, int 
 
 } // namespace
 
-TFormShedul::TFormShedul(QWidget* parent) : FirstShowDialog(parent)
+TFormShedul::TFormShedul(TDataModule1& dataModule, QWidget* parent) : FirstShowDialog(parent), m_dataModule(dataModule)
 {
     setObjectName(QStringLiteral("FormShedul"));
     setWindowTitle(QStringLiteral("Напоминание"));
@@ -122,8 +120,7 @@ void TFormShedul::createControls()
     TimeIsp->setDataField(QStringLiteral("time_isp"));
     Vip->setDataField(QStringLiteral("vip"));
     Other->setDataField(QStringLiteral("other"));
-    if (DataModule1)
-        bindTo(DataModule1->reminderSource(m_shown.value_or(ReminderKind::Hour)));
+    bindTo(m_dataModule.reminderSource(m_shown.value_or(ReminderKind::Hour)));
 }
 
 void TFormShedul::bindTo(DataSource& source)
@@ -150,7 +147,7 @@ void TFormShedul::showReminders(ReminderKind kind)
     show();
     raise();
     activateWindow();
-    bindTo(DataModule1->reminderSource(kind));
+    bindTo(m_dataModule.reminderSource(kind));
     const ReminderTexts& texts = reminderTexts(kind);
     const bool birthdays = kind == ReminderKind::Birth;
     Label2->setText(texts.dateLabel);
@@ -164,31 +161,11 @@ void TFormShedul::showReminders(ReminderKind kind)
     m_shown = kind;
 }
 
-void TFormShedul::ShowHourReminders()
-{
-    showReminders(ReminderKind::Hour);
-}
-
-void TFormShedul::ShowDayReminders()
-{
-    showReminders(ReminderKind::Day);
-}
-
-void TFormShedul::ShowWeekReminders()
-{
-    showReminders(ReminderKind::Week);
-}
-
-void TFormShedul::ShowBirthReminders()
-{
-    showReminders(ReminderKind::Birth);
-}
-
 void TFormShedul::BtnOKClick()
 {
     if (!m_shown)
         return;
-    RecordSet& set = DataModule1->reminderSet(*m_shown);
+    RecordSet& set = m_dataModule.reminderSet(*m_shown);
     // Enter leaves the focus in the control that holds the change: have it written back before the test,
     // as a click on OK would by taking the focus.
     if (set.isEditing())

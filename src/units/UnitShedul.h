@@ -11,24 +11,21 @@ class DataSource;
 class QGroupBox;
 class QLabel;
 class QPushButton;
+class TDataModule1;
 
 // The reminder window: lists what a reminder check found due, shows the date, time, done flag and note of the
 // current event, and lets the user mark it done. One window serves the four reminder sets; its caption names
-// the set it shows.
+// the set it shows, one of the data module's.
 class TFormShedul : public FirstShowDialog, public ReminderWindow
 {
     Q_OBJECT
 public:
-    explicit TFormShedul(QWidget* parent = nullptr);
+    explicit TFormShedul(TDataModule1& dataModule, QWidget* parent = nullptr);
 
     bool isOnScreen() const override { return isVisible(); }
     std::optional<ReminderKind> shownKind() const override { return m_shown; }
     void showReminders(ReminderKind kind) override;
 
-    void ShowHourReminders();
-    void ShowDayReminders();
-    void ShowWeekReminders();
-    void ShowBirthReminders();
     void BtnOKClick();
 
     bool saveShownSet() override;
@@ -49,7 +46,6 @@ private:
     void createControls() override;
     void bindTo(DataSource& source);
 
+    TDataModule1& m_dataModule;
     std::optional<ReminderKind> m_shown;
 };
-
-extern TFormShedul* FormShedul;

@@ -25,7 +25,7 @@ TEST(StartUpLoad, ShowingTheMainWindowReadsNoImageAndLoadsNoWorkbookLibrary)
     TempDiary diary;
     Program program(diary);
     program.showMainWindow();
-    FormMain->grab();
+    program.singletons.mainWindow().grab();
     Application::windowIcon().pixmap(32);
 
     const QByteArray files = loadedFiles();

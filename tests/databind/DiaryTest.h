@@ -21,8 +21,7 @@ protected:
     {
         for (int i = 0; i < rows; ++i)
             ids.push_back(addJob(QStringLiteral("job %1").arg(i)));
-        connection =
-            std::make_unique<Connection>(DiaryBackend::open(TempDiary::connectionString()), JobTable::schema());
+        connection = std::make_unique<Connection>(DiaryBackend::open(diary.connectionString()), JobTable::schema());
         set = std::make_unique<RecordSet>(QStringLiteral("Q"), *connection);
         set->setSql({QStringLiteral("select * from job order by id_job")});
         source = std::make_unique<DataSource>(QStringLiteral("SQ"), set.get());

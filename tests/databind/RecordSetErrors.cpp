@@ -129,7 +129,7 @@ TEST_F(DiaryTest, APostTheEngineRejectsKeepsTheEditForCorrection)
     q.edit();
     jobField(q).setText(QStringLiteral("mine"));
     {
-        Connection other(DiaryBackend::open(TempDiary::connectionString()), JobTable::schema());
+        Connection other(DiaryBackend::open(diary.connectionString()), JobTable::schema());
         other.select(QStringLiteral("select * from job order by id_job"), {})->deleteRow(0);
     }
     try {

@@ -193,7 +193,7 @@ TEST_F(DiaryTest, RefreshKeepsTheCurrentRecordAndRereadsValues)
     q.last();
     // Another connection changes the table: a row before ours goes, ours changes.
     {
-        Connection other(DiaryBackend::open(TempDiary::connectionString()), JobTable::schema());
+        Connection other(DiaryBackend::open(diary.connectionString()), JobTable::schema());
         auto rows = other.select(QStringLiteral("select * from job order by id_job"), {});
         rows->updateRow(2, {{rows->columnIndex(QStringLiteral("job")), QStringLiteral("renamed")}});
         rows->deleteRow(0);

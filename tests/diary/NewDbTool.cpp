@@ -30,11 +30,6 @@ Rows rowsOf(const QString& connectionString)
     return rows;
 }
 
-Rows rowsOfFile(const QString& path)
-{
-    return rowsOf(JobTable::connectionString(path));
-}
-
 // chronoteka-newdb run with arguments: what it should end with and print.
 struct ToolRun
 {
@@ -44,7 +39,7 @@ struct ToolRun
     QString error; // its beginning
 };
 
-// A diary (db1.mdb, the current directory) with a row of every kind of value, one of nulls, and a gap in the ids
+// A diary (db1.mdb, the folder the tool runs in) with a row of every kind of value, one of nulls, and a gap in the ids
 // where a row was deleted, so that a copy equal to it has kept the ids.
 class NewDbTool : public ::testing::Test
 {
@@ -59,16 +54,21 @@ protected:
                       {"napom", true}});
         const qint64 deleted = diary.addRow({});
         diary.addRow({});
-        Connection(DiaryBackend::open(JobTable::connectionString()), JobTable::schema())
+        Connection(DiaryBackend::open(diary.connectionString()), JobTable::schema())
             .select(QStringLiteral("select * from job where id_job = ?"), {deleted})
             ->deleteRow(0);
         before = rowsOfFile(QStringLiteral("db1.mdb"));
     }
 
-    static void expectRuns(std::initializer_list<ToolRun> runs)
+    // The rows of a diary file in the diary folder.
+    Rows rowsOfFile(const QString& name) const { return rowsOf(JobTable::connectionString(path(name))); }
+    QString path(const QString& name) const { return QDir(diary.folder()).filePath(name); }
+
+    void expectRuns(std::initializer_list<ToolRun> runs) const
     {
         for (const ToolRun& run : runs) {
             QProcess tool;
+            tool.setWorkingDirectory(diary.folder());
             tool.start(QStringLiteral(NEWDB), run.arguments);
             ASSERT_TRUE(tool.waitForFinished(30000));
             const std::string arguments = run.arguments.join(u' ').toStdString();
@@ -95,7 +95,7 @@ protected:
 
 TEST_F(NewDbTool, MakesDiaryFilesAndCopiesEveryRowWithItsIdIntoAnEmptyOne)
 {
-    const QString here = QDir::currentPath();
+    const QString here = QDir(diary.folder()).canonicalPath();
     const QString usage = QStringLiteral("usage: chronoteka-newdb <diary file | connection string>\n");
     expectRuns({
         {{}, 2, "", usage},
@@ -112,7 +112,7 @@ TEST_F(NewDbTool, MakesDiaryFilesAndCopiesEveryRowWithItsIdIntoAnEmptyOne)
     });
     EXPECT_EQ(rowsOfFile(QStringLiteral("db1.mdb")), before);
     EXPECT_EQ(rowsOfFile(QStringLiteral("new.mdb")), before);
-    EXPECT_FALSE(QFile::exists(QStringLiteral("made.mdb")));
+    EXPECT_FALSE(QFile::exists(path(QStringLiteral("made.mdb"))));
 }
 
 TEST_F(NewDbTool, MovesTheDiaryToAServerThatDatabaseConfThenNamesAndBack)
@@ -132,11 +132,11 @@ TEST_F(NewDbTool, MovesTheDiaryToAServerThatDatabaseConfThenNamesAndBack)
     });
     EXPECT_EQ(rowsOfFile(QStringLiteral("back.mdb")), before);
 
-    QFile config(QStringLiteral("database.conf"));
+    QFile config(path(QStringLiteral("database.conf")));
     ASSERT_TRUE(config.open(QIODevice::WriteOnly));
     config.write(onServer.toUtf8() + '\n');
     config.close();
-    TDataModule1 module;
+    TDataModule1 module(diary.location().connectionString());
     EXPECT_TRUE(module.ADOConnection1.isServer());
     EXPECT_EQ(module.ADOConnection1.tableRows().size(), 2u);
 }

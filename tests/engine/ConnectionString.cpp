@@ -3,6 +3,7 @@
 #include "diary/JobTable.h"
 #include "engine/Connection.h"
 #include "base/Error.h"
+#include "support/CurrentDirectory.h"
 #include "support/ErrorOf.h"
 #include "support/QtPrinters.h"
 
@@ -13,58 +14,54 @@
 
 namespace {
 
-// Runs the test body with the process's current directory set to folder.
-class CurrentDirectory
-{
-public:
-    explicit CurrentDirectory(const QString& folder) : m_previous(QDir::currentPath()) { QDir::setCurrent(folder); }
-    ~CurrentDirectory() { QDir::setCurrent(m_previous); }
-
-private:
-    QString m_previous;
-};
-
 const QString programString =
     QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=db1.mdb;Persist Security Info=False");
 
 } // namespace
 
-TEST(ConnectionString, DataSourceIsFoundByKeyInAnyCaseAndTakenFromTheCurrentDirectory)
+TEST(ConnectionString, DataSourceIsFoundByKeyInAnyCaseAndMustBeAFullPath)
 {
-    const QTemporaryDir folder;
-    const CurrentDirectory current(folder.path());
-    const QString here = QDir::current().absolutePath();
+    const auto resolved = [](const QString& text) {
+        QString path;
+        const QString error = errorOf([&] { path = Connection::dataSourcePath(text); });
+        return error.isEmpty() ? path : error;
+    };
     const struct
     {
         QString text;
         QString path;
     } cases[] = {
-        {programString, here + "/db1.mdb"},
-        {"data source = db1.mdb", here + "/db1.mdb"},
-        {"DATA SOURCE=sub/../other.mdb;Mode=Share Deny None", here + "/other.mdb"},
-        {"Unknown=1;Data Source=\"with space.mdb\";", here + "/with space.mdb"},
+        {programString, "The Data Source 'db1.mdb' is not a full path."},
+        {"data source = /d/db1.mdb", "/d/db1.mdb"},
+        {"DATA SOURCE=/d/sub/../other.mdb;Mode=Share Deny None", "/d/other.mdb"},
+        {"Unknown=1;Data Source=\"/d/with space.mdb\";", "/d/with space.mdb"},
         {"Data Source=/abs/olute/db1.mdb", "/abs/olute/db1.mdb"},
+        {"Data Source=sub/../db1.mdb", "The Data Source 'sub/../db1.mdb' is not a full path."},
+        {"Provider=x;Persist Security Info=False", "The connection string names no Data Source."},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(Connection::dataSourcePath(c.text), c.path) << c.text.toStdString();
-    EXPECT_EQ(errorOf([] { Connection::dataSourcePath("Provider=x;Persist Security Info=False"); }),
-              QStringLiteral("The connection string names no Data Source."));
+        EXPECT_EQ(resolved(c.text), c.path) << c.text.toStdString();
 }
 
-TEST(ConnectionString, OpensTheDiaryInTheCurrentDirectory)
+// The diary file is opened by its full path alone: a relative one is refused even where the current directory
+// holds that very file.
+TEST(ConnectionString, OpensTheDiaryByItsFullPathNeverFromTheCurrentDirectory)
 {
     const DiaryFile diary;
     const CurrentDirectory current(diary.folder());
-    const Connection connection(DiaryBackend::open(programString), JobTable::schema());
+    EXPECT_EQ(errorOf([] { Connection connection(DiaryBackend::open(programString), JobTable::schema()); }),
+              QStringLiteral("The Data Source 'db1.mdb' is not a full path."));
+    const Connection connection(DiaryBackend::open(diary.connectionString()), JobTable::schema());
     EXPECT_EQ(connection.filePath(), QDir(diary.folder()).canonicalPath() + "/db1.mdb");
 }
 
 TEST(ConnectionString, AMissingFileIsNeverCreated)
 {
     const QTemporaryDir folder;
-    const CurrentDirectory current(folder.path());
-    const QString path = QDir::current().absoluteFilePath("db1.mdb");
-    EXPECT_EQ(errorOf([] { Connection connection(DiaryBackend::open(programString), JobTable::schema()); }),
+    const QString path = folder.filePath("db1.mdb");
+    EXPECT_EQ(errorOf([&] {
+                  Connection connection(DiaryBackend::open(JobTable::connectionString(path)), JobTable::schema());
+              }),
               QStringLiteral("Could not find file '%1'.").arg(path));
     EXPECT_FALSE(QFile::exists(path));
 }

@@ -75,8 +75,7 @@ protected:
     RecordSet& openList(const QString& sql = QStringLiteral("select * from job where period = :period order by "
                                                             "date_isp"))
     {
-        connection =
-            std::make_unique<Connection>(DiaryBackend::open(TempDiary::connectionString()), JobTable::schema());
+        connection = std::make_unique<Connection>(DiaryBackend::open(diary.connectionString()), JobTable::schema());
         list = std::make_unique<RecordSet>(QStringLiteral("QJob"), *connection);
         list->setSql({sql});
         if (!list->parameterNames().isEmpty())

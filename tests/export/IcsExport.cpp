@@ -79,8 +79,7 @@ protected:
 
     RecordSet& openList()
     {
-        connection =
-            std::make_unique<Connection>(DiaryBackend::open(TempDiary::connectionString()), JobTable::schema());
+        connection = std::make_unique<Connection>(DiaryBackend::open(diary.connectionString()), JobTable::schema());
         list = std::make_unique<RecordSet>(QStringLiteral("QJob"), *connection);
         list->setSql({QStringLiteral("select * from job order by id_job")});
         list->open();

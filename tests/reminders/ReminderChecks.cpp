@@ -9,7 +9,6 @@
 #include "support/ScriptedMessageBoxes.h"
 #include "support/ServerDatabase.h"
 
-#include <QDir>
 #include <QFile>
 #include <QTimer>
 #include <QWidget>
@@ -48,7 +47,7 @@ protected:
     ReminderChecks& checks()
     {
         if (!m_checks)
-            m_checks = std::make_unique<ReminderChecks>(module(), window, tray, mainWindow);
+            m_checks = std::make_unique<ReminderChecks>(module(), window, tray, mainWindow, settings());
         return *m_checks;
     }
 
@@ -59,6 +58,8 @@ protected:
                              {QStringLiteral("date_isp"), QDate(2026, 3, 1)},
                              {QStringLiteral("vip"), done}});
     }
+
+    ConfigFile settings() const { return ConfigFile(diary.location().configPath()); }
 
     static const QList<MessageBoxes::Message>& boxes() { return ScriptedMessageBoxes::instance().shown(); }
 
@@ -75,7 +76,7 @@ private:
 TEST_F(ReminderChecksTest, TimersRunAtTheirBuiltInIntervalsUnlessConfigDatSaysOtherwise)
 {
     {
-        ReminderChecks builtIn(module(), window, tray, mainWindow);
+        ReminderChecks builtIn(module(), window, tray, mainWindow, settings());
         EXPECT_EQ(builtIn.TimeHour->interval(), 600000);
         EXPECT_EQ(builtIn.TimeBirth->interval(), 7200000);
         EXPECT_TRUE(builtIn.TimeWeek->isActive());
@@ -83,7 +84,7 @@ TEST_F(ReminderChecksTest, TimersRunAtTheirBuiltInIntervalsUnlessConfigDatSaysOt
         EXPECT_FALSE(builtIn.TimeMonth->isActive());
         EXPECT_FALSE(builtIn.TimeCritik->isActive());
     }
-    ConfigFile().write({1, 2, 3, 4, 5, 6});
+    settings().write({1, 2, 3, 4, 5, 6});
     EXPECT_EQ(checks().TimeHour->interval(), 60000);
     EXPECT_EQ(checks().TimeBirth->interval(), 6 * 60000);
     EXPECT_TRUE(checks().TimeHour->isActive());
@@ -196,12 +197,12 @@ TEST_F(ReminderChecksTest, AServerDiaryOutOfReachIsCheckedAgainQuietlyAndShownOn
     const QString socket = QStringLiteral("/.s.PGSQL.") + server.scalar("show port").toString();
     const QString serverSocket =
         server.scalar("show unix_socket_directories").toString().section(u',', 0, 0).trimmed() + socket;
-    const QString link = QDir::currentPath() + socket;
+    const QString link = diary.folder() + socket;
     ASSERT_TRUE(QFile::link(serverSocket, link));
     DiaryLocation::create(server.connectionString());
-    QFile config(QStringLiteral("database.conf"));
+    QFile config(diary.folder() + QStringLiteral("/database.conf"));
     ASSERT_TRUE(config.open(QIODevice::WriteOnly));
-    config.write((server.connectionString() + QStringLiteral(" host=") + QDir::currentPath()).toUtf8());
+    config.write((server.connectionString() + QStringLiteral(" host=") + diary.folder()).toUtf8());
     config.close();
     server.execute("insert into job (job, period, vip) values ('почасовое', 'ежечасное', false)");
     checks();

@@ -9,14 +9,14 @@
 #include <memory>
 
 // A temporary diary, the clock fixed at 12.03.2026 14:05:09, and the data module created over it on demand
-// (after the test has added its rows).
+// (after the test has added its rows or written its database.conf).
 class DataModuleTest : public ::testing::Test
 {
 protected:
     TDataModule1& module()
     {
         if (!m_module)
-            m_module = std::make_unique<TDataModule1>();
+            m_module = std::make_unique<TDataModule1>(diary.location().connectionString());
         return *m_module;
     }
 

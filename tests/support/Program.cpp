@@ -9,8 +9,9 @@
 
 void Program::showMainWindow()
 {
-    FormMain->show();
-    QApplication::setActiveWindow(FormMain);
-    if (!QTest::qWaitForWindowActive(FormMain))
+    TFormMain& window = singletons.mainWindow();
+    window.show();
+    QApplication::setActiveWindow(&window);
+    if (!QTest::qWaitForWindowActive(&window))
         throw std::runtime_error("the main window never became active");
 }

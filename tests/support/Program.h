@@ -8,9 +8,9 @@
 class Program
 {
 public:
-    explicit Program(TempDiary& diary) : diary(diary), singletons(tray) {}
+    explicit Program(TempDiary& diary) : diary(diary), singletons(diary.location(), tray) {}
     // The reminder timers count on the test's clocks.
-    Program(TempDiary& diary, const SuspendClocks& clocks) : diary(diary), singletons(tray, clocks) {}
+    Program(TempDiary& diary, const SuspendClocks& clocks) : diary(diary), singletons(diary.location(), tray, clocks) {}
 
     // Shows the main window and waits until it is active, as at the program's first show.
     void showMainWindow();

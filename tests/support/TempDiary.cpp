@@ -6,8 +6,6 @@
 #include "base/DateSerial.h"
 #include "engine/sqlite/SqliteSchema.h"
 
-#include <QDir>
-
 #include <stdexcept>
 
 namespace {
@@ -28,22 +26,16 @@ QVariant stored(const QVariant& value)
 
 } // namespace
 
-TempDiary::TempDiary() : m_previousDir(QDir::currentPath())
+TempDiary::TempDiary()
 {
     if (!m_dir.isValid())
         throw std::runtime_error("no temporary folder");
     SqliteSchema::createEmptyDatabase(databasePath(), JobTable::schema());
-    QDir::setCurrent(m_dir.path());
 }
 
-TempDiary::~TempDiary()
+QString TempDiary::connectionString() const
 {
-    QDir::setCurrent(m_previousDir);
-}
-
-QString TempDiary::connectionString()
-{
-    return JobTable::connectionString();
+    return JobTable::connectionString(databasePath());
 }
 
 QString TempDiary::databasePath() const

@@ -1,24 +1,27 @@
 #pragma once
 
+#include "diary/DiaryLocation.h"
+
 #include <QString>
 #include <QTemporaryDir>
 #include <QVariant>
 #include <QVariantMap>
 
-// A fresh, empty db1.mdb in a temporary folder that is the current directory for the object's lifetime, so the
-// data module's relative connection string finds it. Rows go in and come out through the engine, so the tests
+// A fresh, empty db1.mdb in a temporary diary folder. Rows go in and come out through the engine, so the tests
 // don't depend on how the file stores them.
 class TempDiary
 {
 public:
     TempDiary();
-    ~TempDiary();
     TempDiary(const TempDiary&) = delete;
     TempDiary& operator=(const TempDiary&) = delete;
 
-    static QString connectionString();
     QString folder() const { return m_dir.path(); }
     QString databasePath() const;
+    // db1.mdb's, whatever database.conf says.
+    QString connectionString() const;
+    // The folder as start-up finds it, database.conf read now.
+    DiaryLocation location() const { return DiaryLocation(folder()); }
 
     // Adds a row to job, values by column name: QString, bool, and QDateTime, QDate or QTime for date-times.
     // Returns its id_job.
@@ -31,5 +34,4 @@ public:
 
 private:
     QTemporaryDir m_dir;
-    QString m_previousDir;
 };

@@ -2,11 +2,11 @@
 // the number given on, and writes n on its own line once each post has returned, until it is killed.
 #include "databind/Field.h"
 #include "databind/RecordSet.h"
+#include "diary/DiaryLocation.h"
 #include "diary/UnitDM.h"
 #include "base/Error.h"
 
 #include <QCoreApplication>
-#include <QDir>
 
 #include <cstdio>
 
@@ -14,10 +14,10 @@ int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     const QStringList arguments = QCoreApplication::arguments();
-    if (arguments.size() != 3 || !QDir::setCurrent(arguments[1]))
+    if (arguments.size() != 3)
         return 2;
     try {
-        TDataModule1 module;
+        TDataModule1 module(DiaryLocation(arguments[1]).connectionString());
         RecordSet& jobs = module.QJob;
         for (qint64 n = arguments[2].toLongLong();; ++n) {
             jobs.insert();

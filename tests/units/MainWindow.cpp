@@ -12,7 +12,7 @@
 
 #include <QCalendarWidget>
 #include <QCloseEvent>
-#include <QDir>
+#include <QDialog>
 #include <QFile>
 #include <QGroupBox>
 #include <QLabel>
@@ -38,8 +38,8 @@ protected:
         program->showMainWindow();
     }
 
-    TFormMain& form() { return *FormMain; }
-    RecordSet& list() { return DataModule1->QJob; }
+    TFormMain& form() { return program->singletons.mainWindow(); }
+    RecordSet& list() { return program->singletons.dataModule().QJob; }
 
     void choose(const QString& node)
     {
@@ -83,14 +83,17 @@ protected:
 
 } // namespace
 
-TEST_F(MainWindowTest, FormCreateRunsBeforeTheDataModule)
+TEST_F(MainWindowTest, CreationPutsTheIconInTheTrayAndBothDatePickersAtToday)
 {
+    TDataModule1 dataModule(diary.connectionString());
+    TFormShedul reminderWindow(dataModule);
+    QDialog settings;
+    QDialog about;
     FakeTray tray;
-    TFormMain alone(tray);
+    TFormMain alone(tray, dataModule, reminderWindow, settings, about, diary.folder());
     EXPECT_EQ(tray.calls(), QStringList{QStringLiteral("add")});
     EXPECT_EQ(alone.DTIsp->date(), moment.date());
     EXPECT_EQ(alone.DTShed_Date->date(), moment.date());
-    EXPECT_EQ(StartDir, QDir::currentPath());
 }
 
 TEST_F(MainWindowTest, AMissingDatabaseStopsStartUpAndLeavesNoWindow)
@@ -98,14 +101,12 @@ TEST_F(MainWindowTest, AMissingDatabaseStopsStartUpAndLeavesNoWindow)
     ASSERT_TRUE(QFile::remove(diary.databasePath()));
     FakeTray tray;
     try {
-        Singletons singletons(tray);
+        Singletons singletons(diary.location(), tray);
         FAIL() << "start-up went on without a database";
     } catch (const EngineError& error) {
         EXPECT_EQ(error.text(), QStringLiteral("Could not find file '%1'.").arg(diary.databasePath()));
     }
-    EXPECT_EQ(FormMain, nullptr);
-    EXPECT_EQ(DataModule1, nullptr);
-    EXPECT_EQ(FormShedul, nullptr);
+    EXPECT_TRUE(tray.calls().isEmpty()) << "a window was made before the diary opened";
     EXPECT_FALSE(QFile::exists(diary.databasePath()));
 }
 

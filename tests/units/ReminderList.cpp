@@ -13,10 +13,10 @@
 
 namespace {
 
-QStringList listed()
+QStringList listed(const TFormShedul& window)
 {
     QStringList rows;
-    const QAbstractItemModel* model = FormShedul->DBGrid2->model();
+    const QAbstractItemModel* model = window.DBGrid2->model();
     for (int row = 0; row < model->rowCount(); ++row)
         rows << model->index(row, 0).data().toString();
     return rows;
@@ -42,6 +42,7 @@ TEST(ReminderList, BirthdaysAreListedWithTheAgeTheOtherSetsWithTheEvent)
     Program program(diary);
     program.showMainWindow();
     ReminderChecks& checks = program.singletons.reminders();
+    TFormShedul& window = program.singletons.reminderWindow();
 
     const struct
     {
@@ -55,14 +56,14 @@ TEST(ReminderList, BirthdaysAreListedWithTheAgeTheOtherSetsWithTheEvent)
     };
     for (const auto& mode : modes) {
         (checks.*mode.check)();
-        EXPECT_EQ(listed(), mode.rows);
+        EXPECT_EQ(listed(window), mode.rows);
     }
 
     // Posting from the birthday list writes the note alone; the name keeps its text without the age.
-    FormShedul->Other->setFocus();
-    QTRY_VERIFY(FormShedul->Other->hasFocus());
-    QTest::keyClicks(FormShedul->Other, "cake");
-    QTest::mouseClick(FormShedul->BtnOK, Qt::LeftButton);
+    window.Other->setFocus();
+    QTRY_VERIFY(window.Other->hasFocus());
+    QTest::keyClicks(window.Other, "cake");
+    QTest::mouseClick(window.BtnOK, Qt::LeftButton);
     EXPECT_EQ(diary.value(birthday, QStringLiteral("other")).toString(), QStringLiteral("cake"));
     EXPECT_EQ(diary.value(birthday, QStringLiteral("job")).toString(), QStringLiteral("Петров П.П."));
     EXPECT_FALSE(diary.value(birthday, QStringLiteral("vip")).toBool());

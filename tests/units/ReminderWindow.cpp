@@ -32,8 +32,9 @@ protected:
         program->showMainWindow();
     }
 
-    TFormShedul& window() { return *FormShedul; }
-    TFormMain& form() { return *FormMain; }
+    TFormShedul& window() { return program->singletons.reminderWindow(); }
+    TFormMain& form() { return program->singletons.mainWindow(); }
+    RecordSet& hourly() { return program->singletons.dataModule().QJobHour; }
     ReminderChecks& checks() { return program->singletons.reminders(); }
     const QList<MessageBoxes::Message>& boxes() { return ScriptedMessageBoxes::instance().shown(); }
 
@@ -109,10 +110,10 @@ TEST_F(ReminderWindowTest, TickAndOkMarksTheEventDoneAndTheNextCheckDropsIt)
     tickDoneFlag();
     QTest::mouseClick(window().BtnOK, Qt::LeftButton);
     EXPECT_TRUE(diary.value(id, QStringLiteral("vip")).toBool());
-    EXPECT_EQ(DataModule1->QJobHour.recordCount(), 1); // still listed until the next check
+    EXPECT_EQ(hourly().recordCount(), 1); // still listed until the next check
 
     checks().TimeHourTimer();
-    EXPECT_TRUE(DataModule1->QJobHour.isEmpty());
+    EXPECT_TRUE(hourly().isEmpty());
     EXPECT_TRUE(window().isVisible());
     EXPECT_TRUE(boxes().isEmpty());
 }
@@ -160,12 +161,12 @@ TEST_F(ReminderWindowTest, ATickOnAnEmptySetPostsANewRowOfThatSet)
     add(QStringLiteral("почасовое"), QStringLiteral("ежечасное"));
     start();
     checks().TimeHourTimer();
-    DataModule1->QJobHour.close();
-    DataModule1->QJobHour.open();
-    DataModule1->QJobHour.remove();
-    ASSERT_TRUE(DataModule1->QJobHour.isEmpty());
+    hourly().close();
+    hourly().open();
+    hourly().remove();
+    ASSERT_TRUE(hourly().isEmpty());
     tickDoneFlag();
-    EXPECT_EQ(DataModule1->QJobHour.state(), RecordSet::State::Insert);
+    EXPECT_EQ(hourly().state(), RecordSet::State::Insert);
     QTest::mouseClick(window().BtnOK, Qt::LeftButton);
     EXPECT_EQ(diary.rowCount(), 1);
 }

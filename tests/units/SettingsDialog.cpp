@@ -19,15 +19,13 @@ namespace {
 const QString question = QStringLiteral("Записать значения таймеров ?");
 const QString success = QStringLiteral("Запись произведена успешно !");
 
-// Runs in a diary folder of its own, as the program does in its working directory.
+// The dialog over the config.dat of a diary folder of its own.
 class SettingsDialog : public ::testing::Test
 {
 protected:
     void SetUp() override
     {
         ASSERT_TRUE(m_dir.isValid());
-        m_previousDir = QDir::currentPath();
-        ASSERT_TRUE(QDir::setCurrent(m_dir.path()));
         ScriptedMessageBoxes::instance().clear();
         for (int i = 0; i < TimerIntervals::count; ++i) {
             m_timers[i].start(TimerIntervals::builtInMilliseconds[i]);
@@ -35,8 +33,6 @@ protected:
         }
         m_form.setTimers(m_pointers);
     }
-
-    void TearDown() override { QDir::setCurrent(m_previousDir); }
 
     void type(const QStringList& texts)
     {
@@ -62,17 +58,18 @@ protected:
 
     static QList<int> builtIn() { return {600000, 3600000, 10800000, 21600000, 1000, 7200000}; }
 
-    static QByteArray fileBytes()
+    QString configPath() const { return m_dir.filePath(QStringLiteral("config.dat")); }
+
+    QByteArray fileBytes() const
     {
-        QFile file(QStringLiteral("config.dat"));
+        QFile file(configPath());
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }
 
     QTemporaryDir m_dir;
-    QString m_previousDir;
     BootClockTimer m_timers[TimerIntervals::count];
     TimerIntervals::Timers m_pointers{};
-    TFormOption m_form;
+    TFormOption m_form{ConfigFile(configPath())};
 };
 
 } // namespace
@@ -117,7 +114,7 @@ TEST_F(SettingsDialog, OkAppliesTheIntervalsWritesTheFileAndCloses)
 
 TEST_F(SettingsDialog, CancelAtTheQuestionChangesNothing)
 {
-    ConfigFile().write({10, 60, 180, 360, 1, 120});
+    ConfigFile(configPath()).write({10, 60, 180, 360, 1, 120});
     const QByteArray before = fileBytes();
     m_form.show();
     type({"1", "2", "3", "4", "5", "6"});
@@ -158,7 +155,7 @@ TEST_F(SettingsDialog, WrongFieldIsReportedAndNothingChanges)
         EXPECT_EQ(ScriptedMessageBoxes::instance().shownTexts(), (QStringList{question, c.error}));
         EXPECT_EQ(ScriptedMessageBoxes::instance().shown().back().icon, MessageBoxes::Icon::Error);
         EXPECT_EQ(intervals(), builtIn()) << c.error.toStdString();
-        EXPECT_FALSE(QFile::exists(QStringLiteral("config.dat"))) << c.error.toStdString();
+        EXPECT_FALSE(QFile::exists(configPath())) << c.error.toStdString();
         EXPECT_TRUE(m_form.isVisible());
         EXPECT_EQ(texts(), c.typed);
     }
@@ -167,7 +164,7 @@ TEST_F(SettingsDialog, WrongFieldIsReportedAndNothingChanges)
 TEST_F(SettingsDialog, FailedWriteIsReportedInsteadOfSuccessAndTheDialogStays)
 {
     m_form.show();
-    ASSERT_TRUE(QDir().mkdir(QStringLiteral("config.dat")));
+    ASSERT_TRUE(QDir().mkdir(configPath()));
     type({"1", "60", "180", "360", "1", "120"});
     m_form.BtnOKClick();
 
@@ -192,7 +189,7 @@ TEST_F(SettingsDialog, ShowingFillsTheBoxesFromTheFileOrWithoutOneFromTheTimers)
     EXPECT_EQ(texts(), (QStringList{"10", "25", "180", "360", "0", "120"}));
     m_form.hide();
 
-    QFile file(QStringLiteral("config.dat"));
+    QFile file(configPath());
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     // 7, 99999 (out of range), 0, then a file too short for the last three.
     file.write(QByteArray::fromHex("070000009f86010000000000"));
@@ -207,7 +204,7 @@ TEST_F(SettingsDialog, UnreadableFileIsReportedAndTheDialogOpensAllTheSame)
     m_form.show();
     type({"1", "2", "3", "4", "5", "6"});
     m_form.hide();
-    ASSERT_TRUE(QDir().mkdir(QStringLiteral("config.dat")));
+    ASSERT_TRUE(QDir().mkdir(configPath()));
     m_form.show();
     ASSERT_EQ(ScriptedMessageBoxes::instance().shown().size(), 1);
     EXPECT_TRUE(ScriptedMessageBoxes::instance().shownTexts()[0].startsWith(QStringLiteral("Cannot open file \"")));
@@ -227,11 +224,11 @@ TEST_F(SettingsDialog, SavedSettingsSurviveARestart)
         restarted[i].start(TimerIntervals::builtInMilliseconds[i]);
         pointers[i] = &restarted[i];
     }
-    ConfigFile().loadInto(pointers);
+    ConfigFile(configPath()).loadInto(pointers);
     for (int i = 0; i < TimerIntervals::count; ++i)
         EXPECT_EQ(restarted[i].interval(), (5 + 10 * i) * 60000) << i;
 
-    TFormOption again;
+    TFormOption again{ConfigFile(configPath())};
     again.show();
     EXPECT_EQ(again.EdHour->text(), QStringLiteral("5"));
     EXPECT_EQ(again.EdBirth->text(), QStringLiteral("55"));

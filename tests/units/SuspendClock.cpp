@@ -170,12 +170,13 @@ TEST_F(SuspendedReminders, AResumedMachineGetsItsOverdueChecksAtOnceAndEachOnlyO
     add(QStringLiteral("Иванов"), QStringLiteral("День рождения"), QDate(1980, 12, 9));
     start();
     ReminderChecks& checks = program->singletons.reminders();
-    EXPECT_FALSE(FormShedul->isVisible()) << "no check at start-up";
+    const TFormShedul& window = program->singletons.reminderWindow();
+    EXPECT_FALSE(window.isVisible()) << "no check at start-up";
 
     // The hourly check (every 10 minutes) ran out during an 11-minute sleep; the daily one has 49 minutes left.
     sleepAndWake(11);
-    ASSERT_TRUE(FormShedul->isVisible());
-    EXPECT_EQ(FormShedul->windowTitle(), QStringLiteral("Ежечасные"));
+    ASSERT_TRUE(window.isVisible());
+    EXPECT_EQ(window.windowTitle(), QStringLiteral("Ежечасные"));
     EXPECT_TRUE(questions().isEmpty());
     EXPECT_EQ(checks.TimeHour->remainingTime(), 10 * minute);
     EXPECT_EQ(checks.TimeDay->remainingTime(), 49 * minute);
@@ -185,7 +186,7 @@ TEST_F(SuspendedReminders, AResumedMachineGetsItsOverdueChecksAtOnceAndEachOnlyO
     EXPECT_EQ(questions(), (QStringList{QStringLiteral("Существуют ЕЖЕДНЕВНЫЕ мероприятия. Показать?"),
                                         QStringLiteral("Существуют ЕЖЕНЕДЕЛЬНЫЕ мероприятия. Показать?"),
                                         QStringLiteral("Показать дни рождения?")}));
-    EXPECT_EQ(FormShedul->windowTitle(), QStringLiteral("День рождения"));
+    EXPECT_EQ(window.windowTitle(), QStringLiteral("День рождения"));
 
     // Woken again a minute later: nothing is due, nothing is asked.
     sleepAndWake(1);

@@ -3,6 +3,7 @@
 #include "base/Error.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QStringList>
 
 #include <cstdio>
@@ -28,12 +29,14 @@ int main(int argc, char** argv)
         std::fputs(usage, stderr);
         return 2;
     }
+    // A diary file's relative path is taken from the folder the tool was started in.
+    const QString here = QDir::currentPath();
     try {
         if (create) {
-            DiaryLocation::create(DiaryLocation::connectionStringOf(arguments[0]));
+            DiaryLocation::create(DiaryLocation::connectionStringOf(arguments[0], here));
         } else {
-            const std::size_t rows = DiaryCopy::copy(DiaryLocation::connectionStringOf(arguments[1]),
-                                                     DiaryLocation::connectionStringOf(arguments[2]));
+            const std::size_t rows = DiaryCopy::copy(DiaryLocation::connectionStringOf(arguments[1], here),
+                                                     DiaryLocation::connectionStringOf(arguments[2], here));
             std::printf("Rows copied: %zu\n", rows);
         }
     } catch (const Error& error) {

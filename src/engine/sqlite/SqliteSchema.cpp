@@ -64,12 +64,12 @@ struct Database
 
 void SqliteSchema::createEmptyDatabase(const QString& path, const TableSchema& table)
 {
-    const QString target = QFileInfo(path).absoluteFilePath();
+    const QString target = QDir::cleanPath(path);
     if (QFileInfo::exists(target))
         throw EngineError(QStringLiteral("The file '%1' already exists.").arg(target));
     const QFileInfo targetInfo(target);
     if (!targetInfo.dir().exists())
-        throw EngineError(QStringLiteral("The folder '%1' does not exist.").arg(targetInfo.absolutePath()));
+        throw EngineError(QStringLiteral("The folder '%1' does not exist.").arg(targetInfo.path()));
 
     // Built under a temporary name and renamed, so no half-made diary is ever left under the real name.
     const QString temporary = targetInfo.dir().filePath(

@@ -12,7 +12,7 @@ struct sqlite3;
 class SqliteSchema
 {
 public:
-    // Creates a new database file holding the empty table; refuses to replace an existing file.
+    // Creates a new database file at a full path holding the empty table; refuses to replace an existing file.
     static void createEmptyDatabase(const QString& path, const TableSchema& table);
 
     // The kind of a column from its declared type; size receives the length of a Text column.
