@@ -1,5 +1,5 @@
 // What only a diary on a server has: its schema, the server's own refusals, several machines at once, moving a
-// diary there and back, and a server that goes away while the program runs.
+// diary there and back, a server that goes away while the program runs, and its timestamps read.
 #include "DiaryFile.h"
 #include "databind/Field.h"
 #include "databind/RecordSet.h"
@@ -17,6 +17,10 @@
 
 #include <gtest/gtest.h>
 #include <libpq-fe.h>
+
+#include <cmath>
+#include <iterator>
+#include <limits>
 
 namespace {
 
@@ -197,4 +201,45 @@ TEST_F(PausedServer, APostWhileTheServerIsAwayFailsKeepsTheEditAndTheNextSucceed
     set.refresh();
     ASSERT_EQ(set.recordCount(), 1);
     EXPECT_EQ(set.fieldByName(QStringLiteral("job")).value(), QStringLiteral("во время остановки"));
+}
+
+// Timestamps as the server writes them are read as the serials of their dates and times: the calendar carried back
+// before its introduction, leap days, the digits of a finer column rounded to the millisecond (up to the next day),
+// and NaN for what has no date in the program.
+TEST(ServerDiary, TimestampsAreReadAsTheSerialsOfTheirDatesAndTimes)
+{
+    const double none = std::numeric_limits<double>::quiet_NaN();
+    const struct
+    {
+        const char* stored;
+        double serial;
+    } cases[] = {
+        {"2024-02-29 12:00", DateSerial::fromDateAndTime(QDate(2024, 2, 29), QTime(12, 0))},
+        {"2000-02-29", DateSerial::fromDate(QDate(2000, 2, 29))},
+        {"1900-03-01", 61.0},
+        {"1899-12-29 06:00", -1.25},
+        {"0001-01-01", DateSerial::fromDate(QDate(1, 1, 1))},
+        {"20000-12-31 23:00", DateSerial::fromDateAndTime(QDate(20000, 12, 31), QTime(23, 0))},
+        {"2026-12-07 16:21:46.1234", DateSerial::fromDateAndTime(QDate(2026, 12, 7), QTime(16, 21, 46, 123))},
+        {"2026-12-07 16:21:46.1235", DateSerial::fromDateAndTime(QDate(2026, 12, 7), QTime(16, 21, 46, 124))},
+        {"2023-02-28 23:59:59.9996", DateSerial::fromDate(QDate(2023, 3, 1))},
+        {"1899-12-29 23:59:59.9996", DateSerial::fromDate(QDate(1899, 12, 30))},
+        {"0001-12-31 BC", none},
+        {"infinity", none},
+        {"-infinity", none},
+    };
+    const DiaryFile server(DiaryKind::Server);
+    server.execute("ALTER TABLE job ALTER COLUMN date_zap TYPE timestamp(6)");
+    for (const auto& c : cases)
+        server.execute("INSERT INTO job (date_zap) VALUES (?)", {QString::fromLatin1(c.stored)});
+    const auto rows = server.connect()->select(QStringLiteral("select date_zap from job order by id_job"), {});
+    ASSERT_EQ(rows->rowCount(), static_cast<int>(std::size(cases)));
+    for (int row = 0; row < rows->rowCount(); ++row) {
+        const auto& c = cases[row];
+        const double read = rows->value(row, 0).toDouble();
+        if (std::isnan(c.serial))
+            EXPECT_TRUE(std::isnan(read)) << c.stored << " read as " << read;
+        else
+            EXPECT_EQ(read, c.serial) << c.stored;
+    }
 }

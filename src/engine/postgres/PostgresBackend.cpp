@@ -40,25 +40,9 @@ int digits(const char** at, const char* end, int limit)
     return count > 0 ? number : -1;
 }
 
-bool isLeapYear(int year)
-{
-    return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-}
-
-// Days from 30 December 1899 to a date of the Gregorian calendar carried back before its introduction, as QDate
-// counts them; year from 1 on, month and day valid.
-qint64 daysFromEpoch(int year, int month, int day)
-{
-    static constexpr int daysBeforeMonth[] = {0, 31, 59, 90, 120, 151, 181, 212, 243, 273, 304, 334};
-    const auto daysBeforeYear = [](qint64 y) { return (y - 1) * 365 + (y - 1) / 4 - (y - 1) / 100 + (y - 1) / 400; };
-    const qint64 dayOfYear = daysBeforeMonth[month - 1] + (month > 2 && isLeapYear(year) ? 1 : 0) + day - 1;
-    // 30 December is day 363 of 1899, counted from 0.
-    return daysBeforeYear(year) + dayOfYear - (daysBeforeYear(1899) + 363);
-}
-
 // A timestamp or date as the server writes it in the ISO style, "2026-12-07 16:21:46.5" or "2026-12-07", as a
-// serial, computed as DateSerial::fromDateAndTime computes it so that both give the same double. Read by hand, as
-// a list reads it for every date cell. NaN for what the program can't show (years before Christ, infinity).
+// serial. Read by hand, as a list reads it for every date cell. NaN for what the program can't show (years before
+// Christ, infinity).
 double serialOfTimestamp(const char* text, int length)
 {
     constexpr double invalid = std::numeric_limits<double>::quiet_NaN();
@@ -73,12 +57,11 @@ double serialOfTimestamp(const char* text, int length)
     const int year = digits(&at, end, 6);
     const int month = expect('-') ? digits(&at, end, 2) : -1;
     const int day = expect('-') ? digits(&at, end, 2) : -1;
-    if (year < 1 || month < 1 || month > 12 || day < 1)
+    // QDate and the server both carry the Gregorian calendar back past its introduction; -1 is no year read.
+    QDate date(year, month, day);
+    if (year < 1 || !date.isValid())
         return invalid;
-    static constexpr int daysInMonth[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    if (day > daysInMonth[month - 1] + (month == 2 && isLeapYear(year) ? 1 : 0))
-        return invalid;
-    qint64 msecs = 0;
+    int msecs = 0;
     if (expect(' ')) {
         const int hour = digits(&at, end, 2);
         const int minute = expect(':') ? digits(&at, end, 2) : -1;
@@ -104,14 +87,12 @@ double serialOfTimestamp(const char* text, int length)
     }
     if (at != end)
         return invalid;
-    qint64 days = daysFromEpoch(year, month, day);
-    constexpr qint64 msecsPerDay = 86400000;
-    if (msecs == msecsPerDay) {
+    // A time rounded up to midnight starts the next day.
+    if (msecs == DateSerial::msecsPerDay) {
         msecs = 0;
-        ++days;
+        date = date.addDays(1);
     }
-    const double fraction = static_cast<double>(msecs) / static_cast<double>(msecsPerDay);
-    return days < 0 ? static_cast<double>(days) - fraction : static_cast<double>(days) + fraction;
+    return DateSerial::fromDateAndTime(date, QTime::fromMSecsSinceStartOfDay(msecs));
 }
 
 qint64 integerOf(const char* text, int length)
