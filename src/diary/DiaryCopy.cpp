@@ -4,7 +4,6 @@
 #include "diary/DiaryLocation.h"
 #include "diary/JobTable.h"
 #include "engine/Connection.h"
-#include "base/Error.h"
 
 #include <QFileInfo>
 
@@ -19,9 +18,6 @@ std::size_t copy(const QString& from, const QString& to)
     if (!Connection::namesServer(to) && !QFileInfo::exists(Connection::dataSourcePath(to)))
         DiaryLocation::create(to);
     Connection target(DiaryBackend::open(to), JobTable::schema());
-    if (!target.tableRows().empty())
-        throw Error(QStringLiteral("The diary '%1' is not empty; a diary is copied only into an empty one.")
-                        .arg(DiaryLocation::nameOf(to)));
     const std::vector<std::vector<QVariant>> rows = source.tableRows();
     target.appendTableRows(rows);
     return rows.size();

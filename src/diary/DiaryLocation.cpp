@@ -59,13 +59,6 @@ QString connectionStringOf(const QString& pathOrConnectionString)
     return JobTable::connectionString(pathOrConnectionString);
 }
 
-QString nameOf(const QString& connectionString)
-{
-    if (Connection::namesServer(connectionString))
-        return Connection::dataSource(connectionString);
-    return Connection::dataSourcePath(connectionString);
-}
-
 void create(const QString& connectionString)
 {
     DiaryBackend::create(connectionString);

@@ -15,9 +15,6 @@ QString connectionString();
 // diary file.
 QString connectionStringOf(const QString& pathOrConnectionString);
 
-// The diary as messages name it: the file's full path, or the server's connection info.
-QString nameOf(const QString& connectionString);
-
 // Makes an empty diary: a new file, or the table in a server's database; refuses to replace either.
 void create(const QString& connectionString);
 
