@@ -237,9 +237,10 @@ TEST(ServerDiary, TimestampsAreReadAsTheSerialsOfTheirDatesAndTimes)
     for (int row = 0; row < rows->rowCount(); ++row) {
         const auto& c = cases[row];
         const double read = rows->value(row, 0).toDouble();
-        if (std::isnan(c.serial))
+        if (std::isnan(c.serial)) {
             EXPECT_TRUE(std::isnan(read)) << c.stored << " read as " << read;
-        else
+        } else {
             EXPECT_EQ(read, c.serial) << c.stored;
+        }
     }
 }

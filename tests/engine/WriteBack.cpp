@@ -210,8 +210,9 @@ TEST_P(WriteBack, ABirthdayRowIsWrittenBackByItsRowIdentityWithoutItsKey)
     for (const auto& c : cases) {
         const auto update = [&] { births->updateRow(row, {{births->columnIndex(c.column), c.value}}); };
         EXPECT_EQ(errorOf(update), c.error) << c.column << " " << c.value.toStdString();
-        if (c.error.isEmpty())
+        if (c.error.isEmpty()) {
             EXPECT_EQ(stored(c.column, twin), c.value);
+        }
     }
     EXPECT_EQ(stored("other", twin), QStringLiteral("gift"));
     EXPECT_EQ(stored("job", twin), QStringLiteral("Анна"));
