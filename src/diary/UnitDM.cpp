@@ -3,6 +3,7 @@
 #include "diary/DiaryBackend.h"
 #include "diary/DiaryLocation.h"
 #include "diary/JobTable.h"
+#include "diary/Period.h"
 #include "diary/Queries.h"
 #include "base/Clock.h"
 
@@ -49,6 +50,21 @@ TDataModule1::~TDataModule1()
 void TDataModule1::QJobBeforePost(RecordSet& DataSet)
 {
     DataSet.fieldByName(QStringLiteral("date_zap")).setAsDateTime(Clock::now());
+}
+
+void TDataModule1::showPeriod(const Period& period)
+{
+    QJob.close();
+    QJob.setSql(Queries::jobListForPeriod());
+    QJob.setParameter(QStringLiteral("period"), period.text());
+    QJob.open();
+}
+
+void TDataModule1::showAllEvents()
+{
+    QJob.close();
+    QJob.setSql({Queries::jobListAll()});
+    QJob.open();
 }
 
 RecordSet& TDataModule1::reminderSet(ReminderKind kind)

@@ -5,6 +5,8 @@
 #include "diary/ReminderKind.h"
 #include "engine/Connection.h"
 
+class Period;
+
 // The data module: the one connection to the diary (db1.mdb, or the one database.conf names), every record set of
 // the program and its data source. Creating it opens the connection and the list query QJob; the four reminder sets
 // stay closed.
@@ -34,6 +36,11 @@ public:
 
     // Stamps the last-change time of the row QJob is about to post.
     void QJobBeforePost(RecordSet& DataSet);
+
+    // Re-opens QJob on the events of that periodicity, by date of execution.
+    void showPeriod(const Period& period);
+    // Re-opens QJob on what "Все мероприятия" lists: every event but birthdays and memorable dates.
+    void showAllEvents();
 };
 
 // The one instance; the constructor sets it when it is unset, the destructor clears it.

@@ -5,6 +5,7 @@
 #include "base/Clock.h"
 #include "base/DateSerial.h"
 #include "base/Error.h"
+#include "diary/Period.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -17,6 +18,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -33,18 +35,18 @@ struct ComponentDeleter
 };
 using Component = std::unique_ptr<icalcomponent, ComponentDeleter>;
 
-// The recurrence of each periodicity that repeats; the others have none.
+// The rule of each recurrence of a periodicity; a periodicity that does not recur has none.
 constexpr struct
 {
-    const char* period;
+    Period::Recurrence recurrence;
     const char* rule;
 } recurrences[] = {
-    {"ежечасное", "FREQ=HOURLY"},
-    {"ежедневное", "FREQ=DAILY"},
-    {"еженедельное", "FREQ=WEEKLY"},
-    {"ежемесячное", "FREQ=MONTHLY"},
-    {"ежеквартальное", "FREQ=MONTHLY;INTERVAL=3"},
-    {"ежегодное", "FREQ=YEARLY"},
+    {Period::Recurrence::Hourly, "FREQ=HOURLY"},
+    {Period::Recurrence::Daily, "FREQ=DAILY"},
+    {Period::Recurrence::Weekly, "FREQ=WEEKLY"},
+    {Period::Recurrence::Monthly, "FREQ=MONTHLY"},
+    {Period::Recurrence::Quarterly, "FREQ=MONTHLY;INTERVAL=3"},
+    {Period::Recurrence::Yearly, "FREQ=YEARLY"},
 };
 
 // What follows the row's id in a UID: the part that tells this diary from another.
@@ -79,7 +81,7 @@ public:
           m_lastOfFebruary(icalrecurrencetype_from_string("FREQ=YEARLY;BYMONTH=2;BYMONTHDAY=-1"))
     {
         for (const auto& r : recurrences)
-            m_recurrences.push_back({QString::fromUtf8(r.period), icalrecurrencetype_from_string(r.rule)});
+            m_recurrences.push_back({r.recurrence, icalrecurrencetype_from_string(r.rule)});
         m_zoneId = QTimeZone::systemTimeZoneId();
         m_zone = icaltimezone_get_builtin_timezone(m_zoneId.constData());
         if (m_zone && !icaltimezone_get_component(m_zone))
@@ -118,18 +120,21 @@ public:
 
     void add(const Row& row)
     {
-        const bool yearly =
-            row.period == QStringLiteral("День рождения") || row.period == QStringLiteral("Памятная дата");
-        putComponent(yearly && row.date.isValid() ? yearlyEvent(row) : todo(row));
+        // A periodicity typed in another case is the same periodicity, as the lists and the reminders take it.
+        const std::optional<Period> period = Period::fromStored(row.period);
+        if (period && period->isYearlyDate() && row.date.isValid())
+            putComponent(yearlyEvent(row, *period));
+        else
+            putComponent(todo(row, period ? recurrenceOf(*period) : nullptr));
     }
 
 private:
-    icalcomponent* yearlyEvent(const Row& row)
+    icalcomponent* yearlyEvent(const Row& row, const Period& period)
     {
         icalcomponent* event = icalcomponent_new_vevent();
         common(event, row);
-        const bool birthday = row.period == QStringLiteral("День рождения");
-        const QByteArray summary = utf8(birthday ? QStringLiteral("День рождения: %1").arg(row.job) : row.job);
+        const bool birthday = period.kind() == Period::Kind::Birthday;
+        const QByteArray summary = utf8(birthday ? period.text() + QStringLiteral(": ") + row.job : row.job);
         icalcomponent_add_property(event, icalproperty_new_summary(summary.constData()));
         icalcomponent_add_property(event, icalproperty_new_dtstart(dateValue(row.date)));
         icalcomponent_add_property(event, icalproperty_new_dtend(dateValue(row.date.addDays(1))));
@@ -167,7 +172,7 @@ private:
         return seconds - (row.shedTime.isValid() ? row.shedTime.msecsSinceStartOfDay() / 1000 : 0);
     }
 
-    icalcomponent* todo(const Row& row)
+    icalcomponent* todo(const Row& row, const icalrecurrencetype* rule)
     {
         icalcomponent* todo = icalcomponent_new_vtodo();
         common(todo, row);
@@ -175,7 +180,7 @@ private:
         if (row.date.isValid()) {
             const icaltimetype due = row.time.isValid() ? local(row.date, row.time) : dateValue(row.date);
             icalcomponent_add_property(todo, withZone(icalproperty_new_due(due)));
-            if (const icalrecurrencetype* rule = recurrenceOf(row.period)) {
+            if (rule) {
                 // A recurrence counts from DTSTART, which a to-do names beside its due time.
                 icalcomponent_add_property(todo, withZone(icalproperty_new_dtstart(due)));
                 icalcomponent_add_property(todo, icalproperty_new_rrule(*rule));
@@ -188,10 +193,10 @@ private:
         return todo;
     }
 
-    const icalrecurrencetype* recurrenceOf(const QString& period) const
+    const icalrecurrencetype* recurrenceOf(const Period& period) const
     {
-        for (const auto& [name, rule] : m_recurrences)
-            if (period == name)
+        for (const auto& [recurrence, rule] : m_recurrences)
+            if (period.recurrence() == recurrence)
                 return &rule;
         return nullptr;
     }
@@ -257,7 +262,7 @@ private:
     icaltimetype m_stamp;
     icalrecurrencetype m_yearly;
     icalrecurrencetype m_lastOfFebruary;
-    std::vector<std::pair<QString, icalrecurrencetype>> m_recurrences;
+    std::vector<std::pair<Period::Recurrence, icalrecurrencetype>> m_recurrences;
     QByteArray m_zoneId;
     icaltimezone* m_zone = nullptr;
 };
