@@ -1,6 +1,7 @@
 #include "diary/UnitDM.h"
 
 #include "diary/DiaryBackend.h"
+#include "diary/DiaryIdentity.h"
 #include "diary/DiaryLocation.h"
 #include "diary/JobTable.h"
 #include "diary/Queries.h"
@@ -49,6 +50,13 @@ TDataModule1::~TDataModule1()
 void TDataModule1::QJobBeforePost(RecordSet& DataSet)
 {
     DataSet.fieldByName(QStringLiteral("date_zap")).setAsDateTime(Clock::now());
+}
+
+const QString& TDataModule1::diaryIdentity()
+{
+    if (m_diaryIdentity.isEmpty())
+        m_diaryIdentity = DiaryIdentity::of(ADOConnection1);
+    return m_diaryIdentity;
 }
 
 RecordSet& TDataModule1::reminderSet(ReminderKind kind)

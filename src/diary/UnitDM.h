@@ -34,6 +34,12 @@ public:
 
     // Stamps the last-change time of the row QJob is about to post.
     void QJobBeforePost(RecordSet& DataSet);
+
+    // The diary's identity (DiaryIdentity), read or made at the first call.
+    const QString& diaryIdentity();
+
+private:
+    QString m_diaryIdentity;
 };
 
 // The one instance; the constructor sets it when it is unset, the destructor clears it.
