@@ -37,7 +37,7 @@ DiaryRows largeRowsShown()
 struct GridOnSet
 {
     explicit GridOnSet(int rows)
-        : connection(connectionString, JobTable::schema()), set(QStringLiteral("QJob"), connection),
+        : connection(DiaryBackend::open(connectionString), JobTable::schema()), set(QStringLiteral("QJob"), connection),
           source(QStringLiteral("SQJob"), &set)
     {
         set.setSql({QStringLiteral("select * from job where id_job <= %1 order by id_job").arg(rows)});

@@ -7,6 +7,7 @@
 #include "diary/JobTable.h"
 #include "engine/Connection.h"
 #include "engine/Dialect.h"
+#include "engine/sqlite/SqliteFunctions.h"
 
 #include <benchmark/benchmark.h>
 #include <sqlite3.h>
