@@ -1,6 +1,7 @@
 #include "diary/UnitDM.h"
 
 #include "diary/DiaryBackend.h"
+#include "diary/DiaryIdentity.h"
 #include "diary/DiaryLocation.h"
 #include "diary/JobTable.h"
 #include "diary/Period.h"
@@ -65,6 +66,13 @@ void TDataModule1::showAllEvents()
     QJob.close();
     QJob.setSql({Queries::jobListAll()});
     QJob.open();
+}
+
+const QString& TDataModule1::diaryIdentity()
+{
+    if (m_diaryIdentity.isEmpty())
+        m_diaryIdentity = DiaryIdentity::of(ADOConnection1);
+    return m_diaryIdentity;
 }
 
 RecordSet& TDataModule1::reminderSet(ReminderKind kind)

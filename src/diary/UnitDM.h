@@ -41,6 +41,11 @@ public:
     void showPeriod(const Period& period);
     // Re-opens QJob on what "Все мероприятия" lists: every event but birthdays and memorable dates.
     void showAllEvents();
+    // The diary's identity (DiaryIdentity), read or made at the first call.
+    const QString& diaryIdentity();
+
+private:
+    QString m_diaryIdentity;
 };
 
 // The one instance; the constructor sets it when it is unset, the destructor clears it.

@@ -31,6 +31,8 @@ public:
     // The diary file's full path; empty for a server diary.
     QString filePath() const;
     bool isServer() const { return filePath().isEmpty(); }
+    // The backend, for what the diary keeps beside its table (Backend::property).
+    Backend& backend() const { return *m_backend; }
 
     // The full path of the connection string's Data Source, taken from the current directory when relative.
     static QString dataSourcePath(const QString& connectionString);

@@ -2,6 +2,7 @@
 
 #include "databind/ActiveRowScope.h"
 #include "databind/RecordSet.h"
+#include "diary/JobTable.h"
 #include "base/Clock.h"
 #include "base/DateSerial.h"
 #include "base/Error.h"
@@ -15,6 +16,7 @@
 #include <libical/ical.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -56,18 +58,60 @@ QByteArray uidTail(const QString& diaryId)
            "@chronoteka";
 }
 
-icaltimetype dateValue(const QDate& date)
+// A date or date-time property with the value's text written here: libical's constructors take years up to 3000
+// only and write a later one as 00000000T000000, while a value read from its text keeps any year of four digits.
+icalproperty* propertyWithValue(icalproperty_kind kind, icalvalue_kind valueKind, const QByteArray& text)
 {
-    icaltimetype value = icaltime_null_date();
-    value.year = date.year();
-    value.month = date.month();
-    value.day = date.day();
-    return value;
+    icalproperty* property = icalproperty_new(kind);
+    icalproperty_set_value(property, icalvalue_new_from_string(valueKind, text.constData()));
+    return property;
 }
 
+QByteArray dateText(const QDate& date)
+{
+    char text[16];
+    const int size = std::snprintf(text, sizeof text, "%04d%02d%02d", date.year(), date.month(), date.day());
+    return QByteArray(text, size);
+}
+
+QByteArray dateTimeText(const QDate& date, const QTime& time)
+{
+    char text[32];
+    const int size = std::snprintf(text, sizeof text, "%04d%02d%02dT%02d%02d%02d", date.year(), date.month(),
+                                   date.day(), time.hour(), time.minute(), time.second());
+    return QByteArray(text, size);
+}
+
+icalproperty* dateProperty(icalproperty_kind kind, const QDate& date)
+{
+    return propertyWithValue(kind, ICAL_DATE_VALUE, dateText(date));
+}
+
+// A control character a TEXT value may not hold: any but the line feed (which it holds escaped) and TAB.
+bool isForbiddenControl(QChar c)
+{
+    return (c.unicode() < 0x20 && c != u'\n' && c != u'\t') || c.unicode() == 0x7f;
+}
+
+// A text as a TEXT value may hold it, in UTF-8: each line break (CR LF, CR or LF) one LF, which libical writes as
+// "\n", TAB kept, any other control character left out. Handed to libical as it is, a CR or a form feed would be
+// dropped, other control characters written raw, which readers refuse, and a NUL would end the text.
 QByteArray utf8(const QString& text)
 {
-    return text.toUtf8();
+    if (std::none_of(text.begin(), text.end(), isForbiddenControl))
+        return text.toUtf8();
+    QString kept;
+    kept.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i] == u'\r') {
+            kept += u'\n';
+            if (i + 1 < text.size() && text[i + 1] == u'\n')
+                ++i;
+        } else if (!isForbiddenControl(text[i])) {
+            kept += text[i];
+        }
+    }
+    return kept.toUtf8();
 }
 
 class CalendarWriter
@@ -136,8 +180,12 @@ private:
         const bool birthday = period.kind() == Period::Kind::Birthday;
         const QByteArray summary = utf8(birthday ? period.text() + QStringLiteral(": ") + row.job : row.job);
         icalcomponent_add_property(event, icalproperty_new_summary(summary.constData()));
-        icalcomponent_add_property(event, icalproperty_new_dtstart(dateValue(row.date)));
-        icalcomponent_add_property(event, icalproperty_new_dtend(dateValue(row.date.addDays(1))));
+        icalcomponent_add_property(event, dateProperty(ICAL_DTSTART_PROPERTY, row.date));
+        // The day after 31 December 9999 has no four-digit year; the day's length says the same.
+        const QDate next = row.date.addDays(1);
+        icalcomponent_add_property(event, next.year() <= 9999
+                                              ? dateProperty(ICAL_DTEND_PROPERTY, next)
+                                              : icalproperty_new_duration(icaldurationtype_from_int(86400)));
         icalcomponent_add_property(event, icalproperty_new_transp(ICAL_TRANSP_TRANSPARENT));
         // A yearly rule alone skips 29 February in the other years; the last day of February is then the 28th.
         const bool leapDay = row.date.month() == 2 && row.date.day() == 29;
@@ -178,11 +226,10 @@ private:
         common(todo, row);
         icalcomponent_add_property(todo, icalproperty_new_summary(utf8(row.job).constData()));
         if (row.date.isValid()) {
-            const icaltimetype due = row.time.isValid() ? local(row.date, row.time) : dateValue(row.date);
-            icalcomponent_add_property(todo, withZone(icalproperty_new_due(due)));
+            icalcomponent_add_property(todo, timeProperty(ICAL_DUE_PROPERTY, row.date, row.time));
             if (rule) {
                 // A recurrence counts from DTSTART, which a to-do names beside its due time.
-                icalcomponent_add_property(todo, withZone(icalproperty_new_dtstart(due)));
+                icalcomponent_add_property(todo, timeProperty(ICAL_DTSTART_PROPERTY, row.date, row.time));
                 icalcomponent_add_property(todo, icalproperty_new_rrule(*rule));
             }
         }
@@ -208,27 +255,20 @@ private:
         icalcomponent_add_property(component, icalproperty_new_dtstamp(m_stamp));
     }
 
-    icaltimetype local(const QDate& date, const QTime& time) const
+    // A date, or a local time that names its zone by the name the VTIMEZONE carries. Without a VTIMEZONE the time
+    // is written in UTC, unless that falls after the year 9999: then as the local time it is.
+    icalproperty* timeProperty(icalproperty_kind kind, const QDate& date, const QTime& time) const
     {
+        if (!time.isValid())
+            return dateProperty(kind, date);
         if (!m_zone) {
             const QDateTime utc = QDateTime(date, time).toUTC();
-            return icaltime_from_timet_with_zone(utc.toSecsSinceEpoch(), 0, icaltimezone_get_utc_timezone());
+            if (utc.date().year() <= 9999)
+                return propertyWithValue(kind, ICAL_DATETIME_VALUE, dateTimeText(utc.date(), utc.time()) + 'Z');
+            return propertyWithValue(kind, ICAL_DATETIME_VALUE, dateTimeText(date, time));
         }
-        icaltimetype value = icaltime_null_time();
-        value.year = date.year();
-        value.month = date.month();
-        value.day = date.day();
-        value.hour = time.hour();
-        value.minute = time.minute();
-        value.second = time.second();
-        return value;
-    }
-
-    // A local time names its zone, by the name the VTIMEZONE carries.
-    icalproperty* withZone(icalproperty* property) const
-    {
-        if (m_zone && !icalvalue_get_datetime(icalproperty_get_value(property)).is_date)
-            icalproperty_add_parameter(property, icalparameter_new_tzid(m_zoneId.constData()));
+        icalproperty* property = propertyWithValue(kind, ICAL_DATETIME_VALUE, dateTimeText(date, time));
+        icalproperty_add_parameter(property, icalparameter_new_tzid(m_zoneId.constData()));
         return property;
     }
 
@@ -285,16 +325,17 @@ bool IcsExport::write(RecordSet& list, const QString& path, const QString& diary
     if (!target.open(QIODevice::WriteOnly))
         failWriting(path, target.errorString());
     const int rows = list.recordCount();
-    const auto field = [&list](const char* name) { return list.findField(QString::fromLatin1(name)); };
-    Field* const id = field("id_job");
-    Field* const job = field("job");
-    Field* const period = field("period");
-    Field* const date = field("date_isp");
-    Field* const time = field("time_isp");
-    Field* const shedDate = field("date_shed");
-    Field* const shedTime = field("time_shed");
-    Field* const done = field("vip");
-    Field* const note = field("other");
+    using JobTable::Column;
+    const auto field = [&list](Column column) { return list.findField(JobTable::name(column)); };
+    Field* const id = field(Column::IdJob);
+    Field* const job = field(Column::Job);
+    Field* const period = field(Column::Period);
+    Field* const date = field(Column::DateIsp);
+    Field* const time = field(Column::TimeIsp);
+    Field* const shedDate = field(Column::DateShed);
+    Field* const shedTime = field(Column::TimeShed);
+    Field* const done = field(Column::Vip);
+    Field* const note = field(Column::Other);
     const auto text = [](const Field* f) { return f && !f->isNull() ? f->value().toString() : QString(); };
     // Straight from the day count: a local QDateTime would look the time zone up for each value.
     const auto day = [](const Field* f) { return f && !f->isNull() ? DateSerial::toDate(f->asSerial()) : QDate(); };

@@ -27,7 +27,6 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDir>
-#include <QFileInfo>
 #include <QFrame>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -443,8 +442,8 @@ void TFormMain::N10Click()
 {
     if (!m_dataModule)
         return;
-    // The diary's real path tells its rows from another diary's in the calendar that imports them.
-    IcsExport::run(this, m_dataModule->QJob, QFileInfo(StartDir).canonicalFilePath());
+    // The diary's identity tells its rows from another diary's in the calendar that imports them.
+    IcsExport::run(this, m_dataModule->QJob, m_dataModule->diaryIdentity());
 }
 
 void TFormMain::N7Click()

@@ -1,6 +1,8 @@
 #include "diary/DiaryBackend.h"
+#include "diary/DiaryIdentity.h"
 #include "diary/JobTable.h"
 #include "diary/UnitDM.h"
+#include "base/Error.h"
 #include "engine/Connection.h"
 #include "support/QtPrinters.h"
 #include "support/ServerDatabase.h"
@@ -9,6 +11,7 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -33,6 +36,23 @@ Rows rowsOf(const QString& connectionString)
 Rows rowsOfFile(const QString& path)
 {
     return rowsOf(JobTable::connectionString(path));
+}
+
+QString identityOf(const QString& connectionString)
+{
+    Connection connection(DiaryBackend::open(connectionString), JobTable::schema());
+    return DiaryIdentity::of(connection);
+}
+
+// Whether the diary file at path holds an identity, read without making one.
+bool holdsIdentity(const QString& path)
+{
+    Connection connection(DiaryBackend::open(JobTable::connectionString(path)), JobTable::schema());
+    try {
+        return connection.select(QStringLiteral("select * from chronoteka_property"), {})->rowCount() == 1;
+    } catch (const EngineError&) {
+        return false; // no table
+    }
 }
 
 // chronoteka-newdb run with arguments: what it should end with and print.
@@ -98,6 +118,12 @@ TEST_F(NewDbTool, MakesDiaryFilesAndCopiesEveryRowWithItsIdIntoAnEmptyOne)
         {{"--copy", "db1.mdb"}, 2, "", usage},
         {{"--help"}, 2, "", usage},
         {{"new.mdb"}, 0, "", ""},
+        {{"other.mdb"}, 0, "", ""},
+        {{"--template", "template.mdb"}, 0, "", ""},
+        {{"--template", "template.mdb"},
+         1,
+         "",
+         QStringLiteral("chronoteka-newdb: The file '%1/template.mdb' already exists.\n").arg(here)},
         {{"new.mdb"}, 1, "", QStringLiteral("chronoteka-newdb: The file '%1/new.mdb' already exists.\n").arg(here)},
         {{"--copy", "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=db1.mdb", "new.mdb"}, 0, "Rows copied: 2\n", ""},
         {{"--copy", "new.mdb", "db1.mdb"}, 1, "", notEmpty},
@@ -109,14 +135,25 @@ TEST_F(NewDbTool, MakesDiaryFilesAndCopiesEveryRowWithItsIdIntoAnEmptyOne)
     EXPECT_EQ(rowsOfFile(QStringLiteral("db1.mdb")), before);
     EXPECT_EQ(rowsOfFile(QStringLiteral("new.mdb")), before);
     EXPECT_FALSE(QFile::exists(QStringLiteral("made.mdb")));
+    // A new diary has its identity from the start; a copy has the one of the diary copied; each diary made from
+    // the template, which has none, makes its own.
+    EXPECT_TRUE(holdsIdentity(QStringLiteral("other.mdb")));
+    EXPECT_EQ(identityOf(JobTable::connectionString(QStringLiteral("new.mdb"))),
+              identityOf(JobTable::connectionString(QStringLiteral("db1.mdb"))));
+    EXPECT_FALSE(holdsIdentity(QStringLiteral("template.mdb")));
+    ASSERT_TRUE(QFile::copy(QStringLiteral("template.mdb"), QStringLiteral("first.mdb")));
+    ASSERT_TRUE(QFile::copy(QStringLiteral("template.mdb"), QStringLiteral("second.mdb")));
+    EXPECT_NE(identityOf(JobTable::connectionString(QStringLiteral("first.mdb"))),
+              identityOf(JobTable::connectionString(QStringLiteral("second.mdb"))));
 }
 
 TEST_F(NewDbTool, MovesTheDiaryToAServerThatDatabaseConfThenNamesAndBack)
 {
-    const ServerDatabase server;
+    ServerDatabase server;
     const QString onServer = server.connectionString();
+    expectRuns({{{onServer}, 0, "", ""}});
+    EXPECT_EQ(server.scalar(QStringLiteral("SELECT count(*) FROM chronoteka_property")), QStringLiteral("1"));
     expectRuns({
-        {{onServer}, 0, "", ""},
         {{onServer},
          1,
          "",
@@ -127,6 +164,9 @@ TEST_F(NewDbTool, MovesTheDiaryToAServerThatDatabaseConfThenNamesAndBack)
         {{"--copy", onServer, "back.mdb"}, 0, "Rows copied: 2\n", ""},
     });
     EXPECT_EQ(rowsOfFile(QStringLiteral("back.mdb")), before);
+    const QString identity = identityOf(JobTable::connectionString());
+    EXPECT_EQ(identityOf(onServer), identity);
+    EXPECT_EQ(identityOf(JobTable::connectionString(QStringLiteral("back.mdb"))), identity);
 
     QFile config(QStringLiteral("database.conf"));
     ASSERT_TRUE(config.open(QIODevice::WriteOnly));
@@ -135,4 +175,14 @@ TEST_F(NewDbTool, MovesTheDiaryToAServerThatDatabaseConfThenNamesAndBack)
     TDataModule1 module;
     EXPECT_TRUE(module.ADOConnection1.isServer());
     EXPECT_EQ(module.ADOConnection1.tableRows().size(), 2u);
+
+    // A second computer's diary folder on the same server: its export names the events alike.
+    EXPECT_EQ(module.diaryIdentity(), identity);
+    const QTemporaryDir elsewhere;
+    ASSERT_TRUE(QFile::copy(QStringLiteral("database.conf"), elsewhere.filePath(QStringLiteral("database.conf"))));
+    const QString here = QDir::currentPath();
+    QDir::setCurrent(elsewhere.path());
+    TDataModule1 second;
+    QDir::setCurrent(here);
+    EXPECT_EQ(second.diaryIdentity(), identity);
 }

@@ -1,11 +1,13 @@
 // What only a diary on a server has: its schema, the server's own refusals, several machines at once, moving a
-// diary there and back, a server that goes away while the program runs, and its timestamps read.
+// diary there and back, its identity, a server that goes away while the program runs, and its timestamps read.
 #include "DiaryFile.h"
 #include "databind/Field.h"
 #include "databind/RecordSet.h"
 #include "diary/DiaryBackend.h"
+#include "diary/DiaryIdentity.h"
 #include "diary/Queries.h"
 #include "base/Error.h"
+#include "engine/Backend.h"
 #include "engine/Snapshot.h"
 #include "engine/postgres/ServerSchema.h"
 #include "support/ErrorOf.h"
@@ -14,6 +16,7 @@
 #include <QCoreApplication>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QUuid>
 
 #include <gtest/gtest.h>
 #include <libpq-fe.h>
@@ -135,6 +138,67 @@ TEST(ServerDiary, ACopyThereAndBackGivesTheSameRows)
     EXPECT_EQ(errorOf([&] { connection->appendTableRows(file.connect()->tableRows()); }),
               QStringLiteral("The diary copied into already holds events; a diary is copied only into an empty one."));
     EXPECT_EQ(server.scalar("SELECT count(*) FROM job"), QStringLiteral("5"));
+}
+
+// A diary made before identities has none until the first need; then every connection, now and later, finds the
+// one made first. A value stored by two programs in turn is the first one's unless replaced.
+TEST(ServerDiary, ADiaryMadeBeforeGetsItsIdentityAtFirstNeedAndKeepsIt)
+{
+    for (const DiaryKind kind : {DiaryKind::File, DiaryKind::Server}) {
+        SCOPED_TRACE(kind);
+        const DiaryFile diary(kind);
+        const auto first = diary.connect();
+        const auto second = diary.connect();
+        EXPECT_EQ(first->backend().property(QStringLiteral("одно")), std::nullopt);
+
+        const QString identity = DiaryIdentity::of(*first);
+        EXPECT_EQ(QUuid(identity).version(), QUuid::Random) << identity.toStdString();
+        EXPECT_EQ(DiaryIdentity::of(*second), identity);
+        EXPECT_EQ(DiaryIdentity::of(*diary.connect()), identity);
+
+        using Write = Backend::PropertyWrite;
+        EXPECT_EQ(first->backend().storeProperty(QStringLiteral("одно"), QStringLiteral("первое"), Write::KeepStored),
+                  QStringLiteral("первое"));
+        EXPECT_EQ(second->backend().storeProperty(QStringLiteral("одно"), QStringLiteral("второе"), Write::KeepStored),
+                  QStringLiteral("первое"));
+        EXPECT_EQ(second->backend().storeProperty(QStringLiteral("одно"), QStringLiteral("третье"), Write::Replace),
+                  QStringLiteral("третье"));
+        EXPECT_EQ(first->backend().property(QStringLiteral("одно")), QStringLiteral("третье"));
+        EXPECT_EQ(DiaryIdentity::of(*first), identity);
+    }
+}
+
+// A role that may only read the events can't store an identity; it gets one derived from the server and database,
+// the same on every connection, until the diary's own is there for it to read.
+TEST(ServerDiary, ARoleThatMayOnlyReadTheEventsGetsAnIdentityThatStaysTheSame)
+{
+    const DiaryFile diary(DiaryKind::Server);
+    const QString role = QStringLiteral("reader_%1").arg(QUuid::createUuid().toString(QUuid::Id128));
+    diary.execute(QStringLiteral("CREATE ROLE %1 LOGIN").arg(role).toUtf8().constData());
+    diary.execute(QStringLiteral("GRANT SELECT ON job TO %1").arg(role).toUtf8().constData());
+    struct RoleDrop
+    {
+        const DiaryFile& diary;
+        const QString& role;
+        ~RoleDrop() { diary.execute(QStringLiteral("DROP OWNED BY %1; DROP ROLE %1").arg(role).toUtf8().constData()); }
+    } drop{diary, role};
+    const auto asReader = [&] {
+        return std::make_unique<Connection>(
+            DiaryBackend::open(diary.connectionString() + QStringLiteral(" user=") + role), JobTable::schema());
+    };
+
+    // No table yet, and no right to make one.
+    const QString derived = DiaryIdentity::of(*asReader());
+    EXPECT_EQ(QUuid(derived).version(), QUuid::Sha1) << derived.toStdString();
+    EXPECT_EQ(diary.scalar("SELECT to_regclass('chronoteka_property') IS NULL"), QStringLiteral("t"));
+
+    // The table there, but no right to read or write it.
+    const QString made = DiaryIdentity::of(*diary.connect());
+    EXPECT_NE(made, derived);
+    EXPECT_EQ(DiaryIdentity::of(*asReader()), derived);
+
+    diary.execute(QStringLiteral("GRANT SELECT ON chronoteka_property TO %1").arg(role).toUtf8().constData());
+    EXPECT_EQ(DiaryIdentity::of(*asReader()), made);
 }
 
 namespace {

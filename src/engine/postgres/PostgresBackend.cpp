@@ -544,3 +544,84 @@ void PostgresBackend::appendTableRows(const TableSchema& table, const std::vecto
         throw;
     }
 }
+
+namespace {
+
+// The server refused a statement because this user may not write: a role without the rights, or a server that
+// only reads (a standby, a read-only default).
+bool forbidsWriting(const StatementRefused& error)
+{
+    return error.state() == "42501" || error.state() == "25006";
+}
+
+void rollBack(ServerSession& session)
+{
+    try {
+        session.run("ROLLBACK");
+    } catch (const EngineError&) {
+        // A broken connection has ended the transaction on the server already.
+    }
+}
+
+} // namespace
+
+std::optional<QString> PostgresBackend::property(const QString& name)
+{
+    try {
+        const ServerResult result =
+            m_session->run(QStringLiteral("SELECT value FROM %1 WHERE name = $1").arg(propertyTable).toUtf8(),
+                           {name.toUtf8()}, ServerSession::Retry::OnceIfBroken);
+        if (result.rowCount() == 0)
+            return std::nullopt;
+        return QString::fromUtf8(result.text(0, 0), result.length(0, 0));
+    } catch (const StatementRefused& error) {
+        // A database made before has no table yet, and a role may have been let read only the events.
+        if (error.state() == "42P01" || error.state() == "42501")
+            return std::nullopt;
+        throw;
+    }
+}
+
+std::optional<QString> PostgresBackend::storeProperty(const QString& name, const QString& value, PropertyWrite write)
+{
+    m_session->run("BEGIN");
+    try {
+        // Every program storing a value waits here for the one before, so that only one makes the table; the key
+        // is a number of our own among the database's advisory locks.
+        m_session->run("SELECT pg_advisory_xact_lock(7236481537249785856)");
+        const QByteArray table = QByteArray(propertyTable);
+        // Making a table needs the right to create in the schema even where it is there already: asked only
+        // when it is not.
+        if (m_session->run("SELECT to_regclass($1) IS NULL", {table}).text(0, 0)[0] == 't')
+            m_session->run(propertyTableDefinition);
+        m_session->run(QStringLiteral("INSERT INTO %1 (name, value) VALUES ($1, $2) ON CONFLICT (name) %2")
+                           .arg(propertyTable, write == PropertyWrite::Replace
+                                                   ? QStringLiteral("DO UPDATE SET value = excluded.value")
+                                                   : QStringLiteral("DO NOTHING"))
+                           .toUtf8(),
+                       {name.toUtf8(), utf8Text(value)});
+        const ServerResult stored = m_session->run(
+            QStringLiteral("SELECT value FROM %1 WHERE name = $1").arg(propertyTable).toUtf8(), {name.toUtf8()});
+        m_session->run("COMMIT");
+        return QString::fromUtf8(stored.text(0, 0), stored.length(0, 0));
+    } catch (const StatementRefused& error) {
+        rollBack(*m_session);
+        if (forbidsWriting(error))
+            return std::nullopt;
+        throw;
+    } catch (...) {
+        rollBack(*m_session);
+        throw;
+    }
+}
+
+QString PostgresBackend::databaseName()
+{
+    // The identifier initdb gave the server's data, which its standbys share; an administrator may have taken the
+    // right to read it away.
+    const ServerResult result = m_session->run(
+        "SELECT CASE WHEN has_function_privilege('pg_control_system()', 'EXECUTE') "
+        "THEN (SELECT system_identifier::text FROM pg_control_system()) ELSE '' END || '/' || current_database()",
+        {}, ServerSession::Retry::OnceIfBroken);
+    return QString::fromUtf8(result.text(0, 0), result.length(0, 0));
+}
