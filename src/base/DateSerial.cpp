@@ -3,12 +3,6 @@
 #include <cmath>
 #include <optional>
 
-namespace {
-
-constexpr qint64 msecsPerDay = 86400000;
-
-} // namespace
-
 double DateSerial::fromDateTime(const QDateTime& moment)
 {
     return fromDateAndTime(moment.date(), moment.time());
@@ -53,9 +47,9 @@ std::optional<std::pair<qint64, qint64>> split(double serial)
         return std::nullopt;
     const double whole = std::trunc(serial);
     qint64 days = static_cast<qint64>(whole);
-    qint64 msecs = std::llround(std::fabs(serial - whole) * msecsPerDay);
-    if (msecs >= msecsPerDay) {
-        msecs -= msecsPerDay;
+    qint64 msecs = std::llround(std::fabs(serial - whole) * DateSerial::msecsPerDay);
+    if (msecs >= DateSerial::msecsPerDay) {
+        msecs -= DateSerial::msecsPerDay;
         days += serial < 0 ? -1 : 1;
     }
     if (days < firstDay || days > lastDay)

@@ -9,7 +9,8 @@
 class DateSerial
 {
 public:
-    static constexpr double secondsPerDay = 86400.0;
+    // The milliseconds of a day, the whole that a serial's fraction divides.
+    static constexpr int msecsPerDay = 86400000;
 
     static double fromDateTime(const QDateTime& moment);
     // A date with a time of day, read as they stand (no time zone can shift them).

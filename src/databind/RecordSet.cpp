@@ -265,7 +265,7 @@ const QVariant& RecordSet::storedValue(const Field& field) const
 
 void RecordSet::writeValue(Field& field, QVariant value)
 {
-    if (m_state != State::Edit && m_state != State::Insert)
+    if (!isEditing())
         fail(QStringLiteral("Dataset not in edit or insert mode"));
     if (field.m_readOnly)
         throw DatabaseError(QStringLiteral("Field '%1' cannot be modified").arg(field.displayLabel()));
@@ -343,7 +343,7 @@ void RecordSet::checkBrowseMode()
 
 void RecordSet::updateRecord()
 {
-    if (m_state != State::Edit && m_state != State::Insert)
+    if (!isEditing())
         fail(QStringLiteral("Dataset not in edit or insert mode"));
     notify([](DataSource& source) { source.notifyUpdateData(); });
 }
@@ -464,7 +464,7 @@ void RecordSet::insert()
 
 void RecordSet::post()
 {
-    if (m_state != State::Edit && m_state != State::Insert)
+    if (!isEditing())
         fail(QStringLiteral("Dataset not in edit or insert mode"));
     updateRecord();
     if (m_beforePost)
@@ -489,7 +489,7 @@ void RecordSet::post()
 
 void RecordSet::cancel()
 {
-    if (m_state != State::Edit && m_state != State::Insert)
+    if (!isEditing())
         return;
     finishEditing();
     settleFlags();

@@ -1,5 +1,6 @@
 #include "diary/DiaryBackend.h"
 
+#include "diary/DiaryIdentity.h"
 #include "diary/JobTable.h"
 #include "engine/postgres/PostgresBackend.h"
 #include "engine/postgres/ServerSchema.h"
@@ -22,6 +23,14 @@ void create(const QString& connectionString)
         ServerSchema::createDiary(Connection::dataSource(connectionString), JobTable::schema());
     else
         SqliteSchema::createEmptyDatabase(Connection::dataSourcePath(connectionString), JobTable::schema());
+    // Made with the diary, so that a user who may only read it finds it there too.
+    Connection diary(open(connectionString), JobTable::schema());
+    DiaryIdentity::of(diary);
+}
+
+void createTemplate(const QString& path)
+{
+    SqliteSchema::createEmptyDatabase(path, JobTable::schema());
 }
 
 } // namespace DiaryBackend

@@ -16,7 +16,12 @@ namespace DiaryBackend {
 std::shared_ptr<Backend> open(const QString& connectionString,
                               int busyTimeoutMilliseconds = Connection::defaultBusyTimeout);
 
-// Makes an empty diary: a new file, or the table in a server's database; refuses to replace either.
+// Makes an empty diary, with its identity: a new file, or the table in a server's database; refuses to replace
+// either.
 void create(const QString& connectionString);
+
+// Makes an empty diary file at path, a full path, to be copied into new diary folders: without an identity, so that
+// each copy makes its own at its first need instead of all sharing one.
+void createTemplate(const QString& path);
 
 } // namespace DiaryBackend

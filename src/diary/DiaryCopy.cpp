@@ -1,10 +1,10 @@
 #include "diary/DiaryBackend.h"
 #include "diary/DiaryCopy.h"
 
+#include "diary/DiaryIdentity.h"
 #include "diary/DiaryLocation.h"
 #include "diary/JobTable.h"
 #include "engine/Connection.h"
-#include "base/Error.h"
 
 #include <QFileInfo>
 
@@ -19,10 +19,11 @@ std::size_t copy(const QString& from, const QString& to)
     if (!Connection::namesServer(to) && !QFileInfo::exists(Connection::dataSourcePath(to)))
         DiaryLocation::create(to);
     Connection target(DiaryBackend::open(to), JobTable::schema());
-    if (!target.tableRows().empty())
-        throw Error(QStringLiteral("The diary '%1' is not empty; a diary is copied only into an empty one.")
-                        .arg(DiaryLocation::nameOf(to)));
     const std::vector<std::vector<QVariant>> rows = source.tableRows();
+    // The copy is the same diary: a calendar that imported its events knows them by the same UIDs. Stored first,
+    // so that a diary that can't take it gets no rows either.
+    if (!DiaryIdentity::replace(target, DiaryIdentity::of(source)))
+        throw Error(QStringLiteral("The diary '%1' may not be written by this user.").arg(DiaryLocation::nameOf(to)));
     target.appendTableRows(rows);
     return rows.size();
 }

@@ -67,13 +67,6 @@ QString DiaryLocation::connectionStringOf(const QString& pathOrConnectionString,
     return JobTable::connectionString(QDir::cleanPath(QDir(folder).filePath(path)));
 }
 
-QString DiaryLocation::nameOf(const QString& connectionString)
-{
-    if (Connection::namesServer(connectionString))
-        return Connection::dataSource(connectionString);
-    return Connection::dataSourcePath(connectionString);
-}
-
 void DiaryLocation::create(const QString& connectionString)
 {
     DiaryBackend::create(connectionString);

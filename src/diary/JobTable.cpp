@@ -65,6 +65,12 @@ const TableSchema& schema()
     return table;
 }
 
+QString name(Column column)
+{
+    static_assert(static_cast<std::size_t>(Column::TimeShed) + 1 == jobColumns.size());
+    return QString::fromLatin1(jobColumns[static_cast<std::size_t>(column)].name);
+}
+
 std::vector<const JobColumn*> exportColumns()
 {
     std::vector<const JobColumn*> shown;

@@ -30,6 +30,10 @@ namespace JobTable {
 
 std::span<const JobColumn> columns();
 
+// The columns in the table's order, for code that reads particular ones.
+enum class Column { IdJob, Job, DateZap, DateIsp, TimeIsp, Interval, Other, Vip, Period, Napom, DateShed, TimeShed };
+QString name(Column column);
+
 // The table as the engine makes and checks it.
 const TableSchema& schema();
 

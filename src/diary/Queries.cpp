@@ -1,6 +1,18 @@
 #include "diary/Queries.h"
 
+#include "diary/Period.h"
+
 namespace Queries {
+
+namespace {
+
+// The text of the periodicity a reminder check looks for, to stand in a query between quotes.
+QString reminded(ReminderKind kind)
+{
+    return Period::ofReminder(kind).text();
+}
+
+} // namespace
 
 QStringList jobListForPeriod()
 {
@@ -10,24 +22,32 @@ QStringList jobListForPeriod()
 
 QString jobListAll()
 {
+    // The periodicities with nodes of their own beside "Все мероприятия" are left out of it.
+    QStringList apart;
+    for (const Period& period : Period::all())
+        if (period.placement() == Period::Placement::TopLevel)
+            apart << u'"' + period.text() + u'"';
     // A row posted without a periodicity has a null period; "not in" alone would hide it from every node.
-    return QStringLiteral("select * from job where period not in (\"День рождения\", \"Памятная дата\") "
-                          "or period is null");
+    return QStringLiteral("select * from job where period not in (%1) or period is null")
+        .arg(apart.join(QStringLiteral(", ")));
 }
 
 QStringList jobHour()
 {
-    return {QStringLiteral("select * from job"), QStringLiteral("where (period='ежечасное') and (vip = false);")};
+    return {QStringLiteral("select * from job"),
+            QStringLiteral("where (period='%1') and (vip = false);").arg(reminded(ReminderKind::Hour))};
 }
 
 QStringList jobDay()
 {
-    return {QStringLiteral("select * from job"), QStringLiteral("where (period = 'ежедневное' ) and (vip = false)")};
+    return {QStringLiteral("select * from job"),
+            QStringLiteral("where (period = '%1' ) and (vip = false)").arg(reminded(ReminderKind::Day))};
 }
 
 QStringList jobWeek()
 {
-    return {QStringLiteral("select * from job"), QStringLiteral("where (period = 'еженедельное' ) and (vip = false)")};
+    return {QStringLiteral("select * from job"),
+            QStringLiteral("where (period = '%1' ) and (vip = false)").arg(reminded(ReminderKind::Week))};
 }
 
 namespace {
@@ -64,8 +84,8 @@ QStringList birthdays()
         QStringLiteral("job& '  ' &(year(date())-year(date_isp)) as jobbirth"),
         QStringLiteral("FROM job"),
         QStringLiteral("WHERE ((%1 - %2 + 1300) mod 1300 between 0 and (%3 - %2 + 1300) mod 1300)  and "
-                       "(period='День рождения');")
-            .arg(today, first, last),
+                       "(period='%4');")
+            .arg(today, first, last, reminded(ReminderKind::Birth)),
     };
 }
 

@@ -1,7 +1,9 @@
 #include "diary/UnitDM.h"
 
 #include "diary/DiaryBackend.h"
+#include "diary/DiaryIdentity.h"
 #include "diary/JobTable.h"
+#include "diary/Period.h"
 #include "diary/Queries.h"
 #include "base/Clock.h"
 
@@ -38,6 +40,28 @@ TDataModule1::TDataModule1(const QString& connectionString)
 void TDataModule1::QJobBeforePost(RecordSet& DataSet)
 {
     DataSet.fieldByName(QStringLiteral("date_zap")).setAsDateTime(Clock::now());
+}
+
+void TDataModule1::showPeriod(const Period& period)
+{
+    QJob.close();
+    QJob.setSql(Queries::jobListForPeriod());
+    QJob.setParameter(QStringLiteral("period"), period.text());
+    QJob.open();
+}
+
+void TDataModule1::showAllEvents()
+{
+    QJob.close();
+    QJob.setSql({Queries::jobListAll()});
+    QJob.open();
+}
+
+const QString& TDataModule1::diaryIdentity()
+{
+    if (m_diaryIdentity.isEmpty())
+        m_diaryIdentity = DiaryIdentity::of(ADOConnection1);
+    return m_diaryIdentity;
 }
 
 RecordSet& TDataModule1::reminderSet(ReminderKind kind)

@@ -5,6 +5,8 @@
 #include "diary/ReminderKind.h"
 #include "engine/Connection.h"
 
+class Period;
+
 // The data module: the one connection to the diary, every record set of the program and its data source. Creating
 // it opens the connection and the list query QJob; the four reminder sets stay closed.
 class TDataModule1
@@ -32,4 +34,14 @@ public:
 
     // Stamps the last-change time of the row QJob is about to post.
     void QJobBeforePost(RecordSet& DataSet);
+
+    // Re-opens QJob on the events of that periodicity, by date of execution.
+    void showPeriod(const Period& period);
+    // Re-opens QJob on what "Все мероприятия" lists: every event but birthdays and memorable dates.
+    void showAllEvents();
+    // The diary's identity (DiaryIdentity), read or made at the first call.
+    const QString& diaryIdentity();
+
+private:
+    QString m_diaryIdentity;
 };

@@ -9,6 +9,7 @@
 #include <QVariant>
 
 #include <map>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -60,4 +61,21 @@ public:
     virtual std::vector<std::vector<QVariant>> tableRows(const TableSchema& table) = 0;
     // Puts rows as tableRows gives them, keys included, into the table, which must be empty; one transaction.
     virtual void appendTableRows(const TableSchema& table, const std::vector<std::vector<QVariant>>& rows) = 0;
+
+    // The database's own named values, kept beside the program's table in this small table of texts (name,
+    // value), which other tools read as they are. A database made before has none until the first store.
+    static constexpr const char* propertyTable = "chronoteka_property";
+    static constexpr const char* propertyTableDefinition =
+        "CREATE TABLE IF NOT EXISTS chronoteka_property (name text PRIMARY KEY NOT NULL, value text NOT NULL)";
+
+    // The value stored under name; none when there is none, no table yet, or this user may not read it.
+    virtual std::optional<QString> property(const QString& name) = 0;
+    enum class PropertyWrite { KeepStored, Replace };
+    // Stores value under name, making the table when there is none, in one transaction that also waits for any
+    // other program storing one: KeepStored leaves a value already there, so all who store at once agree on the
+    // first. Returns the value then stored; none when this user may not write the database.
+    virtual std::optional<QString> storeProperty(const QString& name, const QString& value, PropertyWrite write) = 0;
+    // What names the database itself: the file's full path; on a server, the server's own identifier and the
+    // database's name, which every computer connected to it sees alike.
+    virtual QString databaseName() = 0;
 };

@@ -31,6 +31,8 @@ public:
     // The diary file's full path; empty for a server diary.
     QString filePath() const;
     bool isServer() const { return filePath().isEmpty(); }
+    // The backend, for what the diary keeps beside its table (Backend::property).
+    Backend& backend() const { return *m_backend; }
 
     // The connection string's Data Source as a clean full path; throws EngineError when it is relative.
     static QString dataSourcePath(const QString& connectionString);

@@ -2,9 +2,11 @@
 
 #include "databind/ActiveRowScope.h"
 #include "databind/RecordSet.h"
+#include "diary/JobTable.h"
 #include "base/Clock.h"
 #include "base/DateSerial.h"
 #include "base/Error.h"
+#include "diary/Period.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -14,9 +16,11 @@
 #include <libical/ical.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -33,18 +37,18 @@ struct ComponentDeleter
 };
 using Component = std::unique_ptr<icalcomponent, ComponentDeleter>;
 
-// The recurrence of each periodicity that repeats; the others have none.
+// The rule of each recurrence of a periodicity; a periodicity that does not recur has none.
 constexpr struct
 {
-    const char* period;
+    Period::Recurrence recurrence;
     const char* rule;
 } recurrences[] = {
-    {"ежечасное", "FREQ=HOURLY"},
-    {"ежедневное", "FREQ=DAILY"},
-    {"еженедельное", "FREQ=WEEKLY"},
-    {"ежемесячное", "FREQ=MONTHLY"},
-    {"ежеквартальное", "FREQ=MONTHLY;INTERVAL=3"},
-    {"ежегодное", "FREQ=YEARLY"},
+    {Period::Recurrence::Hourly, "FREQ=HOURLY"},
+    {Period::Recurrence::Daily, "FREQ=DAILY"},
+    {Period::Recurrence::Weekly, "FREQ=WEEKLY"},
+    {Period::Recurrence::Monthly, "FREQ=MONTHLY"},
+    {Period::Recurrence::Quarterly, "FREQ=MONTHLY;INTERVAL=3"},
+    {Period::Recurrence::Yearly, "FREQ=YEARLY"},
 };
 
 // What follows the row's id in a UID: the part that tells this diary from another.
@@ -54,18 +58,60 @@ QByteArray uidTail(const QString& diaryId)
            "@chronoteka";
 }
 
-icaltimetype dateValue(const QDate& date)
+// A date or date-time property with the value's text written here: libical's constructors take years up to 3000
+// only and write a later one as 00000000T000000, while a value read from its text keeps any year of four digits.
+icalproperty* propertyWithValue(icalproperty_kind kind, icalvalue_kind valueKind, const QByteArray& text)
 {
-    icaltimetype value = icaltime_null_date();
-    value.year = date.year();
-    value.month = date.month();
-    value.day = date.day();
-    return value;
+    icalproperty* property = icalproperty_new(kind);
+    icalproperty_set_value(property, icalvalue_new_from_string(valueKind, text.constData()));
+    return property;
 }
 
+QByteArray dateText(const QDate& date)
+{
+    char text[16];
+    const int size = std::snprintf(text, sizeof text, "%04d%02d%02d", date.year(), date.month(), date.day());
+    return QByteArray(text, size);
+}
+
+QByteArray dateTimeText(const QDate& date, const QTime& time)
+{
+    char text[32];
+    const int size = std::snprintf(text, sizeof text, "%04d%02d%02dT%02d%02d%02d", date.year(), date.month(),
+                                   date.day(), time.hour(), time.minute(), time.second());
+    return QByteArray(text, size);
+}
+
+icalproperty* dateProperty(icalproperty_kind kind, const QDate& date)
+{
+    return propertyWithValue(kind, ICAL_DATE_VALUE, dateText(date));
+}
+
+// A control character a TEXT value may not hold: any but the line feed (which it holds escaped) and TAB.
+bool isForbiddenControl(QChar c)
+{
+    return (c.unicode() < 0x20 && c != u'\n' && c != u'\t') || c.unicode() == 0x7f;
+}
+
+// A text as a TEXT value may hold it, in UTF-8: each line break (CR LF, CR or LF) one LF, which libical writes as
+// "\n", TAB kept, any other control character left out. Handed to libical as it is, a CR or a form feed would be
+// dropped, other control characters written raw, which readers refuse, and a NUL would end the text.
 QByteArray utf8(const QString& text)
 {
-    return text.toUtf8();
+    if (std::none_of(text.begin(), text.end(), isForbiddenControl))
+        return text.toUtf8();
+    QString kept;
+    kept.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i] == u'\r') {
+            kept += u'\n';
+            if (i + 1 < text.size() && text[i + 1] == u'\n')
+                ++i;
+        } else if (!isForbiddenControl(text[i])) {
+            kept += text[i];
+        }
+    }
+    return kept.toUtf8();
 }
 
 class CalendarWriter
@@ -79,7 +125,7 @@ public:
           m_lastOfFebruary(icalrecurrencetype_from_string("FREQ=YEARLY;BYMONTH=2;BYMONTHDAY=-1"))
     {
         for (const auto& r : recurrences)
-            m_recurrences.push_back({QString::fromUtf8(r.period), icalrecurrencetype_from_string(r.rule)});
+            m_recurrences.push_back({r.recurrence, icalrecurrencetype_from_string(r.rule)});
         m_zoneId = QTimeZone::systemTimeZoneId();
         m_zone = icaltimezone_get_builtin_timezone(m_zoneId.constData());
         if (m_zone && !icaltimezone_get_component(m_zone))
@@ -118,21 +164,28 @@ public:
 
     void add(const Row& row)
     {
-        const bool yearly =
-            row.period == QStringLiteral("День рождения") || row.period == QStringLiteral("Памятная дата");
-        putComponent(yearly && row.date.isValid() ? yearlyEvent(row) : todo(row));
+        // A periodicity typed in another case is the same periodicity, as the lists and the reminders take it.
+        const std::optional<Period> period = Period::fromStored(row.period);
+        if (period && period->isYearlyDate() && row.date.isValid())
+            putComponent(yearlyEvent(row, *period));
+        else
+            putComponent(todo(row, period ? recurrenceOf(*period) : nullptr));
     }
 
 private:
-    icalcomponent* yearlyEvent(const Row& row)
+    icalcomponent* yearlyEvent(const Row& row, const Period& period)
     {
         icalcomponent* event = icalcomponent_new_vevent();
         common(event, row);
-        const bool birthday = row.period == QStringLiteral("День рождения");
-        const QByteArray summary = utf8(birthday ? QStringLiteral("День рождения: %1").arg(row.job) : row.job);
+        const bool birthday = period.kind() == Period::Kind::Birthday;
+        const QByteArray summary = utf8(birthday ? period.text() + QStringLiteral(": ") + row.job : row.job);
         icalcomponent_add_property(event, icalproperty_new_summary(summary.constData()));
-        icalcomponent_add_property(event, icalproperty_new_dtstart(dateValue(row.date)));
-        icalcomponent_add_property(event, icalproperty_new_dtend(dateValue(row.date.addDays(1))));
+        icalcomponent_add_property(event, dateProperty(ICAL_DTSTART_PROPERTY, row.date));
+        // The day after 31 December 9999 has no four-digit year; the day's length says the same.
+        const QDate next = row.date.addDays(1);
+        icalcomponent_add_property(event, next.year() <= 9999
+                                              ? dateProperty(ICAL_DTEND_PROPERTY, next)
+                                              : icalproperty_new_duration(icaldurationtype_from_int(86400)));
         icalcomponent_add_property(event, icalproperty_new_transp(ICAL_TRANSP_TRANSPARENT));
         // A yearly rule alone skips 29 February in the other years; the last day of February is then the 28th.
         const bool leapDay = row.date.month() == 2 && row.date.day() == 29;
@@ -167,17 +220,16 @@ private:
         return seconds - (row.shedTime.isValid() ? row.shedTime.msecsSinceStartOfDay() / 1000 : 0);
     }
 
-    icalcomponent* todo(const Row& row)
+    icalcomponent* todo(const Row& row, const icalrecurrencetype* rule)
     {
         icalcomponent* todo = icalcomponent_new_vtodo();
         common(todo, row);
         icalcomponent_add_property(todo, icalproperty_new_summary(utf8(row.job).constData()));
         if (row.date.isValid()) {
-            const icaltimetype due = row.time.isValid() ? local(row.date, row.time) : dateValue(row.date);
-            icalcomponent_add_property(todo, withZone(icalproperty_new_due(due)));
-            if (const icalrecurrencetype* rule = recurrenceOf(row.period)) {
+            icalcomponent_add_property(todo, timeProperty(ICAL_DUE_PROPERTY, row.date, row.time));
+            if (rule) {
                 // A recurrence counts from DTSTART, which a to-do names beside its due time.
-                icalcomponent_add_property(todo, withZone(icalproperty_new_dtstart(due)));
+                icalcomponent_add_property(todo, timeProperty(ICAL_DTSTART_PROPERTY, row.date, row.time));
                 icalcomponent_add_property(todo, icalproperty_new_rrule(*rule));
             }
         }
@@ -188,10 +240,10 @@ private:
         return todo;
     }
 
-    const icalrecurrencetype* recurrenceOf(const QString& period) const
+    const icalrecurrencetype* recurrenceOf(const Period& period) const
     {
-        for (const auto& [name, rule] : m_recurrences)
-            if (period == name)
+        for (const auto& [recurrence, rule] : m_recurrences)
+            if (period.recurrence() == recurrence)
                 return &rule;
         return nullptr;
     }
@@ -203,27 +255,20 @@ private:
         icalcomponent_add_property(component, icalproperty_new_dtstamp(m_stamp));
     }
 
-    icaltimetype local(const QDate& date, const QTime& time) const
+    // A date, or a local time that names its zone by the name the VTIMEZONE carries. Without a VTIMEZONE the time
+    // is written in UTC, unless that falls after the year 9999: then as the local time it is.
+    icalproperty* timeProperty(icalproperty_kind kind, const QDate& date, const QTime& time) const
     {
+        if (!time.isValid())
+            return dateProperty(kind, date);
         if (!m_zone) {
             const QDateTime utc = QDateTime(date, time).toUTC();
-            return icaltime_from_timet_with_zone(utc.toSecsSinceEpoch(), 0, icaltimezone_get_utc_timezone());
+            if (utc.date().year() <= 9999)
+                return propertyWithValue(kind, ICAL_DATETIME_VALUE, dateTimeText(utc.date(), utc.time()) + 'Z');
+            return propertyWithValue(kind, ICAL_DATETIME_VALUE, dateTimeText(date, time));
         }
-        icaltimetype value = icaltime_null_time();
-        value.year = date.year();
-        value.month = date.month();
-        value.day = date.day();
-        value.hour = time.hour();
-        value.minute = time.minute();
-        value.second = time.second();
-        return value;
-    }
-
-    // A local time names its zone, by the name the VTIMEZONE carries.
-    icalproperty* withZone(icalproperty* property) const
-    {
-        if (m_zone && !icalvalue_get_datetime(icalproperty_get_value(property)).is_date)
-            icalproperty_add_parameter(property, icalparameter_new_tzid(m_zoneId.constData()));
+        icalproperty* property = propertyWithValue(kind, ICAL_DATETIME_VALUE, dateTimeText(date, time));
+        icalproperty_add_parameter(property, icalparameter_new_tzid(m_zoneId.constData()));
         return property;
     }
 
@@ -257,7 +302,7 @@ private:
     icaltimetype m_stamp;
     icalrecurrencetype m_yearly;
     icalrecurrencetype m_lastOfFebruary;
-    std::vector<std::pair<QString, icalrecurrencetype>> m_recurrences;
+    std::vector<std::pair<Period::Recurrence, icalrecurrencetype>> m_recurrences;
     QByteArray m_zoneId;
     icaltimezone* m_zone = nullptr;
 };
@@ -280,16 +325,17 @@ bool IcsExport::write(RecordSet& list, const QString& path, const QString& diary
     if (!target.open(QIODevice::WriteOnly))
         failWriting(path, target.errorString());
     const int rows = list.recordCount();
-    const auto field = [&list](const char* name) { return list.findField(QString::fromLatin1(name)); };
-    Field* const id = field("id_job");
-    Field* const job = field("job");
-    Field* const period = field("period");
-    Field* const date = field("date_isp");
-    Field* const time = field("time_isp");
-    Field* const shedDate = field("date_shed");
-    Field* const shedTime = field("time_shed");
-    Field* const done = field("vip");
-    Field* const note = field("other");
+    using JobTable::Column;
+    const auto field = [&list](Column column) { return list.findField(JobTable::name(column)); };
+    Field* const id = field(Column::IdJob);
+    Field* const job = field(Column::Job);
+    Field* const period = field(Column::Period);
+    Field* const date = field(Column::DateIsp);
+    Field* const time = field(Column::TimeIsp);
+    Field* const shedDate = field(Column::DateShed);
+    Field* const shedTime = field(Column::TimeShed);
+    Field* const done = field(Column::Vip);
+    Field* const note = field(Column::Other);
     const auto text = [](const Field* f) { return f && !f->isNull() ? f->value().toString() : QString(); };
     // Straight from the day count: a local QDateTime would look the time zone up for each value.
     const auto day = [](const Field* f) { return f && !f->isNull() ? DateSerial::toDate(f->asSerial()) : QDate(); };

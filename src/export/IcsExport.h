@@ -18,8 +18,9 @@ public:
     using Dialogs = ListExport::Dialogs;
 
     // Writes the calendar to path through a temporary file beside it, renamed over it only when complete.
-    // diaryId tells this diary's rows from another's in the UIDs. Returns false when progress cancelled: then
-    // nothing is written. Throws Error with the text the user sees; an existing file at path is left as it was.
+    // diaryId, the diary's identity, tells its rows from another diary's in the UIDs. Returns false when progress
+    // cancelled: then nothing is written. Throws Error with the text the user sees; an existing file at path is
+    // left as it was.
     static bool write(RecordSet& list, const QString& path, const QString& diaryId, const Progress& progress = {});
 
     static Outcome run(QWidget* parent, RecordSet& list, const QString& diaryId);
@@ -27,6 +28,7 @@ public:
 
     static Dialogs standardDialogs();
 
-    // The UID of the row with that id in the diary: the same on every export, so a calendar updates the event.
+    // The UID of the row with that id in the diary: the same on every export and every computer, so a calendar
+    // updates the event.
     static QString uid(qint64 id, const QString& diaryId);
 };

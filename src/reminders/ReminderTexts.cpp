@@ -1,5 +1,7 @@
 #include "reminders/ReminderTexts.h"
 
+#include "diary/Period.h"
+
 const ReminderTexts& reminderTexts(ReminderKind kind)
 {
     static const std::array<ReminderTexts, reminderKinds.size()> texts = {{
@@ -9,8 +11,8 @@ const ReminderTexts& reminderTexts(ReminderKind kind)
          QStringLiteral("Дата исполнения"), QStringLiteral("Мероприятия")},
         {QStringLiteral("Еженедельные"), QStringLiteral("Существуют ЕЖЕНЕДЕЛЬНЫЕ мероприятия. Показать?"),
          QStringLiteral("Дата исполнения"), QStringLiteral("Мероприятия")},
-        {QStringLiteral("День рождения"), QStringLiteral("Показать дни рождения?"), QStringLiteral("Дата рождения"),
-         QStringLiteral("Именинники")},
+        {Period::ofReminder(ReminderKind::Birth).text(), QStringLiteral("Показать дни рождения?"),
+         QStringLiteral("Дата рождения"), QStringLiteral("Именинники")},
     }};
     return texts[static_cast<std::size_t>(kind)];
 }

@@ -6,7 +6,7 @@
 #include "databind/controls/BoundMemo.h"
 #include "databind/controls/DataGrid.h"
 #include "databind/controls/DataNavigator.h"
-#include "diary/Queries.h"
+#include "diary/Period.h"
 #include "diary/UnitDM.h"
 #include "base/Clock.h"
 #include "export/ExcelExport.h"
@@ -24,7 +24,6 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDialog>
-#include <QFileInfo>
 #include <QFrame>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -40,6 +39,17 @@
 namespace {
 
 constexpr QSize clientSize(733, 513);
+
+// Where a node of the tree keeps the periodicity it lists; "Все мероприятия" keeps none.
+constexpr int periodRole = Qt::UserRole;
+
+std::optional<Period> periodOf(const QTreeWidgetItem* node)
+{
+    const QVariant kind = node ? node->data(0, periodRole) : QVariant();
+    if (!kind.isValid())
+        return std::nullopt;
+    return Period(kind.value<Period::Kind>());
+}
 
 // The tree's two pictures: a closed note for a node, an open one with a tick for the chosen node.
 QPixmap nodeImage(bool selected)
@@ -107,11 +117,6 @@ TFormMain::TFormMain(TrayIcon& tray, TDataModule1& dataModule, ReminderWindow& r
 QString TFormMain::allEventsNode()
 {
     return QStringLiteral("Все мероприятия");
-}
-
-QString TFormMain::birthdayNode()
-{
-    return QStringLiteral("День рождения");
 }
 
 void TFormMain::createMenus()
@@ -187,11 +192,12 @@ void TFormMain::createListArea()
         return node;
     };
     m_allNode = addNode(new QTreeWidgetItem(Tree), allEventsNode());
-    for (const char* period :
-         {"критическое", "ежечасное", "ежедневное", "еженедельное", "ежемесячное", "ежеквартальное", "ежегодное"})
-        addNode(new QTreeWidgetItem(m_allNode), QString::fromUtf8(period));
-    addNode(new QTreeWidgetItem(Tree), birthdayNode());
-    addNode(new QTreeWidgetItem(Tree), QStringLiteral("Памятная дата"));
+    for (const Period& period : Period::all()) {
+        const bool under = period.placement() == Period::Placement::UnderAllEvents;
+        QTreeWidgetItem* node =
+            addNode(under ? new QTreeWidgetItem(m_allNode) : new QTreeWidgetItem(Tree), period.text());
+        node->setData(0, periodRole, QVariant::fromValue(period.kind()));
+    }
     connect(Tree, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* node) { TreeChange(node); });
     layout->addWidget(Tree);
 
@@ -256,10 +262,9 @@ void TFormMain::createEditorPanel()
 
     Label5 = label("Label5", QStringLiteral("Периодичность мероприятия"), 248, 24);
     CBoxPeriod = new BoundComboBox(panel);
-    CBoxPeriod->addItems({QStringLiteral("критическое"), QStringLiteral("ежечасное"), QStringLiteral("ежедневное"),
-                          QStringLiteral("еженедельное"), QStringLiteral("ежемесячное"),
-                          QStringLiteral("ежеквартальное"), QStringLiteral("ежегодное"),
-                          QStringLiteral("День рождения")});
+    for (const Period& period : Period::all())
+        if (period.isOffered())
+            CBoxPeriod->addItem(period.text());
     place(CBoxPeriod, "CBoxPeriod", "Периодичность мероприятия", 248, 40, 153, 21);
 
     Label6 = label("Label6", QStringLiteral("Дата/Время начала напоминания"), 448, 24);
@@ -361,7 +366,7 @@ bool TFormMain::saveListEdit()
 
 void TFormMain::TreeChange(QTreeWidgetItem* node)
 {
-    if (m_revertingNode || !m_dataModule)
+    if (m_revertingNode)
         return;
     if (!saveListEdit()) {
         // The list still holds the edit the user can correct or cancel: keep its node chosen.
@@ -371,18 +376,13 @@ void TFormMain::TreeChange(QTreeWidgetItem* node)
         return;
     }
     ErrorReporter::guarded([&] {
-        RecordSet& QJob = m_dataModule->QJob;
-        if (node && node->text(0) != allEventsNode()) {
-            QJob.close();
-            QJob.setSql(Queries::jobListForPeriod());
-            QJob.setParameter(QStringLiteral("period"), node->text(0));
-        } else {
-            QJob.close();
-            QJob.setSql({Queries::jobListAll()});
-        }
+        const std::optional<Period> period = periodOf(node);
         m_listNode = node;
-        QJob.open();
-        setBirthdayMode(node && node->text(0) == birthdayNode());
+        if (period)
+            m_dataModule->showPeriod(*period);
+        else
+            m_dataModule->showAllEvents();
+        setBirthdayMode(period && period->kind() == Period::Kind::Birthday);
     });
 }
 
@@ -426,10 +426,8 @@ void TFormMain::N2Click()
 
 void TFormMain::N10Click()
 {
-    if (!m_dataModule)
-        return;
-    // The diary's real path tells its rows from another diary's in the calendar that imports them.
-    IcsExport::run(this, m_dataModule->QJob, QFileInfo(m_diaryFolder).canonicalFilePath());
+    // The diary's identity tells its rows from another diary's in the calendar that imports them.
+    IcsExport::run(this, m_dataModule->QJob, m_dataModule->diaryIdentity());
 }
 
 void TFormMain::N7Click()

@@ -98,9 +98,8 @@ public:
     void PopExitClick();
     void N1Click();
 
-    // The texts of the tree's nodes that the handlers compare with.
+    // The text of the tree's node that lists every event but birthdays and memorable dates.
     static QString allEventsNode();
-    static QString birthdayNode();
 
 signals:
     // "Дни рождения": the birthday check is to run now.

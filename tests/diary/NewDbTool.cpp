@@ -1,6 +1,8 @@
 #include "diary/DiaryBackend.h"
+#include "diary/DiaryIdentity.h"
 #include "diary/JobTable.h"
 #include "diary/UnitDM.h"
+#include "base/Error.h"
 #include "engine/Connection.h"
 #include "support/QtPrinters.h"
 #include "support/ServerDatabase.h"
@@ -9,6 +11,7 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -28,6 +31,23 @@ Rows rowsOf(const QString& connectionString)
         for (int column = 0; column < snapshot->columnCount(); ++column)
             rows[static_cast<std::size_t>(row)].push_back(snapshot->value(row, column));
     return rows;
+}
+
+QString identityOf(const QString& connectionString)
+{
+    Connection connection(DiaryBackend::open(connectionString), JobTable::schema());
+    return DiaryIdentity::of(connection);
+}
+
+// Whether the diary holds an identity, read without making one.
+bool holdsIdentity(const QString& connectionString)
+{
+    Connection connection(DiaryBackend::open(connectionString), JobTable::schema());
+    try {
+        return connection.select(QStringLiteral("select * from chronoteka_property"), {})->rowCount() == 1;
+    } catch (const EngineError&) {
+        return false; // no table
+    }
 }
 
 // chronoteka-newdb run with arguments: what it should end with and print.
@@ -60,9 +80,10 @@ protected:
         before = rowsOfFile(QStringLiteral("db1.mdb"));
     }
 
-    // The rows of a diary file in the diary folder.
-    Rows rowsOfFile(const QString& name) const { return rowsOf(JobTable::connectionString(path(name))); }
     QString path(const QString& name) const { return QDir(diary.folder()).filePath(name); }
+    // The connection string of a diary file in the diary folder.
+    QString file(const QString& name) const { return JobTable::connectionString(path(name)); }
+    Rows rowsOfFile(const QString& name) const { return rowsOf(file(name)); }
 
     void expectRuns(std::initializer_list<ToolRun> runs) const
     {
@@ -80,12 +101,8 @@ protected:
         }
     }
 
-    static QString notEmpty(const QString& name)
-    {
-        return QStringLiteral("chronoteka-newdb: The diary '%1' is not empty; a diary is copied only into an empty "
-                              "one.\n")
-            .arg(name);
-    }
+    static inline const QString notEmpty = QStringLiteral(
+        "chronoteka-newdb: The diary copied into already holds events; a diary is copied only into an empty one.\n");
 
     TempDiary diary;
     Rows before;
@@ -102,9 +119,15 @@ TEST_F(NewDbTool, MakesDiaryFilesAndCopiesEveryRowWithItsIdIntoAnEmptyOne)
         {{"--copy", "db1.mdb"}, 2, "", usage},
         {{"--help"}, 2, "", usage},
         {{"new.mdb"}, 0, "", ""},
+        {{"other.mdb"}, 0, "", ""},
+        {{"--template", "template.mdb"}, 0, "", ""},
+        {{"--template", "template.mdb"},
+         1,
+         "",
+         QStringLiteral("chronoteka-newdb: The file '%1/template.mdb' already exists.\n").arg(here)},
         {{"new.mdb"}, 1, "", QStringLiteral("chronoteka-newdb: The file '%1/new.mdb' already exists.\n").arg(here)},
         {{"--copy", "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=db1.mdb", "new.mdb"}, 0, "Rows copied: 2\n", ""},
-        {{"--copy", "new.mdb", "db1.mdb"}, 1, "", notEmpty(here + "/db1.mdb")},
+        {{"--copy", "new.mdb", "db1.mdb"}, 1, "", notEmpty},
         {{"--copy", "missing.mdb", "made.mdb"},
          1,
          "",
@@ -113,24 +136,36 @@ TEST_F(NewDbTool, MakesDiaryFilesAndCopiesEveryRowWithItsIdIntoAnEmptyOne)
     EXPECT_EQ(rowsOfFile(QStringLiteral("db1.mdb")), before);
     EXPECT_EQ(rowsOfFile(QStringLiteral("new.mdb")), before);
     EXPECT_FALSE(QFile::exists(path(QStringLiteral("made.mdb"))));
+    // A new diary has its identity from the start; a copy has the one of the diary copied; each diary made from
+    // the template, which has none, makes its own.
+    EXPECT_TRUE(holdsIdentity(file(QStringLiteral("other.mdb"))));
+    EXPECT_EQ(identityOf(file(QStringLiteral("new.mdb"))), identityOf(file(QStringLiteral("db1.mdb"))));
+    EXPECT_FALSE(holdsIdentity(file(QStringLiteral("template.mdb"))));
+    ASSERT_TRUE(QFile::copy(path(QStringLiteral("template.mdb")), path(QStringLiteral("first.mdb"))));
+    ASSERT_TRUE(QFile::copy(path(QStringLiteral("template.mdb")), path(QStringLiteral("second.mdb"))));
+    EXPECT_NE(identityOf(file(QStringLiteral("first.mdb"))), identityOf(file(QStringLiteral("second.mdb"))));
 }
 
 TEST_F(NewDbTool, MovesTheDiaryToAServerThatDatabaseConfThenNamesAndBack)
 {
-    const ServerDatabase server;
+    ServerDatabase server;
     const QString onServer = server.connectionString();
+    expectRuns({{{onServer}, 0, "", ""}});
+    EXPECT_EQ(server.scalar(QStringLiteral("SELECT count(*) FROM chronoteka_property")), QStringLiteral("1"));
     expectRuns({
-        {{onServer}, 0, "", ""},
         {{onServer},
          1,
          "",
          QStringLiteral("chronoteka-newdb: The database '%1' on the server already holds a table 'job'.\n")
              .arg(server.name())},
         {{"--copy", "db1.mdb", onServer}, 0, "Rows copied: 2\n", ""},
-        {{"--copy", "db1.mdb", onServer}, 1, "", notEmpty(server.connectionInfo())},
+        {{"--copy", "db1.mdb", onServer}, 1, "", notEmpty},
         {{"--copy", onServer, "back.mdb"}, 0, "Rows copied: 2\n", ""},
     });
     EXPECT_EQ(rowsOfFile(QStringLiteral("back.mdb")), before);
+    const QString identity = identityOf(diary.connectionString());
+    EXPECT_EQ(identityOf(onServer), identity);
+    EXPECT_EQ(identityOf(file(QStringLiteral("back.mdb"))), identity);
 
     QFile config(path(QStringLiteral("database.conf")));
     ASSERT_TRUE(config.open(QIODevice::WriteOnly));
@@ -139,4 +174,12 @@ TEST_F(NewDbTool, MovesTheDiaryToAServerThatDatabaseConfThenNamesAndBack)
     TDataModule1 module(diary.location().connectionString());
     EXPECT_TRUE(module.ADOConnection1.isServer());
     EXPECT_EQ(module.ADOConnection1.tableRows().size(), 2u);
+
+    // A second computer's diary folder on the same server: its export names the events alike.
+    EXPECT_EQ(module.diaryIdentity(), identity);
+    const QTemporaryDir elsewhere;
+    ASSERT_TRUE(
+        QFile::copy(path(QStringLiteral("database.conf")), elsewhere.filePath(QStringLiteral("database.conf"))));
+    TDataModule1 second(DiaryLocation(elsewhere.path()).connectionString());
+    EXPECT_EQ(second.diaryIdentity(), identity);
 }

@@ -99,7 +99,7 @@ TEST_P(BirthdayWindow, DueWhenTodayLiesBetweenTheMonthAndDayOfItsEndsWrappingOve
     }
 }
 
-TEST_P(BirthdayWindow, ListsBirthdaysOnlyDoneOrNotWithNameAndAgeReachedThisYear)
+TEST_P(BirthdayWindow, ListsBirthdaysOnlyDoneOrNot)
 {
     diary.add({QStringLiteral("Анна"), birthday, {1980, 4, 20}, {2026, 4, 10}, false, QStringLiteral("торт")});
     diary.add({QStringLiteral("Борис"), birthday, {2000, 4, 16}, {2026, 4, 1}, true, {}});
@@ -118,11 +118,10 @@ TEST_P(BirthdayWindow, ListsBirthdaysOnlyDoneOrNotWithNameAndAgeReachedThisYear)
 
     QStringList rows;
     for (int row = 0; row < snapshot->rowCount(); ++row)
-        rows << snapshot->value(row, 0).toString() + u'|' + snapshot->value(row, 7).toString() + u'|' +
-                    snapshot->value(row, 5).toString();
+        rows << snapshot->value(row, 0).toString() + u'|' + snapshot->value(row, 5).toString();
     rows.sort();
     // Вера has no date of birth, so her window has no end and she is never due.
-    EXPECT_EQ(rows, (QStringList{QStringLiteral("Анна|Анна  46|false"), QStringLiteral("Борис|Борис  26|true")}));
+    EXPECT_EQ(rows, (QStringList{QStringLiteral("Анна|false"), QStringLiteral("Борис|true")}));
 
     const ColumnInfo& jobbirth = snapshot->column(7);
     EXPECT_TRUE(jobbirth.readOnly);
@@ -130,6 +129,36 @@ TEST_P(BirthdayWindow, ListsBirthdaysOnlyDoneOrNotWithNameAndAgeReachedThisYear)
     EXPECT_EQ(jobbirth.kind, ColumnKind::Text);
     EXPECT_FALSE(snapshot->column(6).readOnly);
     EXPECT_EQ(snapshot->column(6).kind, ColumnKind::Memo);
+}
+
+// jobbirth, what the reminder list shows: the name, two blanks and the age the person reaches this year, whether
+// the birthday is still to come, today or past.
+TEST_P(BirthdayWindow, TheNameCarriesTheAgeReachedThisYear)
+{
+    const struct
+    {
+        QDate born;
+        QDate today;
+        QString shown;
+    } cases[] = {
+        {{1980, 4, 20}, {2026, 4, 15}, QStringLiteral("Анна  46")},
+        {{2000, 4, 16}, {2026, 4, 15}, QStringLiteral("Анна  26")},
+        {{1980, 3, 12}, {2026, 3, 12}, QStringLiteral("Анна  46")},
+        {{1980, 12, 10}, {2026, 12, 7}, QStringLiteral("Анна  46")},
+        {{1980, 1, 5}, {2026, 4, 15}, QStringLiteral("Анна  46")},
+        {{2000, 2, 29}, {2027, 2, 28}, QStringLiteral("Анна  27")},
+        {{2026, 4, 16}, {2026, 4, 15}, QStringLiteral("Анна  0")},
+    };
+    for (const auto& c : cases) {
+        diary.execute("DELETE FROM job");
+        // The window opens today, so each birthday is due.
+        diary.add({QStringLiteral("Анна"), birthday, c.born, c.today, false, {}});
+        const FixedClock clock(QDateTime(c.today, QTime(9, 15)));
+        const auto snapshot = connection->select(engineText(Queries::birthdays()), {});
+        ASSERT_EQ(snapshot->rowCount(), 1) << c.born.toString(Qt::ISODate).toStdString();
+        EXPECT_EQ(snapshot->value(0, snapshot->columnIndex(QStringLiteral("jobbirth"))), c.shown)
+            << c.born.toString(Qt::ISODate).toStdString() << " on " << c.today.toString(Qt::ISODate).toStdString();
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Diaries, BirthdayWindow, bothDiaryKinds(), diaryKindName);

@@ -1,7 +1,6 @@
 #include "DiaryFile.h"
 #include "diary/Queries.h"
 #include "engine/Snapshot.h"
-#include "support/FixedClock.h"
 #include "support/QtPrinters.h"
 
 #include <gtest/gtest.h>
@@ -38,10 +37,6 @@ protected:
 
     DiaryFile diary{GetParam()};
     std::unique_ptr<Connection> connection;
-};
-
-class TextComparison : public ::testing::TestWithParam<DiaryKind>
-{
 };
 
 } // namespace
@@ -88,41 +83,4 @@ TEST_P(ListQueries, ReminderSetsListTheirPeriodNotYetDone)
     }
 }
 
-// Periods typed by hand into the combo box may differ in case from the tree's: the queries compare texts as the
-// dialect does, without regard to case, Cyrillic included.
-TEST_P(TextComparison, PeriodsMatchWhateverTheirCaseInEveryQueryOfTheProgram)
-{
-    DiaryFile diary(GetParam());
-    diary.add({QStringLiteral("typed daily"), QStringLiteral("ЕжеДНЕВНОЕ"), QDate(2026, 3, 1), {}, false, {}});
-    diary.add({QStringLiteral("typed hourly"), QStringLiteral("ЕЖЕЧАСНОЕ"), {}, {}, false, {}});
-    diary.add({QStringLiteral("typed weekly"), QStringLiteral("Еженедельное"), {}, {}, false, {}});
-    diary.add({QStringLiteral("typed birthday"),
-               QStringLiteral("день рождения"),
-               QDate(1980, 12, 9),
-               QDate(2026, 12, 1),
-               false,
-               {}});
-    diary.add({QStringLiteral("typed memorable"), QStringLiteral("ПАМЯТНАЯ ДАТА"), {}, {}, false, {}});
-    diary.add({QStringLiteral("other"), QStringLiteral("ежедневно"), {}, {}, false, {}});
-    const auto connection = diary.connect();
-    FixedClock clock(QDateTime(QDate(2026, 12, 7), QTime(12, 0)));
-
-    const auto jobs = [&](const QStringList& text, const QList<QVariant>& parameters = {}) {
-        return column(*connection->select(engineText(text), parameters), "job");
-    };
-    EXPECT_EQ(jobs(Queries::jobListForPeriod(), {QStringLiteral("ежедневное")}), QStringList{"typed daily"});
-    EXPECT_EQ(jobs(Queries::jobDay()), QStringList{"typed daily"});
-    EXPECT_EQ(jobs(Queries::jobHour()), QStringList{"typed hourly"});
-    EXPECT_EQ(jobs(Queries::jobWeek()), QStringList{"typed weekly"});
-    EXPECT_EQ(jobs(Queries::birthdays()), QStringList{"typed birthday"});
-    QStringList all = jobs({Queries::jobListAll()});
-    all.sort();
-    EXPECT_EQ(all, (QStringList{"other", "typed daily", "typed hourly", "typed weekly"}));
-
-    // The comparison lives in the query texts, not in the table: a stock client edits the diary as it is.
-    EXPECT_NO_THROW(diary.execute("UPDATE job SET period = 'ежедневное' WHERE period = 'ежедневно'"));
-    EXPECT_EQ(diary.scalar("SELECT count(*) FROM job WHERE period = 'ежедневное'"), QStringLiteral("1"));
-}
-
 INSTANTIATE_TEST_SUITE_P(Diaries, ListQueries, bothDiaryKinds(), diaryKindName);
-INSTANTIATE_TEST_SUITE_P(Diaries, TextComparison, bothDiaryKinds(), diaryKindName);

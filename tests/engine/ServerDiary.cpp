@@ -1,11 +1,13 @@
 // What only a diary on a server has: its schema, the server's own refusals, several machines at once, moving a
-// diary there and back, and a server that goes away while the program runs.
+// diary there and back, its identity, a server that goes away while the program runs, and its timestamps read.
 #include "DiaryFile.h"
 #include "databind/Field.h"
 #include "databind/RecordSet.h"
 #include "diary/DiaryBackend.h"
+#include "diary/DiaryIdentity.h"
 #include "diary/Queries.h"
 #include "base/Error.h"
+#include "engine/Backend.h"
 #include "engine/Snapshot.h"
 #include "engine/postgres/ServerSchema.h"
 #include "support/ErrorOf.h"
@@ -14,9 +16,14 @@
 #include <QCoreApplication>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QUuid>
 
 #include <gtest/gtest.h>
 #include <libpq-fe.h>
+
+#include <cmath>
+#include <iterator>
+#include <limits>
 
 namespace {
 
@@ -133,6 +140,67 @@ TEST(ServerDiary, ACopyThereAndBackGivesTheSameRows)
     EXPECT_EQ(server.scalar("SELECT count(*) FROM job"), QStringLiteral("5"));
 }
 
+// A diary made before identities has none until the first need; then every connection, now and later, finds the
+// one made first. A value stored by two programs in turn is the first one's unless replaced.
+TEST(ServerDiary, ADiaryMadeBeforeGetsItsIdentityAtFirstNeedAndKeepsIt)
+{
+    for (const DiaryKind kind : {DiaryKind::File, DiaryKind::Server}) {
+        SCOPED_TRACE(kind);
+        const DiaryFile diary(kind);
+        const auto first = diary.connect();
+        const auto second = diary.connect();
+        EXPECT_EQ(first->backend().property(QStringLiteral("одно")), std::nullopt);
+
+        const QString identity = DiaryIdentity::of(*first);
+        EXPECT_EQ(QUuid(identity).version(), QUuid::Random) << identity.toStdString();
+        EXPECT_EQ(DiaryIdentity::of(*second), identity);
+        EXPECT_EQ(DiaryIdentity::of(*diary.connect()), identity);
+
+        using Write = Backend::PropertyWrite;
+        EXPECT_EQ(first->backend().storeProperty(QStringLiteral("одно"), QStringLiteral("первое"), Write::KeepStored),
+                  QStringLiteral("первое"));
+        EXPECT_EQ(second->backend().storeProperty(QStringLiteral("одно"), QStringLiteral("второе"), Write::KeepStored),
+                  QStringLiteral("первое"));
+        EXPECT_EQ(second->backend().storeProperty(QStringLiteral("одно"), QStringLiteral("третье"), Write::Replace),
+                  QStringLiteral("третье"));
+        EXPECT_EQ(first->backend().property(QStringLiteral("одно")), QStringLiteral("третье"));
+        EXPECT_EQ(DiaryIdentity::of(*first), identity);
+    }
+}
+
+// A role that may only read the events can't store an identity; it gets one derived from the server and database,
+// the same on every connection, until the diary's own is there for it to read.
+TEST(ServerDiary, ARoleThatMayOnlyReadTheEventsGetsAnIdentityThatStaysTheSame)
+{
+    const DiaryFile diary(DiaryKind::Server);
+    const QString role = QStringLiteral("reader_%1").arg(QUuid::createUuid().toString(QUuid::Id128));
+    diary.execute(QStringLiteral("CREATE ROLE %1 LOGIN").arg(role).toUtf8().constData());
+    diary.execute(QStringLiteral("GRANT SELECT ON job TO %1").arg(role).toUtf8().constData());
+    struct RoleDrop
+    {
+        const DiaryFile& diary;
+        const QString& role;
+        ~RoleDrop() { diary.execute(QStringLiteral("DROP OWNED BY %1; DROP ROLE %1").arg(role).toUtf8().constData()); }
+    } drop{diary, role};
+    const auto asReader = [&] {
+        return std::make_unique<Connection>(
+            DiaryBackend::open(diary.connectionString() + QStringLiteral(" user=") + role), JobTable::schema());
+    };
+
+    // No table yet, and no right to make one.
+    const QString derived = DiaryIdentity::of(*asReader());
+    EXPECT_EQ(QUuid(derived).version(), QUuid::Sha1) << derived.toStdString();
+    EXPECT_EQ(diary.scalar("SELECT to_regclass('chronoteka_property') IS NULL"), QStringLiteral("t"));
+
+    // The table there, but no right to read or write it.
+    const QString made = DiaryIdentity::of(*diary.connect());
+    EXPECT_NE(made, derived);
+    EXPECT_EQ(DiaryIdentity::of(*asReader()), derived);
+
+    diary.execute(QStringLiteral("GRANT SELECT ON chronoteka_property TO %1").arg(role).toUtf8().constData());
+    EXPECT_EQ(DiaryIdentity::of(*asReader()), made);
+}
+
 namespace {
 
 // A server of the test's own, which it stops and starts while a connection to it is open.
@@ -197,4 +265,46 @@ TEST_F(PausedServer, APostWhileTheServerIsAwayFailsKeepsTheEditAndTheNextSucceed
     set.refresh();
     ASSERT_EQ(set.recordCount(), 1);
     EXPECT_EQ(set.fieldByName(QStringLiteral("job")).value(), QStringLiteral("во время остановки"));
+}
+
+// Timestamps as the server writes them are read as the serials of their dates and times: the calendar carried back
+// before its introduction, leap days, the digits of a finer column rounded to the millisecond (up to the next day),
+// and NaN for what has no date in the program.
+TEST(ServerDiary, TimestampsAreReadAsTheSerialsOfTheirDatesAndTimes)
+{
+    const double none = std::numeric_limits<double>::quiet_NaN();
+    const struct
+    {
+        const char* stored;
+        double serial;
+    } cases[] = {
+        {"2024-02-29 12:00", DateSerial::fromDateAndTime(QDate(2024, 2, 29), QTime(12, 0))},
+        {"2000-02-29", DateSerial::fromDate(QDate(2000, 2, 29))},
+        {"1900-03-01", 61.0},
+        {"1899-12-29 06:00", -1.25},
+        {"0001-01-01", DateSerial::fromDate(QDate(1, 1, 1))},
+        {"20000-12-31 23:00", DateSerial::fromDateAndTime(QDate(20000, 12, 31), QTime(23, 0))},
+        {"2026-12-07 16:21:46.1234", DateSerial::fromDateAndTime(QDate(2026, 12, 7), QTime(16, 21, 46, 123))},
+        {"2026-12-07 16:21:46.1235", DateSerial::fromDateAndTime(QDate(2026, 12, 7), QTime(16, 21, 46, 124))},
+        {"2023-02-28 23:59:59.9996", DateSerial::fromDate(QDate(2023, 3, 1))},
+        {"1899-12-29 23:59:59.9996", DateSerial::fromDate(QDate(1899, 12, 30))},
+        {"0001-12-31 BC", none},
+        {"infinity", none},
+        {"-infinity", none},
+    };
+    const DiaryFile server(DiaryKind::Server);
+    server.execute("ALTER TABLE job ALTER COLUMN date_zap TYPE timestamp(6)");
+    for (const auto& c : cases)
+        server.execute("INSERT INTO job (date_zap) VALUES (?)", {QString::fromLatin1(c.stored)});
+    const auto rows = server.connect()->select(QStringLiteral("select date_zap from job order by id_job"), {});
+    ASSERT_EQ(rows->rowCount(), static_cast<int>(std::size(cases)));
+    for (int row = 0; row < rows->rowCount(); ++row) {
+        const auto& c = cases[row];
+        const double read = rows->value(row, 0).toDouble();
+        if (std::isnan(c.serial)) {
+            EXPECT_TRUE(std::isnan(read)) << c.stored << " read as " << read;
+        } else {
+            EXPECT_EQ(read, c.serial) << c.stored;
+        }
+    }
 }

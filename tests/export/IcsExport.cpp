@@ -16,6 +16,7 @@
 #include <gtest/gtest.h>
 #include <libical/ical.h>
 
+#include <algorithm>
 #include <csignal>
 #include <map>
 #include <sys/resource.h>
@@ -170,6 +171,28 @@ std::string uidOf(qint64 id)
     return IcsExport::uid(id, diaryId).toStdString();
 }
 
+// The lines the second reader, Python's icalendar, prints for the calendar at path, sorted.
+QStringList readWithPython(const QString& path)
+{
+    QProcess python;
+    // Debian's own Python, which python3-icalendar installs into.
+    python.start(QStringLiteral("/usr/bin/python3"), {QStringLiteral(READ_ICS), path});
+    EXPECT_TRUE(python.waitForFinished(60000));
+    EXPECT_EQ(python.exitCode(), 0) << python.readAllStandardError().toStdString();
+    QStringList lines = QString::fromUtf8(python.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
+    lines.sort();
+    return lines;
+}
+
+// The second reader's line of the row with that id, its UID left out.
+QString pythonLine(const QStringList& lines, qint64 id)
+{
+    for (const QString& l : lines)
+        if (l.section(u'|', 1, 1) == QString::fromStdString(uidOf(id)))
+            return l.section(u'|', 0, 0) + u'|' + l.section(u'|', 2);
+    return QString();
+}
+
 } // namespace
 
 TEST_F(IcsExportTest, EveryKindOfRowReadsBackWithItsDatesRecurrenceAlarmStatusAndNote)
@@ -262,19 +285,8 @@ TEST_F(IcsExportTest, EveryKindOfRowReadsBackWithItsDatesRecurrenceAlarmStatusAn
     EXPECT_NE(IcsExport::uid(birthday, diaryId), IcsExport::uid(birthday, QStringLiteral("/another/diary")));
 
     // A second reader: Python's icalendar parses the file and expands the recurrences.
-    QProcess python;
-    // Debian's own Python, which python3-icalendar installs into.
-    python.start(QStringLiteral("/usr/bin/python3"), {QStringLiteral(READ_ICS), target()});
-    ASSERT_TRUE(python.waitForFinished(60000));
-    ASSERT_EQ(python.exitCode(), 0) << python.readAllStandardError().toStdString();
-    QStringList lines = QString::fromUtf8(python.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
-    lines.sort();
-    const auto line = [&](qint64 id) {
-        for (const QString& l : lines)
-            if (l.section(u'|', 1, 1) == QString::fromStdString(uidOf(id)))
-                return l.section(u'|', 0, 0) + u'|' + l.section(u'|', 2);
-        return QString();
-    };
+    const QStringList lines = readWithPython(target());
+    const auto line = [&lines](qint64 id) { return pythonLine(lines, id); };
     EXPECT_EQ(lines.size(), 12);
     EXPECT_EQ(line(birthday),
               QStringLiteral("VEVENT|День рождения: Иванов И.И.|None|1980-04-20,1981-04-20,1982-04-20"));
@@ -287,6 +299,93 @@ TEST_F(IcsExportTest, EveryKindOfRowReadsBackWithItsDatesRecurrenceAlarmStatusAn
     EXPECT_EQ(line(recurringIds[4]), QStringLiteral("VTODO|ежеквартальное|Europe/Berlin|2027-07-01T14:30:00+02:00,"
                                                     "2027-10-01T14:30:00+02:00,2028-01-01T14:30:00+01:00"));
     EXPECT_EQ(line(once), QStringLiteral("VTODO|критическое дело|Europe/Berlin|2027-01-15T08:05:00+01:00"));
+}
+
+// Every year the program takes is written as itself, though libical's own constructors stop at 3000; a text keeps
+// all but the control characters a calendar may not hold, its line breaks becoming escaped newlines.
+TEST_F(IcsExportTest, DatesOfEveryYearAndTextsWithControlCharactersReadBackAsThemselves)
+{
+    const ZoneScope zone("Europe/Berlin");
+    // The to-dos' times are local; the second reader can't place one on the last day it knows, so that one has none.
+    const struct
+    {
+        QDate date;
+        QTime time;
+        const char* day;
+        const char* occurrences; // of the yearly event, as the second reader expands them
+    } dates[] = {
+        {{100, 6, 1}, {14, 30}, "01000601", "0100-06-01,0101-06-01,0102-06-01"},
+        {{2999, 6, 1}, {14, 30}, "29990601", "2999-06-01,3000-06-01,3001-06-01"},
+        {{3001, 6, 1}, {14, 30}, "30010601", "3001-06-01,3002-06-01,3003-06-01"},
+        {{9999, 6, 1}, {14, 30}, "99990601", "9999-06-01"},
+        {{9999, 12, 31}, {}, "99991231", "9999-12-31"},
+    };
+    const struct
+    {
+        QString stored;
+        const char* read;      // by libical
+        const char* readShown; // by the second reader, control characters escaped
+    } texts[] = {
+        {QStringLiteral("раз\rдва"), "раз\nдва", "раз\\nдва"},
+        {QStringLiteral("раз\r\nдва\n"), "раз\nдва\n", "раз\\nдва\\n"},
+        {QStringLiteral("a\bb\fc"), "abc", "abc"},
+        {QString::fromUtf8("до\0после", 15), "допосле", "допосле"},
+        {QStringLiteral("a\001b\177c\037"), "abc", "abc"},
+        {QStringLiteral("a\tb; c, d\\"), "a\tb; c, d\\", "a\\tb; c, d\\"},
+    };
+    std::vector<std::pair<qint64, qint64>> dateIds;
+    for (const auto& d : dates)
+        dateIds.emplace_back(
+            add(QStringLiteral("год"), QStringLiteral("День рождения"), d.date, {}, {}, {}, false, {}),
+            add(QStringLiteral("дело"), QStringLiteral("критическое"), d.date, d.time, {}, {}, false, {}));
+    std::vector<qint64> textIds;
+    for (const auto& t : texts)
+        textIds.push_back(add(t.stored, QStringLiteral("разовое"), {}, {}, {}, {}, false, t.stored));
+
+    ASSERT_TRUE(IcsExport::write(openList(), target(), diaryId));
+    const QByteArray ics = contents(target());
+    // Every line as RFC 5545 allows it: no control character but TAB before its CR LF.
+    const auto isControl = [](char c) {
+        const auto byte = static_cast<unsigned char>(c);
+        return (byte < 0x20 && byte != '\t') || byte == 0x7f;
+    };
+    for (const QByteArray& line : ics.split('\n'))
+        EXPECT_FALSE(std::any_of(line.begin(), line.end() - (line.endsWith('\r') ? 1 : 0), isControl))
+            << "a control character in " << line.toStdString();
+    std::string timezone;
+    const std::map<std::string, Seen> seen = readBack(ics, &timezone);
+    const QStringList python = readWithPython(target());
+    ASSERT_EQ(python.size(), static_cast<qsizetype>(seen.size()));
+    for (std::size_t i = 0; i < std::size(dates); ++i) {
+        SCOPED_TRACE(dates[i].day);
+        const Seen& birthday = seen.at(uidOf(dateIds[i].first));
+        EXPECT_EQ(birthday.start, dates[i].day);
+        const bool timed = dates[i].time.isValid();
+        EXPECT_EQ(seen.at(uidOf(dateIds[i].second)).due, dates[i].day + std::string(timed ? "T143000" : ""));
+        EXPECT_EQ(pythonLine(python, dateIds[i].first),
+                  QStringLiteral("VEVENT|День рождения: год|None|%1").arg(QLatin1String(dates[i].occurrences)));
+        // The zone's offset in such years is the second reader's own guess.
+        const QString day = QString::fromLatin1(dates[i].occurrences).left(10);
+        const QString todo = pythonLine(python, dateIds[i].second);
+        EXPECT_TRUE(todo.startsWith(timed ? QStringLiteral("VTODO|дело|Europe/Berlin|%1T14:30:00+").arg(day)
+                                          : QStringLiteral("VTODO|дело|None|%1").arg(day)))
+            << todo.toStdString();
+    }
+    for (std::size_t i = 0; i < std::size(texts); ++i) {
+        SCOPED_TRACE(texts[i].read);
+        const Seen& s = seen.at(uidOf(textIds[i]));
+        EXPECT_EQ(s.summary, texts[i].read);
+        EXPECT_EQ(s.description, texts[i].read);
+        EXPECT_EQ(pythonLine(python, textIds[i]),
+                  QStringLiteral("VTODO|%1|-|-").arg(QString::fromUtf8(texts[i].readShown)));
+    }
+
+    // Where the system's zone is UTC, times are written in UTC: as they are in every year too.
+    const ZoneScope utc("UTC");
+    ASSERT_TRUE(IcsExport::write(openList(), target(), diaryId));
+    EXPECT_EQ(readBack(contents(target()), &timezone).at(uidOf(dateIds[2].second)).due, "30010601T143000Z");
+    EXPECT_EQ(pythonLine(readWithPython(target()), dateIds[2].second),
+              QStringLiteral("VTODO|дело|UTC|3001-06-01T14:30:00+00:00"));
 }
 
 enum class IcsFailure { FolderIsAFile, DiskFull };

@@ -1,11 +1,18 @@
 #!/usr/bin/env python3
-"""Reads an .ics file with Python's icalendar and prints, per component, its kind, UID, summary, the zone of its
-start and its first three occurrences (the start alone when it does not recur)."""
+"""Reads an .ics file with Python's icalendar and prints, per component, its kind, UID, summary (a control character
+as an escape: \\n, \\t, \\xNN), the zone of its start and its first three occurrences (the start alone when it does
+not recur)."""
 import datetime
 import sys
 
 from dateutil.rrule import rrulestr
 from icalendar import Calendar
+
+
+def shown(text):
+    escapes = {"\n": "\\n", "\t": "\\t"}
+    return "".join(escapes.get(c, "\\x%02x" % ord(c)) if ord(c) < 0x20 or ord(c) == 0x7F else c for c in text)
+
 
 with open(sys.argv[1], "rb") as f:
     calendar = Calendar.from_ical(f.read())
@@ -14,7 +21,7 @@ for component in calendar.walk():
         continue
     start = component.get("DTSTART") or component.get("DUE")
     if start is None:
-        print(component.name, component["UID"], component["SUMMARY"], "-", "-", sep="|")
+        print(component.name, component["UID"], shown(component["SUMMARY"]), "-", "-", sep="|")
         continue
     value = start.dt
     zone = getattr(getattr(value, "tzinfo", None), "zone", None) or str(getattr(value, "tzinfo", None))
@@ -33,4 +40,4 @@ for component in calendar.walk():
             occurrences.append(occurrence.isoformat())
     else:
         occurrences = [value.isoformat()]
-    print(component.name, component["UID"], component["SUMMARY"], zone, ",".join(occurrences), sep="|")
+    print(component.name, component["UID"], shown(component["SUMMARY"]), zone, ",".join(occurrences), sep="|")

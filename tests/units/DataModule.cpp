@@ -104,13 +104,6 @@ TEST_F(DataModuleTest, ReminderSetsHaveTheirFieldsAndTimeFormats)
 
     ASSERT_EQ(dm.QBirth.recordCount(), 1);
     EXPECT_EQ(dm.QBirth.fieldByName(QStringLiteral("time_isp")).displayText(), QStringLiteral("30.12.1899 09:30:00"));
-    EXPECT_EQ(dm.QBirth.fieldByName(QStringLiteral("jobbirth")).displayText(), QStringLiteral("Иванов И.И.  46"));
-
-    // A note changed in the reminder window is written back to its row of job.
-    dm.QBirth.edit();
-    dm.QBirth.fieldByName(QStringLiteral("other")).setText(QStringLiteral("позвонить"));
-    dm.QBirth.post();
-    EXPECT_EQ(diary.value(1, QStringLiteral("other")), QVariant(QStringLiteral("позвонить")));
 }
 
 TEST_F(DataModuleTest, EveryPostThroughTheListStampsTheMomentAndNoOtherSetDoes)

@@ -1,3 +1,4 @@
+#include "databind/controls/BoundComboBox.h"
 #include "databind/controls/BoundEdit.h"
 #include "databind/controls/DataGrid.h"
 #include "diary/UnitDM.h"
@@ -126,10 +127,31 @@ TEST_F(MainWindowTest, FirstActivationListsEveryEventButBirthdaysAndMemorableDat
               (QStringList{QStringLiteral("без периодичности"), QStringLiteral("почасовое"), QStringLiteral("своё")}));
 }
 
+TEST_F(MainWindowTest, TheTreeAndThePeriodicityBoxShowThePeriodicitiesInTheirPlaces)
+{
+    start();
+    const auto children = [](QTreeWidgetItem* parent) {
+        QStringList texts;
+        for (int i = 0; i < parent->childCount(); ++i)
+            texts << parent->child(i)->text(0);
+        return texts;
+    };
+    EXPECT_EQ(children(form().Tree->invisibleRootItem()),
+              (QStringList{"Все мероприятия", "День рождения", "Памятная дата"}));
+    EXPECT_EQ(children(form().Tree->topLevelItem(0)),
+              (QStringList{"критическое", "ежечасное", "ежедневное", "еженедельное", "ежемесячное", "ежеквартальное",
+                           "ежегодное"}));
+    QStringList offered;
+    for (int i = 0; i < form().CBoxPeriod->count(); ++i)
+        offered << form().CBoxPeriod->itemText(i);
+    EXPECT_EQ(offered, (QStringList{"критическое", "ежечасное", "ежедневное", "еженедельное", "ежемесячное",
+                                    "ежеквартальное", "ежегодное", "День рождения"}));
+}
+
 TEST_F(MainWindowTest, PeriodNodesListTheirRowsByDateAndSwitchTheBirthdayMode)
 {
     add(QStringLiteral("позже"), QStringLiteral("ежечасное"), QDate(2026, 12, 20));
-    add(QStringLiteral("раньше"), QStringLiteral("ежечасное"), QDate(2026, 12, 2));
+    add(QStringLiteral("раньше"), QStringLiteral("Ежечасное"), QDate(2026, 12, 2));
     add(QStringLiteral("ежедневное дело"), QStringLiteral("ежедневное"));
     add(QStringLiteral("Иванов И.И."), QStringLiteral("День рождения"));
     add(QStringLiteral("годовщина"), QStringLiteral("Памятная дата"));

@@ -149,6 +149,8 @@ TEST_F(ReminderWindowTest, BirthdayModeHidesTheTimeAndLocksTheFlagButKeepsTheNot
     QTest::keyClicks(window().Other, "gift");
     QTest::mouseClick(window().BtnOK, Qt::LeftButton);
     EXPECT_EQ(diary.value(id, QStringLiteral("other")).toString(), QStringLiteral("gift"));
+    EXPECT_EQ(diary.value(id, QStringLiteral("job")).toString(), QStringLiteral("Петров П.П."));
+    EXPECT_FALSE(diary.value(id, QStringLiteral("vip")).toBool());
 
     ScriptedMessageBoxes::instance().setNextAnswer(Answer::Ok);
     checks().TimeHourTimer();

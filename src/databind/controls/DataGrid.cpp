@@ -224,11 +224,6 @@ void DataGrid::setTitlesVisible(bool visible)
     applyColumnWidths();
 }
 
-void DataGrid::setIndicatorVisible(bool visible)
-{
-    verticalHeader()->setVisible(visible);
-}
-
 Field* DataGrid::columnField(int index) const
 {
     return isOpen() ? dataColumn(index).field : nullptr;

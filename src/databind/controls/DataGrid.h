@@ -52,7 +52,6 @@ public:
     void setAlwaysShowSelection(bool always);
     bool titlesVisible() const;
     void setTitlesVisible(bool visible);
-    void setIndicatorVisible(bool visible);
 
     void setDrawColumnCell(DrawColumnCell hook) { m_drawColumnCell = std::move(hook); }
     // While a cell is being painted: the background the default drawing fills it with.

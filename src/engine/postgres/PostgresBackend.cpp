@@ -40,25 +40,9 @@ int digits(const char** at, const char* end, int limit)
     return count > 0 ? number : -1;
 }
 
-bool isLeapYear(int year)
-{
-    return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-}
-
-// Days from 30 December 1899 to a date of the Gregorian calendar carried back before its introduction, as QDate
-// counts them; year from 1 on, month and day valid.
-qint64 daysFromEpoch(int year, int month, int day)
-{
-    static constexpr int daysBeforeMonth[] = {0, 31, 59, 90, 120, 151, 181, 212, 243, 273, 304, 334};
-    const auto daysBeforeYear = [](qint64 y) { return (y - 1) * 365 + (y - 1) / 4 - (y - 1) / 100 + (y - 1) / 400; };
-    const qint64 dayOfYear = daysBeforeMonth[month - 1] + (month > 2 && isLeapYear(year) ? 1 : 0) + day - 1;
-    // 30 December is day 363 of 1899, counted from 0.
-    return daysBeforeYear(year) + dayOfYear - (daysBeforeYear(1899) + 363);
-}
-
 // A timestamp or date as the server writes it in the ISO style, "2026-12-07 16:21:46.5" or "2026-12-07", as a
-// serial, computed as DateSerial::fromDateAndTime computes it so that both give the same double. Read by hand, as
-// a list reads it for every date cell. NaN for what the program can't show (years before Christ, infinity).
+// serial. Read by hand, as a list reads it for every date cell. NaN for what the program can't show (years before
+// Christ, infinity).
 double serialOfTimestamp(const char* text, int length)
 {
     constexpr double invalid = std::numeric_limits<double>::quiet_NaN();
@@ -73,12 +57,11 @@ double serialOfTimestamp(const char* text, int length)
     const int year = digits(&at, end, 6);
     const int month = expect('-') ? digits(&at, end, 2) : -1;
     const int day = expect('-') ? digits(&at, end, 2) : -1;
-    if (year < 1 || month < 1 || month > 12 || day < 1)
+    // QDate and the server both carry the Gregorian calendar back past its introduction; -1 is no year read.
+    QDate date(year, month, day);
+    if (year < 1 || !date.isValid())
         return invalid;
-    static constexpr int daysInMonth[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    if (day > daysInMonth[month - 1] + (month == 2 && isLeapYear(year) ? 1 : 0))
-        return invalid;
-    qint64 msecs = 0;
+    int msecs = 0;
     if (expect(' ')) {
         const int hour = digits(&at, end, 2);
         const int minute = expect(':') ? digits(&at, end, 2) : -1;
@@ -104,14 +87,12 @@ double serialOfTimestamp(const char* text, int length)
     }
     if (at != end)
         return invalid;
-    qint64 days = daysFromEpoch(year, month, day);
-    constexpr qint64 msecsPerDay = 86400000;
-    if (msecs == msecsPerDay) {
+    // A time rounded up to midnight starts the next day.
+    if (msecs == DateSerial::msecsPerDay) {
         msecs = 0;
-        ++days;
+        date = date.addDays(1);
     }
-    const double fraction = static_cast<double>(msecs) / static_cast<double>(msecsPerDay);
-    return days < 0 ? static_cast<double>(days) - fraction : static_cast<double>(days) + fraction;
+    return DateSerial::fromDateAndTime(date, QTime::fromMSecsSinceStartOfDay(msecs));
 }
 
 qint64 integerOf(const char* text, int length)
@@ -562,4 +543,85 @@ void PostgresBackend::appendTableRows(const TableSchema& table, const std::vecto
         }
         throw;
     }
+}
+
+namespace {
+
+// The server refused a statement because this user may not write: a role without the rights, or a server that
+// only reads (a standby, a read-only default).
+bool forbidsWriting(const StatementRefused& error)
+{
+    return error.state() == "42501" || error.state() == "25006";
+}
+
+void rollBack(ServerSession& session)
+{
+    try {
+        session.run("ROLLBACK");
+    } catch (const EngineError&) {
+        // A broken connection has ended the transaction on the server already.
+    }
+}
+
+} // namespace
+
+std::optional<QString> PostgresBackend::property(const QString& name)
+{
+    try {
+        const ServerResult result =
+            m_session->run(QStringLiteral("SELECT value FROM %1 WHERE name = $1").arg(propertyTable).toUtf8(),
+                           {name.toUtf8()}, ServerSession::Retry::OnceIfBroken);
+        if (result.rowCount() == 0)
+            return std::nullopt;
+        return QString::fromUtf8(result.text(0, 0), result.length(0, 0));
+    } catch (const StatementRefused& error) {
+        // A database made before has no table yet, and a role may have been let read only the events.
+        if (error.state() == "42P01" || error.state() == "42501")
+            return std::nullopt;
+        throw;
+    }
+}
+
+std::optional<QString> PostgresBackend::storeProperty(const QString& name, const QString& value, PropertyWrite write)
+{
+    m_session->run("BEGIN");
+    try {
+        // Every program storing a value waits here for the one before, so that only one makes the table; the key
+        // is a number of our own among the database's advisory locks.
+        m_session->run("SELECT pg_advisory_xact_lock(7236481537249785856)");
+        const QByteArray table = QByteArray(propertyTable);
+        // Making a table needs the right to create in the schema even where it is there already: asked only
+        // when it is not.
+        if (m_session->run("SELECT to_regclass($1) IS NULL", {table}).text(0, 0)[0] == 't')
+            m_session->run(propertyTableDefinition);
+        m_session->run(QStringLiteral("INSERT INTO %1 (name, value) VALUES ($1, $2) ON CONFLICT (name) %2")
+                           .arg(propertyTable, write == PropertyWrite::Replace
+                                                   ? QStringLiteral("DO UPDATE SET value = excluded.value")
+                                                   : QStringLiteral("DO NOTHING"))
+                           .toUtf8(),
+                       {name.toUtf8(), utf8Text(value)});
+        const ServerResult stored = m_session->run(
+            QStringLiteral("SELECT value FROM %1 WHERE name = $1").arg(propertyTable).toUtf8(), {name.toUtf8()});
+        m_session->run("COMMIT");
+        return QString::fromUtf8(stored.text(0, 0), stored.length(0, 0));
+    } catch (const StatementRefused& error) {
+        rollBack(*m_session);
+        if (forbidsWriting(error))
+            return std::nullopt;
+        throw;
+    } catch (...) {
+        rollBack(*m_session);
+        throw;
+    }
+}
+
+QString PostgresBackend::databaseName()
+{
+    // The identifier initdb gave the server's data, which its standbys share; an administrator may have taken the
+    // right to read it away.
+    const ServerResult result = m_session->run(
+        "SELECT CASE WHEN has_function_privilege('pg_control_system()', 'EXECUTE') "
+        "THEN (SELECT system_identifier::text FROM pg_control_system()) ELSE '' END || '/' || current_database()",
+        {}, ServerSession::Retry::OnceIfBroken);
+    return QString::fromUtf8(result.text(0, 0), result.length(0, 0));
 }

@@ -25,6 +25,9 @@ public:
     void deleteRow(const QString& table, qint64 rowIdentity) override;
     std::vector<std::vector<QVariant>> tableRows(const TableSchema& table) override;
     void appendTableRows(const TableSchema& table, const std::vector<std::vector<QVariant>>& rows) override;
+    std::optional<QString> property(const QString& name) override;
+    std::optional<QString> storeProperty(const QString& name, const QString& value, PropertyWrite write) override;
+    QString databaseName() override;
 
     // The column types of a table's kinds on the server, and the statements that make the table.
     static QString createStatements(const TableSchema& table);

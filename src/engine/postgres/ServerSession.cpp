@@ -155,7 +155,7 @@ ServerResult ServerSession::run(const QByteArray& sql, const Parameters& paramet
             continue;
         }
         const char* primary = PQresultErrorField(result.handle(), PG_DIAG_MESSAGE_PRIMARY);
-        throw EngineError(primary ? QString::fromUtf8(primary) : reasonOf(m_connection));
+        throw StatementRefused(primary ? QString::fromUtf8(primary) : reasonOf(m_connection), state);
     }
 }
 

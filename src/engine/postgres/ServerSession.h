@@ -1,13 +1,27 @@
 #pragma once
 
+#include "base/Error.h"
+
 #include <QByteArray>
 #include <QString>
 
 #include <optional>
+#include <utility>
 #include <vector>
 
 struct pg_conn;
 struct pg_result;
+
+// A statement the server refused, with the SQLSTATE code that says why.
+class StatementRefused : public EngineError
+{
+public:
+    StatementRefused(const QString& text, QByteArray state) : EngineError(text), m_state(std::move(state)) {}
+    const QByteArray& state() const { return m_state; }
+
+private:
+    QByteArray m_state;
+};
 
 // The rows of one statement run on the server, as texts.
 class ServerResult
@@ -38,7 +52,7 @@ private:
 
 // One connection to a PostgreSQL server through libpq: texts in UTF-8, dates in ISO form. A connection found
 // broken is opened anew before the next statement; every failure becomes an EngineError with the server's
-// reason, or ServerUnreachable when the server can't be reached.
+// reason (StatementRefused for a statement it refuses), or ServerUnreachable when the server can't be reached.
 class ServerSession
 {
 public:

@@ -325,3 +325,34 @@ void SqliteBackend::appendTableRows(const TableSchema& table, const std::vector<
     }
     transaction.commit();
 }
+
+std::optional<QString> SqliteBackend::property(const QString& name)
+{
+    if (sqlite3_table_column_metadata(m_db.get(), "main", propertyTable, "value", nullptr, nullptr, nullptr, nullptr,
+                                      nullptr) != SQLITE_OK)
+        return std::nullopt;
+    Statement statement(m_db.get(), QStringLiteral("SELECT value FROM %1 WHERE name = ?").arg(propertyTable));
+    statement.bind(1, name);
+    if (!statement.step())
+        return std::nullopt;
+    return statement.text(0);
+}
+
+// The file is known writable: one that may only be read is refused at open.
+std::optional<QString> SqliteBackend::storeProperty(const QString& name, const QString& value, PropertyWrite write)
+{
+    // The write lock, taken first, keeps out any other program storing at the same time.
+    WriteTransaction transaction(m_db.get());
+    // Made unless there, whatever this connection last read of the schema.
+    Statement::execute(m_db.get(), QString::fromLatin1(propertyTableDefinition));
+    Statement insert(m_db.get(), QStringLiteral("INSERT INTO %1 (name, value) VALUES (?, ?) ON CONFLICT (name) %2")
+                                     .arg(propertyTable, write == PropertyWrite::Replace
+                                                             ? QStringLiteral("DO UPDATE SET value = excluded.value")
+                                                             : QStringLiteral("DO NOTHING")));
+    insert.bind(1, name);
+    insert.bind(2, value);
+    insert.run();
+    std::optional<QString> stored = property(name);
+    transaction.commit();
+    return stored;
+}

@@ -28,6 +28,9 @@ public:
     void deleteRow(const QString& table, qint64 rowIdentity) override;
     std::vector<std::vector<QVariant>> tableRows(const TableSchema& table) override;
     void appendTableRows(const TableSchema& table, const std::vector<std::vector<QVariant>>& rows) override;
+    std::optional<QString> property(const QString& name) override;
+    std::optional<QString> storeProperty(const QString& name, const QString& value, PropertyWrite write) override;
+    QString databaseName() override { return m_path; }
 
 private:
     std::vector<QVariant> rereadRow(const RowWrite& write, qint64 rowIdentity) const;

@@ -1,5 +1,6 @@
 #include "engine/sqlite/SqliteFunctions.h"
 
+#include "base/CaselessText.h"
 #include "base/Clock.h"
 #include "base/DateSerial.h"
 #include "engine/Dialect.h"
@@ -109,15 +110,14 @@ void concat(sqlite3_context* context, int, sqlite3_value** arguments)
     sqlite3_result_text(context, out.constData(), static_cast<int>(out.size()), SQLITE_TRANSIENT);
 }
 
-// Texts compared as the dialect compares them: without regard to case, for every letter Unicode knows. Equal
-// bytes, the usual case of a stored period against a chosen one, are decided without decoding.
+// Texts compared as the dialect compares them: without regard to case, as the program matches stored texts.
+// Equal bytes, the usual case of a stored period against a chosen one, are decided without decoding.
 int compareIgnoringCase(void*, int leftSize, const void* left, int rightSize, const void* right)
 {
     if (leftSize == rightSize && std::memcmp(left, right, static_cast<size_t>(leftSize)) == 0)
         return 0;
-    const QString a = QString::fromUtf8(static_cast<const char*>(left), leftSize);
-    const QString b = QString::fromUtf8(static_cast<const char*>(right), rightSize);
-    return a.compare(b, Qt::CaseInsensitive);
+    return CaselessText::compare(QString::fromUtf8(static_cast<const char*>(left), leftSize),
+                                 QString::fromUtf8(static_cast<const char*>(right), rightSize));
 }
 
 const DatePart year = DatePart::Year;

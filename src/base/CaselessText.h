@@ -1,0 +1,14 @@
+#pragma once
+
+#include <QStringView>
+
+// Texts compared as the diary compares them: without regard to case, for every letter Unicode knows, while "ё"
+// stays apart from "е". The file's collation and the program's own matching of stored texts both use this one
+// comparison, so that a row the queries take for a periodicity is the row the program takes for it.
+class CaselessText
+{
+public:
+    // Less than, equal to or greater than zero as a sorts before, with or after b.
+    static int compare(QStringView a, QStringView b);
+    static bool equal(QStringView a, QStringView b) { return compare(a, b) == 0; }
+};
