@@ -127,6 +127,7 @@ TEST_F(NewDbTool, MakesDiaryFilesAndCopiesEveryRowWithItsIdIntoAnEmptyOne)
         {{"new.mdb"}, 1, "", QStringLiteral("chronoteka-newdb: The file '%1/new.mdb' already exists.\n").arg(here)},
         {{"--copy", "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=db1.mdb", "new.mdb"}, 0, "Rows copied: 2\n", ""},
         {{"--copy", "new.mdb", "db1.mdb"}, 1, "", notEmpty},
+        {{"--copy", "other.mdb", "db1.mdb"}, 1, "", notEmpty},
         {{"--copy", "missing.mdb", "made.mdb"},
          1,
          "",
@@ -138,6 +139,9 @@ TEST_F(NewDbTool, MakesDiaryFilesAndCopiesEveryRowWithItsIdIntoAnEmptyOne)
     // A new diary has its identity from the start; a copy has the one of the diary copied; each diary made from
     // the template, which has none, makes its own.
     EXPECT_TRUE(holdsIdentity(QStringLiteral("other.mdb")));
+    // A refused copy leaves the diary copied into as it was, its identity too.
+    EXPECT_NE(identityOf(JobTable::connectionString(QStringLiteral("other.mdb"))),
+              identityOf(JobTable::connectionString(QStringLiteral("db1.mdb"))));
     EXPECT_EQ(identityOf(JobTable::connectionString(QStringLiteral("new.mdb"))),
               identityOf(JobTable::connectionString(QStringLiteral("db1.mdb"))));
     EXPECT_FALSE(holdsIdentity(QStringLiteral("template.mdb")));
