@@ -1,10 +1,11 @@
-#include "diary/DiaryBackend.h"
 #include "diary/DiaryCopy.h"
 
+#include "diary/DiaryBackend.h"
 #include "diary/DiaryIdentity.h"
 #include "diary/DiaryLocation.h"
 #include "diary/JobTable.h"
 #include "engine/Connection.h"
+#include "engine/EngineErrors.h"
 
 #include <QFileInfo>
 
@@ -20,10 +21,16 @@ std::size_t copy(const QString& from, const QString& to)
         DiaryLocation::create(to);
     Connection target(DiaryBackend::open(to), JobTable::schema());
     const std::vector<std::vector<QVariant>> rows = source.tableRows();
+    // A diary that holds events keeps its identity: appending would refuse it anyway, but only after the identity
+    // had been replaced. The append checks again, in its own transaction, for a diary filled meanwhile.
+    if (!target.tableRows().empty())
+        throw EngineErrors::notEmpty();
     // The copy is the same diary: a calendar that imported its events knows them by the same UIDs. Stored first,
     // so that a diary that can't take it gets no rows either.
     if (!DiaryIdentity::replace(target, DiaryIdentity::of(source)))
-        throw Error(QStringLiteral("The diary '%1' may not be written by this user.").arg(DiaryLocation::nameOf(to)));
+        throw Error(
+            QStringLiteral("The diary '%1' may not be written by this user.")
+                .arg(Connection::namesServer(to) ? Connection::dataSource(to) : Connection::dataSourcePath(to)));
     target.appendTableRows(rows);
     return rows.size();
 }

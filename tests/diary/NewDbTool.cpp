@@ -1,5 +1,6 @@
 #include "diary/DiaryBackend.h"
 #include "diary/DiaryIdentity.h"
+#include "diary/DiaryLocation.h"
 #include "diary/JobTable.h"
 #include "diary/UnitDM.h"
 #include "base/Error.h"
@@ -128,6 +129,7 @@ TEST_F(NewDbTool, MakesDiaryFilesAndCopiesEveryRowWithItsIdIntoAnEmptyOne)
         {{"new.mdb"}, 1, "", QStringLiteral("chronoteka-newdb: The file '%1/new.mdb' already exists.\n").arg(here)},
         {{"--copy", "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=db1.mdb", "new.mdb"}, 0, "Rows copied: 2\n", ""},
         {{"--copy", "new.mdb", "db1.mdb"}, 1, "", notEmpty},
+        {{"--copy", "other.mdb", "db1.mdb"}, 1, "", notEmpty},
         {{"--copy", "missing.mdb", "made.mdb"},
          1,
          "",
@@ -139,6 +141,8 @@ TEST_F(NewDbTool, MakesDiaryFilesAndCopiesEveryRowWithItsIdIntoAnEmptyOne)
     // A new diary has its identity from the start; a copy has the one of the diary copied; each diary made from
     // the template, which has none, makes its own.
     EXPECT_TRUE(holdsIdentity(file(QStringLiteral("other.mdb"))));
+    // A refused copy leaves the diary copied into as it was, its identity too.
+    EXPECT_NE(identityOf(file(QStringLiteral("other.mdb"))), identityOf(file(QStringLiteral("db1.mdb"))));
     EXPECT_EQ(identityOf(file(QStringLiteral("new.mdb"))), identityOf(file(QStringLiteral("db1.mdb"))));
     EXPECT_FALSE(holdsIdentity(file(QStringLiteral("template.mdb"))));
     ASSERT_TRUE(QFile::copy(path(QStringLiteral("template.mdb")), path(QStringLiteral("first.mdb"))));
