@@ -58,14 +58,10 @@ QByteArray uidTail(const QString& diaryId)
            "@chronoteka";
 }
 
-// A date or date-time property with the value's text written here: libical's constructors take years up to 3000
-// only and write a later one as 00000000T000000, while a value read from its text keeps any year of four digits.
-icalproperty* propertyWithValue(icalproperty_kind kind, icalvalue_kind valueKind, const QByteArray& text)
-{
-    icalproperty* property = icalproperty_new(kind);
-    icalproperty_set_value(property, icalvalue_new_from_string(valueKind, text.constData()));
-    return property;
-}
+// libical's typed constructors take years up to 3000 only and write a later one as 00000000T000000, while a value
+// read from its text keeps any year of four digits. The typed way is the quicker, so the text serves the later years
+// alone.
+constexpr int lastTypedYear = 3000;
 
 QByteArray dateText(const QDate& date)
 {
@@ -82,9 +78,38 @@ QByteArray dateTimeText(const QDate& date, const QTime& time)
     return QByteArray(text, size);
 }
 
+// A date, or with a valid time a date-time, in UTC when utc is set and otherwise floating or local.
+icalvalue* timeValue(const QDate& date, const QTime& time, bool utc = false)
+{
+    const bool isDate = !time.isValid();
+    if (date.year() > lastTypedYear) {
+        const QByteArray text = isDate ? dateText(date) : dateTimeText(date, time) + (utc ? "Z" : "");
+        return icalvalue_new_from_string(isDate ? ICAL_DATE_VALUE : ICAL_DATETIME_VALUE, text.constData());
+    }
+    icaltimetype value = isDate ? icaltime_null_date() : icaltime_null_time();
+    value.year = date.year();
+    value.month = date.month();
+    value.day = date.day();
+    if (isDate)
+        return icalvalue_new_date(value);
+    value.hour = time.hour();
+    value.minute = time.minute();
+    value.second = time.second();
+    if (utc)
+        value.zone = icaltimezone_get_utc_timezone();
+    return icalvalue_new_datetime(value);
+}
+
+icalproperty* propertyWithValue(icalproperty_kind kind, icalvalue* value)
+{
+    icalproperty* property = icalproperty_new(kind);
+    icalproperty_set_value(property, value);
+    return property;
+}
+
 icalproperty* dateProperty(icalproperty_kind kind, const QDate& date)
 {
-    return propertyWithValue(kind, ICAL_DATE_VALUE, dateText(date));
+    return propertyWithValue(kind, timeValue(date, QTime()));
 }
 
 // A control character a TEXT value may not hold: any but the line feed (which it holds escaped) and TAB.
@@ -264,10 +289,10 @@ private:
         if (!m_zone) {
             const QDateTime utc = QDateTime(date, time).toUTC();
             if (utc.date().year() <= 9999)
-                return propertyWithValue(kind, ICAL_DATETIME_VALUE, dateTimeText(utc.date(), utc.time()) + 'Z');
-            return propertyWithValue(kind, ICAL_DATETIME_VALUE, dateTimeText(date, time));
+                return propertyWithValue(kind, timeValue(utc.date(), utc.time(), true));
+            return propertyWithValue(kind, timeValue(date, time));
         }
-        icalproperty* property = propertyWithValue(kind, ICAL_DATETIME_VALUE, dateTimeText(date, time));
+        icalproperty* property = propertyWithValue(kind, timeValue(date, time));
         icalproperty_add_parameter(property, icalparameter_new_tzid(m_zoneId.constData()));
         return property;
     }
