@@ -2,7 +2,6 @@
 
 #include "diary/DiaryBackend.h"
 #include "diary/DiaryIdentity.h"
-#include "diary/DiaryLocation.h"
 #include "diary/JobTable.h"
 #include "engine/Connection.h"
 #include "engine/EngineErrors.h"
@@ -18,7 +17,7 @@ std::size_t copy(const QString& from, const QString& to)
     // The source is opened first, so that a mistyped one leaves no new file behind.
     Connection source(DiaryBackend::open(from), JobTable::schema());
     if (!Connection::namesServer(to) && !QFileInfo::exists(Connection::dataSourcePath(to)))
-        DiaryLocation::create(to);
+        DiaryBackend::create(to);
     Connection target(DiaryBackend::open(to), JobTable::schema());
     const std::vector<std::vector<QVariant>> rows = source.tableRows();
     // A diary that holds events keeps its identity: appending would refuse it anyway, but only after the identity

@@ -1,6 +1,5 @@
 #include "diary/DiaryLocation.h"
 
-#include "diary/DiaryBackend.h"
 #include "diary/JobTable.h"
 #include "engine/Connection.h"
 #include "base/Error.h"
@@ -65,9 +64,4 @@ QString DiaryLocation::connectionStringOf(const QString& pathOrConnectionString,
     }
     // filePath keeps a full path as it is and joins a relative one to the folder, as text.
     return JobTable::connectionString(QDir::cleanPath(QDir(folder).filePath(path)));
-}
-
-void DiaryLocation::create(const QString& connectionString)
-{
-    DiaryBackend::create(connectionString);
 }

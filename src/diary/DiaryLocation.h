@@ -24,9 +24,6 @@ public:
     // file's relative path is taken from folder, a full path.
     static QString connectionStringOf(const QString& pathOrConnectionString, const QString& folder);
 
-    // Makes an empty diary: a new file, or the table in a server's database; refuses to replace either.
-    static void create(const QString& connectionString);
-
 private:
     QString m_folder;
     QString m_connectionString;

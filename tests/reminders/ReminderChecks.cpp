@@ -1,6 +1,6 @@
 #include "reminders/ReminderChecks.h"
 
-#include "diary/DiaryLocation.h"
+#include "diary/DiaryBackend.h"
 #include "reminders/ReminderWindow.h"
 #include "settings/ConfigFile.h"
 #include "support/DataModuleTest.h"
@@ -199,7 +199,7 @@ TEST_F(ReminderChecksTest, AServerDiaryOutOfReachIsCheckedAgainQuietlyAndShownOn
         server.scalar("show unix_socket_directories").toString().section(u',', 0, 0).trimmed() + socket;
     const QString link = diary.folder() + socket;
     ASSERT_TRUE(QFile::link(serverSocket, link));
-    DiaryLocation::create(server.connectionString());
+    DiaryBackend::create(server.connectionString());
     QFile config(diary.folder() + QStringLiteral("/database.conf"));
     ASSERT_TRUE(config.open(QIODevice::WriteOnly));
     config.write((server.connectionString() + QStringLiteral(" host=") + diary.folder()).toUtf8());

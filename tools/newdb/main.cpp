@@ -38,7 +38,7 @@ int main(int argc, char** argv)
     const QString here = QDir::currentPath();
     try {
         if (create) {
-            DiaryLocation::create(DiaryLocation::connectionStringOf(arguments[0], here));
+            DiaryBackend::create(DiaryLocation::connectionStringOf(arguments[0], here));
         } else if (makeTemplate) {
             DiaryBackend::createTemplate(QDir(here).absoluteFilePath(arguments[1]));
         } else {
