@@ -74,7 +74,7 @@ QPixmap nodeImage(bool selected)
 
 TFormMain::TFormMain(TrayIcon& tray, TDataModule1& dataModule, ReminderWindow& reminderWindow, QDialog& settingsDialog,
                      QDialog& aboutBox, QString diaryFolder, QWidget* parent)
-    : QMainWindow(parent), m_tray(tray), m_dataModule(&dataModule), m_reminderWindow(reminderWindow),
+    : QMainWindow(parent), m_tray(tray), m_dataModule(dataModule), m_reminderWindow(reminderWindow),
       m_settingsDialog(settingsDialog), m_aboutBox(aboutBox), m_diaryFolder(std::move(diaryFolder))
 {
     setObjectName(QStringLiteral("FormMain"));
@@ -322,7 +322,7 @@ void TFormMain::FormCreate()
 
 void TFormMain::bindControls()
 {
-    DataSource* source = &m_dataModule->SQJob;
+    DataSource* source = &m_dataModule.SQJob;
     auto bind = [source](auto* control, const char* field) {
         control->setDataSource(source);
         control->setDataField(QString::fromLatin1(field));
@@ -360,7 +360,7 @@ void TFormMain::changeEvent(QEvent* event)
 
 bool TFormMain::saveListEdit()
 {
-    RecordSet& list = m_dataModule->QJob;
+    RecordSet& list = m_dataModule.QJob;
     return !list.isOpen() || ErrorReporter::guarded([&] { list.checkBrowseMode(); });
 }
 
@@ -379,9 +379,9 @@ void TFormMain::TreeChange(QTreeWidgetItem* node)
         const std::optional<Period> period = periodOf(node);
         m_listNode = node;
         if (period)
-            m_dataModule->showPeriod(*period);
+            m_dataModule.showPeriod(*period);
         else
-            m_dataModule->showAllEvents();
+            m_dataModule.showAllEvents();
         setBirthdayMode(period && period->kind() == Period::Kind::Birthday);
     });
 }
@@ -399,7 +399,7 @@ void TFormMain::setBirthdayMode(bool on)
 void TFormMain::pickDate(const QString& fieldName, const QDate& date)
 {
     ErrorReporter::guarded([&] {
-        RecordSet& QJob = m_dataModule->QJob;
+        RecordSet& QJob = m_dataModule.QJob;
         if (QJob.state() != RecordSet::State::Edit)
             QJob.edit();
         // Written into the field itself, so entering the box before a post re-reads the picked date.
@@ -420,14 +420,14 @@ void TFormMain::DTShed_DateChange()
 void TFormMain::N2Click()
 {
     const QString sheet = m_listNode ? m_listNode->text(0) : allEventsNode();
-    ExcelExport::run(this, m_dataModule->QJob, sheet,
+    ExcelExport::run(this, m_dataModule.QJob, sheet,
                      m_birthdayMode ? ExcelExport::FirstColumn::Person : ExcelExport::FirstColumn::Event);
 }
 
 void TFormMain::N10Click()
 {
     // The diary's identity tells its rows from another diary's in the calendar that imports them.
-    IcsExport::run(this, m_dataModule->QJob, m_dataModule->diaryIdentity());
+    IcsExport::run(this, m_dataModule.QJob, m_dataModule.diaryIdentity());
 }
 
 void TFormMain::N7Click()

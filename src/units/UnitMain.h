@@ -125,7 +125,7 @@ private:
 
     TrayIcon& m_tray;
     TrayHiding* m_trayHiding = nullptr;
-    TDataModule1* m_dataModule;
+    TDataModule1& m_dataModule;
     ReminderWindow& m_reminderWindow;
     QDialog& m_settingsDialog;
     QDialog& m_aboutBox;
