@@ -2,6 +2,7 @@
 
 #include "diary/DiaryLocation.h"
 #include "diary/UnitDM.h"
+#include "platform/ErrorReporter.h"
 #include "reminders/ReminderChecks.h"
 #include "settings/ConfigFile.h"
 #include "units/UnitAbout.h"
@@ -9,8 +10,21 @@
 #include "units/UnitOption.h"
 #include "units/UnitShedul.h"
 
+namespace {
+
+// Settings that can't be read are reported; the program then runs on the built-in ones.
+ProgramSettings loadedSettings(const QString& path)
+{
+    ProgramSettings settings(path);
+    ErrorReporter::guarded([&settings] { settings.load(); });
+    return settings;
+}
+
+} // namespace
+
 Singletons::Singletons(const DiaryLocation& location, TrayIcon& tray, const SuspendClocks& clocks)
-    : m_dataModule(std::make_unique<TDataModule1>(location.connectionString())),
+    : m_programSettings(loadedSettings(location.settingsPath())),
+      m_dataModule(std::make_unique<TDataModule1>(location.connectionString())),
       m_formShedul(std::make_unique<TFormShedul>(*m_dataModule)),
       m_formOption(std::make_unique<TFormOption>(ConfigFile(location.configPath()))),
       m_formAbout(std::make_unique<TFormabout>()),

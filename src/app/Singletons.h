@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/ResumeWatch.h"
+#include "settings/ProgramSettings.h"
 
 #include <memory>
 
@@ -14,11 +15,11 @@ class TFormabout;
 class TrayIcon;
 
 // The program's five single instances and what joins them, each made once what it uses exists and handed it: the
-// data module over the diary, the reminder window over the data module, the settings dialog over the diary's
-// config.dat, the About box, the main window over all of these, then the reminder checks that join the data module,
-// the reminder window, the tray and the main window, with the watch that tells them of a resume. All are destroyed
-// in the reverse order. Creating the data module opens the diary; when that fails the constructor throws before
-// any window exists.
+// program's own settings, the data module over the diary, the reminder window over the data module, the settings dialog
+// over the diary's config.dat, the About box, the main window over all of these, then the reminder checks that join the
+// data module, the reminder window, the tray and the main window, with the watch that tells them of a resume. All are
+// destroyed in the reverse order. Creating the data module opens the diary; when that fails the constructor throws
+// before any window exists.
 class Singletons
 {
 public:
@@ -28,6 +29,7 @@ public:
     Singletons(const Singletons&) = delete;
     Singletons& operator=(const Singletons&) = delete;
 
+    ProgramSettings& programSettings() { return m_programSettings; }
     TDataModule1& dataModule() { return *m_dataModule; }
     TFormShedul& reminderWindow() { return *m_formShedul; }
     TFormOption& settingsDialog() { return *m_formOption; }
@@ -37,6 +39,7 @@ public:
     ResumeWatch& resumeWatch() { return *m_resumeWatch; }
 
 private:
+    ProgramSettings m_programSettings;
     std::unique_ptr<TDataModule1> m_dataModule;
     std::unique_ptr<TFormShedul> m_formShedul;
     std::unique_ptr<TFormOption> m_formOption;

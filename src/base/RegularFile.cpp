@@ -1,6 +1,8 @@
 #include "base/RegularFile.h"
 
 #include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
 
 #include <cerrno>
 #include <cstring>
@@ -9,6 +11,9 @@
 #include <unistd.h>
 
 namespace {
+
+// As many links as QSaveFile follows before it writes beside the link itself.
+constexpr int maxLinkDepth = 128;
 
 // An open file descriptor, closed when it goes.
 class Descriptor
@@ -64,6 +69,32 @@ QByteArray read(const QString& path, qsizetype limit, const std::function<Error(
     }
     bytes.truncate(done);
     return bytes;
+}
+
+void replace(const QString& path, const QByteArray& bytes, const std::function<Error(const QString& reason)>& failure)
+{
+    // QSaveFile writes beside the final target of a symbolic link and renames over it.
+    QFileInfo target(path);
+    for (int depth = 0; depth < maxLinkDepth && target.isSymLink(); ++depth)
+        target.setFile(target.symLinkTarget());
+    if (target.isSymLink() || (target.exists() && !target.isFile()))
+        throw failure(QStringLiteral("Not a regular file"));
+
+    QSaveFile file(path);
+    const auto fail = [&] { throw failure(file.errorString()); };
+    // Unbuffered, because a short write while a buffer is flushed at commit goes unreported and the truncated
+    // file would replace the good one.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+        fail();
+    // A short write is retried so that the next one fails with the system's reason, or completes.
+    for (qint64 done = 0; done < bytes.size();) {
+        const qint64 written = file.write(bytes.constData() + done, bytes.size() - done);
+        if (written <= 0)
+            fail();
+        done += written;
+    }
+    if (!file.commit())
+        fail();
 }
 
 } // namespace RegularFile

@@ -54,6 +54,11 @@ QString DiaryLocation::configPath() const
     return QDir(m_folder).filePath(QStringLiteral("config.dat"));
 }
 
+QString DiaryLocation::settingsPath() const
+{
+    return QDir(m_folder).filePath(QStringLiteral("chronoteka.conf"));
+}
+
 QString DiaryLocation::connectionStringOf(const QString& pathOrConnectionString, const QString& folder)
 {
     QString path = pathOrConnectionString;
