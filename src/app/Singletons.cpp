@@ -3,6 +3,7 @@
 #include "diary/DiaryLocation.h"
 #include "diary/UnitDM.h"
 #include "platform/ErrorReporter.h"
+#include "platform/FreedesktopNotifications.h"
 #include "reminders/ReminderChecks.h"
 #include "settings/ConfigFile.h"
 #include "units/UnitAbout.h"
@@ -30,7 +31,8 @@ Singletons::Singletons(const DiaryLocation& location, TrayIcon& tray, const Susp
       m_formAbout(std::make_unique<TFormabout>()),
       m_formMain(std::make_unique<TFormMain>(tray, *m_dataModule, *m_formShedul, *m_formOption, *m_formAbout,
                                              location.folder())),
-      m_reminders(std::make_unique<ReminderChecks>(*m_dataModule, *m_formShedul, tray, *m_formMain,
+      m_notifications(std::make_unique<FreedesktopNotifications>()),
+      m_reminders(std::make_unique<ReminderChecks>(*m_dataModule, *m_formShedul, tray, *m_notifications, *m_formMain,
                                                    ConfigFile(location.configPath()), clocks)),
       m_resumeWatch(std::make_unique<ResumeWatch>(clocks))
 {
@@ -40,6 +42,7 @@ Singletons::Singletons(const DiaryLocation& location, TrayIcon& tray, const Susp
     QObject::connect(m_formMain.get(), &TFormMain::birthdaysRequested, m_reminders.get(),
                      &ReminderChecks::TimeBirthTimer);
     QObject::connect(m_resumeWatch.get(), &ResumeWatch::resumed, m_reminders.get(), &ReminderChecks::resumed);
+    QObject::connect(m_formShedul.get(), &QDialog::finished, m_reminders.get(), &ReminderChecks::reminderWindowClosed);
 }
 
 // The members are declared in creation order, so they are destroyed in the reverse one.

@@ -5,6 +5,7 @@
 
 #include <memory>
 
+class DesktopNotifications;
 class DiaryLocation;
 class TDataModule1;
 class ReminderChecks;
@@ -17,9 +18,9 @@ class TrayIcon;
 // The program's five single instances and what joins them, each made once what it uses exists and handed it: the
 // program's own settings, the data module over the diary, the reminder window over the data module, the settings dialog
 // over the diary's config.dat, the About box, the main window over all of these, then the reminder checks that join the
-// data module, the reminder window, the tray and the main window, with the watch that tells them of a resume. All are
-// destroyed in the reverse order. Creating the data module opens the diary; when that fails the constructor throws
-// before any window exists.
+// data module, the reminder window, the tray, the desktop's notifications and the main window, with the watch that
+// tells them of a resume. All are destroyed in the reverse order. Creating the data module opens the diary; when that
+// fails the constructor throws before any window exists.
 class Singletons
 {
 public:
@@ -35,6 +36,7 @@ public:
     TFormOption& settingsDialog() { return *m_formOption; }
     TFormabout& aboutBox() { return *m_formAbout; }
     TFormMain& mainWindow() { return *m_formMain; }
+    DesktopNotifications& notifications() { return *m_notifications; }
     ReminderChecks& reminders() { return *m_reminders; }
     ResumeWatch& resumeWatch() { return *m_resumeWatch; }
 
@@ -45,6 +47,7 @@ private:
     std::unique_ptr<TFormOption> m_formOption;
     std::unique_ptr<TFormabout> m_formAbout;
     std::unique_ptr<TFormMain> m_formMain;
+    std::unique_ptr<DesktopNotifications> m_notifications;
     std::unique_ptr<ReminderChecks> m_reminders;
     std::unique_ptr<ResumeWatch> m_resumeWatch;
 };

@@ -1,9 +1,11 @@
 #include "reminders/ReminderChecks.h"
 
+#include "databind/ActiveRowScope.h"
 #include "databind/RecordSet.h"
 #include "diary/UnitDM.h"
 #include "base/Error.h"
 #include "platform/BootClockTimer.h"
+#include "platform/DesktopNotifications.h"
 #include "platform/ErrorReporter.h"
 #include "platform/MessageBoxes.h"
 #include "platform/TrayIcon.h"
@@ -11,8 +13,11 @@
 #include "reminders/ReminderWindow.h"
 #include "settings/ConfigFile.h"
 
+#include <QEvent>
+#include <QStringList>
 #include <QWidget>
 
+#include <algorithm>
 #include <utility>
 
 namespace {
@@ -33,11 +38,31 @@ template <class Step> bool attempt(Step&& step)
     }
 }
 
+// A notification names this many events; the rest are counted.
+constexpr int notifiedEvents = 5;
+
+// The event names a notification lists, one a line, read without moving the set's current record, which the
+// reminder window shows.
+QString notificationBody(RecordSet& set)
+{
+    const int count = set.recordCount();
+    QStringList lines;
+    ActiveRowScope row(set, 0);
+    for (int i = 0; i < std::min(count, notifiedEvents); ++i) {
+        row.moveTo(i);
+        lines << set.fieldByName(QStringLiteral("job")).asString();
+    }
+    if (count > notifiedEvents)
+        lines << QStringLiteral("и ещё %1").arg(count - notifiedEvents);
+    return lines.join(u'\n');
+}
+
 } // namespace
 
 ReminderChecks::ReminderChecks(TDataModule1& dataModule, ReminderWindow& window, TrayIcon& tray,
-                               const QWidget& mainWindow, const ConfigFile& settings, const SuspendClocks& clocks)
-    : m_dataModule(dataModule), m_window(window), m_tray(tray), m_mainWindow(mainWindow)
+                               DesktopNotifications& notifications, QWidget& mainWindow, const ConfigFile& settings,
+                               const SuspendClocks& clocks)
+    : m_dataModule(dataModule), m_window(window), m_tray(tray), m_notifications(notifications), m_mainWindow(mainWindow)
 {
     // In the order of the settings file, each with its built-in interval.
     std::size_t index = 0;
@@ -62,6 +87,9 @@ ReminderChecks::ReminderChecks(TDataModule1& dataModule, ReminderWindow& window,
     for (BootClockTimer* t : {TimeHour, TimeDay, TimeWeek, TimeBirth})
         t->start();
     ErrorReporter::guarded([&] { settings.loadInto(timers()); });
+    connect(&m_notifications, &DesktopNotifications::actionInvoked, this, &ReminderChecks::notificationAction);
+    connect(&m_notifications, &DesktopNotifications::undelivered, this, &ReminderChecks::notifyByTray);
+    mainWindow.installEventFilter(this);
 }
 
 void ReminderChecks::TimeHourTimer()
@@ -107,7 +135,7 @@ void ReminderChecks::run(ReminderKind kind)
         if (!attempt([&] { m_window.showReminders(kind); }))
             return;
         if (m_mainWindow.isHidden())
-            m_tray.notify(reminderTexts(kind).caption, QStringLiteral("Напоминаний: %1").arg(set.recordCount()));
+            notify(kind, set);
     };
     if (!m_window.isOnScreen()) {
         show();
@@ -123,4 +151,48 @@ void ReminderChecks::run(ReminderKind kind)
     asking = false;
     if (answer == MessageBoxes::Answer::Ok)
         show();
+}
+
+void ReminderChecks::notify(ReminderKind kind, RecordSet& set)
+{
+    const auto index = static_cast<std::size_t>(kind);
+    m_trayTexts[index] = QStringLiteral("Напоминаний: %1").arg(set.recordCount());
+    QString body;
+    if (!attempt([&] { body = notificationBody(set); }))
+        return;
+    const QList<DesktopNotifications::Action> actions = {
+        {QString::fromLatin1(openAction), QStringLiteral("Открыть")},
+        {QString::fromLatin1(snoozeAction), QStringLiteral("Отложить на %1 минут").arg(snoozeMinutes)}};
+    m_notifications.show(static_cast<int>(kind), {reminderTexts(kind).caption, body, actions});
+}
+
+void ReminderChecks::notifyByTray(int key)
+{
+    const auto kind = static_cast<ReminderKind>(key);
+    m_tray.notify(reminderTexts(kind).caption, m_trayTexts[static_cast<std::size_t>(key)]);
+}
+
+void ReminderChecks::notificationAction(int key, const QString& action)
+{
+    const auto kind = static_cast<ReminderKind>(key);
+    if (action == QLatin1String(openAction))
+        attempt([&] { m_window.showReminders(kind); });
+    else if (action == QLatin1String(snoozeAction))
+        emit snoozeRequested(kind, snoozeMinutes);
+}
+
+void ReminderChecks::reminderWindowClosed()
+{
+    if (const std::optional<ReminderKind> shown = m_window.shownKind())
+        m_notifications.close(static_cast<int>(*shown));
+}
+
+bool ReminderChecks::eventFilter(QObject* watched, QEvent* event)
+{
+    // Back on the screen, the program itself says what is due: what the notifications said is taken back.
+    if (watched == &m_mainWindow && event->type() == QEvent::Show) {
+        for (ReminderKind kind : reminderKinds)
+            m_notifications.close(static_cast<int>(kind));
+    }
+    return QObject::eventFilter(watched, event);
 }

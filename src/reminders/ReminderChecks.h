@@ -5,8 +5,11 @@
 #include "settings/TimerIntervals.h"
 
 #include <QObject>
+#include <QString>
 
 class ConfigFile;
+class DesktopNotifications;
+class RecordSet;
 class ReminderWindow;
 class TDataModule1;
 class QWidget;
@@ -15,16 +18,20 @@ class TrayIcon;
 // The six reminder timers and the four checks they run. A check re-reads its set of the data module and, when
 // the set holds anything, shows it in the reminder window: at once when that window is closed, otherwise after
 // asking. A check whose question is open, or whose set the window shows, only re-reads the set. While the main
-// window is in the tray a shown reminder is also told by a desktop notification. The timers count on the boot
-// clock, so time asleep counts towards their intervals; resumed() settles what a sleep ran out.
+// window is in the tray a shown reminder is also told by a desktop notification, one per kind, whose actions open
+// the window or put the reminder off; where no notification service runs, by the tray icon's balloon instead. The
+// timers count on the boot clock, so time asleep counts towards their intervals; resumed() settles what a sleep ran
+// out.
 class ReminderChecks : public QObject
 {
     Q_OBJECT
 
 public:
-    // The timers start at their built-in intervals, or at those the diary's settings file holds.
-    ReminderChecks(TDataModule1& dataModule, ReminderWindow& window, TrayIcon& tray, const QWidget& mainWindow,
-                   const ConfigFile& settings, const SuspendClocks& clocks = SuspendClocks::system());
+    // The timers start at their built-in intervals, or at those the diary's settings file holds. The notifications
+    // are taken back as the main window comes on the screen again.
+    ReminderChecks(TDataModule1& dataModule, ReminderWindow& window, TrayIcon& tray,
+                   DesktopNotifications& notifications, QWidget& mainWindow, const ConfigFile& settings,
+                   const SuspendClocks& clocks = SuspendClocks::system());
 
     // The six timers in the order of the settings file.
     TimerIntervals::Timers timers() const { return {TimeHour, TimeDay, TimeWeek, TimeMonth, TimeCritik, TimeBirth}; }
@@ -44,13 +51,34 @@ public:
     // The machine woke: each check whose interval ran out during the sleep runs once, now.
     void resumed();
 
+    // The reminder window was closed: the notification of the set it showed is taken back.
+    void reminderWindowClosed();
+
+    // The notification's action ids, and how long its "put off" puts the reminder off.
+    static constexpr const char* openAction = "default";
+    static constexpr const char* snoozeAction = "snooze";
+    static constexpr int snoozeMinutes = 10;
+
+signals:
+    // The user asked to be reminded of the kind's set again after that many minutes.
+    void snoozeRequested(ReminderKind kind, int minutes);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void run(ReminderKind kind);
+    void notify(ReminderKind kind, RecordSet& set);
+    void notificationAction(int key, const QString& action);
+    void notifyByTray(int key);
 
     TDataModule1& m_dataModule;
     ReminderWindow& m_window;
     TrayIcon& m_tray;
+    DesktopNotifications& m_notifications;
     const QWidget& m_mainWindow;
     // The checks whose question is open, by kind.
     std::array<bool, reminderKinds.size()> m_asking{};
+    // What the tray balloon says of each kind, should its notification find no service.
+    std::array<QString, reminderKinds.size()> m_trayTexts;
 };

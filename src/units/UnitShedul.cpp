@@ -144,6 +144,8 @@ void TFormShedul::showReminders(ReminderKind kind)
 {
     // A tick or note on the set shown so far would otherwise stay unwritten in a set nobody shows any more.
     saveShownSet();
+    // A window the user minimised comes back too: a notification's "Открыть" must bring it up.
+    setWindowState(windowState() & ~Qt::WindowMinimized);
     show();
     raise();
     activateWindow();

@@ -3,13 +3,19 @@
 #include "diary/DiaryBackend.h"
 #include "reminders/ReminderWindow.h"
 #include "settings/ConfigFile.h"
+#include "platform/FreedesktopNotifications.h"
 #include "support/DataModuleTest.h"
+#include "support/FakeDesktopNotifications.h"
 #include "support/FakeTray.h"
+#include "support/NotificationServer.h"
+#include "support/PrivateSessionBus.h"
 #include "support/QtPrinters.h"
 #include "support/ScriptedMessageBoxes.h"
 #include "support/ServerDatabase.h"
 
 #include <QFile>
+#include <QSignalSpy>
+#include <QTest>
 #include <QTimer>
 #include <QWidget>
 
@@ -47,7 +53,7 @@ protected:
     ReminderChecks& checks()
     {
         if (!m_checks)
-            m_checks = std::make_unique<ReminderChecks>(module(), window, tray, mainWindow, settings());
+            m_checks = std::make_unique<ReminderChecks>(module(), window, tray, notifications, mainWindow, settings());
         return *m_checks;
     }
 
@@ -65,6 +71,7 @@ protected:
 
     FakeReminderWindow window;
     FakeTray tray;
+    FakeDesktopNotifications notifications;
     QWidget mainWindow;
 
 private:
@@ -76,7 +83,7 @@ private:
 TEST_F(ReminderChecksTest, TimersRunAtTheirBuiltInIntervalsUnlessConfigDatSaysOtherwise)
 {
     {
-        ReminderChecks builtIn(module(), window, tray, mainWindow, settings());
+        ReminderChecks builtIn(module(), window, tray, notifications, mainWindow, settings());
         EXPECT_EQ(builtIn.TimeHour->interval(), 600000);
         EXPECT_EQ(builtIn.TimeBirth->interval(), 7200000);
         EXPECT_TRUE(builtIn.TimeWeek->isActive());
@@ -147,19 +154,128 @@ TEST_F(ReminderChecksTest, AnOpenQuestionIsNotAskedAgainOnTopOfItself)
     EXPECT_EQ(window.shown, ReminderKind::Week);
 }
 
-TEST_F(ReminderChecksTest, AShownReminderIsAlsoNotifiedOnlyWhileTheMainWindowIsHidden)
+TEST(ReminderChecksNotifications, AShownReminderIsAlsoNotifiedOnlyWhileTheMainWindowIsHidden)
 {
+    // The notification names five events and counts the rest; where no service runs, the tray balloon counts them.
+    struct Case
+    {
+        int events;
+        bool serviceRuns;
+        QString body;
+        QStringList balloons;
+    };
+    const Case cases[] = {
+        {1, true, QStringLiteral("дело 1"), {}},
+        {5, true, QStringLiteral("дело 1\nдело 2\nдело 3\nдело 4\nдело 5"), {}},
+        {7, true, QStringLiteral("дело 1\nдело 2\nдело 3\nдело 4\nдело 5\nи ещё 2"), {}},
+        {2, false, {}, {QStringLiteral("Ежедневные: Напоминаний: 2")}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.events);
+        TempDiary diary;
+        TDataModule1 module(diary.location().connectionString());
+        FakeReminderWindow window;
+        FakeTray tray;
+        tray.add();
+        FakeDesktopNotifications notifications(c.serviceRuns);
+        QWidget mainWindow;
+        ReminderChecks checks(module, window, tray, notifications, mainWindow,
+                              ConfigFile(diary.location().configPath()));
+        for (int i = 1; i <= c.events; ++i)
+            diary.addRow({{QStringLiteral("job"), QStringLiteral("дело %1").arg(i)},
+                          {QStringLiteral("period"), QStringLiteral("ежедневное")},
+                          {QStringLiteral("vip"), false}});
+        mainWindow.show();
+        checks.TimeDayTimer();
+        EXPECT_TRUE(notifications.onScreen().empty());
+        EXPECT_TRUE(tray.notifications().isEmpty());
+
+        window.onScreen = false;
+        mainWindow.hide();
+        checks.TimeDayTimer();
+        EXPECT_EQ(tray.notifications(), c.balloons);
+        const auto shown = notifications.onScreen().find(static_cast<int>(ReminderKind::Day));
+        ASSERT_EQ(shown != notifications.onScreen().end(), c.serviceRuns);
+        if (!c.serviceRuns)
+            continue;
+        EXPECT_EQ(shown->second.summary, QStringLiteral("Ежедневные"));
+        EXPECT_EQ(shown->second.body, c.body);
+        // The set's current record, which the reminder window shows, stays where it was.
+        EXPECT_EQ(module.QJobDay.recNo(), 0);
+    }
+}
+
+TEST_F(ReminderChecksTest, NotificationActionsOpenTheWindowOrPutTheReminderOffAgainstTheRealProtocol)
+{
+    PrivateSessionBus bus;
+    ASSERT_TRUE(bus.isRunning());
+    NotificationServer server(bus.connect(QStringLiteral("service")));
+    ASSERT_TRUE(server.isServing());
+    FreedesktopNotifications desktop(bus.connect(QStringLiteral("program")));
+    ReminderChecks checks(module(), window, tray, desktop, mainWindow, settings());
+    QSignalSpy snoozes(&checks, &ReminderChecks::snoozeRequested);
+    auto notified = [&](qsizetype count) {
+        return QTest::qWaitFor([&] { return server.notified().size() >= count; }) && server.notified().size() == count;
+    };
     add(QStringLiteral("полить цветы"), QStringLiteral("ежедневное"));
-    add(QStringLiteral("позвонить"), QStringLiteral("ежедневное"));
+    add(QStringLiteral("проветрить"), QStringLiteral("ежечасное"));
     tray.add();
-    mainWindow.show();
-    checks().TimeDayTimer();
+    mainWindow.hide();
+
+    checks.TimeDayTimer();
+    window.onScreen = false; // closed, so the next daily check shows it again
+    checks.TimeDayTimer();
+    checks.TimeHourTimer(); // asked over the daily set, and shown
+    ASSERT_TRUE(notified(3));
+    QList<NotificationServer::Call> dailyCalls;
+    QList<NotificationServer::Call> hourlyCalls;
+    for (const NotificationServer::Call& call : server.notified())
+        (call.summary == QStringLiteral("Ежедневные") ? dailyCalls : hourlyCalls).append(call);
+    ASSERT_EQ(dailyCalls.size(), 2);
+    ASSERT_EQ(hourlyCalls.size(), 1);
+    const uint daily = dailyCalls[0].id;
+    const uint hourly = hourlyCalls[0].id;
+    EXPECT_EQ(dailyCalls[0].body, QStringLiteral("полить цветы"));
+    EXPECT_EQ(dailyCalls[0].actions, QStringList({QStringLiteral("default"), QStringLiteral("Открыть"),
+                                                  QStringLiteral("snooze"), QStringLiteral("Отложить на 10 минут")}));
+    EXPECT_EQ(dailyCalls[1].replacesId, daily); // one notification per set, replaced
+    EXPECT_EQ(hourlyCalls[0].summary, QStringLiteral("Ежечасные"));
+    EXPECT_EQ(hourlyCalls[0].replacesId, 0u);
+    EXPECT_NE(hourly, daily);
     EXPECT_TRUE(tray.notifications().isEmpty());
 
+    // The user closed the reminder window, then chooses "Открыть" on the daily notification.
     window.onScreen = false;
+    server.choose(daily, QStringLiteral("default"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window.shown == ReminderKind::Day; }));
+    EXPECT_TRUE(window.onScreen);
+    server.choose(hourly, QStringLiteral("snooze"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !snoozes.isEmpty(); }));
+    EXPECT_EQ(snoozes[0][0].value<ReminderKind>(), ReminderKind::Hour);
+    EXPECT_EQ(snoozes[0][1].toInt(), 10);
+    EXPECT_EQ(window.shown, ReminderKind::Day);
+
+    // Closing the reminder window takes back the notification of its set, the main window coming back the rest.
+    checks.reminderWindowClosed();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !server.closed().isEmpty(); }));
+    EXPECT_EQ(server.closed(), QList<uint>{daily});
+    mainWindow.show();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return server.closed().size() >= 2; }));
+    EXPECT_EQ(server.closed(), QList<uint>({daily, hourly}));
+}
+
+TEST_F(ReminderChecksTest, WithNoNotificationServiceOnTheBusTheTrayBalloonTellsInstead)
+{
+    PrivateSessionBus bus;
+    ASSERT_TRUE(bus.isRunning());
+    FreedesktopNotifications desktop(bus.connect(QStringLiteral("program")));
+    ReminderChecks checks(module(), window, tray, desktop, mainWindow, settings());
+    add(QStringLiteral("полить цветы"), QStringLiteral("ежедневное"));
+    tray.add();
     mainWindow.hide();
-    checks().TimeDayTimer();
-    EXPECT_EQ(tray.notifications(), QStringList{QStringLiteral("Ежедневные: Напоминаний: 2")});
+    checks.TimeDayTimer();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !tray.notifications().isEmpty(); }));
+    EXPECT_EQ(tray.notifications(), QStringList{QStringLiteral("Ежедневные: Напоминаний: 1")});
 }
 
 TEST_F(ReminderChecksTest, AnEditNotYetPostedIsSavedBeforeTheSetIsReRead)

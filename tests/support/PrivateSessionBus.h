@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QDBusConnection>
+#include <QProcess>
+#include <QStringList>
+#include <QTemporaryDir>
+
+// A D-Bus session bus of the test's own, its daemon running for the lifetime of the object. Nothing is on it but
+// what the test puts there: no service is started on demand, whatever the machine has installed.
+class PrivateSessionBus
+{
+public:
+    PrivateSessionBus();
+    ~PrivateSessionBus();
+    PrivateSessionBus(const PrivateSessionBus&) = delete;
+    PrivateSessionBus& operator=(const PrivateSessionBus&) = delete;
+
+    bool isRunning() const { return !m_address.isEmpty(); }
+    // A connection of its own to the bus, as another program would have.
+    QDBusConnection connect(const QString& name);
+
+private:
+    QTemporaryDir m_folder;
+    QProcess m_daemon;
+    QString m_address;
+    QStringList m_connections;
+};
