@@ -1,6 +1,7 @@
 # shellcheck shell=bash
-# What the desktop tests share, sourced by them: the screen, the window manager, waiting for windows, and a start
-# that must fail with the error box. The sourcing script sets $program to the program and $work to its folder.
+# What the desktop tests share, sourced by them: the screen, the window manager, waiting for windows, hiding to the
+# tray, and a start that must fail with the error box. The sourcing script sets $program to the program and $work to
+# its folder.
 # shellcheck disable=SC2154
 
 # Runs the calling script again under Xvfb, a real X server without a screen, with its arguments after --inside;
@@ -38,6 +39,19 @@ wait_window() {
     done
     echo "window '$1' never appeared" >&2
     return 1
+}
+
+# Hides the main window $1 to the tray from its pop-up menu, as a user does, and checks it left the screen.
+hide_to_tray() {
+    sleep 0.5
+    xdotool mousemove --window "$1" 20 500 click 3
+    sleep 0.5
+    xdotool key Down Down Return # "Спрятать в трей"
+    sleep 0.5
+    if [ -n "$(xdotool search --onlyvisible --name '^БД Хронотека$' 2>/dev/null)" ]; then
+        echo "the main window is still on the screen after Спрятать в трей" >&2
+        return 1
+    fi
 }
 
 # Starts the program in the folder $1, whose diary can't be opened ($2 says why, for the messages): it must show

@@ -17,19 +17,6 @@ newdb=$3
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-# Hides the main window $1 to the tray from its pop-up menu, as a user does, and checks it left the screen.
-hide_to_tray() {
-    sleep 0.5
-    xdotool mousemove --window "$1" 20 500 click 3
-    sleep 0.5
-    xdotool key Down Down Return # "Спрятать в трей"
-    sleep 0.5
-    if [ -n "$(xdotool search --onlyvisible --name '^БД Хронотека$' 2>/dev/null)" ]; then
-        echo "the main window is still on the screen after Спрятать в трей" >&2
-        return 1
-    fi
-}
-
 session() {
     start_window_manager
     trayer --edge bottom --align right --widthtype request --height 24 >/dev/null 2>&1 &
