@@ -17,11 +17,19 @@ int main(int argc, char** argv)
     FontConfigWarmUp fonts;
     Application app(argc, argv);
     // The diary folder is the working folder at start, read here alone: whatever the process's current folder
-    // becomes later, the program keeps to this diary. A program already running on it is shown instead of a second.
+    // becomes later, the program keeps to this diary. A program already running on it is shown instead of a second,
+    // and one that can't be reached is never joined by a second: every reminder would come twice.
     const QString diaryFolder = QDir::currentPath();
     SingleInstance instance(diaryFolder);
-    if (instance.claim() == SingleInstance::Role::HandedOver)
+    switch (instance.claim()) {
+    case SingleInstance::Role::First:
+        break;
+    case SingleInstance::Role::HandedOver:
         return 0;
+    case SingleInstance::Role::Unanswered:
+        Application::tellAlreadyRunning();
+        return 1;
+    }
     FormatSettings::setCurrent(UserLocale::formatSettings());
     SystemTrayIcon tray(Application::windowIcon(), ProgramLook::title());
     try {

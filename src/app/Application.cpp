@@ -83,3 +83,10 @@ void Application::showFatalError(const std::exception& error)
     MessageBoxes::tell(nullptr, QStringLiteral("Application Error"),
                        fatalErrorText(error, module, __builtin_return_address(0)), MessageBoxes::Icon::Error);
 }
+
+void Application::tellAlreadyRunning()
+{
+    MessageBoxes::tell(nullptr, ProgramLook::title(),
+                       QStringLiteral("Программа уже запущена для этого ежедневника, но не отвечает."),
+                       MessageBoxes::Icon::Error);
+}

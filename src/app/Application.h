@@ -23,4 +23,7 @@ public:
     // The last-resort box for an error that escaped start-up.
     static QString fatalErrorText(const std::exception& error, const QString& module, const void* address);
     static void showFatalError(const std::exception& error);
+
+    // A program already holds this diary and does not answer: this start tells so and ends rather than run beside it.
+    static void tellAlreadyRunning();
 };
