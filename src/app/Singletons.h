@@ -5,6 +5,7 @@
 
 #include <memory>
 
+class AlarmScheduler;
 class DiaryLocation;
 class TDataModule1;
 class ReminderChecks;
@@ -13,11 +14,13 @@ class TFormShedul;
 class TFormOption;
 class TFormabout;
 class TrayIcon;
+class SystemTimeWatch;
 
 // The program's five single instances and what joins them, each made once what it uses exists and handed it: the
 // program's own settings, the data module over the diary, the reminder window over the data module, the settings dialog
 // over the diary's config.dat, the About box, the main window over all of these, then the reminder checks that join the
-// data module, the reminder window, the tray and the main window, with the watch that tells them of a resume. All are
+// data module, the reminder window, the tray and the main window, with the watch that tells them of a resume, and the
+// events' own alarms with the watch that tells them of a new system time. All are
 // destroyed in the reverse order. Creating the data module opens the diary; when that fails the constructor throws
 // before any window exists.
 class Singletons
@@ -37,6 +40,7 @@ public:
     TFormMain& mainWindow() { return *m_formMain; }
     ReminderChecks& reminders() { return *m_reminders; }
     ResumeWatch& resumeWatch() { return *m_resumeWatch; }
+    AlarmScheduler& alarms() { return *m_alarms; }
 
 private:
     ProgramSettings m_programSettings;
@@ -47,4 +51,6 @@ private:
     std::unique_ptr<TFormMain> m_formMain;
     std::unique_ptr<ReminderChecks> m_reminders;
     std::unique_ptr<ResumeWatch> m_resumeWatch;
+    std::unique_ptr<AlarmScheduler> m_alarms;
+    std::unique_ptr<SystemTimeWatch> m_systemTimeWatch;
 };

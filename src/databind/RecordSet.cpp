@@ -485,6 +485,8 @@ void RecordSet::post()
     settleFlags();
     notify([](DataSource& source) { source.notifyStateChanged(); });
     notify([](DataSource& source) { source.notifyDataSetChanged(); });
+    if (m_afterWrite)
+        m_afterWrite(*this);
 }
 
 void RecordSet::cancel()
@@ -515,7 +517,8 @@ void RecordSet::remove()
     settleFlags();
     if (wasEditing)
         notify([](DataSource& source) { source.notifyStateChanged(); });
-    notify([](DataSource& source) { source.notifyDataSetChanged(); });
+    notify([](DataSource& source) { source.notifyDataSetChanged(); });    if (m_afterWrite)
+        m_afterWrite(*this);
 }
 
 void RecordSet::refresh()

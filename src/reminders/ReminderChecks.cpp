@@ -2,11 +2,13 @@
 
 #include "databind/RecordSet.h"
 #include "diary/UnitDM.h"
+#include "base/Clock.h"
 #include "base/Error.h"
 #include "platform/BootClockTimer.h"
 #include "platform/ErrorReporter.h"
 #include "platform/MessageBoxes.h"
 #include "platform/TrayIcon.h"
+#include "reminders/AlarmScheduler.h"
 #include "reminders/ReminderTexts.h"
 #include "reminders/ReminderWindow.h"
 #include "settings/ConfigFile.h"
@@ -88,6 +90,42 @@ void ReminderChecks::resumed()
 {
     for (BootClockTimer* t : timers())
         t->catchUp();
+}
+
+void ReminderChecks::attachAlarms(AlarmScheduler& alarms)
+{
+    m_alarms = &alarms;
+    connect(&alarms, &AlarmScheduler::alarmsDue, this, &ReminderChecks::showAlarms);
+    // A snoozed check runs once, whatever its interval.
+    connect(&alarms, &AlarmScheduler::snoozeDue, this, [this](ReminderKind kind) { run(kind); });
+}
+
+void ReminderChecks::showAlarms(const QList<qint64>& ids)
+{
+    RecordSet& set = m_dataModule.reminderSet(ReminderKind::Alarm);
+    // Listing other events re-makes the set's query: what was typed on it is saved first.
+    if (set.isOpen() && !attempt([&] { set.checkBrowseMode(); }))
+        return;
+    QList<qint64> listed = ids;
+    const bool stillListed = (m_window.isOnScreen() && m_window.shownKind() == ReminderKind::Alarm) ||
+                             m_asking[static_cast<std::size_t>(ReminderKind::Alarm)];
+    if (stillListed)
+        for (qint64 id : m_dataModule.alarmIds())
+            if (!listed.contains(id))
+                listed.append(id);
+    m_dataModule.setAlarmIds(listed);
+    run(ReminderKind::Alarm);
+}
+
+void ReminderChecks::snooze(ReminderKind kind, const QDateTime& until)
+{
+    Q_ASSERT(m_alarms);
+    m_alarms->snooze(kind, until, kind == ReminderKind::Alarm ? m_dataModule.alarmIds() : QList<qint64>());
+}
+
+void ReminderChecks::snoozeMinutes(ReminderKind kind, int minutes)
+{
+    snooze(kind, Clock::now().addSecs(qint64{minutes} * 60));
 }
 
 void ReminderChecks::run(ReminderKind kind)

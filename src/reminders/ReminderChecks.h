@@ -6,6 +6,7 @@
 
 #include <QObject>
 
+class AlarmScheduler;
 class ConfigFile;
 class ReminderWindow;
 class TDataModule1;
@@ -44,6 +45,15 @@ public:
     // The machine woke: each check whose interval ran out during the sleep runs once, now.
     void resumed();
 
+    // Joins the events' own alarms: the alarm reminder shows what they bring, and snoozes are kept with them.
+    void attachAlarms(AlarmScheduler& alarms);
+    // Shows the alarm reminder with these events, and with those it still shows or asks about.
+    void showAlarms(const QList<qint64>& ids);
+    // Brings the reminder of that kind back once at until, or minutes from now; the alarm reminder with the events
+    // it lists now. Needs attachAlarms().
+    void snooze(ReminderKind kind, const QDateTime& until);
+    void snoozeMinutes(ReminderKind kind, int minutes);
+
 private:
     void run(ReminderKind kind);
 
@@ -51,6 +61,7 @@ private:
     ReminderWindow& m_window;
     TrayIcon& m_tray;
     const QWidget& m_mainWindow;
+    AlarmScheduler* m_alarms = nullptr;
     // The checks whose question is open, by kind.
     std::array<bool, reminderKinds.size()> m_asking{};
 };
