@@ -517,7 +517,8 @@ void RecordSet::remove()
     settleFlags();
     if (wasEditing)
         notify([](DataSource& source) { source.notifyStateChanged(); });
-    notify([](DataSource& source) { source.notifyDataSetChanged(); });    if (m_afterWrite)
+    notify([](DataSource& source) { source.notifyDataSetChanged(); });
+    if (m_afterWrite)
         m_afterWrite(*this);
 }
 

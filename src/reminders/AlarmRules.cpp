@@ -39,7 +39,8 @@ int monthsStep(Recurrence recurrence)
 // The first wall time of the event's alarm not earlier than from; none when there is no such time.
 std::optional<QDateTime> firstOnOrAfter(const TimedEvent& event, const QDateTime& from)
 {
-    const QTime time = event.reminderTime ? QTime(event.reminderTime->hour(), event.reminderTime->minute()) : QTime(0, 0);
+    const QTime time =
+        event.reminderTime ? QTime(event.reminderTime->hour(), event.reminderTime->minute()) : QTime(0, 0);
     const QDate anchor = event.reminderDate.isValid() ? event.reminderDate : event.executionDate;
     const Recurrence recurrence = recurrenceOf(event);
     const bool needsDate = recurrence != Recurrence::Hourly && recurrence != Recurrence::Daily;

@@ -104,9 +104,8 @@ void AlarmScheduler::storeSnoozes()
             ids << QString::number(id);
         entries << QStringList{kindName(snooze.kind), stored(snooze.until), ids.join(u',')}.join(u' ').trimmed();
     }
-    ErrorReporter::guarded([&] {
-        m_settings.store(snoozesKey, entries.isEmpty() ? std::nullopt : std::optional(entries.join(u';')));
-    });
+    ErrorReporter::guarded(
+        [&] { m_settings.store(snoozesKey, entries.isEmpty() ? std::nullopt : std::optional(entries.join(u';'))); });
 }
 
 void AlarmScheduler::replanSoon()

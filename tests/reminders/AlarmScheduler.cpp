@@ -109,9 +109,8 @@ protected:
         settings = std::make_unique<ProgramSettings>(QDir(diary.folder()).filePath(QStringLiteral("chronoteka.conf")));
         settings->load();
         m_scheduler = std::make_unique<AlarmScheduler>(module(), *settings);
-        QObject::connect(m_scheduler.get(), &AlarmScheduler::alarmsDue, [this](const QList<qint64>& ids) {
-            rung += ids.size();
-        });
+        QObject::connect(m_scheduler.get(), &AlarmScheduler::alarmsDue,
+                         [this](const QList<qint64>& ids) { rung += ids.size(); });
         QObject::connect(m_scheduler.get(), &AlarmScheduler::snoozeDue, [this](ReminderKind kind) {
             EXPECT_EQ(kind, ReminderKind::Day);
             snoozed++;
@@ -183,7 +182,6 @@ TEST_P(AlarmSchedulerTest, RingsWhatIsDueOnce)
 
 INSTANTIATE_TEST_SUITE_P(Alarms, AlarmSchedulerTest, ::testing::ValuesIn(scenarios),
                          [](const auto& info) { return std::string(info.param.name); });
-
 
 TEST_F(AlarmSchedulerTest, TheTimerWaitsForTheNearestAlarmOrSnoozeInTheZoneOfTheDay)
 {
