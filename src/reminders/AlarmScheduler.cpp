@@ -65,8 +65,12 @@ AlarmScheduler::AlarmScheduler(TDataModule1& dataModule, ProgramSettings& settin
 
 AlarmScheduler::~AlarmScheduler()
 {
-    m_rungUntil = std::max(m_rungUntil, Clock::now().toUTC());
-    storeRungUntil();
+    // As the program ends there is no one left to tell. A folder that can't keep the moment was told of at the
+    // last alarm; at worst the next start rings again what came due since that alarm.
+    try {
+        m_settings.store(rungUntilKey, stored(std::max(m_rungUntil, Clock::now().toUTC())));
+    } catch (const std::exception&) {
+    }
 }
 
 void AlarmScheduler::loadSettings()
