@@ -4,6 +4,8 @@
 #include "diary/UnitDM.h"
 #include "platform/ErrorReporter.h"
 #include "platform/FreedesktopNotifications.h"
+#include "platform/SystemTimeWatch.h"
+#include "reminders/AlarmScheduler.h"
 #include "reminders/ReminderChecks.h"
 #include "settings/ConfigFile.h"
 #include "units/UnitAbout.h"
@@ -34,7 +36,9 @@ Singletons::Singletons(const DiaryLocation& location, TrayIcon& tray, const Susp
       m_notifications(std::make_unique<FreedesktopNotifications>()),
       m_reminders(std::make_unique<ReminderChecks>(*m_dataModule, *m_formShedul, tray, *m_notifications, *m_formMain,
                                                    ConfigFile(location.configPath()), clocks)),
-      m_resumeWatch(std::make_unique<ResumeWatch>(clocks))
+      m_resumeWatch(std::make_unique<ResumeWatch>(clocks)),
+      m_alarms(std::make_unique<AlarmScheduler>(*m_dataModule, m_programSettings)),
+      m_systemTimeWatch(std::make_unique<SystemTimeWatch>())
 {
     // The dialog sets the checks' timers; the checks need the main window, which needs the dialog: so the timers
     // come last.
@@ -43,7 +47,20 @@ Singletons::Singletons(const DiaryLocation& location, TrayIcon& tray, const Susp
                      &ReminderChecks::TimeBirthTimer);
     QObject::connect(m_resumeWatch.get(), &ResumeWatch::resumed, m_reminders.get(), &ReminderChecks::resumed);
     QObject::connect(m_formShedul.get(), &QDialog::finished, m_reminders.get(), &ReminderChecks::reminderWindowClosed);
+
+    // The alarms are wall-clock times: planned again after a write, a sleep, a new system time or zone.
+    m_reminders->attachAlarms(*m_alarms);
+    m_dataModule->setAfterWrite([alarms = m_alarms.get()] { alarms->replanSoon(); });
+    QObject::connect(m_resumeWatch.get(), &ResumeWatch::resumed, m_alarms.get(), &AlarmScheduler::replan);
+    QObject::connect(m_systemTimeWatch.get(), &SystemTimeWatch::changed, m_alarms.get(), &AlarmScheduler::replan);
+    QObject::connect(m_formShedul.get(), &TFormShedul::snoozeRequested, m_reminders.get(), &ReminderChecks::snooze);
+    // The first plan, which rings what came due while the program was not running, waits for the event loop.
+    m_alarms->replanSoon();
 }
 
-// The members are declared in creation order, so they are destroyed in the reverse one.
-Singletons::~Singletons() = default;
+// The members are declared in creation order, so they are destroyed in the reverse one; the main window, which may
+// save an edit as it goes, is destroyed after the alarms.
+Singletons::~Singletons()
+{
+    m_dataModule->setAfterWrite({});
+}

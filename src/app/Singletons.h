@@ -5,6 +5,7 @@
 
 #include <memory>
 
+class AlarmScheduler;
 class DesktopNotifications;
 class DiaryLocation;
 class TDataModule1;
@@ -14,13 +15,15 @@ class TFormShedul;
 class TFormOption;
 class TFormabout;
 class TrayIcon;
+class SystemTimeWatch;
 
 // The program's five single instances and what joins them, each made once what it uses exists and handed it: the
 // program's own settings, the data module over the diary, the reminder window over the data module, the settings dialog
 // over the diary's config.dat, the About box, the main window over all of these, then the reminder checks that join the
 // data module, the reminder window, the tray, the desktop's notifications and the main window, with the watch that
-// tells them of a resume. All are destroyed in the reverse order. Creating the data module opens the diary; when that
-// fails the constructor throws before any window exists.
+// tells them of a resume, and the events' own alarms with the watch that tells them of a new system time. All are
+// destroyed in the reverse order. Creating the data module opens the diary; when that fails the constructor throws
+// before any window exists.
 class Singletons
 {
 public:
@@ -39,6 +42,7 @@ public:
     DesktopNotifications& notifications() { return *m_notifications; }
     ReminderChecks& reminders() { return *m_reminders; }
     ResumeWatch& resumeWatch() { return *m_resumeWatch; }
+    AlarmScheduler& alarms() { return *m_alarms; }
 
 private:
     ProgramSettings m_programSettings;
@@ -50,4 +54,6 @@ private:
     std::unique_ptr<DesktopNotifications> m_notifications;
     std::unique_ptr<ReminderChecks> m_reminders;
     std::unique_ptr<ResumeWatch> m_resumeWatch;
+    std::unique_ptr<AlarmScheduler> m_alarms;
+    std::unique_ptr<SystemTimeWatch> m_systemTimeWatch;
 };

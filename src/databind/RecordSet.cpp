@@ -485,6 +485,8 @@ void RecordSet::post()
     settleFlags();
     notify([](DataSource& source) { source.notifyStateChanged(); });
     notify([](DataSource& source) { source.notifyDataSetChanged(); });
+    if (m_afterWrite)
+        m_afterWrite(*this);
 }
 
 void RecordSet::cancel()
@@ -516,6 +518,8 @@ void RecordSet::remove()
     if (wasEditing)
         notify([](DataSource& source) { source.notifyStateChanged(); });
     notify([](DataSource& source) { source.notifyDataSetChanged(); });
+    if (m_afterWrite)
+        m_afterWrite(*this);
 }
 
 void RecordSet::refresh()

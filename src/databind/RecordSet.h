@@ -90,6 +90,8 @@ public:
 
     // Runs before every post, after the controls wrote back; may write fields or throw to stop the post.
     void setBeforePost(Hook hook) { m_beforePost = std::move(hook); }
+    // Runs after a post or a delete has reached the database, once the set is back in browse state.
+    void setAfterWrite(Hook hook) { m_afterWrite = std::move(hook); }
 
     // In edit or insert state, has every control write back, then posts if modified, else cancels.
     // Fails on a closed set.
@@ -152,5 +154,6 @@ private:
     std::vector<bool> m_written;    // fields written since editing began: what a post sends to the database
 
     Hook m_beforePost;
+    Hook m_afterWrite;
     std::vector<DataSource*> m_sources;
 };

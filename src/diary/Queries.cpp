@@ -89,4 +89,20 @@ QStringList birthdays()
     };
 }
 
+QString timedEvents()
+{
+    return QStringLiteral("select id_job, period, napom, vip, date_shed, time_shed, date_isp from job "
+                          "where napom = true and vip = false");
+}
+
+QStringList alarms(const QList<qint64>& ids)
+{
+    QStringList listed;
+    for (qint64 id : ids)
+        listed << QString::number(id);
+    return {QStringLiteral("select * from job"),
+            listed.isEmpty() ? QStringLiteral("where 1 = 0")
+                             : QStringLiteral("where id_job in (%1) and vip = false").arg(listed.join(u','))};
+}
+
 } // namespace Queries

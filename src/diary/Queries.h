@@ -12,5 +12,9 @@ QStringList jobHour();
 QStringList jobDay();
 QStringList jobWeek();
 QStringList birthdays();
+// The events whose own alarm may be due: "Включить таймер" ticked and not done, the columns an alarm is planned from.
+QString timedEvents();
+// The events of the alarm reminder, by id, those done since left out; no ids select nothing.
+QStringList alarms(const QList<qint64>& ids);
 
 } // namespace Queries

@@ -6,6 +6,8 @@
 #include "diary/Period.h"
 #include "diary/Queries.h"
 #include "base/Clock.h"
+#include "base/DateSerial.h"
+#include "engine/Snapshot.h"
 
 TDataModule1::TDataModule1(const QString& connectionString)
     : ADOConnection1(DiaryBackend::open(connectionString), JobTable::schema()),
@@ -13,7 +15,8 @@ TDataModule1::TDataModule1(const QString& connectionString)
       QJobHour(QStringLiteral("QJobHour"), ADOConnection1), SQJobHour(QStringLiteral("SQJobHour"), &QJobHour),
       QJobDay(QStringLiteral("QJobDay"), ADOConnection1), SQJobDay(QStringLiteral("SQJobDay"), &QJobDay),
       QJobWeek(QStringLiteral("QJobWeek"), ADOConnection1), SQJobWeek(QStringLiteral("SQJobWeek"), &QJobWeek),
-      QBirth(QStringLiteral("QBirth"), ADOConnection1), SQBirth(QStringLiteral("SQBirth"), &QBirth)
+      QBirth(QStringLiteral("QBirth"), ADOConnection1), SQBirth(QStringLiteral("SQBirth"), &QBirth),
+      QAlarm(QStringLiteral("QAlarm"), ADOConnection1), SQAlarm(QStringLiteral("SQAlarm"), &QAlarm)
 {
     QJob.setSql(Queries::jobListForPeriod());
     JobTable::declareFields(QJob, {"id_job", "job", "date_zap", "date_isp", "time_isp", "other", "vip", "period",
@@ -33,6 +36,10 @@ TDataModule1::TDataModule1(const QString& connectionString)
                                        "period", "napom", "date_shed", "time_shed"});
 
     QBirth.setSql(Queries::birthdays());
+
+    QAlarm.setSql(Queries::alarms({}));
+    JobTable::declareFields(QAlarm, {"id_job", "job", "date_zap", "date_isp", "time_isp", "interval", "other", "vip",
+                                     "period", "napom", "date_shed", "time_shed"});
 
     QJob.open();
 }
@@ -64,6 +71,60 @@ const QString& TDataModule1::diaryIdentity()
     return m_diaryIdentity;
 }
 
+void TDataModule1::setAlarmIds(const QList<qint64>& ids)
+{
+    m_alarmIds = ids;
+    QAlarm.setSql(Queries::alarms(ids));
+}
+
+std::vector<TimedEvent> TDataModule1::timedEvents()
+{
+    const std::unique_ptr<Snapshot> rows = ADOConnection1.select(Queries::timedEvents(), {});
+    auto column = [&rows](JobTable::Column column) { return rows->columnIndex(JobTable::name(column)); };
+    const int id = column(JobTable::Column::IdJob);
+    const int period = column(JobTable::Column::Period);
+    const int timer = column(JobTable::Column::Napom);
+    const int done = column(JobTable::Column::Vip);
+    const int reminderDate = column(JobTable::Column::DateShed);
+    const int reminderTime = column(JobTable::Column::TimeShed);
+    const int executionDate = column(JobTable::Column::DateIsp);
+    // A date-time the program could not show counts as none, as in the panel.
+    auto serial = [&rows](int row, int column) -> std::optional<double> {
+        const QVariant& value = rows->value(row, column);
+        if (value.isNull() || !DateSerial::isShowable(value.toDouble()))
+            return std::nullopt;
+        return value.toDouble();
+    };
+    std::vector<TimedEvent> events;
+    events.reserve(static_cast<std::size_t>(rows->rowCount()));
+    for (int row = 0; row < rows->rowCount(); ++row) {
+        TimedEvent event;
+        event.id = rows->value(row, id).toLongLong();
+        const QVariant& text = rows->value(row, period);
+        event.period = text.isNull() ? std::nullopt : Period::fromStored(text.toString());
+        event.timer = rows->value(row, timer).toBool();
+        event.done = rows->value(row, done).toBool();
+        if (const auto date = serial(row, reminderDate))
+            event.reminderDate = DateSerial::toDate(*date);
+        if (const auto time = serial(row, reminderTime))
+            event.reminderTime = DateSerial::toTime(*time);
+        if (const auto date = serial(row, executionDate))
+            event.executionDate = DateSerial::toDate(*date);
+        events.push_back(event);
+    }
+    return events;
+}
+
+void TDataModule1::setAfterWrite(std::function<void()> hook)
+{
+    RecordSet::Hook afterWrite;
+    if (hook)
+        afterWrite = [hook = std::move(hook)](RecordSet&) { hook(); };
+    QJob.setAfterWrite(afterWrite);
+    for (ReminderKind kind : reminderKinds)
+        reminderSet(kind).setAfterWrite(afterWrite);
+}
+
 RecordSet& TDataModule1::reminderSet(ReminderKind kind)
 {
     return *reminderSource(kind).recordSet();
@@ -80,6 +141,8 @@ DataSource& TDataModule1::reminderSource(ReminderKind kind)
         return SQJobWeek;
     case ReminderKind::Birth:
         return SQBirth;
+    case ReminderKind::Alarm:
+        return SQAlarm;
     }
     Q_UNREACHABLE();
 }

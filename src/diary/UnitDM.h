@@ -3,7 +3,11 @@
 #include "databind/DataSource.h"
 #include "databind/RecordSet.h"
 #include "diary/ReminderKind.h"
+#include "diary/TimedEvent.h"
 #include "engine/Connection.h"
+
+#include <functional>
+#include <vector>
 
 class Period;
 
@@ -27,10 +31,20 @@ public:
     DataSource SQJobWeek;
     RecordSet QBirth;
     DataSource SQBirth;
+    RecordSet QAlarm;
+    DataSource SQAlarm;
 
     // The set a reminder check re-reads and the reminder window shows, and its data source.
     RecordSet& reminderSet(ReminderKind kind);
     DataSource& reminderSource(ReminderKind kind);
+
+    // The events QAlarm lists from its next open; setting them closes it.
+    void setAlarmIds(const QList<qint64>& ids);
+    const QList<qint64>& alarmIds() const { return m_alarmIds; }
+    // Every event whose own alarm may be due, read afresh.
+    std::vector<TimedEvent> timedEvents();
+    // Called after any set of the module has written a row to the diary or deleted one; an empty hook, nothing.
+    void setAfterWrite(std::function<void()> hook);
 
     // Stamps the last-change time of the row QJob is about to post.
     void QJobBeforePost(RecordSet& DataSet);
@@ -44,4 +58,5 @@ public:
 
 private:
     QString m_diaryIdentity;
+    QList<qint64> m_alarmIds;
 };

@@ -3,12 +3,14 @@
 #include "databind/ActiveRowScope.h"
 #include "databind/RecordSet.h"
 #include "diary/UnitDM.h"
+#include "base/Clock.h"
 #include "base/Error.h"
 #include "platform/BootClockTimer.h"
 #include "platform/DesktopNotifications.h"
 #include "platform/ErrorReporter.h"
 #include "platform/MessageBoxes.h"
 #include "platform/TrayIcon.h"
+#include "reminders/AlarmScheduler.h"
 #include "reminders/ReminderTexts.h"
 #include "reminders/ReminderWindow.h"
 #include "settings/ConfigFile.h"
@@ -118,6 +120,48 @@ void ReminderChecks::resumed()
         t->catchUp();
 }
 
+void ReminderChecks::attachAlarms(AlarmScheduler& alarms)
+{
+    m_alarms = &alarms;
+    connect(&alarms, &AlarmScheduler::alarmsDue, this, &ReminderChecks::showAlarms);
+    // A snoozed check runs once, whatever its interval.
+    connect(&alarms, &AlarmScheduler::snoozeDue, this, [this](ReminderKind kind) { run(kind); });
+}
+
+void ReminderChecks::showAlarms(const QList<qint64>& ids)
+{
+    RecordSet& set = m_dataModule.reminderSet(ReminderKind::Alarm);
+    // Listing other events re-makes the set's query: what was typed on it is saved first.
+    if (set.isOpen() && !attempt([&] { set.checkBrowseMode(); }))
+        return;
+    QList<qint64> listed = ids;
+    const bool stillListed = (m_window.isOnScreen() && m_window.shownKind() == ReminderKind::Alarm) ||
+                             m_asking[static_cast<std::size_t>(ReminderKind::Alarm)];
+    if (stillListed)
+        for (qint64 id : m_dataModule.alarmIds())
+            if (!listed.contains(id))
+                listed.append(id);
+    m_dataModule.setAlarmIds(listed);
+    run(ReminderKind::Alarm);
+}
+
+void ReminderChecks::snooze(ReminderKind kind, const QDateTime& until)
+{
+    Q_ASSERT(m_alarms);
+    m_alarms->snooze(kind, until, kind == ReminderKind::Alarm ? m_dataModule.alarmIds() : QList<qint64>());
+    m_notifications.close(static_cast<int>(kind));
+}
+
+void ReminderChecks::putOff(ReminderKind kind, int minutes)
+{
+    // The window showing that set puts it off as its own "Отложить" does, saving what was ticked and closing.
+    const QDateTime until = Clock::now().addSecs(qint64{minutes} * 60);
+    if (m_window.isOnScreen() && m_window.shownKind() == kind)
+        m_window.snoozeUntil(until);
+    else
+        snooze(kind, until);
+}
+
 void ReminderChecks::run(ReminderKind kind)
 {
     RecordSet& set = m_dataModule.reminderSet(kind);
@@ -162,7 +206,7 @@ void ReminderChecks::notify(ReminderKind kind, RecordSet& set)
         return;
     const QList<DesktopNotifications::Action> actions = {
         {QString::fromLatin1(openAction), QStringLiteral("Открыть")},
-        {QString::fromLatin1(snoozeAction), QStringLiteral("Отложить на %1 минут").arg(snoozeMinutes)}};
+        {QString::fromLatin1(snoozeAction), QStringLiteral("Отложить на %1 минут").arg(notificationSnoozeMinutes)}};
     m_notifications.show(static_cast<int>(kind), {reminderTexts(kind).caption, body, actions});
 }
 
@@ -178,7 +222,7 @@ void ReminderChecks::notificationAction(int key, const QString& action)
     if (action == QLatin1String(openAction))
         attempt([&] { m_window.showReminders(kind); });
     else if (action == QLatin1String(snoozeAction))
-        emit snoozeRequested(kind, snoozeMinutes);
+        putOff(kind, notificationSnoozeMinutes);
 }
 
 void ReminderChecks::reminderWindowClosed()

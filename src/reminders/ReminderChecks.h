@@ -7,6 +7,7 @@
 #include <QObject>
 #include <QString>
 
+class AlarmScheduler;
 class ConfigFile;
 class DesktopNotifications;
 class RecordSet;
@@ -51,17 +52,21 @@ public:
     // The machine woke: each check whose interval ran out during the sleep runs once, now.
     void resumed();
 
+    // Joins the events' own alarms: the alarm reminder shows what they bring, and snoozes are kept with them.
+    void attachAlarms(AlarmScheduler& alarms);
+    // Shows the alarm reminder with these events, and with those it still shows or asks about.
+    void showAlarms(const QList<qint64>& ids);
+    // Brings the reminder of that kind back once at until; the alarm reminder with the events it lists now. Its
+    // notification is taken back. Needs attachAlarms().
+    void snooze(ReminderKind kind, const QDateTime& until);
+
     // The reminder window was closed: the notification of the set it showed is taken back.
     void reminderWindowClosed();
 
     // The notification's action ids, and how long its "put off" puts the reminder off.
     static constexpr const char* openAction = "default";
     static constexpr const char* snoozeAction = "snooze";
-    static constexpr int snoozeMinutes = 10;
-
-signals:
-    // The user asked to be reminded of the kind's set again after that many minutes.
-    void snoozeRequested(ReminderKind kind, int minutes);
+    static constexpr int notificationSnoozeMinutes = 10;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -70,6 +75,8 @@ private:
     void run(ReminderKind kind);
     void notify(ReminderKind kind, RecordSet& set);
     void notificationAction(int key, const QString& action);
+    // A notification's "put off": minutes from now.
+    void putOff(ReminderKind kind, int minutes);
     void notifyByTray(int key);
 
     TDataModule1& m_dataModule;
@@ -77,6 +84,7 @@ private:
     TrayIcon& m_tray;
     DesktopNotifications& m_notifications;
     const QWidget& m_mainWindow;
+    AlarmScheduler* m_alarms = nullptr;
     // The checks whose question is open, by kind.
     std::array<bool, reminderKinds.size()> m_asking{};
     // What the tray balloon says of each kind, should its notification find no service.

@@ -13,6 +13,8 @@ const ReminderTexts& reminderTexts(ReminderKind kind)
          QStringLiteral("Дата исполнения"), QStringLiteral("Мероприятия")},
         {Period::ofReminder(ReminderKind::Birth).text(), QStringLiteral("Показать дни рождения?"),
          QStringLiteral("Дата рождения"), QStringLiteral("Именинники")},
+        {QStringLiteral("Напоминание"), QStringLiteral("Подошло время напоминания. Показать?"),
+         QStringLiteral("Дата исполнения"), QStringLiteral("Мероприятия")},
     }};
     return texts[static_cast<std::size_t>(kind)];
 }

@@ -2,6 +2,8 @@
 
 #include "diary/ReminderKind.h"
 
+#include <QDateTime>
+
 #include <optional>
 
 // What the reminder checks need of the window that shows a reminder set.
@@ -17,4 +19,6 @@ public:
     virtual void showReminders(ReminderKind kind) = 0;
     // Saves an edit of the set shown as moving to another row would; false when the post failed (shown).
     virtual bool saveShownSet() = 0;
+    // Puts off the set shown: saves it, closes the window and asks for the set again at until.
+    virtual void snoozeUntil(const QDateTime& until) = 0;
 };

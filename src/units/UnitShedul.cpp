@@ -1,5 +1,6 @@
 #include "units/UnitShedul.h"
 
+#include "base/Clock.h"
 #include "databind/controls/BoundCheckBox.h"
 #include "databind/controls/BoundMemo.h"
 #include "databind/controls/BoundText.h"
@@ -13,10 +14,29 @@
 #include <QFrame>
 #include <QGroupBox>
 #include <QLabel>
+#include <QMenu>
 #include <QPushButton>
 #include <QVBoxLayout>
 
 namespace {
+
+// The choices of "Отложить": minutes from now, or none for 9:00 the next morning.
+struct SnoozeChoice
+{
+    const char* text;
+    std::optional<int> minutes;
+};
+
+constexpr SnoozeChoice snoozeChoices[] = {
+    {"10 минут", 10}, {"30 минут", 30}, {"1 час", 60}, {"3 часа", 180}, {"до завтра", std::nullopt},
+};
+
+QDateTime snoozedUntil(const SnoozeChoice& choice)
+{
+    if (choice.minutes)
+        return Clock::now().addSecs(qint64{*choice.minutes} * 60);
+    return QDateTime(Clock::today().addDays(1), QTime(9, 0));
+}
 
 BoundText* maroonText(QWidget* parent, const char* name, int left, int top, int width, int height)
 {
@@ -68,9 +88,20 @@ void TFormShedul::createControls()
     BtnOK = new QPushButton(Glyphs::tick(), QStringLiteral("OK"), GroupBox1);
     BtnOK->setObjectName(QStringLiteral("BtnOK"));
     BtnOK->setToolTip(QStringLiteral("Сохранить мероприятие"));
-    BtnOK->setGeometry(40, 40, 75, 25);
+    // OK and "Отложить" share the frame of the done flag, side by side under it.
+    BtnOK->setGeometry(6, 40, 72, 25);
     BtnOK->setDefault(true);
     connect(BtnOK, &QPushButton::clicked, this, [this] { ErrorReporter::guarded([this] { BtnOKClick(); }); });
+
+    BtnSnooze = new QPushButton(QStringLiteral("Отложить"), GroupBox1);
+    BtnSnooze->setObjectName(QStringLiteral("BtnSnooze"));
+    BtnSnooze->setToolTip(QStringLiteral("Напомнить позже"));
+    BtnSnooze->setGeometry(82, 40, 76, 25);
+    auto* snoozeMenu = new QMenu(BtnSnooze);
+    for (const SnoozeChoice& choice : snoozeChoices)
+        connect(snoozeMenu->addAction(QString::fromUtf8(choice.text)), &QAction::triggered, this,
+                [this, &choice] { snoozeUntil(snoozedUntil(choice)); });
+    BtnSnooze->setMenu(snoozeMenu);
 
     Label2 = new QLabel(QStringLiteral("Дата/Время исполнения"), GroupBox1);
     Label2->setObjectName(QStringLiteral("Label2"));
@@ -113,7 +144,8 @@ void TFormShedul::createControls()
     layout->addWidget(GroupBox1);
     layout->addWidget(GroupBox2, 1);
     setTabOrder(Vip, BtnOK);
-    setTabOrder(BtnOK, Other);
+    setTabOrder(BtnOK, BtnSnooze);
+    setTabOrder(BtnSnooze, Other);
     setTabOrder(Other, DBGrid2);
 
     DateIsp->setDataField(QStringLiteral("date_isp"));
@@ -174,4 +206,12 @@ void TFormShedul::BtnOKClick()
         set.updateRecord();
     if (set.isModified())
         set.post();
+}
+
+void TFormShedul::snoozeUntil(const QDateTime& until)
+{
+    if (!m_shown || !saveShownSet())
+        return;
+    hide();
+    emit snoozeRequested(*m_shown, until);
 }

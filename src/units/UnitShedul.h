@@ -9,6 +9,7 @@ class BoundText;
 class DataGrid;
 class DataSource;
 class QGroupBox;
+class QDateTime;
 class QLabel;
 class QPushButton;
 class TDataModule1;
@@ -27,6 +28,8 @@ public:
     void showReminders(ReminderKind kind) override;
 
     void BtnOKClick();
+    // "Отложить": what was ticked or typed is saved, the window closes, and the set shown is asked back at until.
+    void snoozeUntil(const QDateTime& until) override;
 
     bool saveShownSet() override;
 
@@ -39,8 +42,13 @@ public:
     BoundText* TimeIsp = nullptr;
     QLabel* Label1 = nullptr;
     BoundMemo* Other = nullptr;
+    // "Отложить", with its menu of how long.
+    QPushButton* BtnSnooze = nullptr;
     QGroupBox* GroupBox2 = nullptr;
     DataGrid* DBGrid2 = nullptr;
+
+signals:
+    void snoozeRequested(ReminderKind kind, const QDateTime& until);
 
 private:
     void createControls() override;

@@ -1,12 +1,15 @@
 #include "reminders/ReminderChecks.h"
 
 #include "diary/DiaryBackend.h"
+#include "reminders/AlarmScheduler.h"
 #include "reminders/ReminderWindow.h"
 #include "settings/ConfigFile.h"
+#include "settings/ProgramSettings.h"
 #include "platform/FreedesktopNotifications.h"
 #include "support/DataModuleTest.h"
 #include "support/FakeDesktopNotifications.h"
 #include "support/FakeTray.h"
+#include "support/FixedClock.h"
 #include "support/NotificationServer.h"
 #include "support/PrivateSessionBus.h"
 #include "support/QtPrinters.h"
@@ -14,7 +17,6 @@
 #include "support/ServerDatabase.h"
 
 #include <QFile>
-#include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
 #include <QWidget>
@@ -39,10 +41,16 @@ public:
         showCount++;
     }
     bool saveShownSet() override { return true; }
+    void snoozeUntil(const QDateTime& until) override
+    {
+        onScreen = false;
+        snoozed = until;
+    }
 
     bool onScreen = false;
     std::optional<ReminderKind> shown;
     int showCount = 0;
+    std::optional<QDateTime> snoozed;
 };
 
 class ReminderChecksTest : public DataModuleTest
@@ -213,7 +221,10 @@ TEST_F(ReminderChecksTest, NotificationActionsOpenTheWindowOrPutTheReminderOffAg
     ASSERT_TRUE(server.isServing());
     FreedesktopNotifications desktop(bus.connect(QStringLiteral("program")));
     ReminderChecks checks(module(), window, tray, desktop, mainWindow, settings());
-    QSignalSpy snoozes(&checks, &ReminderChecks::snoozeRequested);
+    const FixedClock clock(QDateTime(QDate(2026, 3, 11), QTime(14, 0)));
+    ProgramSettings programSettings(diary.location().settingsPath());
+    AlarmScheduler alarms(module(), programSettings);
+    checks.attachAlarms(alarms);
     auto notified = [&](qsizetype count) {
         return QTest::qWaitFor([&] { return server.notified().size() >= count; }) && server.notified().size() == count;
     };
@@ -249,19 +260,31 @@ TEST_F(ReminderChecksTest, NotificationActionsOpenTheWindowOrPutTheReminderOffAg
     server.choose(daily, QStringLiteral("default"));
     ASSERT_TRUE(QTest::qWaitFor([&] { return window.shown == ReminderKind::Day; }));
     EXPECT_TRUE(window.onScreen);
+    // "Отложить на 10 минут" on a set the window doesn't show puts it off by itself, on the one it shows through
+    // the window, which saves and closes as its own button does.
+    const QDateTime tenMinutesOn(QDate(2026, 3, 11), QTime(14, 10));
     server.choose(hourly, QStringLiteral("snooze"));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !snoozes.isEmpty(); }));
-    EXPECT_EQ(snoozes[0][0].value<ReminderKind>(), ReminderKind::Hour);
-    EXPECT_EQ(snoozes[0][1].toInt(), 10);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return alarms.nextDue().has_value(); }));
+    EXPECT_EQ(alarms.nextDue(), tenMinutesOn);
     EXPECT_EQ(window.shown, ReminderKind::Day);
+    EXPECT_TRUE(window.onScreen);
+    server.choose(daily, QStringLiteral("snooze"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window.snoozed.has_value(); }));
+    EXPECT_EQ(window.snoozed, tenMinutesOn);
+    EXPECT_FALSE(window.onScreen);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !server.closed().isEmpty(); }));
+    EXPECT_EQ(server.closed(), QList<uint>{hourly}); // the snoozed set's notification is taken back
 
     // Closing the reminder window takes back the notification of its set, the main window coming back the rest.
     checks.reminderWindowClosed();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !server.closed().isEmpty(); }));
-    EXPECT_EQ(server.closed(), QList<uint>{daily});
-    mainWindow.show();
     ASSERT_TRUE(QTest::qWaitFor([&] { return server.closed().size() >= 2; }));
-    EXPECT_EQ(server.closed(), QList<uint>({daily, hourly}));
+    EXPECT_EQ(server.closed(), QList<uint>({hourly, daily}));
+    checks.TimeHourTimer();
+    ASSERT_TRUE(notified(4));
+    const uint hourlyAgain = server.notified().back().id;
+    mainWindow.show();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return server.closed().size() >= 3; }));
+    EXPECT_EQ(server.closed(), QList<uint>({hourly, daily, hourlyAgain}));
 }
 
 TEST_F(ReminderChecksTest, WithNoNotificationServiceOnTheBusTheTrayBalloonTellsInstead)

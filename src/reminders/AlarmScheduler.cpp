@@ -1,0 +1,193 @@
+#include "reminders/AlarmScheduler.h"
+
+#include "base/Clock.h"
+#include "base/Error.h"
+#include "diary/UnitDM.h"
+#include "platform/ErrorReporter.h"
+#include "reminders/AlarmRules.h"
+#include "settings/ProgramSettings.h"
+
+#include <QTimeZone>
+
+#include <algorithm>
+
+namespace {
+
+// The kinds' names in the settings file, which the lead's order of ReminderKind must not change.
+QString kindName(ReminderKind kind)
+{
+    switch (kind) {
+    case ReminderKind::Hour:
+        return QStringLiteral("hour");
+    case ReminderKind::Day:
+        return QStringLiteral("day");
+    case ReminderKind::Week:
+        return QStringLiteral("week");
+    case ReminderKind::Birth:
+        return QStringLiteral("birth");
+    case ReminderKind::Alarm:
+        return QStringLiteral("alarm");
+    }
+    Q_UNREACHABLE();
+}
+
+std::optional<ReminderKind> kindNamed(const QString& name)
+{
+    for (ReminderKind kind : reminderKinds)
+        if (kindName(kind) == name)
+            return kind;
+    return std::nullopt;
+}
+
+QString stored(const QDateTime& moment)
+{
+    return moment.toUTC().toString(Qt::ISODate);
+}
+
+QDateTime storedMoment(const QString& text)
+{
+    return QDateTime::fromString(text, Qt::ISODate);
+}
+
+} // namespace
+
+AlarmScheduler::AlarmScheduler(TDataModule1& dataModule, ProgramSettings& settings, QObject* parent)
+    : QObject(parent), m_dataModule(dataModule), m_settings(settings)
+{
+    m_timer.setSingleShot(true);
+    m_timer.setTimerType(Qt::PreciseTimer);
+    connect(&m_timer, &QTimer::timeout, this, &AlarmScheduler::replan);
+    m_soon.setSingleShot(true);
+    m_soon.setInterval(0);
+    connect(&m_soon, &QTimer::timeout, this, &AlarmScheduler::replan);
+    loadSettings();
+}
+
+AlarmScheduler::~AlarmScheduler()
+{
+    // As the program ends there is no one left to tell. A folder that can't keep the moment was told of at the
+    // last alarm; at worst the next start rings again what came due since that alarm.
+    try {
+        m_settings.store(rungUntilKey, stored(std::max(m_rungUntil, Clock::now().toUTC())));
+    } catch (const std::exception&) {
+    }
+}
+
+void AlarmScheduler::loadSettings()
+{
+    const QDateTime rungUntil = storedMoment(m_settings.value(rungUntilKey).value_or(QString()));
+    // A first start rings nothing of the past.
+    m_rungUntil = rungUntil.isValid() ? rungUntil.toUTC() : Clock::now().toUTC();
+    for (const QString& entry : m_settings.value(snoozesKey).value_or(QString()).split(u';', Qt::SkipEmptyParts)) {
+        const QStringList fields = entry.split(u' ', Qt::SkipEmptyParts);
+        if (fields.size() < 2)
+            continue;
+        const std::optional<ReminderKind> kind = kindNamed(fields[0]);
+        const QDateTime until = storedMoment(fields[1]);
+        if (!kind || !until.isValid())
+            continue;
+        Snooze snooze{*kind, until.toUTC(), {}};
+        if (fields.size() > 2)
+            for (const QString& id : fields[2].split(u',', Qt::SkipEmptyParts))
+                snooze.ids.append(id.toLongLong());
+        m_snoozes.push_back(snooze);
+    }
+}
+
+void AlarmScheduler::storeRungUntil()
+{
+    ErrorReporter::guarded([this] { m_settings.store(rungUntilKey, stored(m_rungUntil)); });
+}
+
+void AlarmScheduler::storeSnoozes()
+{
+    QStringList entries;
+    for (const Snooze& snooze : m_snoozes) {
+        QStringList ids;
+        for (qint64 id : snooze.ids)
+            ids << QString::number(id);
+        entries << QStringList{kindName(snooze.kind), stored(snooze.until), ids.join(u',')}.join(u' ').trimmed();
+    }
+    ErrorReporter::guarded(
+        [&] { m_settings.store(snoozesKey, entries.isEmpty() ? std::nullopt : std::optional(entries.join(u';'))); });
+}
+
+void AlarmScheduler::replanSoon()
+{
+    m_soon.start();
+}
+
+void AlarmScheduler::snooze(ReminderKind kind, const QDateTime& until, const QList<qint64>& ids)
+{
+    m_snoozes.push_back({kind, until.toUTC(), ids});
+    storeSnoozes();
+    replan();
+}
+
+void AlarmScheduler::replan()
+{
+    m_soon.stop();
+    // A diary out of reach keeps the events last read; any other failure is told, and they are kept too.
+    try {
+        m_events = m_dataModule.timedEvents();
+    } catch (const ServerUnreachable&) {
+    } catch (const std::exception& error) {
+        ErrorReporter::report(error);
+    }
+
+    const QDateTime now = Clock::now().toUTC();
+    const QTimeZone zone = QTimeZone::systemTimeZone();
+    // A clock set back leaves the moment rung up to ahead of now: what rang before it does not ring again.
+    const QDateTime plannedFrom = std::max(m_rungUntil, now);
+    QList<qint64> dueAlarms;
+    std::optional<QDateTime> next;
+    auto consider = [&next](const QDateTime& moment) {
+        if (!next || moment < *next)
+            next = moment;
+    };
+    for (const TimedEvent& event : m_events) {
+        std::optional<QDateTime> rings = AlarmRules::nextAfter(event, m_rungUntil, zone);
+        if (rings && *rings <= now) {
+            dueAlarms.append(event.id);
+            rings = AlarmRules::nextAfter(event, plannedFrom, zone);
+        }
+        if (rings)
+            consider(*rings);
+    }
+
+    std::vector<ReminderKind> dueSnoozes;
+    const auto firstLater = std::stable_partition(m_snoozes.begin(), m_snoozes.end(),
+                                                  [&now](const Snooze& snooze) { return snooze.until <= now; });
+    for (auto snooze = m_snoozes.begin(); snooze != firstLater; ++snooze) {
+        if (snooze->kind == ReminderKind::Alarm) {
+            for (qint64 id : snooze->ids)
+                if (!dueAlarms.contains(id))
+                    dueAlarms.append(id);
+        } else if (std::find(dueSnoozes.begin(), dueSnoozes.end(), snooze->kind) == dueSnoozes.end()) {
+            dueSnoozes.push_back(snooze->kind);
+        }
+    }
+    const bool snoozesRang = firstLater != m_snoozes.begin();
+    m_snoozes.erase(m_snoozes.begin(), firstLater);
+    for (const Snooze& snooze : m_snoozes)
+        consider(snooze.until);
+
+    const bool alarmsRang = !dueAlarms.isEmpty();
+    m_rungUntil = plannedFrom;
+    if (alarmsRang)
+        storeRungUntil();
+    if (snoozesRang)
+        storeSnoozes();
+
+    m_nextDue = next;
+    if (next)
+        m_timer.start(static_cast<int>(std::clamp<qint64>(now.msecsTo(*next), 0, longestWaitMilliseconds)));
+    else
+        m_timer.stop();
+
+    // Last, as the reminders shown may run the event loop and plan again.
+    if (alarmsRang)
+        emit alarmsDue(dueAlarms);
+    for (ReminderKind kind : dueSnoozes)
+        emit snoozeDue(kind);
+}
