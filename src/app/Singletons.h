@@ -13,18 +13,22 @@ class TFormShedul;
 class TFormOption;
 class TFormabout;
 class TrayIcon;
+class StartOptions;
+class XdgAutostart;
 
 // The program's five single instances and what joins them, each made once what it uses exists and handed it: the
 // program's own settings, the data module over the diary, the reminder window over the data module, the settings dialog
 // over the diary's config.dat, the About box, the main window over all of these, then the reminder checks that join the
-// data module, the reminder window, the tray and the main window, with the watch that tells them of a resume. All are
-// destroyed in the reverse order. Creating the data module opens the diary; when that fails the constructor throws
-// before any window exists.
+// data module, the reminder window, the tray and the main window, with the watch that tells them of a resume, and last
+// the start-up choices of the "Настройка" menu. All are destroyed in the reverse order. Creating the data module opens
+// the diary; when that fails the constructor throws before any window exists.
 class Singletons
 {
 public:
-    // The reminder timers count on clocks; the resume watch is made here but started by start-up.
-    Singletons(const DiaryLocation& location, TrayIcon& tray, const SuspendClocks& clocks = SuspendClocks::system());
+    // The reminder timers count on clocks; the resume watch is made here but started by start-up. configHome: where
+    // the user's autostart folder is, the user's own unless a test says otherwise.
+    Singletons(const DiaryLocation& location, TrayIcon& tray, const SuspendClocks& clocks = SuspendClocks::system(),
+               const QString& configHome = {});
     ~Singletons();
     Singletons(const Singletons&) = delete;
     Singletons& operator=(const Singletons&) = delete;
@@ -37,6 +41,7 @@ public:
     TFormMain& mainWindow() { return *m_formMain; }
     ReminderChecks& reminders() { return *m_reminders; }
     ResumeWatch& resumeWatch() { return *m_resumeWatch; }
+    StartOptions& startOptions() { return *m_startOptions; }
 
 private:
     ProgramSettings m_programSettings;
@@ -47,4 +52,6 @@ private:
     std::unique_ptr<TFormMain> m_formMain;
     std::unique_ptr<ReminderChecks> m_reminders;
     std::unique_ptr<ResumeWatch> m_resumeWatch;
+    std::unique_ptr<XdgAutostart> m_autostart;
+    std::unique_ptr<StartOptions> m_startOptions;
 };

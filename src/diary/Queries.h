@@ -12,5 +12,8 @@ QStringList jobHour();
 QStringList jobDay();
 QStringList jobWeek();
 QStringList birthdays();
+// The monthly, quarterly and yearly events not yet done and the memorable dates whose reminder window holds today.
+QStringList jobMonth();
+QStringList jobCritik();
 
 } // namespace Queries

@@ -13,7 +13,9 @@ TDataModule1::TDataModule1(const QString& connectionString)
       QJobHour(QStringLiteral("QJobHour"), ADOConnection1), SQJobHour(QStringLiteral("SQJobHour"), &QJobHour),
       QJobDay(QStringLiteral("QJobDay"), ADOConnection1), SQJobDay(QStringLiteral("SQJobDay"), &QJobDay),
       QJobWeek(QStringLiteral("QJobWeek"), ADOConnection1), SQJobWeek(QStringLiteral("SQJobWeek"), &QJobWeek),
-      QBirth(QStringLiteral("QBirth"), ADOConnection1), SQBirth(QStringLiteral("SQBirth"), &QBirth)
+      QBirth(QStringLiteral("QBirth"), ADOConnection1), SQBirth(QStringLiteral("SQBirth"), &QBirth),
+      QJobMonth(QStringLiteral("QJobMonth"), ADOConnection1), SQJobMonth(QStringLiteral("SQJobMonth"), &QJobMonth),
+      QJobCritik(QStringLiteral("QJobCritik"), ADOConnection1), SQJobCritik(QStringLiteral("SQJobCritik"), &QJobCritik)
 {
     QJob.setSql(Queries::jobListForPeriod());
     JobTable::declareFields(QJob, {"id_job", "job", "date_zap", "date_isp", "time_isp", "other", "vip", "period",
@@ -33,6 +35,13 @@ TDataModule1::TDataModule1(const QString& connectionString)
                                        "period", "napom", "date_shed", "time_shed"});
 
     QBirth.setSql(Queries::birthdays());
+
+    // Shown as the daily set is, with every column of the row.
+    for (RecordSet* set : {&QJobMonth, &QJobCritik})
+        JobTable::declareFields(*set, {"id_job", "job", "date_zap", "date_isp", "time_isp", "interval", "other", "vip",
+                                       "period", "napom", "date_shed", "time_shed"});
+    QJobMonth.setSql(Queries::jobMonth());
+    QJobCritik.setSql(Queries::jobCritik());
 
     QJob.open();
 }
@@ -80,6 +89,10 @@ DataSource& TDataModule1::reminderSource(ReminderKind kind)
         return SQJobWeek;
     case ReminderKind::Birth:
         return SQBirth;
+    case ReminderKind::Month:
+        return SQJobMonth;
+    case ReminderKind::Critical:
+        return SQJobCritik;
     }
     Q_UNREACHABLE();
 }
