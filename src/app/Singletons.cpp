@@ -8,10 +8,15 @@
 #include "reminders/AlarmScheduler.h"
 #include "reminders/ReminderChecks.h"
 #include "settings/ConfigFile.h"
+#include "look/ProgramLook.h"
+#include "settings/XdgAutostart.h"
+#include "units/StartOptions.h"
 #include "units/UnitAbout.h"
 #include "units/UnitMain.h"
 #include "units/UnitOption.h"
 #include "units/UnitShedul.h"
+
+#include <QCoreApplication>
 
 namespace {
 
@@ -25,7 +30,8 @@ ProgramSettings loadedSettings(const QString& path)
 
 } // namespace
 
-Singletons::Singletons(const DiaryLocation& location, TrayIcon& tray, const SuspendClocks& clocks)
+Singletons::Singletons(const DiaryLocation& location, TrayIcon& tray, const SuspendClocks& clocks,
+                       const QString& configHome)
     : m_programSettings(loadedSettings(location.settingsPath())),
       m_dataModule(std::make_unique<TDataModule1>(location.connectionString())),
       m_formShedul(std::make_unique<TFormShedul>(*m_dataModule)),
@@ -38,7 +44,11 @@ Singletons::Singletons(const DiaryLocation& location, TrayIcon& tray, const Susp
                                                    ConfigFile(location.configPath()), clocks)),
       m_resumeWatch(std::make_unique<ResumeWatch>(clocks)),
       m_alarms(std::make_unique<AlarmScheduler>(*m_dataModule, m_programSettings)),
-      m_systemTimeWatch(std::make_unique<SystemTimeWatch>())
+      m_systemTimeWatch(std::make_unique<SystemTimeWatch>()),
+      m_autostart(std::make_unique<XdgAutostart>(configHome.isEmpty() ? XdgAutostart::userConfigHome() : configHome,
+                                                 QCoreApplication::applicationFilePath(), location.folder(),
+                                                 ProgramLook::title())),
+      m_startOptions(std::make_unique<StartOptions>(m_programSettings, *m_autostart, *m_formMain->N4))
 {
     // The dialog sets the checks' timers; the checks need the main window, which needs the dialog: so the timers
     // come last.
@@ -56,6 +66,8 @@ Singletons::Singletons(const DiaryLocation& location, TrayIcon& tray, const Susp
     QObject::connect(m_formShedul.get(), &TFormShedul::snoozeRequested, m_reminders.get(), &ReminderChecks::snooze);
     // The first plan, which rings what came due while the program was not running, waits for the event loop.
     m_alarms->replanSoon();
+    if (m_startOptions->checksAtStart())
+        m_reminders->checkSoonAfterStart();
 }
 
 // The members are declared in creation order, so they are destroyed in the reverse one; the main window, which may

@@ -16,19 +16,23 @@ class TFormOption;
 class TFormabout;
 class TrayIcon;
 class SystemTimeWatch;
+class StartOptions;
+class XdgAutostart;
 
 // The program's five single instances and what joins them, each made once what it uses exists and handed it: the
 // program's own settings, the data module over the diary, the reminder window over the data module, the settings dialog
 // over the diary's config.dat, the About box, the main window over all of these, then the reminder checks that join the
 // data module, the reminder window, the tray, the desktop's notifications and the main window, with the watch that
-// tells them of a resume, and the events' own alarms with the watch that tells them of a new system time. All are
-// destroyed in the reverse order. Creating the data module opens the diary; when that fails the constructor throws
-// before any window exists.
+// tells them of a resume, the events' own alarms with the watch that tells them of a new system time, and last the
+// start-up choices of the "Настройка" menu. All are destroyed in the reverse order. Creating the data module opens
+// the diary; when that fails the constructor throws before any window exists.
 class Singletons
 {
 public:
-    // The reminder timers count on clocks; the resume watch is made here but started by start-up.
-    Singletons(const DiaryLocation& location, TrayIcon& tray, const SuspendClocks& clocks = SuspendClocks::system());
+    // The reminder timers count on clocks; the resume watch is made here but started by start-up. configHome: where
+    // the user's autostart folder is, the user's own unless a test says otherwise.
+    Singletons(const DiaryLocation& location, TrayIcon& tray, const SuspendClocks& clocks = SuspendClocks::system(),
+               const QString& configHome = {});
     ~Singletons();
     Singletons(const Singletons&) = delete;
     Singletons& operator=(const Singletons&) = delete;
@@ -43,6 +47,7 @@ public:
     ReminderChecks& reminders() { return *m_reminders; }
     ResumeWatch& resumeWatch() { return *m_resumeWatch; }
     AlarmScheduler& alarms() { return *m_alarms; }
+    StartOptions& startOptions() { return *m_startOptions; }
 
 private:
     ProgramSettings m_programSettings;
@@ -56,4 +61,6 @@ private:
     std::unique_ptr<ResumeWatch> m_resumeWatch;
     std::unique_ptr<AlarmScheduler> m_alarms;
     std::unique_ptr<SystemTimeWatch> m_systemTimeWatch;
+    std::unique_ptr<XdgAutostart> m_autostart;
+    std::unique_ptr<StartOptions> m_startOptions;
 };

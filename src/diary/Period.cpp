@@ -21,15 +21,15 @@ using Recurrence = Period::Recurrence;
 
 // In the order of Period::Kind, which is the tree's and the periodicity box's.
 constexpr Description descriptions[] = {
-    {Critical, "критическое", UnderAllEvents, true, std::nullopt, Recurrence::None, false},
+    {Critical, "критическое", UnderAllEvents, true, ReminderKind::Critical, Recurrence::None, false},
     {Hourly, "ежечасное", UnderAllEvents, true, ReminderKind::Hour, Recurrence::Hourly, false},
     {Daily, "ежедневное", UnderAllEvents, true, ReminderKind::Day, Recurrence::Daily, false},
     {Weekly, "еженедельное", UnderAllEvents, true, ReminderKind::Week, Recurrence::Weekly, false},
-    {Monthly, "ежемесячное", UnderAllEvents, true, std::nullopt, Recurrence::Monthly, false},
-    {Quarterly, "ежеквартальное", UnderAllEvents, true, std::nullopt, Recurrence::Quarterly, false},
-    {Yearly, "ежегодное", UnderAllEvents, true, std::nullopt, Recurrence::Yearly, false},
+    {Monthly, "ежемесячное", UnderAllEvents, true, ReminderKind::Month, Recurrence::Monthly, false},
+    {Quarterly, "ежеквартальное", UnderAllEvents, true, ReminderKind::Month, Recurrence::Quarterly, false},
+    {Yearly, "ежегодное", UnderAllEvents, true, ReminderKind::Month, Recurrence::Yearly, false},
     {Birthday, "День рождения", TopLevel, true, ReminderKind::Birth, Recurrence::None, true},
-    {MemorableDate, "Памятная дата", TopLevel, false, std::nullopt, Recurrence::None, true},
+    {MemorableDate, "Памятная дата", TopLevel, false, ReminderKind::Month, Recurrence::None, true},
 };
 
 constexpr bool inKindOrder()
@@ -82,12 +82,13 @@ std::optional<Period> Period::fromStored(const QString& stored)
     return std::nullopt;
 }
 
-Period Period::ofReminder(ReminderKind kind)
+QList<Period> Period::remindedBy(ReminderKind kind)
 {
+    QList<Period> reminded;
     for (const Period& period : all())
         if (period.reminderKind() == kind)
-            return period;
-    Q_UNREACHABLE();
+            reminded << period;
+    return reminded;
 }
 
 QString Period::text() const

@@ -2,6 +2,7 @@
 
 #include "diary/ReminderKind.h"
 
+#include <QList>
 #include <QString>
 
 #include <array>
@@ -25,8 +26,8 @@ public:
     static const std::array<Period, 9>& all();
     // The periodicity a stored text names, compared without regard to case; none for another text or null.
     static std::optional<Period> fromStored(const QString& stored);
-    // The periodicity whose events the check of that kind reminds of.
-    static Period ofReminder(ReminderKind kind);
+    // The periodicities whose events the check of that kind reminds of, in the order of all().
+    static QList<Period> remindedBy(ReminderKind kind);
 
     Kind kind() const { return m_kind; }
     // The text the program writes and the tree shows.

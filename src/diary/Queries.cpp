@@ -6,10 +6,12 @@ namespace Queries {
 
 namespace {
 
-// The text of the periodicity a reminder check looks for, to stand in a query between quotes.
+// The text of the one periodicity a reminder check looks for, to stand in a query between quotes.
 QString reminded(ReminderKind kind)
 {
-    return Period::ofReminder(kind).text();
+    const QList<Period> periods = Period::remindedBy(kind);
+    Q_ASSERT(periods.size() == 1);
+    return periods.front().text();
 }
 
 } // namespace
@@ -87,6 +89,100 @@ QStringList birthdays()
                        "(period='%4');")
             .arg(today, first, last, reminded(ReminderKind::Birth)),
     };
+}
+
+namespace {
+
+// What a reminder window's bounds are compared by: month and day over the year, the month within the quarter and
+// the day, or the day of the month.
+enum class Cycle { Year, Quarter, Month };
+
+Cycle cycleOf(const Period& period)
+{
+    switch (period.recurrence()) {
+    case Period::Recurrence::Monthly:
+        return Cycle::Month;
+    case Period::Recurrence::Quarterly:
+        return Cycle::Quarter;
+    default:
+        return Cycle::Year;
+    }
+}
+
+// The number of days of the current month.
+QString daysThisMonth()
+{
+    return QStringLiteral("iif(month(now())=2, 28 + iif(year(now()) mod 4 = 0 and (year(now()) mod 100 <> 0 or "
+                          "year(now()) mod 400 = 0), 1, 0), iif(month(now())=4 or month(now())=6 or month(now())=9 or "
+                          "month(now())=11, 30, 31))");
+}
+
+// A bound's place in its cycle, in the steps of cyclePositions(). A day the current month lacks counts as its last
+// day, so a window on the 31st is reminded on the 30th of a shorter month; in the quarter only when the bound's
+// month within the quarter is the current one, as in the year only 29 February is affected.
+QString position(Cycle cycle, const QString& bound)
+{
+    switch (cycle) {
+    case Cycle::Year:
+        return monthDay(bound);
+    case Cycle::Quarter:
+        return QStringLiteral("(((month(%1)-1) mod 3)*100 + iif((month(%1)-1) mod 3 = (month(now())-1) mod 3 and "
+                              "day(%1) > %2, %2, day(%1)))")
+            .arg(bound, daysThisMonth());
+    case Cycle::Month:
+        return QStringLiteral("iif(day(%1) > %2, %2, day(%1))").arg(bound, daysThisMonth());
+    }
+    Q_UNREACHABLE();
+}
+
+// Whether today lies in the window from first to last, both included, each measured from first around a cycle
+// longer than any place in it, so a window across the cycle's end (the new year, the quarter's or the month's
+// end) holds every day between its ends, as the birthday window does.
+QString inWindow(Cycle cycle, const QString& first, const QString& last)
+{
+    struct Steps
+    {
+        const char* today;
+        int length;
+    };
+    static constexpr Steps steps[] = {
+        {"(month(now())*100+day(now()))", 1300},
+        {"(((month(now())-1) mod 3)*100+day(now()))", 300},
+        {"day(now())", 100},
+    };
+    const Steps& of = steps[static_cast<std::size_t>(cycle)];
+    const QString start = position(cycle, first);
+    return QStringLiteral("((%1 - %2 + %4) mod %4 between 0 and (%3 - %2 + %4) mod %4)")
+        .arg(QString::fromLatin1(of.today), start, position(cycle, last))
+        .arg(of.length);
+}
+
+} // namespace
+
+QStringList jobMonth()
+{
+    // A window needs one end at least: without date_isp it is date_shed's day, without date_shed date_isp's. A
+    // duty without date_shed has no window and, not yet done, is due at every check as an hourly one is; a memorable
+    // date without it is due on its own day. A memorable date comes back every year, so its done flag is not
+    // tested, as a birthday's is not.
+    const QString first = QStringLiteral("iif(date_shed is null, date_isp, date_shed)");
+    const QString last = QStringLiteral("iif(date_isp is null, date_shed, date_isp)");
+    QStringList due;
+    for (const Period& period : Period::remindedBy(ReminderKind::Month)) {
+        const QString window = inWindow(cycleOf(period), first, last);
+        if (period.isYearlyDate())
+            due << QStringLiteral("((period = '%1') and %2)").arg(period.text(), window);
+        else
+            due << QStringLiteral("((period = '%1') and (vip = false) and (date_shed is null or %2))")
+                       .arg(period.text(), window);
+    }
+    return {QStringLiteral("select * from job"), QStringLiteral("where ") + due.join(QStringLiteral(" or "))};
+}
+
+QStringList jobCritik()
+{
+    return {QStringLiteral("select * from job"),
+            QStringLiteral("where (period = '%1' ) and (vip = false)").arg(reminded(ReminderKind::Critical))};
 }
 
 QString timedEvents()

@@ -12,6 +12,9 @@ QStringList jobHour();
 QStringList jobDay();
 QStringList jobWeek();
 QStringList birthdays();
+// The monthly, quarterly and yearly events not yet done and the memorable dates whose reminder window holds today.
+QStringList jobMonth();
+QStringList jobCritik();
 // The events whose own alarm may be due: "Включить таймер" ticked and not done, the columns an alarm is planned from.
 QString timedEvents();
 // The events of the alarm reminder, by id, those done since left out; no ids select nothing.

@@ -16,6 +16,8 @@ TDataModule1::TDataModule1(const QString& connectionString)
       QJobDay(QStringLiteral("QJobDay"), ADOConnection1), SQJobDay(QStringLiteral("SQJobDay"), &QJobDay),
       QJobWeek(QStringLiteral("QJobWeek"), ADOConnection1), SQJobWeek(QStringLiteral("SQJobWeek"), &QJobWeek),
       QBirth(QStringLiteral("QBirth"), ADOConnection1), SQBirth(QStringLiteral("SQBirth"), &QBirth),
+      QJobMonth(QStringLiteral("QJobMonth"), ADOConnection1), SQJobMonth(QStringLiteral("SQJobMonth"), &QJobMonth),
+      QJobCritik(QStringLiteral("QJobCritik"), ADOConnection1), SQJobCritik(QStringLiteral("SQJobCritik"), &QJobCritik),
       QAlarm(QStringLiteral("QAlarm"), ADOConnection1), SQAlarm(QStringLiteral("SQAlarm"), &QAlarm)
 {
     QJob.setSql(Queries::jobListForPeriod());
@@ -37,9 +39,13 @@ TDataModule1::TDataModule1(const QString& connectionString)
 
     QBirth.setSql(Queries::birthdays());
 
+    // Shown as the daily set is, with every column of the row.
+    for (RecordSet* set : {&QJobMonth, &QJobCritik, &QAlarm})
+        JobTable::declareFields(*set, {"id_job", "job", "date_zap", "date_isp", "time_isp", "interval", "other", "vip",
+                                       "period", "napom", "date_shed", "time_shed"});
+    QJobMonth.setSql(Queries::jobMonth());
+    QJobCritik.setSql(Queries::jobCritik());
     QAlarm.setSql(Queries::alarms({}));
-    JobTable::declareFields(QAlarm, {"id_job", "job", "date_zap", "date_isp", "time_isp", "interval", "other", "vip",
-                                     "period", "napom", "date_shed", "time_shed"});
 
     QJob.open();
 }
@@ -141,6 +147,10 @@ DataSource& TDataModule1::reminderSource(ReminderKind kind)
         return SQJobWeek;
     case ReminderKind::Birth:
         return SQBirth;
+    case ReminderKind::Month:
+        return SQJobMonth;
+    case ReminderKind::Critical:
+        return SQJobCritik;
     case ReminderKind::Alarm:
         return SQAlarm;
     }

@@ -12,7 +12,7 @@
 class Period;
 
 // The data module: the one connection to the diary, every record set of the program and its data source. Creating
-// it opens the connection and the list query QJob; the four reminder sets stay closed.
+// it opens the connection and the list query QJob; the reminder sets stay closed.
 class TDataModule1
 {
 public:
@@ -31,6 +31,10 @@ public:
     DataSource SQJobWeek;
     RecordSet QBirth;
     DataSource SQBirth;
+    RecordSet QJobMonth;
+    DataSource SQJobMonth;
+    RecordSet QJobCritik;
+    DataSource SQJobCritik;
     RecordSet QAlarm;
     DataSource SQAlarm;
 

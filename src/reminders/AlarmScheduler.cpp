@@ -13,7 +13,7 @@
 
 namespace {
 
-// The kinds' names in the settings file, which the lead's order of ReminderKind must not change.
+// The kinds' names in the settings file, which keep a snooze's kind whatever the order of ReminderKind.
 QString kindName(ReminderKind kind)
 {
     switch (kind) {
@@ -25,6 +25,10 @@ QString kindName(ReminderKind kind)
         return QStringLiteral("week");
     case ReminderKind::Birth:
         return QStringLiteral("birth");
+    case ReminderKind::Month:
+        return QStringLiteral("month");
+    case ReminderKind::Critical:
+        return QStringLiteral("critical");
     case ReminderKind::Alarm:
         return QStringLiteral("alarm");
     }

@@ -66,12 +66,14 @@ ReminderChecks::ReminderChecks(TDataModule1& dataModule, ReminderWindow& window,
                                const SuspendClocks& clocks)
     : m_dataModule(dataModule), m_window(window), m_tray(tray), m_notifications(notifications), m_mainWindow(mainWindow)
 {
-    // In the order of the settings file, each with its built-in interval.
+    // In the order of the settings file, each with its built-in interval, but no check more often than once a
+    // minute: the critical timer's built-in second would re-read its set every second for as long as the program
+    // runs.
     std::size_t index = 0;
     auto timer = [this, &index, &clocks](const char* name) {
         auto* t = new BootClockTimer(this, clocks);
         t->setObjectName(QString::fromLatin1(name));
-        t->setInterval(TimerIntervals::builtInMilliseconds[index++]);
+        t->setInterval(std::max(TimerIntervals::builtInMilliseconds[index++], shortestInterval));
         return t;
     };
     TimeHour = timer("TimeHour");
@@ -83,15 +85,36 @@ ReminderChecks::ReminderChecks(TDataModule1& dataModule, ReminderWindow& window,
     connect(TimeHour, &BootClockTimer::timeout, this, &ReminderChecks::TimeHourTimer);
     connect(TimeDay, &BootClockTimer::timeout, this, &ReminderChecks::TimeDayTimer);
     connect(TimeWeek, &BootClockTimer::timeout, this, &ReminderChecks::TimeWeekTimer);
+    connect(TimeMonth, &BootClockTimer::timeout, this, &ReminderChecks::TimeMonthTimer);
+    connect(TimeCritik, &BootClockTimer::timeout, this, &ReminderChecks::TimeCritikTimer);
     connect(TimeBirth, &BootClockTimer::timeout, this, &ReminderChecks::TimeBirthTimer);
-    // TimeMonth and TimeCritik carry intervals the settings edit, but no check: built in they stay stopped, and
-    // an interval from the settings runs them to no effect.
-    for (BootClockTimer* t : {TimeHour, TimeDay, TimeWeek, TimeBirth})
+    for (BootClockTimer* t : timers())
         t->start();
     ErrorReporter::guarded([&] { settings.loadInto(timers()); });
     connect(&m_notifications, &DesktopNotifications::actionInvoked, this, &ReminderChecks::notificationAction);
     connect(&m_notifications, &DesktopNotifications::undelivered, this, &ReminderChecks::notifyByTray);
     mainWindow.installEventFilter(this);
+
+    TimeStart = new BootClockTimer(this, clocks);
+    TimeStart->setObjectName(QStringLiteral("TimeStart"));
+    TimeStart->setInterval(startDelay);
+    connect(TimeStart, &BootClockTimer::timeout, this, &ReminderChecks::TimeStartTimer);
+}
+
+void ReminderChecks::checkSoonAfterStart()
+{
+    TimeStart->start();
+}
+
+void ReminderChecks::TimeStartTimer()
+{
+    TimeStart->stop();
+    // In the order of the settings file. The first set found opens the window; the others then ask or, while the
+    // window shows their set, only re-read it, as at any check. A check turned off in the settings stays off.
+    const TimerIntervals::Timers all = timers();
+    for (std::size_t i = 0; i < all.size(); ++i)
+        if (all[i]->isActive())
+            run(checkOrder[i]);
 }
 
 void ReminderChecks::TimeHourTimer()
@@ -114,10 +137,21 @@ void ReminderChecks::TimeBirthTimer()
     run(ReminderKind::Birth);
 }
 
+void ReminderChecks::TimeMonthTimer()
+{
+    run(ReminderKind::Month);
+}
+
+void ReminderChecks::TimeCritikTimer()
+{
+    run(ReminderKind::Critical);
+}
+
 void ReminderChecks::resumed()
 {
     for (BootClockTimer* t : timers())
         t->catchUp();
+    TimeStart->catchUp();
 }
 
 void ReminderChecks::attachAlarms(AlarmScheduler& alarms)

@@ -16,11 +16,12 @@ class TDataModule1;
 class QWidget;
 class TrayIcon;
 
-// The six reminder timers and the four checks they run. A check re-reads its set of the data module and, when
-// the set holds anything, shows it in the reminder window: at once when that window is closed, otherwise after
-// asking. A check whose question is open, or whose set the window shows, only re-reads the set. While the main
-// window is in the tray a shown reminder is also told by a desktop notification, one per kind, whose actions open
-// the window or put the reminder off; where no notification service runs, by the tray icon's balloon instead. The
+// The six reminder timers and the six checks they run, and the check of every set soon after start. A check re-reads
+// its set of the data module and, when the set holds anything, shows it in the reminder window: at once when that
+// window is closed, otherwise after asking. A check whose question is open, or whose set the window shows, only
+// re-reads the set. The events' own alarms and snoozed reminders come through the same path. While the main window
+// is in the tray a shown reminder is also told by a desktop notification, one per kind, whose actions open the
+// window or put the reminder off; where no notification service runs, by the tray icon's balloon instead. The
 // timers count on the boot clock, so time asleep counts towards their intervals; resumed() settles what a sleep ran
 // out.
 class ReminderChecks : public QObject
@@ -34,6 +35,11 @@ public:
                    DesktopNotifications& notifications, QWidget& mainWindow, const ConfigFile& settings,
                    const SuspendClocks& clocks = SuspendClocks::system());
 
+    // The shortest interval a check runs at, whatever its timer's built-in one.
+    static constexpr int shortestInterval = 60000;
+    // How long after start checkSoonAfterStart() runs the checks: the desktop settles first.
+    static constexpr int startDelay = 60000;
+
     // The six timers in the order of the settings file.
     TimerIntervals::Timers timers() const { return {TimeHour, TimeDay, TimeWeek, TimeMonth, TimeCritik, TimeBirth}; }
 
@@ -43,11 +49,21 @@ public:
     BootClockTimer* TimeMonth = nullptr;
     BootClockTimer* TimeCritik = nullptr;
     BootClockTimer* TimeBirth = nullptr;
+    // Single shot: armed by checkSoonAfterStart(), on the boot clock so that a suspend right after start doesn't
+    // put it off.
+    BootClockTimer* TimeStart = nullptr;
 
     void TimeHourTimer();
     void TimeDayTimer();
     void TimeWeekTimer();
     void TimeBirthTimer();
+    void TimeMonthTimer();
+    void TimeCritikTimer();
+
+    // Runs every check whose timer runs once, startDelay from now, so that what came due while the program was
+    // not running is reminded without waiting a whole interval.
+    void checkSoonAfterStart();
+    void TimeStartTimer();
 
     // The machine woke: each check whose interval ran out during the sleep runs once, now.
     void resumed();
@@ -72,6 +88,11 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // The checks in the order of the settings file, as timers() lists their timers.
+    static constexpr std::array<ReminderKind, TimerIntervals::count> checkOrder = {
+        ReminderKind::Hour,  ReminderKind::Day,      ReminderKind::Week,
+        ReminderKind::Month, ReminderKind::Critical, ReminderKind::Birth};
+
     void run(ReminderKind kind);
     void notify(ReminderKind kind, RecordSet& set);
     void notificationAction(int key, const QString& action);

@@ -11,8 +11,12 @@ const ReminderTexts& reminderTexts(ReminderKind kind)
          QStringLiteral("Дата исполнения"), QStringLiteral("Мероприятия")},
         {QStringLiteral("Еженедельные"), QStringLiteral("Существуют ЕЖЕНЕДЕЛЬНЫЕ мероприятия. Показать?"),
          QStringLiteral("Дата исполнения"), QStringLiteral("Мероприятия")},
-        {Period::ofReminder(ReminderKind::Birth).text(), QStringLiteral("Показать дни рождения?"),
+        {Period::remindedBy(ReminderKind::Birth).front().text(), QStringLiteral("Показать дни рождения?"),
          QStringLiteral("Дата рождения"), QStringLiteral("Именинники")},
+        {QStringLiteral("Ежемесячные"), QStringLiteral("Существуют ЕЖЕМЕСЯЧНЫЕ мероприятия. Показать?"),
+         QStringLiteral("Дата исполнения"), QStringLiteral("Мероприятия и памятные даты")},
+        {QStringLiteral("Критические"), QStringLiteral("Существуют КРИТИЧЕСКИЕ мероприятия. Показать?"),
+         QStringLiteral("Дата исполнения"), QStringLiteral("Мероприятия")},
         {QStringLiteral("Напоминание"), QStringLiteral("Подошло время напоминания. Показать?"),
          QStringLiteral("Дата исполнения"), QStringLiteral("Мероприятия")},
     }};

@@ -127,8 +127,8 @@ void TFormMain::createMenus()
     N2 = file->addAction(QStringLiteral("Экспорт в Excel"));
     N10 = file->addAction(QStringLiteral("Экспорт в iCalendar"));
     N3 = file->addAction(QStringLiteral("Выход"));
-    QMenu* settings = MainMenu->addMenu(QStringLiteral("Настройка"));
-    N5 = settings->addAction(QStringLiteral("Интервалы"));
+    N4 = MainMenu->addMenu(QStringLiteral("Настройка"));
+    N5 = N4->addAction(QStringLiteral("Интервалы"));
     QMenu* help = MainMenu->addMenu(QStringLiteral("Справка"));
     N8 = help->addAction(QStringLiteral("О Программе"));
     N9 = help->addAction(QStringLiteral("Вызов Справки"));

@@ -40,6 +40,7 @@ public:
     QAction* N2 = nullptr;  // "Файл" -> "Экспорт в Excel"
     QAction* N10 = nullptr; // "Файл" -> "Экспорт в iCalendar"
     QAction* N3 = nullptr;  // "Файл" -> "Выход"
+    QMenu* N4 = nullptr;    // "Настройка"
     QAction* N5 = nullptr;  // "Настройка" -> "Интервалы"
     QAction* N8 = nullptr;  // "Справка" -> "О Программе"
     QAction* N9 = nullptr;  // "Справка" -> "Вызов Справки"

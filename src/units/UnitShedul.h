@@ -15,7 +15,7 @@ class QPushButton;
 class TDataModule1;
 
 // The reminder window: lists what a reminder check found due, shows the date, time, done flag and note of the
-// current event, and lets the user mark it done. One window serves the four reminder sets; its caption names
+// current event, and lets the user mark it done. One window serves every reminder set; its caption names
 // the set it shows, one of the data module's.
 class TFormShedul : public FirstShowDialog, public ReminderWindow
 {

@@ -39,14 +39,14 @@ const struct
     {"Ежедневное", Kind::Daily, {allEvents, "ежедневное"}, Check::Day, "VTODO|FREQ=DAILY|"},
     {"ЕЖЕЧАСНОЕ", Kind::Hourly, {allEvents, "ежечасное"}, Check::Hour, "VTODO|FREQ=HOURLY|"},
     {"ЕженеДЕЛЬНОЕ", Kind::Weekly, {allEvents, "еженедельное"}, Check::Week, "VTODO|FREQ=WEEKLY|"},
-    {"ЕЖЕМЕСЯЧНОЕ", Kind::Monthly, {allEvents, "ежемесячное"}, {}, "VTODO|FREQ=MONTHLY|"},
-    {"ежеквартальное", Kind::Quarterly, {allEvents, "ежеквартальное"}, {}, "VTODO|FREQ=MONTHLY;INTERVAL=3|"},
-    {"Ежегодное", Kind::Yearly, {allEvents, "ежегодное"}, {}, "VTODO|FREQ=YEARLY|"},
-    {"КРИТИЧЕСКОЕ", Kind::Critical, {allEvents, "критическое"}, {}, "VTODO||"},
+    {"ЕЖЕМЕСЯЧНОЕ", Kind::Monthly, {allEvents, "ежемесячное"}, Check::Month, "VTODO|FREQ=MONTHLY|"},
+    {"ежеквартальное", Kind::Quarterly, {allEvents, "ежеквартальное"}, Check::Month, "VTODO|FREQ=MONTHLY;INTERVAL=3|"},
+    {"Ежегодное", Kind::Yearly, {allEvents, "ежегодное"}, Check::Month, "VTODO|FREQ=YEARLY|"},
+    {"КРИТИЧЕСКОЕ", Kind::Critical, {allEvents, "критическое"}, Check::Critical, "VTODO||"},
     {"день рождения", Kind::Birthday, {"День рождения"}, Check::Birth, "VEVENT|FREQ=YEARLY|День рождения: "},
     {"ДЕНЬ РОЖДЕНИЯ", Kind::Birthday, {"День рождения"}, Check::Birth, "VEVENT|FREQ=YEARLY|День рождения: "},
-    {"памятная дата", Kind::MemorableDate, {"Памятная дата"}, {}, "VEVENT|FREQ=YEARLY|"},
-    {"ПАМЯТНАЯ Дата", Kind::MemorableDate, {"Памятная дата"}, {}, "VEVENT|FREQ=YEARLY|"},
+    {"памятная дата", Kind::MemorableDate, {"Памятная дата"}, Check::Month, "VEVENT|FREQ=YEARLY|"},
+    {"ПАМЯТНАЯ Дата", Kind::MemorableDate, {"Памятная дата"}, Check::Month, "VEVENT|FREQ=YEARLY|"},
     // Only case is set aside: another word, "ё" for "е" or a blank more make another periodicity.
     {"ежедневно", {}, {allEvents}, {}, "VTODO||"},
     {"ёжечасное", {}, {allEvents}, {}, "VTODO||"},
@@ -106,7 +106,8 @@ protected:
 
 TEST_P(PeriodTexts, AreTakenForTheSamePeriodicityWhateverTheirCaseByTheListsTheRemindersAndTheExport)
 {
-    // Every row has its birthday window open today, so that only its periodicity decides the birthday check.
+    // Every row has its reminder window open today, by the month's, the quarter's and the year's days, so that only
+    // its periodicity decides which check finds it.
     for (std::size_t row = 0; row < std::size(cases); ++row)
         diary.add({jobOf(row), storedValue(cases[row].stored), QDate(1980, 12, 9), QDate(2026, 12, 1), false, {}});
     const FixedClock clock(QDateTime(QDate(2026, 12, 7), QTime(12, 0)));
@@ -124,10 +125,9 @@ TEST_P(PeriodTexts, AreTakenForTheSamePeriodicityWhateverTheirCaseByTheListsTheR
     for (const Period& period : Period::all())
         nodeLists[period.text()] = jobs(Queries::jobListForPeriod(), {period.text()});
     const std::pair<Check, QStringList> reminderSets[] = {
-        {Check::Hour, jobs(Queries::jobHour())},
-        {Check::Day, jobs(Queries::jobDay())},
-        {Check::Week, jobs(Queries::jobWeek())},
-        {Check::Birth, jobs(Queries::birthdays())},
+        {Check::Hour, jobs(Queries::jobHour())},   {Check::Day, jobs(Queries::jobDay())},
+        {Check::Week, jobs(Queries::jobWeek())},   {Check::Birth, jobs(Queries::birthdays())},
+        {Check::Month, jobs(Queries::jobMonth())}, {Check::Critical, jobs(Queries::jobCritik())},
     };
 
     RecordSet list(QStringLiteral("QJob"), *connection);

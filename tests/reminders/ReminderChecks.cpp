@@ -94,16 +94,62 @@ TEST_F(ReminderChecksTest, TimersRunAtTheirBuiltInIntervalsUnlessConfigDatSaysOt
         ReminderChecks builtIn(module(), window, tray, notifications, mainWindow, settings());
         EXPECT_EQ(builtIn.TimeHour->interval(), 600000);
         EXPECT_EQ(builtIn.TimeBirth->interval(), 7200000);
-        EXPECT_TRUE(builtIn.TimeWeek->isActive());
-        // The two timers without a check stay stopped at their built-in intervals.
-        EXPECT_FALSE(builtIn.TimeMonth->isActive());
-        EXPECT_FALSE(builtIn.TimeCritik->isActive());
+        EXPECT_EQ(builtIn.TimeMonth->interval(), 21600000);
+        // The critical timer's built-in second would re-read its set every second: it runs once a minute.
+        EXPECT_EQ(builtIn.TimeCritik->interval(), 60000);
+        for (BootClockTimer* timer : builtIn.timers())
+            EXPECT_TRUE(timer->isActive()) << timer->objectName().toStdString();
+        // The check soon after start waits until start-up asks for it.
+        EXPECT_FALSE(builtIn.TimeStart->isActive());
     }
     settings().write({1, 2, 3, 4, 5, 6});
     EXPECT_EQ(checks().TimeHour->interval(), 60000);
     EXPECT_EQ(checks().TimeBirth->interval(), 6 * 60000);
     EXPECT_TRUE(checks().TimeHour->isActive());
-    EXPECT_TRUE(checks().TimeCritik->isActive());
+    EXPECT_EQ(checks().TimeCritik->interval(), 5 * 60000);
+    // 0 turns a check off.
+    settings().write({1, 2, 3, 0, 0, 6});
+    ReminderChecks off(module(), window, tray, notifications, mainWindow, settings());
+    EXPECT_FALSE(off.TimeMonth->isActive());
+    EXPECT_FALSE(off.TimeCritik->isActive());
+}
+
+// Each check runs its own set and shows it with its own texts.
+TEST_F(ReminderChecksTest, EveryTimerRunsItsCheck)
+{
+    const struct
+    {
+        const char* period;
+        void (ReminderChecks::*handler)();
+        ReminderKind shown;
+        const char* question;
+    } cases[] = {
+        {"ежечасное", &ReminderChecks::TimeHourTimer, ReminderKind::Hour,
+         "Существуют ЕЖЕЧАСНЫЕ мероприятия. Показать?"},
+        {"ежемесячное", &ReminderChecks::TimeMonthTimer, ReminderKind::Month,
+         "Существуют ЕЖЕМЕСЯЧНЫЕ мероприятия. Показать?"},
+        {"ежегодное", &ReminderChecks::TimeMonthTimer, ReminderKind::Month,
+         "Существуют ЕЖЕМЕСЯЧНЫЕ мероприятия. Показать?"},
+        {"критическое", &ReminderChecks::TimeCritikTimer, ReminderKind::Critical,
+         "Существуют КРИТИЧЕСКИЕ мероприятия. Показать?"},
+    };
+    add(QStringLiteral("еженедельное"), QStringLiteral("еженедельное"));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.period);
+        const qint64 id = add(QStringLiteral("срочно"), QString::fromUtf8(c.period));
+        window.onScreen = false;
+        (checks().*c.handler)();
+        EXPECT_EQ(window.shown, c.shown);
+        // With the window on another set, the check asks with its own question.
+        checks().TimeWeekTimer();
+        ScriptedMessageBoxes::instance().clear();
+        ScriptedMessageBoxes::instance().setNextAnswer(Answer::Cancel);
+        (checks().*c.handler)();
+        ASSERT_EQ(boxes().size(), 1);
+        EXPECT_EQ(boxes()[0].text, QString::fromUtf8(c.question));
+        ScriptedMessageBoxes::instance().clear();
+        diary.setValue(id, QStringLiteral("vip"), true);
+    }
 }
 
 TEST_F(ReminderChecksTest, AnEmptySetShowsNothingAndAsksNothing)
