@@ -1,7 +1,7 @@
 # shellcheck shell=bash
 # What the desktop tests share, sourced by them: the screen, the window manager, waiting for windows, hiding to the
-# tray, and a start that must fail with the error box. The sourcing script sets $program to the program and $work to
-# its folder.
+# tray, a diary with a birthday due, and a start that must fail with the error box. The sourcing script sets $program
+# to the program, $newdb to chronoteka-newdb and $work to its folder.
 # shellcheck disable=SC2154
 
 # Runs the calling script again under Xvfb, a real X server without a screen, with its arguments after --inside;
@@ -52,6 +52,19 @@ hide_to_tray() {
         echo "the main window is still on the screen after Спрятать в трей" >&2
         return 1
     fi
+}
+
+# Makes the folder $1 with a diary (made by $newdb) holding one birthday whose reminder window holds today: Петров
+# Пётр, born in 1980 three days from now, reminded from three days ago.
+diary_with_birthday_due() {
+    mkdir "$1"
+    "$newdb" "$1/db1.mdb"
+    local today shed birth
+    today=$(( $(date -d "$(date +%F) 12:00" +%s) / 86400 + 25569 ))
+    shed=$(( today - 3 ))
+    birth=$(( $(date -d "1980-$(date -d '+3 days' +%m-%d) 12:00" +%s) / 86400 + 25569 ))
+    sqlite3 "$1/db1.mdb" "insert into job (job, period, date_isp, date_shed, vip)
+        values ('Петров Пётр', 'День рождения', $birth, $shed, 0)"
 }
 
 # Starts the program in the folder $1, whose diary can't be opened ($2 says why, for the messages): it must show

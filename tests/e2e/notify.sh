@@ -79,14 +79,7 @@ session() {
     dunstctl is-paused >/dev/null 2>&1 || { echo "dunst did not start:" >&2; cat "$work/dunst.log" >&2; return 1; }
     sleep 1
 
-    mkdir "$work/diary"
-    "$newdb" "$work/diary/db1.mdb"
-    local today shed birth
-    today=$(( $(date -d "$(date +%F) 12:00" +%s) / 86400 + 25569 ))
-    shed=$(( today - 3 ))
-    birth=$(( $(date -d "1980-$(date -d '+3 days' +%m-%d) 12:00" +%s) / 86400 + 25569 ))
-    sqlite3 "$work/diary/db1.mdb" "insert into job (job, period, date_isp, date_shed, vip)
-        values ('Петров Пётр', 'День рождения', $birth, $shed, 0)"
+    diary_with_birthday_due "$work/diary"
     (cd "$work/diary" && exec "$program") &
     local pid=$!
     local main

@@ -39,14 +39,7 @@ session() {
     [ ! -e "$work/empty/db1.mdb" ] || { echo "a database file was created" >&2; return 1; }
     echo "missing database: Application Error, code 1"
 
-    mkdir "$work/tray"
-    "$newdb" "$work/tray/db1.mdb"
-    local today shed birth
-    today=$(( $(date -d "$(date +%F) 12:00" +%s) / 86400 + 25569 ))
-    shed=$(( today - 3 ))
-    birth=$(( $(date -d "1980-$(date -d '+3 days' +%m-%d) 12:00" +%s) / 86400 + 25569 ))
-    sqlite3 "$work/tray/db1.mdb" "insert into job (job, period, date_isp, date_shed, vip)
-        values ('Петров Пётр', 'День рождения', $birth, $shed, 0)"
+    diary_with_birthday_due "$work/tray"
     (cd "$work/tray" && exec "$program") &
     pid=$!
     local main
