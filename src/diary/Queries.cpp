@@ -193,12 +193,14 @@ QString timedEvents()
 
 QStringList alarms(const QList<qint64>& ids)
 {
+    // One comparison per id rather than "in": the dialect compares the left side of "in" as text, which the server
+    // refuses for a number.
     QStringList listed;
     for (qint64 id : ids)
-        listed << QString::number(id);
+        listed << QStringLiteral("id_job = %1").arg(id);
     return {QStringLiteral("select * from job"),
             listed.isEmpty() ? QStringLiteral("where 1 = 0")
-                             : QStringLiteral("where id_job in (%1) and vip = false").arg(listed.join(u','))};
+                             : QStringLiteral("where (%1) and vip = false").arg(listed.join(QStringLiteral(" or ")))};
 }
 
 } // namespace Queries

@@ -141,7 +141,11 @@ void AlarmScheduler::replan()
 
     const QDateTime now = Clock::now().toUTC();
     const QTimeZone zone = QTimeZone::systemTimeZone();
-    // A clock set back leaves the moment rung up to ahead of now: what rang before it does not ring again.
+    // A clock set back leaves the moment rung up to ahead of now: what rang before it does not ring again. More than a
+    // day ahead, it is a clock that was set far ahead and then put right, which would silence every alarm until
+    // that day: planning starts from now instead.
+    if (m_rungUntil > now.addDays(1))
+        m_rungUntil = now;
     const QDateTime plannedFrom = std::max(m_rungUntil, now);
     QList<qint64> dueAlarms;
     std::optional<QDateTime> next;

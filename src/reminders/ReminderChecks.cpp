@@ -40,6 +40,34 @@ template <class Step> bool attempt(Step&& step)
     }
 }
 
+// The current event of a set, by its key; none for a closed or empty set, or one without keys (the birthdays).
+std::optional<qint64> currentId(const RecordSet& set)
+{
+    const Field* id = set.isOpen() ? set.findField(QStringLiteral("id_job")) : nullptr;
+    if (!id || set.recNo() < 0 || id->isNull())
+        return std::nullopt;
+    return id->value().toLongLong();
+}
+
+// Makes the event with that key current again, where the set still holds it.
+void returnTo(RecordSet& set, qint64 key)
+{
+    const Field* id = set.findField(QStringLiteral("id_job"));
+    if (!id)
+        return;
+    int found = -1;
+    {
+        ActiveRowScope row(set, 0);
+        for (int i = 0; i < set.recordCount() && found < 0; ++i) {
+            row.moveTo(i);
+            if (!id->isNull() && id->value().toLongLong() == key)
+                found = i;
+        }
+    }
+    if (found > 0)
+        set.moveBy(found - set.recNo());
+}
+
 // A notification names this many events; the rest are counted.
 constexpr int notifiedEvents = 5;
 
@@ -66,14 +94,12 @@ ReminderChecks::ReminderChecks(TDataModule1& dataModule, ReminderWindow& window,
                                const SuspendClocks& clocks)
     : m_dataModule(dataModule), m_window(window), m_tray(tray), m_notifications(notifications), m_mainWindow(mainWindow)
 {
-    // In the order of the settings file, each with its built-in interval, but no check more often than once a
-    // minute: the critical timer's built-in second would re-read its set every second for as long as the program
-    // runs.
+    // In the order of the settings file, each with its built-in interval, none shorter than shortestBuiltInInterval.
     std::size_t index = 0;
     auto timer = [this, &index, &clocks](const char* name) {
         auto* t = new BootClockTimer(this, clocks);
         t->setObjectName(QString::fromLatin1(name));
-        t->setInterval(std::max(TimerIntervals::builtInMilliseconds[index++], shortestInterval));
+        t->setInterval(std::max(TimerIntervals::builtInMilliseconds[index++], shortestBuiltInInterval));
         return t;
     };
     TimeHour = timer("TimeHour");
@@ -158,16 +184,27 @@ void ReminderChecks::attachAlarms(AlarmScheduler& alarms)
 {
     m_alarms = &alarms;
     connect(&alarms, &AlarmScheduler::alarmsDue, this, &ReminderChecks::showAlarms);
-    // A snoozed check runs once, whatever its interval.
-    connect(&alarms, &AlarmScheduler::snoozeDue, this, [this](ReminderKind kind) { run(kind); });
+    // A snoozed check runs once, whatever its interval; one whose set could not be read comes back shortly.
+    connect(&alarms, &AlarmScheduler::snoozeDue, this, [this](ReminderKind kind) {
+        if (!run(kind))
+            retryLater(kind, {});
+    });
+}
+
+void ReminderChecks::retryLater(ReminderKind kind, const QList<qint64>& ids)
+{
+    // The scheduler took the alarm or snooze as rung: put off, it is not lost while the diary can't be read.
+    m_alarms->snooze(kind, Clock::now().addSecs(qint64{retryMinutes} * 60), ids);
 }
 
 void ReminderChecks::showAlarms(const QList<qint64>& ids)
 {
     RecordSet& set = m_dataModule.reminderSet(ReminderKind::Alarm);
     // Listing other events re-makes the set's query: what was typed on it is saved first.
-    if (set.isOpen() && !attempt([&] { set.checkBrowseMode(); }))
+    if (set.isOpen() && !attempt([&] { set.checkBrowseMode(); })) {
+        retryLater(ReminderKind::Alarm, ids);
         return;
+    }
     QList<qint64> listed = ids;
     const bool stillListed = (m_window.isOnScreen() && m_window.shownKind() == ReminderKind::Alarm) ||
                              m_asking[static_cast<std::size_t>(ReminderKind::Alarm)];
@@ -176,14 +213,16 @@ void ReminderChecks::showAlarms(const QList<qint64>& ids)
             if (!listed.contains(id))
                 listed.append(id);
     m_dataModule.setAlarmIds(listed);
-    run(ReminderKind::Alarm);
+    if (!run(ReminderKind::Alarm))
+        retryLater(ReminderKind::Alarm, listed);
 }
 
 void ReminderChecks::snooze(ReminderKind kind, const QDateTime& until)
 {
     Q_ASSERT(m_alarms);
-    m_alarms->snooze(kind, until, kind == ReminderKind::Alarm ? m_dataModule.alarmIds() : QList<qint64>());
+    // Taken back first: planning again may bring up a new notification of the kind, which must stay.
     m_notifications.close(static_cast<int>(kind));
+    m_alarms->snooze(kind, until, kind == ReminderKind::Alarm ? m_dataModule.alarmIds() : QList<qint64>());
 }
 
 void ReminderChecks::putOff(ReminderKind kind, int minutes)
@@ -196,19 +235,25 @@ void ReminderChecks::putOff(ReminderKind kind, int minutes)
         snooze(kind, until);
 }
 
-void ReminderChecks::run(ReminderKind kind)
+bool ReminderChecks::run(ReminderKind kind)
 {
     RecordSet& set = m_dataModule.reminderSet(kind);
     // A tick or a note not yet confirmed with OK is saved as moving to another row would save it, rather than
     // thrown away by the re-open; if it can't be posted the set stays as it is until the next check.
     if (set.isOpen() && !attempt([&] { set.checkBrowseMode(); }))
-        return;
+        return false;
+    // The window may show the set: the re-read comes back to the event the user was on.
+    const std::optional<qint64> current = currentId(set);
     const bool reopened = attempt([&] {
         set.close();
         set.open();
+        if (current)
+            returnTo(set, *current);
     });
-    if (!reopened || set.isEmpty())
-        return;
+    if (!reopened)
+        return false;
+    if (set.isEmpty())
+        return true;
     auto show = [&] {
         if (!attempt([&] { m_window.showReminders(kind); }))
             return;
@@ -217,18 +262,19 @@ void ReminderChecks::run(ReminderKind kind)
     };
     if (!m_window.isOnScreen()) {
         show();
-        return;
+        return true;
     }
     // While this check's question is open a later run only re-reads the set, so questions don't pile up.
     bool& asking = m_asking[static_cast<std::size_t>(kind)];
     if (m_window.shownKind() == kind || asking)
-        return;
+        return true;
     asking = true;
     const MessageBoxes::Answer answer =
         MessageBoxes::ask(nullptr, QStringLiteral("Внимание!!!"), reminderTexts(kind).question);
     asking = false;
     if (answer == MessageBoxes::Answer::Ok)
         show();
+    return true;
 }
 
 void ReminderChecks::notify(ReminderKind kind, RecordSet& set)

@@ -35,8 +35,10 @@ public:
                    DesktopNotifications& notifications, QWidget& mainWindow, const ConfigFile& settings,
                    const SuspendClocks& clocks = SuspendClocks::system());
 
-    // The shortest interval a check runs at, whatever its timer's built-in one.
-    static constexpr int shortestInterval = 60000;
+    // A built-in interval shorter than this (the critical timer's second) is taken as this, the hourly check's: a
+    // check every second, or every minute, would re-read a set the user is working in and bring its window back as
+    // soon as it is closed. An interval from the settings, a whole number of minutes, is taken as it is.
+    static constexpr int shortestBuiltInInterval = 600000;
     // How long after start checkSoonAfterStart() runs the checks: the desktop settles first.
     static constexpr int startDelay = 60000;
 
@@ -83,6 +85,8 @@ public:
     static constexpr const char* openAction = "default";
     static constexpr const char* snoozeAction = "snooze";
     static constexpr int notificationSnoozeMinutes = 10;
+    // How soon a rung alarm or a snoozed check whose set could not be read comes back.
+    static constexpr int retryMinutes = 2;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -93,7 +97,10 @@ private:
         ReminderKind::Hour,  ReminderKind::Day,      ReminderKind::Week,
         ReminderKind::Month, ReminderKind::Critical, ReminderKind::Birth};
 
-    void run(ReminderKind kind);
+    // False when the set could not be saved or read again (told, unless the server is out of reach).
+    bool run(ReminderKind kind);
+    // Brings a rung alarm, or a snoozed check, back in retryMinutes when its set could not be read.
+    void retryLater(ReminderKind kind, const QList<qint64>& ids);
     void notify(ReminderKind kind, RecordSet& set);
     void notificationAction(int key, const QString& action);
     // A notification's "put off": minutes from now.

@@ -10,11 +10,17 @@ ProgramSettings::ProgramSettings(QString path) : m_path(std::move(path)) {}
 void ProgramSettings::load()
 {
     m_values.clear();
+    m_unreadable.clear();
     if (!QFileInfo::exists(m_path) && !QFileInfo(m_path).isSymLink())
         return;
-    const QByteArray bytes = RegularFile::read(m_path, maxSize, [this](const QString& reason) {
-        return Error(QStringLiteral("Cannot open file \"%1\". %2").arg(m_path, reason));
-    });
+    const auto failure = [this](const QString& reason) {
+        m_unreadable = QStringLiteral("Cannot open file \"%1\". %2").arg(m_path, reason);
+        return Error(m_unreadable);
+    };
+    // A byte more than the most that is read tells a file too large to be ours, which is not cut to size.
+    const QByteArray bytes = RegularFile::read(m_path, maxSize + 1, failure);
+    if (bytes.size() > maxSize)
+        throw failure(QStringLiteral("File too large"));
     for (const QString& line : QString::fromUtf8(bytes).split(u'\n', Qt::SkipEmptyParts)) {
         const qsizetype equals = line.indexOf(u'=');
         if (equals > 0)
@@ -43,6 +49,8 @@ bool ProgramSettings::flag(const QString& key, bool otherwise) const
 void ProgramSettings::store(const QString& key, const std::optional<QString>& value)
 {
     Q_ASSERT(!key.contains(u'=') && !key.contains(u'\n') && !(value && value->contains(u'\n')));
+    if (!m_unreadable.isEmpty())
+        throw Error(m_unreadable);
     QList<std::pair<QString, QString>> values = m_values;
     const auto found =
         std::find_if(values.begin(), values.end(), [&](const auto& entry) { return entry.first == key; });

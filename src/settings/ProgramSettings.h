@@ -19,7 +19,8 @@ public:
     const QString& path() const { return m_path; }
 
     // Reads the file; a missing file holds nothing. Throws Error "Cannot open file ..." when it is there but can't be
-    // read, and then holds nothing.
+    // read, and then holds nothing; until a later load() succeeds, store() then throws that error again rather than
+    // replace a file whose other lines it never read.
     void load();
 
     std::optional<QString> value(const QString& key) const;
@@ -34,4 +35,6 @@ public:
 private:
     QString m_path;
     QList<std::pair<QString, QString>> m_values;
+    // The text of the error the last load() threw; empty after a load that succeeded.
+    QString m_unreadable;
 };

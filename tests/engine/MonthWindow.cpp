@@ -97,14 +97,31 @@ TEST_P(MonthWindow, HoldsTodayByTheDayOfTheMonthTheMonthInTheQuarterOrTheMonthAn
     }
 }
 
-TEST_P(MonthWindow, TheCriticalCheckFindsCriticalEventsNotYetDone)
+// The critical check, and the alarm reminder's list of the events whose alarm rang, by id.
+TEST_P(MonthWindow, TheCriticalCheckAndTheAlarmListFindOnlyEventsNotYetDone)
 {
-    diary.add({QStringLiteral("горит"), QStringLiteral("КРИТИЧЕСКОЕ"), {}, {}, false, {}});
-    diary.add({QStringLiteral("потушено"), QStringLiteral("критическое"), {}, {}, true, {}});
-    diary.add({QStringLiteral("ежечасное"), QStringLiteral("ежечасное"), {}, {}, false, {}});
-    const auto snapshot = connection->select(engineText(Queries::jobCritik()), {});
-    ASSERT_EQ(snapshot->rowCount(), 1);
-    EXPECT_EQ(snapshot->value(0, snapshot->columnIndex(QStringLiteral("job"))), QStringLiteral("горит"));
+    const qint64 burning = diary.add({QStringLiteral("горит"), QStringLiteral("КРИТИЧЕСКОЕ"), {}, {}, false, {}});
+    const qint64 putOut = diary.add({QStringLiteral("потушено"), QStringLiteral("критическое"), {}, {}, true, {}});
+    const qint64 hourly = diary.add({QStringLiteral("ежечасное"), QStringLiteral("ежечасное"), {}, {}, false, {}});
+    const struct
+    {
+        QStringList query;
+        QStringList jobs;
+    } cases[] = {
+        {Queries::jobCritik(), {QStringLiteral("горит")}},
+        {Queries::alarms({hourly, putOut, burning}), {QStringLiteral("горит"), QStringLiteral("ежечасное")}},
+        {Queries::alarms({putOut}), {}},
+        {Queries::alarms({}), {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.query.join(u' ').toStdString());
+        const auto snapshot = connection->select(engineText(c.query), {});
+        QStringList jobs;
+        for (int row = 0; row < snapshot->rowCount(); ++row)
+            jobs << snapshot->value(row, snapshot->columnIndex(QStringLiteral("job"))).toString();
+        jobs.sort();
+        EXPECT_EQ(jobs, c.jobs);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Diaries, MonthWindow, bothDiaryKinds(), diaryKindName);

@@ -96,7 +96,7 @@ TEST_F(ReminderChecksTest, TimersRunAtTheirBuiltInIntervalsUnlessConfigDatSaysOt
         EXPECT_EQ(builtIn.TimeBirth->interval(), 7200000);
         EXPECT_EQ(builtIn.TimeMonth->interval(), 21600000);
         // The critical timer's built-in second would re-read its set every second: it runs once a minute.
-        EXPECT_EQ(builtIn.TimeCritik->interval(), 60000);
+        EXPECT_EQ(builtIn.TimeCritik->interval(), 600000);
         for (BootClockTimer* timer : builtIn.timers())
             EXPECT_TRUE(timer->isActive()) << timer->objectName().toStdString();
         // The check soon after start waits until start-up asks for it.
@@ -359,10 +359,30 @@ TEST_F(ReminderChecksTest, AnEditNotYetPostedIsSavedBeforeTheSetIsReRead)
     EXPECT_TRUE(hourly.isEmpty());
 }
 
-TEST_F(ReminderChecksTest, AFailedReopenIsShownAndTheTimerRunsOn)
+TEST_F(ReminderChecksTest, ARereadKeepsTheEventTheUserIsOn)
 {
-    add(QStringLiteral("почасовое"), QStringLiteral("ежечасное"));
-    checks();
+    const qint64 first = add(QStringLiteral("первое"), QStringLiteral("ежечасное"));
+    add(QStringLiteral("второе"), QStringLiteral("ежечасное"));
+    add(QStringLiteral("третье"), QStringLiteral("ежечасное"));
+    checks().TimeHourTimer();
+    RecordSet& hourly = module().QJobHour;
+    hourly.moveBy(2);
+    checks().TimeHourTimer();
+    EXPECT_EQ(hourly.fieldByName(QStringLiteral("job")).asString(), QStringLiteral("третье"));
+    // Done since, the first one leaves the list; the user stays on the same event, now one row up.
+    diary.setValue(first, QStringLiteral("vip"), true);
+    checks().TimeHourTimer();
+    EXPECT_EQ(hourly.recNo(), 1);
+    EXPECT_EQ(hourly.fieldByName(QStringLiteral("job")).asString(), QStringLiteral("третье"));
+}
+
+TEST_F(ReminderChecksTest, AFailedReopenIsShownAndTheTimerRunsOnAndARungAlarmComesBackShortly)
+{
+    const qint64 id = add(QStringLiteral("почасовое"), QStringLiteral("ежечасное"));
+    const FixedClock clock(QDateTime(QDate(2026, 3, 11), QTime(14, 0)));
+    ProgramSettings programSettings(diary.location().settingsPath());
+    AlarmScheduler alarms(module(), programSettings);
+    checks().attachAlarms(alarms);
     // Another program takes the table away: the query can't be run any more.
     sqlite3* db = nullptr;
     ASSERT_EQ(sqlite3_open(diary.databasePath().toUtf8().constData(), &db), SQLITE_OK);
@@ -373,6 +393,12 @@ TEST_F(ReminderChecksTest, AFailedReopenIsShownAndTheTimerRunsOn)
     EXPECT_EQ(boxes()[0].icon, MessageBoxes::Icon::Error);
     EXPECT_TRUE(checks().TimeHour->isActive());
     EXPECT_EQ(window.showCount, 0);
+
+    // The scheduler took the alarm as rung; the reminder that could not be shown is put off, not lost.
+    checks().showAlarms({id});
+    EXPECT_EQ(window.showCount, 0);
+    EXPECT_EQ(alarms.nextDue(), QDateTime(QDate(2026, 3, 11), QTime(14, ReminderChecks::retryMinutes)));
+    EXPECT_TRUE(programSettings.value(AlarmScheduler::snoozesKey).value_or(QString()).contains(QString::number(id)));
 }
 
 TEST_F(ReminderChecksTest, AServerDiaryOutOfReachIsCheckedAgainQuietlyAndShownOnceTheServerIsBack)

@@ -72,4 +72,17 @@ TEST_F(ProgramSettingsTest, AFileThatCantBeWrittenOrReadIsReportedAndTheSettings
     ProgramSettings folderInPlace(path());
     EXPECT_THROW(folderInPlace.load(), Error);
     EXPECT_EQ(folderInPlace.value(QStringLiteral("x")), std::nullopt);
+
+    // A file too long to be ours is not read, and so never replaced by the few lines the program would store.
+    ASSERT_TRUE(QDir(path()).removeRecursively());
+    const QByteArray tooLong = QByteArray(ProgramSettings::maxSize, 'x') + "\nsnoozes=day 2026-03-11T09:00:00Z\n";
+    {
+        QFile file(path());
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        ASSERT_EQ(file.write(tooLong), tooLong.size());
+    }
+    ProgramSettings unread(path());
+    EXPECT_THROW(unread.load(), Error);
+    EXPECT_THROW(unread.storeFlag(QStringLiteral("startAtLogin"), true), Error);
+    EXPECT_EQ(contents(path()), tooLong);
 }
