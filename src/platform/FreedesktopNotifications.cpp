@@ -23,22 +23,34 @@ QDBusMessage call(const QString& method)
 
 } // namespace
 
+FreedesktopNotifications::FreedesktopNotifications(QObject* parent) : DesktopNotifications(parent) {}
+
 FreedesktopNotifications::FreedesktopNotifications(const QDBusConnection& bus, QObject* parent)
     : DesktopNotifications(parent), m_bus(bus)
 {
-    if (!m_bus.isConnected())
-        return;
-    // Qt DBus connects bus signals by their signature text only. The signals go to every client of the service,
-    // so only the ids this object was given are taken.
-    m_bus.connect(service, path, interface, QStringLiteral("ActionInvoked"), this,
-                  SLOT(actionInvokedOnBus(uint, QString)));
-    m_bus.connect(service, path, interface, QStringLiteral("NotificationClosed"), this,
-                  SLOT(notificationClosedOnBus(uint, uint)));
+}
+
+QDBusConnection& FreedesktopNotifications::bus()
+{
+    if (m_listening)
+        return *m_bus;
+    m_listening = true;
+    if (!m_bus)
+        m_bus = QDBusConnection::sessionBus();
+    if (m_bus->isConnected()) {
+        // Qt DBus connects bus signals by their signature text only. The signals go to every client of the service,
+        // so only the ids this object was given are taken.
+        m_bus->connect(service, path, interface, QStringLiteral("ActionInvoked"), this,
+                       SLOT(actionInvokedOnBus(uint, QString)));
+        m_bus->connect(service, path, interface, QStringLiteral("NotificationClosed"), this,
+                       SLOT(notificationClosedOnBus(uint, uint)));
+    }
+    return *m_bus;
 }
 
 void FreedesktopNotifications::show(int key, const Notification& notification)
 {
-    if (!m_bus.isConnected()) {
+    if (!bus().isConnected()) {
         undeliveredLater(key);
         return;
     }
@@ -67,7 +79,7 @@ void FreedesktopNotifications::close(int key)
     QDBusMessage closing = call(QStringLiteral("CloseNotification"));
     closing << slot.id;
     // Nothing is done with the answer: a notification the user closed already is no error worth telling.
-    m_bus.asyncCall(closing, replyTimeoutMilliseconds);
+    bus().asyncCall(closing, replyTimeoutMilliseconds);
     slot.id = 0;
 }
 
@@ -84,7 +96,7 @@ void FreedesktopNotifications::send(int key, const Notification& notification)
     notify << QCoreApplication::applicationName() << slot.id << installedName << notification.summary << body << actions
            << hints << -1;
     slot.waiting = true;
-    auto* watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(notify, replyTimeoutMilliseconds), this);
+    auto* watcher = new QDBusPendingCallWatcher(bus().asyncCall(notify, replyTimeoutMilliseconds), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, key](QDBusPendingCallWatcher* finished) {
         finished->deleteLater();
         answered(key, *finished);

@@ -11,14 +11,17 @@ class QDBusPendingCallWatcher;
 
 // Desktop notifications through the org.freedesktop.Notifications service on a D-Bus session bus. Every call is
 // asynchronous, so a slow or hung service never holds up the window; the service's ids are kept per key, and its
-// ActionInvoked and NotificationClosed signals are matched to the keys by those ids.
+// ActionInvoked and NotificationClosed signals are matched to the keys by those ids. The session bus is connected at
+// the first notification, not at start-up: connecting waits on the bus (or, with none, on an attempt to launch one),
+// and most runs of the program never notify.
 class FreedesktopNotifications : public DesktopNotifications
 {
     Q_OBJECT
 
 public:
-    explicit FreedesktopNotifications(const QDBusConnection& bus = QDBusConnection::sessionBus(),
-                                      QObject* parent = nullptr);
+    // On the session bus.
+    explicit FreedesktopNotifications(QObject* parent = nullptr);
+    explicit FreedesktopNotifications(const QDBusConnection& bus, QObject* parent = nullptr);
 
     void show(int key, const Notification& notification) override;
     void close(int key) override;
@@ -44,7 +47,10 @@ private:
     void send(int key, const Notification& notification);
     void answered(int key, QDBusPendingCallWatcher& call);
     void undeliveredLater(int key);
+    // The bus, connected and listening for the service's signals at the first call.
+    QDBusConnection& bus();
 
-    QDBusConnection m_bus;
+    std::optional<QDBusConnection> m_bus;
+    bool m_listening = false;
     std::map<int, Slot> m_slots;
 };
