@@ -7,8 +7,8 @@
 #include "platform/SystemTimeWatch.h"
 #include "reminders/AlarmScheduler.h"
 #include "reminders/ReminderChecks.h"
-#include "settings/ConfigFile.h"
 #include "look/ProgramLook.h"
+#include "settings/ConfigFile.h"
 #include "settings/XdgAutostart.h"
 #include "units/StartOptions.h"
 #include "units/UnitAbout.h"
@@ -17,6 +17,7 @@
 #include "units/UnitShedul.h"
 
 #include <QCoreApplication>
+#include <QTimer>
 
 namespace {
 
@@ -64,8 +65,9 @@ Singletons::Singletons(const DiaryLocation& location, TrayIcon& tray, const Susp
     QObject::connect(m_resumeWatch.get(), &ResumeWatch::resumed, m_alarms.get(), &AlarmScheduler::replan);
     QObject::connect(m_systemTimeWatch.get(), &SystemTimeWatch::changed, m_alarms.get(), &AlarmScheduler::replan);
     QObject::connect(m_formShedul.get(), &TFormShedul::snoozeRequested, m_reminders.get(), &ReminderChecks::snooze);
-    // The first plan, which rings what came due while the program was not running, waits for the event loop.
-    m_alarms->replanSoon();
+    // The first plan, which rings what came due while the program was not running, reads every event with a timer:
+    // it comes a moment after start, once the window is up, rather than before the window's first paint.
+    QTimer::singleShot(firstPlanDelay, m_alarms.get(), &AlarmScheduler::replan);
     if (m_startOptions->checksAtStart())
         m_reminders->checkSoonAfterStart();
 }

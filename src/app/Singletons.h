@@ -34,6 +34,9 @@ public:
     Singletons(const DiaryLocation& location, TrayIcon& tray, const SuspendClocks& clocks = SuspendClocks::system(),
                const QString& configHome = {});
     ~Singletons();
+
+    // How long after start the alarms are first planned, in milliseconds.
+    static constexpr int firstPlanDelay = 1000;
     Singletons(const Singletons&) = delete;
     Singletons& operator=(const Singletons&) = delete;
 

@@ -29,13 +29,13 @@ class AlarmRemindersTest : public ::testing::Test
 protected:
     void SetUp() override { ScriptedMessageBoxes::instance().clear(); }
 
-    // Starts the program as a login would, its first plan made once the event loop runs.
+    // Starts the program as a login would; its first plan, which comes a moment after start, is made at once.
     void start()
     {
         program.reset();
         program = std::make_unique<Program>(diary);
         program->showMainWindow();
-        QCoreApplication::processEvents();
+        program->singletons.alarms().replan();
     }
 
     qint64 add(const QString& job, const QString& period, bool timer)
