@@ -69,10 +69,21 @@ AlarmScheduler::AlarmScheduler(TDataModule1& dataModule, ProgramSettings& settin
 
 AlarmScheduler::~AlarmScheduler()
 {
-    // As the program ends there is no one left to tell. A folder that can't keep the moment was told of at the
-    // last alarm; at worst the next start rings again what came due since that alarm.
+    // Written only when the moment kept would ring again what this run passed (an event saved with its time already
+    // gone) or when none is kept yet: most runs end without touching the file, whose safe replacement waits for the
+    // disk. As the program ends there is no one left to tell of a failure; at worst the next start rings again what
+    // came due since the moment kept.
+    const QDateTime until = std::max(m_rungUntil, Clock::now().toUTC());
+    const QTimeZone zone = QTimeZone::systemTimeZone();
+    const bool wouldRingAgain =
+        !m_storedRungUntil.isValid() || std::any_of(m_events.begin(), m_events.end(), [&](const TimedEvent& event) {
+            const std::optional<QDateTime> rings = AlarmRules::nextAfter(event, m_storedRungUntil, zone);
+            return rings && *rings <= until;
+        });
+    if (!wouldRingAgain)
+        return;
     try {
-        m_settings.store(rungUntilKey, stored(std::max(m_rungUntil, Clock::now().toUTC())));
+        m_settings.store(rungUntilKey, stored(until));
     } catch (const std::exception&) {
     }
 }
@@ -81,6 +92,7 @@ void AlarmScheduler::loadSettings()
 {
     const QDateTime rungUntil = storedMoment(m_settings.value(rungUntilKey).value_or(QString()));
     // A first start rings nothing of the past.
+    m_storedRungUntil = rungUntil.isValid() ? rungUntil.toUTC() : QDateTime();
     m_rungUntil = rungUntil.isValid() ? rungUntil.toUTC() : Clock::now().toUTC();
     for (const QString& entry : m_settings.value(snoozesKey).value_or(QString()).split(u';', Qt::SkipEmptyParts)) {
         const QStringList fields = entry.split(u' ', Qt::SkipEmptyParts);
@@ -100,7 +112,10 @@ void AlarmScheduler::loadSettings()
 
 void AlarmScheduler::storeRungUntil()
 {
-    ErrorReporter::guarded([this] { m_settings.store(rungUntilKey, stored(m_rungUntil)); });
+    ErrorReporter::guarded([this] {
+        m_settings.store(rungUntilKey, stored(m_rungUntil));
+        m_storedRungUntil = m_rungUntil;
+    });
 }
 
 void AlarmScheduler::storeSnoozes()

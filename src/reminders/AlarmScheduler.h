@@ -76,5 +76,7 @@ private:
     std::vector<TimedEvent> m_events;
     std::vector<Snooze> m_snoozes;
     QDateTime m_rungUntil;
+    // The moment the settings file holds, invalid while it holds none.
+    QDateTime m_storedRungUntil;
     std::optional<QDateTime> m_nextDue;
 };

@@ -7,6 +7,7 @@
 #include "support/QtPrinters.h"
 
 #include <QDir>
+#include <QFile>
 
 #include <gtest/gtest.h>
 
@@ -212,4 +213,37 @@ TEST_F(AlarmSchedulerTest, TheTimerWaitsForTheNearestAlarmOrSnoozeInTheZoneOfThe
     tzset();
     scheduler().replan();
     EXPECT_EQ(scheduler().nextDue(), QDateTime::fromString(QStringLiteral("2026-03-13T08:10:00Z"), Qt::ISODate));
+}
+
+// The moment kept is written at exit only when the next start would otherwise ring again what this run passed.
+TEST_F(AlarmSchedulerTest, AnEventSavedAfterItsTimeDoesNotRingAtTheNextStartAndAQuietRunLeavesTheFileAlone)
+{
+    const auto contents = [this] {
+        QFile file(settings->path());
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    };
+    const auto at = [](QTime time) { return QDateTime(QDate(2026, 3, 12), time); };
+    clock.set(at(QTime(9, 0)));
+    scheduler().replan();
+    end();
+    const QByteArray first = contents();
+    EXPECT_FALSE(first.isEmpty()); // a first run keeps its moment
+
+    clock.set(at(QTime(9, 40)));
+    restart();
+    scheduler().replan();
+    addDaily(QTime(9, 30)); // saved with its time gone
+    scheduler().replan();
+    clock.set(at(QTime(9, 45)));
+    end();
+    EXPECT_NE(contents(), first);
+
+    clock.set(at(QTime(9, 50)));
+    restart();
+    scheduler().replan();
+    EXPECT_EQ(rung, 0);
+    const QByteArray quiet = contents();
+    clock.set(at(QTime(9, 55)));
+    end();
+    EXPECT_EQ(contents(), quiet);
 }
