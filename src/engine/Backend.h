@@ -2,6 +2,7 @@
 
 #include "engine/ColumnInfo.h"
 #include "engine/Dialect.h"
+#include "engine/SearchWords.h"
 #include "engine/TableSchema.h"
 
 #include <QList>
@@ -78,4 +79,8 @@ public:
     // What names the database itself: the file's full path; on a server, the server's own identifier and the
     // database's name, which every computer connected to it sees alike.
     virtual QString databaseName() = 0;
+
+    // The keys of the events whose description or note holds every word in one of its forms (the last as a prefix
+    // when it is one), at most limit of them.
+    virtual std::vector<qint64> searchJobs(const SearchWords& words, int limit) = 0;
 };

@@ -625,3 +625,8 @@ QString PostgresBackend::databaseName()
         {}, ServerSession::Retry::OnceIfBroken);
     return QString::fromUtf8(result.text(0, 0), result.length(0, 0));
 }
+
+std::vector<qint64> PostgresBackend::searchJobs(const SearchWords&, int)
+{
+    throw EngineError(QStringLiteral("Search is not built yet"));
+}

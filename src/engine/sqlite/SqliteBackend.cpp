@@ -356,3 +356,8 @@ std::optional<QString> SqliteBackend::storeProperty(const QString& name, const Q
     transaction.commit();
     return stored;
 }
+
+std::vector<qint64> SqliteBackend::searchJobs(const SearchWords&, int)
+{
+    throw EngineError(QStringLiteral("Search is not built yet"));
+}

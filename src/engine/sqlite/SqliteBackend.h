@@ -31,6 +31,7 @@ public:
     std::optional<QString> property(const QString& name) override;
     std::optional<QString> storeProperty(const QString& name, const QString& value, PropertyWrite write) override;
     QString databaseName() override { return m_path; }
+    std::vector<qint64> searchJobs(const SearchWords& words, int limit) override;
 
 private:
     std::vector<QVariant> rereadRow(const RowWrite& write, qint64 rowIdentity) const;
