@@ -1,6 +1,7 @@
 #include "engine/sqlite/SqliteBackend.h"
 
 #include "engine/EngineErrors.h"
+#include "engine/sqlite/SearchIndex.h"
 #include "engine/sqlite/SqliteFunctions.h"
 #include "engine/sqlite/SqliteSchema.h"
 #include "engine/sqlite/Statement.h"
@@ -41,8 +42,9 @@ void configure(sqlite3* db, const QString& path, const TableSchema& required, in
     sqlite3_db_config(db, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, nullptr);
     sqlite3_db_config(db, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
     sqlite3_db_config(db, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
-    // The program's diaries have no triggers; a foreign diary's would run on the user's edits and could change or
-    // delete other rows unseen. With triggers off a view can't be written either (that takes an INSTEAD OF
+    // A foreign diary's triggers would run on the user's edits and could change or delete other rows unseen; the
+    // program's own, which record changed keys for the search index, stand for writers other than the program,
+    // whose writes record themselves. With triggers off a view can't be written either (that takes an INSTEAD OF
     // trigger), while it can still be read.
     sqlite3_db_config(db, SQLITE_DBCONFIG_ENABLE_TRIGGER, 0, nullptr);
     sqlite3_limit(db, SQLITE_LIMIT_ATTACHED, 0);
@@ -164,6 +166,14 @@ SqliteBackend::SqliteBackend(std::shared_ptr<sqlite3> db, QString path) : m_db(s
 {
 }
 
+SqliteBackend::~SqliteBackend() = default;
+
+void SqliteBackend::noteChanged(const QString& table, qint64 rowIdentity) const
+{
+    if (table.compare(QLatin1String(SearchIndex::jobTable), Qt::CaseInsensitive) == 0)
+        SearchIndex::noteChanged(m_db.get(), rowIdentity);
+}
+
 std::shared_ptr<SqliteBackend> SqliteBackend::open(const QString& path, const TableSchema& required,
                                                    int busyTimeoutMilliseconds)
 {
@@ -238,6 +248,7 @@ std::vector<QVariant> SqliteBackend::updateRow(const RowWrite& write, qint64 row
     statement.run();
     if (sqlite3_changes(m_db.get()) == 0)
         throw EngineErrors::rowNotLocated();
+    noteChanged(write.table, rowIdentity);
     std::vector<QVariant> stored = rereadRow(write, rowIdentity);
     transaction.commit();
     return stored;
@@ -264,6 +275,7 @@ std::pair<qint64, std::vector<QVariant>> SqliteBackend::insertRow(const RowWrite
     WriteTransaction transaction(m_db.get());
     statement.run();
     const qint64 rowIdentity = sqlite3_last_insert_rowid(m_db.get());
+    noteChanged(write.table, rowIdentity);
     std::vector<QVariant> stored = rereadRow(write, rowIdentity);
     transaction.commit();
     return {rowIdentity, std::move(stored)};
@@ -277,6 +289,7 @@ void SqliteBackend::deleteRow(const QString& table, qint64 rowIdentity)
     statement.run();
     if (sqlite3_changes(m_db.get()) == 0)
         throw EngineErrors::rowNotLocated();
+    noteChanged(table, rowIdentity);
     transaction.commit();
 }
 
@@ -357,7 +370,9 @@ std::optional<QString> SqliteBackend::storeProperty(const QString& name, const Q
     return stored;
 }
 
-std::vector<qint64> SqliteBackend::searchJobs(const SearchWords&, int)
+std::vector<qint64> SqliteBackend::searchJobs(const SearchWords& words, int limit)
 {
-    throw EngineError(QStringLiteral("Search is not built yet"));
+    if (!m_search)
+        m_search = std::make_unique<SearchIndex>(m_db.get());
+    return m_search->search(words, limit);
 }

@@ -4,6 +4,7 @@
 
 #include <memory>
 
+class SearchIndex;
 struct sqlite3;
 
 // The diary in an SQLite file: rows are told apart by the table's rowid.
@@ -11,6 +12,7 @@ class SqliteBackend : public Backend
 {
 public:
     SqliteBackend(std::shared_ptr<sqlite3> db, QString path);
+    ~SqliteBackend() override;
 
     // Opens the diary file at path, which must exist and hold the required table; refuses a file this process may
     // only read. busyTimeout: how long a read or write waits for another process's lock before it fails.
@@ -35,7 +37,11 @@ public:
 
 private:
     std::vector<QVariant> rereadRow(const RowWrite& write, qint64 rowIdentity) const;
+    // Inside a write's transaction: a changed event is recorded for the search index.
+    void noteChanged(const QString& table, qint64 rowIdentity) const;
 
     std::shared_ptr<sqlite3> m_db;
     QString m_path;
+    // Made at the first search: it holds a stemmer.
+    std::unique_ptr<SearchIndex> m_search;
 };

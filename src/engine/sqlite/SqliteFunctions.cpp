@@ -5,6 +5,7 @@
 #include "base/DateSerial.h"
 #include "engine/Dialect.h"
 #include "engine/EngineErrors.h"
+#include "engine/sqlite/SearchTokenizer.h"
 #include "engine/sqlite/SqliteErrors.h"
 
 #include <QByteArray>
@@ -157,6 +158,7 @@ void install(sqlite3* db)
         sqlite3_create_collation_v2(db, collation.constData(), SQLITE_UTF8, nullptr, compareIgnoringCase, nullptr);
     if (rc != SQLITE_OK)
         throw sqliteError(db, rc);
+    SearchTokenizer::install(db);
 }
 
 } // namespace SqliteFunctions

@@ -2,7 +2,8 @@
 
 struct sqlite3;
 
-// The functions and the text collation that the dialect's translated texts call on a file.
+// The functions and the text collation that the dialect's translated texts call on a file, and the search
+// index's tokenizer.
 namespace SqliteFunctions {
 
 // Registers them on db.

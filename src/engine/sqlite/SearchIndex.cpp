@@ -1,0 +1,244 @@
+#include "engine/sqlite/SearchIndex.h"
+
+#include "engine/FleetingVowels.h"
+#include "engine/sqlite/SearchTokenizer.h"
+#include "engine/sqlite/SqliteErrors.h"
+#include "engine/sqlite/Statement.h"
+#include "engine/sqlite/WriteTransaction.h"
+
+#include <sqlite3.h>
+
+#include <algorithm>
+
+namespace {
+
+// Raised whenever what the index holds, or how it splits and stems, changes: an index of another format is built
+// anew.
+constexpr int format = 1;
+
+const QString indexTable = QStringLiteral("chronoteka_search");
+const QString changedTable = QStringLiteral("chronoteka_search_changed");
+const QString stateTable = QStringLiteral("chronoteka_search_state");
+const QStringList triggers = {QStringLiteral("chronoteka_search_insert"), QStringLiteral("chronoteka_search_update"),
+                              QStringLiteral("chronoteka_search_delete")};
+
+QString quoted(const QString& name)
+{
+    return QLatin1Char('\'') + name + QLatin1Char('\'');
+}
+
+// An FTS5 string: within double quotes nothing is syntax but a doubled quote.
+QString ftsString(const QByteArray& term)
+{
+    return QLatin1Char('"') + QString::fromUtf8(term).replace(u'"', QStringLiteral("\"\"")) + QLatin1Char('"');
+}
+
+void executeEach(sqlite3* db, const QStringList& statements)
+{
+    for (const QString& sql : statements)
+        Statement::execute(db, sql);
+}
+
+} // namespace
+
+SearchIndex::SearchIndex(sqlite3* db) : m_db(db)
+{
+}
+
+void SearchIndex::noteChanged(sqlite3* db, qint64 id)
+{
+    sqlite3_stmt* statement = nullptr;
+    // Without the table there is no index yet, and the first search builds it whole.
+    if (sqlite3_prepare_v2(db, "INSERT OR IGNORE INTO chronoteka_search_changed (id_job) VALUES (?)", -1, &statement,
+                           nullptr) != SQLITE_OK)
+        return;
+    sqlite3_bind_int64(statement, 1, id);
+    const int rc = sqlite3_step(statement);
+    sqlite3_finalize(statement);
+    if (rc != SQLITE_DONE)
+        throw sqliteError(db, rc);
+}
+
+SearchIndex::Query SearchIndex::queryOf(const SearchWords& words)
+{
+    Query query;
+    query.lastIsPrefix = words.lastIsPrefix;
+    for (const QString& word : words.words) {
+        bool isStem = false;
+        const QByteArray term = m_terms.term(SearchWords::fold(word), &isStem);
+        QList<QByteArray> forms;
+        if (isStem) {
+            for (const QString& form : FleetingVowels::forms(QString::fromUtf8(term)))
+                forms << form.toUtf8();
+        } else {
+            forms << term;
+        }
+        query.words.push_back(std::move(forms));
+    }
+    return query;
+}
+
+QString SearchIndex::matchText(const Query& query)
+{
+    QStringList all;
+    for (size_t i = 0; i < query.words.size(); ++i) {
+        const bool prefix = query.lastIsPrefix && i + 1 == query.words.size();
+        QStringList any;
+        for (const QByteArray& form : query.words[i])
+            any << ftsString(form) + (prefix ? QStringLiteral("*") : QString());
+        all << QLatin1Char('(') + any.join(QStringLiteral(" OR ")) + QLatin1Char(')');
+    }
+    return all.join(QStringLiteral(" AND "));
+}
+
+bool SearchIndex::matches(const Query& query, const QByteArray& job, const QByteArray& other)
+{
+    std::vector<QByteArray> terms;
+    const SearchTerms::Sink collect = [&](const QByteArray& term, int, int) {
+        terms.push_back(term);
+        return true;
+    };
+    m_terms.forEach(job.constData(), static_cast<int>(job.size()), SearchTerms::Stemming::On, collect);
+    m_terms.forEach(other.constData(), static_cast<int>(other.size()), SearchTerms::Stemming::On, collect);
+    for (size_t i = 0; i < query.words.size(); ++i) {
+        const bool prefix = query.lastIsPrefix && i + 1 == query.words.size();
+        const bool found = std::any_of(terms.begin(), terms.end(), [&](const QByteArray& term) {
+            return std::any_of(query.words[i].begin(), query.words[i].end(), [&](const QByteArray& form) {
+                return prefix ? term.startsWith(form) : term == form;
+            });
+        });
+        if (!found)
+            return false;
+    }
+    return true;
+}
+
+SearchIndex::State SearchIndex::state()
+{
+    QStringList names{quoted(indexTable), quoted(changedTable), quoted(stateTable)};
+    for (const QString& trigger : triggers)
+        names << quoted(trigger);
+    Statement present(m_db, QStringLiteral("SELECT count(*) FROM sqlite_schema WHERE name IN (%1)")
+                                .arg(names.join(QStringLiteral(", "))));
+    if (!present.step() || present.integer(0) != names.size())
+        return State::Missing;
+    Statement stored(m_db, QStringLiteral("SELECT format FROM %1").arg(stateTable));
+    return stored.step() && stored.integer(0) == format ? State::Usable : State::Missing;
+}
+
+bool SearchIndex::hasChanges()
+{
+    Statement changes(m_db, QStringLiteral("SELECT EXISTS (SELECT 1 FROM %1) OR "
+                                           "(SELECT max(id_job) FROM job) > (SELECT seen FROM %2)")
+                                .arg(changedTable, stateTable));
+    return changes.step() && changes.integer(0) != 0;
+}
+
+void SearchIndex::build()
+{
+    QStringList statements;
+    for (const QString& trigger : triggers)
+        statements << QStringLiteral("DROP TRIGGER IF EXISTS %1").arg(trigger);
+    for (const QString& table : {indexTable, changedTable, stateTable})
+        statements << QStringLiteral("DROP TABLE IF EXISTS %1").arg(table);
+    // Only which rows hold a term is needed, not where in them: no positions, no column sizes.
+    statements << QStringLiteral("CREATE VIRTUAL TABLE %1 USING fts5(job, other, tokenize = '%2', detail = none, "
+                                 "columnsize = 0)")
+                      .arg(indexTable, QString::fromLatin1(SearchTokenizer::name))
+               << QStringLiteral("CREATE TABLE %1 (id_job INTEGER PRIMARY KEY)").arg(changedTable)
+               << QStringLiteral("CREATE TABLE %1 (format INTEGER NOT NULL, seen INTEGER NOT NULL)").arg(stateTable)
+               << QStringLiteral("INSERT INTO %1 (rowid, job, other) SELECT id_job, job, other FROM job").arg(indexTable)
+               << QStringLiteral("INSERT INTO %1 (format, seen) SELECT %2, coalesce(max(id_job), 0) FROM job")
+                      .arg(stateTable)
+                      .arg(format)
+               << QStringLiteral("CREATE TRIGGER %1 AFTER INSERT ON job BEGIN "
+                                 "INSERT OR IGNORE INTO %2 (id_job) VALUES (new.id_job); END")
+                      .arg(triggers[0], changedTable)
+               << QStringLiteral("CREATE TRIGGER %1 AFTER UPDATE OF id_job, job, other ON job BEGIN "
+                                 "INSERT OR IGNORE INTO %2 (id_job) VALUES (old.id_job); "
+                                 "INSERT OR IGNORE INTO %2 (id_job) VALUES (new.id_job); END")
+                      .arg(triggers[1], changedTable)
+               << QStringLiteral("CREATE TRIGGER %1 AFTER DELETE ON job BEGIN "
+                                 "INSERT OR IGNORE INTO %2 (id_job) VALUES (old.id_job); END")
+                      .arg(triggers[2], changedTable);
+    executeEach(m_db, statements);
+}
+
+void SearchIndex::bringUpToDate()
+{
+    if (state() == State::Usable && !hasChanges())
+        return;
+    WriteTransaction transaction(m_db);
+    // Another process may have done it while the lock was awaited.
+    if (state() == State::Missing) {
+        build();
+    } else if (hasChanges()) {
+        executeEach(m_db,
+                    {QStringLiteral("INSERT OR IGNORE INTO %1 (id_job) SELECT id_job FROM job "
+                                    "WHERE id_job > (SELECT seen FROM %2)")
+                         .arg(changedTable, stateTable),
+                     QStringLiteral("DELETE FROM %1 WHERE rowid IN (SELECT id_job FROM %2)").arg(indexTable, changedTable),
+                     QStringLiteral("INSERT INTO %1 (rowid, job, other) SELECT id_job, job, other FROM job "
+                                    "WHERE id_job IN (SELECT id_job FROM %2)")
+                         .arg(indexTable, changedTable),
+                     QStringLiteral("DELETE FROM %1").arg(changedTable),
+                     QStringLiteral("UPDATE %1 SET seen = max(seen, coalesce((SELECT max(id_job) FROM job), 0))")
+                         .arg(stateTable)});
+    }
+    transaction.commit();
+}
+
+std::vector<qint64> SearchIndex::fromIndex(const Query& query, int limit)
+{
+    // Keys still to be brought up to date are left to the caller; a key whose row is gone is never answered.
+    Statement statement(m_db, QStringLiteral("SELECT rowid FROM %1 WHERE %1 MATCH ? "
+                                             "AND rowid NOT IN (SELECT id_job FROM %2) "
+                                             "AND EXISTS (SELECT 1 FROM job WHERE id_job = %1.rowid) "
+                                             "ORDER BY rowid DESC LIMIT ?")
+                                  .arg(indexTable, changedTable));
+    statement.bind(1, matchText(query));
+    statement.bind(2, limit);
+    std::vector<qint64> found;
+    while (statement.step())
+        found.push_back(statement.integer(0));
+    return found;
+}
+
+std::vector<qint64> SearchIndex::scan(const Query& query, const QString& sql, int limit)
+{
+    Statement statement(m_db, sql);
+    std::vector<qint64> found;
+    while (static_cast<int>(found.size()) < limit && statement.step()) {
+        if (matches(query, statement.utf8(1), statement.utf8(2)))
+            found.push_back(statement.integer(0));
+    }
+    return found;
+}
+
+std::vector<qint64> SearchIndex::withoutWriting(const Query& query, int limit)
+{
+    if (state() == State::Missing)
+        return scan(query, QStringLiteral("SELECT id_job, job, other FROM job ORDER BY id_job DESC"), limit);
+    std::vector<qint64> found = fromIndex(query, limit);
+    const std::vector<qint64> changed =
+        scan(query,
+             QStringLiteral("SELECT id_job, job, other FROM job WHERE id_job IN (SELECT id_job FROM %1) "
+                            "OR id_job > (SELECT seen FROM %2) ORDER BY id_job DESC")
+                 .arg(changedTable, stateTable),
+             limit);
+    found.insert(found.end(), changed.begin(), changed.end());
+    std::sort(found.begin(), found.end(), std::greater<>());
+    found.resize(std::min(found.size(), static_cast<size_t>(limit)));
+    return found;
+}
+
+std::vector<qint64> SearchIndex::search(const SearchWords& words, int limit)
+{
+    if (words.isEmpty() || limit <= 0)
+        return {};
+    const Query query = queryOf(words);
+    if (sqlite3_db_readonly(m_db, "main") == 1)
+        return withoutWriting(query, limit);
+    bringUpToDate();
+    return fromIndex(query, limit);
+}

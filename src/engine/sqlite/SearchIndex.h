@@ -1,0 +1,61 @@
+#pragma once
+
+#include "engine/SearchWords.h"
+#include "engine/sqlite/SearchTerms.h"
+
+#include <QByteArray>
+#include <QStringList>
+
+#include <vector>
+
+struct sqlite3;
+
+// The index of the events' descriptions and notes, in tables of its own beside job: an FTS5 table keyed by id_job,
+// a table of the keys changed since it was last brought up to date, and its format and the highest key it has seen.
+//
+// Others write job too: a stock sqlite3, an older copy of the program, a diary copied over this one. A trigger
+// that wrote the FTS5 table would fail in any of them for want of our tokenizer, so plain triggers on job only
+// record the changed keys, which any SQLite can run; the program's own connections run no triggers and record
+// their writes themselves. A search first brings the index up to date from those keys and from any key above the
+// highest seen (rows added by a writer without the triggers), and builds it whole when its tables or triggers are
+// missing or of another format. A found key whose row is gone is left out, so a delete nothing recorded is never
+// found; a change to an existing row made with the triggers off stays unseen until the next full build.
+// A diary that can't be written is searched as its index stands, the changed rows matched directly.
+class SearchIndex
+{
+public:
+    explicit SearchIndex(sqlite3* db);
+
+    // The keys of the events holding every word, newest first, at most limit.
+    std::vector<qint64> search(const SearchWords& words, int limit);
+
+    // Records, inside the write's transaction, that the program changed, added or deleted the event with that key.
+    static void noteChanged(sqlite3* db, qint64 id);
+
+    // The table of the events the index covers.
+    static constexpr const char* jobTable = "job";
+
+private:
+    // Each word as the forms of its term, any of which matches; the last a prefix when typed so.
+    struct Query
+    {
+        std::vector<QList<QByteArray>> words;
+        bool lastIsPrefix = false;
+    };
+    enum class State { Missing, Usable };
+
+    Query queryOf(const SearchWords& words);
+    static QString matchText(const Query& query);
+    bool matches(const Query& query, const QByteArray& job, const QByteArray& other);
+
+    State state();
+    bool hasChanges();
+    void bringUpToDate();
+    void build();
+    std::vector<qint64> fromIndex(const Query& query, int limit);
+    std::vector<qint64> withoutWriting(const Query& query, int limit);
+    std::vector<qint64> scan(const Query& query, const QString& sql, int limit);
+
+    sqlite3* m_db;
+    SearchTerms m_terms;
+};

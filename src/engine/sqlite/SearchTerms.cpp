@@ -1,0 +1,121 @@
+#include "engine/sqlite/SearchTerms.h"
+
+#include "base/Error.h"
+#include "engine/SearchWords.h"
+
+#include <libstemmer.h>
+
+namespace {
+
+// As SearchWords takes a word: letters, digits and marks of the basic plane; a character beyond it (an emoji)
+// separates words there too, being two UTF-16 units neither of which is a letter.
+bool isWordCharacter(char32_t c)
+{
+    if (c > 0xFFFF)
+        return false;
+    const QChar character(static_cast<char16_t>(c));
+    return character.isLetterOrNumber() || character.isMark();
+}
+
+bool isCyrillic(QChar c)
+{
+    return c.script() == QChar::Script_Cyrillic;
+}
+
+// The code point starting at text[at] and its length in bytes; an invalid sequence reads as one byte, U+FFFD.
+std::pair<char32_t, int> decode(const unsigned char* text, int at, int size)
+{
+    const unsigned char lead = text[at];
+    if (lead < 0x80)
+        return {lead, 1};
+    int length = 0;
+    char32_t c = 0;
+    char32_t least = 0;
+    if ((lead & 0xE0) == 0xC0) {
+        length = 2;
+        c = lead & 0x1F;
+        least = 0x80;
+    } else if ((lead & 0xF0) == 0xE0) {
+        length = 3;
+        c = lead & 0x0F;
+        least = 0x800;
+    } else if ((lead & 0xF8) == 0xF0) {
+        length = 4;
+        c = lead & 0x07;
+        least = 0x10000;
+    } else {
+        return {0xFFFD, 1};
+    }
+    if (at + length > size)
+        return {0xFFFD, 1};
+    for (int i = 1; i < length; ++i) {
+        const unsigned char next = text[at + i];
+        if ((next & 0xC0) != 0x80)
+            return {0xFFFD, 1};
+        c = (c << 6) | (next & 0x3F);
+    }
+    if (c < least || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF))
+        return {0xFFFD, 1};
+    return {c, length};
+}
+
+} // namespace
+
+SearchTerms::SearchTerms() : m_russian(sb_stemmer_new("russian", "UTF_8"))
+{
+    if (!m_russian)
+        throw Error(QStringLiteral("The Russian stemmer is missing."));
+}
+
+SearchTerms::~SearchTerms()
+{
+    sb_stemmer_delete(m_russian);
+}
+
+QByteArray SearchTerms::term(const QString& foldedWord, bool* isStem)
+{
+    bool russian = false;
+    bool lettersOnly = true;
+    for (const QChar c : foldedWord) {
+        russian = russian || isCyrillic(c);
+        lettersOnly = lettersOnly && c.isLetter();
+    }
+    const QByteArray utf8 = foldedWord.toUtf8();
+    if (isStem)
+        *isStem = russian && lettersOnly;
+    if (!russian || !lettersOnly)
+        return utf8;
+    const sb_symbol* stem = sb_stemmer_stem(m_russian, reinterpret_cast<const sb_symbol*>(utf8.constData()),
+                                            static_cast<int>(utf8.size()));
+    const int length = sb_stemmer_length(m_russian);
+    if (!stem || length <= 0)
+        return utf8;
+    return QByteArray(reinterpret_cast<const char*>(stem), length);
+}
+
+void SearchTerms::forEach(const char* text, int size, Stemming stemming, const Sink& each)
+{
+    const auto* bytes = reinterpret_cast<const unsigned char*>(text);
+    QString word;
+    int start = 0;
+    auto flush = [&](int end) {
+        if (word.isEmpty())
+            return true;
+        const QString folded = SearchWords::fold(word);
+        word.clear();
+        return each(stemming == Stemming::On ? term(folded) : folded.toUtf8(), start, end);
+    };
+    int at = 0;
+    while (at < size) {
+        const auto [c, length] = decode(bytes, at, size);
+        if (isWordCharacter(c)) {
+            if (word.isEmpty())
+                start = at;
+            word += QChar(static_cast<char16_t>(c));
+        } else if (!flush(at)) {
+            return;
+        }
+        at += length;
+    }
+    flush(size);
+}
