@@ -36,7 +36,8 @@ Keys search(const Connection& connection, const QString& typed)
 void stockSqlite(const DiaryFile& diary, const QString& sql)
 {
     QProcess process;
-    process.start(QStringLiteral("sqlite3"), {QStringLiteral("-cmd"), QStringLiteral(".timeout 5000"), diary.path(), sql});
+    process.start(QStringLiteral("sqlite3"),
+                  {QStringLiteral("-cmd"), QStringLiteral(".timeout 5000"), diary.path(), sql});
     ASSERT_TRUE(process.waitForFinished(30000));
     ASSERT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
 }
@@ -111,7 +112,7 @@ TEST(FileSearch, FindsEveryFormOfEveryWordTyped)
         {"купить подарок ", {e.gifts}}, // every word must match
         {"подарок купи", {e.gifts}},
         {"подарок ёлка", {}},
-        {"открытки ", {e.gift}}, // in the note
+        {"открытки ", {e.gift}},         // in the note
         {"подарок открытку ", {e.gift}}, // one in the description, one in the note
         {"2024 ", {e.meeting}},
         {"202", {e.meeting}},
@@ -190,51 +191,78 @@ TEST(FileSearch, TheIndexFollowsEveryWriter)
              const auto list = c.select(QStringLiteral("select * from job order by id_job"), {});
              list->updateRow(0, {{list->columnIndex(QStringLiteral("job")), QStringLiteral("Продать велосипед")}});
          },
-         "подарки ", [](const Events& e) { return Keys{e.gift, e.giftsMany}; }},
+         "подарки ",
+         [](const Events& e) {
+             return Keys{e.gift, e.giftsMany};
+         }},
         {"an event added through the program",
          [](DiaryFile&, Connection& c, const Events&) {
              const auto list = c.select(QStringLiteral("select * from job order by id_job"), {});
              list->insertRow(0, {{list->columnIndex(QStringLiteral("other")), QStringLiteral("новые подарки")}});
          },
-         "подарки ", [](const Events& e) { return Keys{e.gifts, e.gift, e.giftsMany, e.latin + 1}; }},
+         "подарки ",
+         [](const Events& e) {
+             return Keys{e.gifts, e.gift, e.giftsMany, e.latin + 1};
+         }},
         {"a delete through the program",
          [](DiaryFile&, Connection& c, const Events&) {
              const auto list = c.select(QStringLiteral("select * from job order by id_job"), {});
              list->deleteRow(1);
          },
-         "подарки ", [](const Events& e) { return Keys{e.gifts, e.giftsMany}; }},
+         "подарки ",
+         [](const Events& e) {
+             return Keys{e.gifts, e.giftsMany};
+         }},
         {"an edit by a stock sqlite3",
          [](DiaryFile& d, Connection&, const Events& e) {
              stockSqlite(d, QStringLiteral("UPDATE job SET other = 'и подарки' WHERE id_job = %1").arg(e.tree));
          },
-         "подарок ", [](const Events& e) { return Keys{e.gifts, e.gift, e.giftsMany, e.tree}; }},
+         "подарок ",
+         [](const Events& e) {
+             return Keys{e.gifts, e.gift, e.giftsMany, e.tree};
+         }},
         {"a delete by a stock sqlite3",
          [](DiaryFile& d, Connection&, const Events& e) {
              stockSqlite(d, QStringLiteral("DELETE FROM job WHERE id_job = %1").arg(e.gift));
          },
-         "подарок ", [](const Events& e) { return Keys{e.gifts, e.giftsMany}; }},
+         "подарок ",
+         [](const Events& e) {
+             return Keys{e.gifts, e.giftsMany};
+         }},
         {"rows added by a writer without the triggers",
          [](DiaryFile& d, Connection&, const Events&) {
              withoutTriggers(d, "INSERT INTO job (job) VALUES ('Ещё подарки')");
          },
-         "подарок ", [](const Events& e) { return Keys{e.gifts, e.gift, e.giftsMany, e.latin + 1}; }},
+         "подарок ",
+         [](const Events& e) {
+             return Keys{e.gifts, e.gift, e.giftsMany, e.latin + 1};
+         }},
         {"a delete by a writer without the triggers",
          [](DiaryFile& d, Connection&, const Events&) {
              withoutTriggers(d, "DELETE FROM job WHERE job = 'Купить подарки'");
          },
-         "подарок ", [](const Events& e) { return Keys{e.gift, e.giftsMany}; }},
+         "подарок ",
+         [](const Events& e) {
+             return Keys{e.gift, e.giftsMany};
+         }},
         {"the triggers dropped, then an edit",
          [](DiaryFile& d, Connection&, const Events& e) {
              stockSqlite(d, QStringLiteral("DROP TRIGGER chronoteka_search_update; "
                                            "UPDATE job SET job = 'подарки' WHERE id_job = %1")
                                 .arg(e.birthday));
          },
-         "подарок ", [](const Events& e) { return Keys{e.gifts, e.gift, e.giftsMany, e.birthday}; }},
+         "подарок ",
+         [](const Events& e) {
+             return Keys{e.gifts, e.gift, e.giftsMany, e.birthday};
+         }},
         {"the index's tables dropped",
          [](DiaryFile& d, Connection&, const Events&) {
              stockSqlite(d, QStringLiteral("DROP TABLE chronoteka_search_state"));
          },
-         "подарок ", [](const Events& e) { return Keys{e.gifts, e.gift, e.giftsMany}; }},
+         "подарок ",
+         [](const Events& e) {
+             return Keys{e.gifts, e.gift, e.giftsMany};
+         }},
     };
     for (const auto& c : cases) {
         DiaryFile diary;
@@ -271,8 +299,9 @@ TEST(FileSearch, AReadOnlyDiaryIsSearchedWithoutWriting)
         const char* change;
     } cases[] = {
         {"never indexed", false, nullptr},
-        {"indexed, then changed", true, "UPDATE job SET other = 'подарки' WHERE job = 'Встреча'; "
-                                        "DELETE FROM job WHERE job = 'Подарок маме'"},
+        {"indexed, then changed", true,
+         "UPDATE job SET other = 'подарки' WHERE job = 'Встреча'; "
+         "DELETE FROM job WHERE job = 'Подарок маме'"},
         {"indexed, then added to without triggers", true, nullptr},
     };
     for (const auto& c : cases) {
@@ -292,7 +321,8 @@ TEST(FileSearch, AReadOnlyDiaryIsSearchedWithoutWriting)
             expected.insert(e.latin + 1);
         }
         const QVariant schema = diary.scalar("SELECT group_concat(name) FROM sqlite_schema");
-        const QVariant pending = c.indexed ? diary.scalar("SELECT count(*) FROM chronoteka_search_changed") : QVariant();
+        const QVariant pending =
+            c.indexed ? diary.scalar("SELECT count(*) FROM chronoteka_search_changed") : QVariant();
 
         const auto backend = readOnly(diary);
         EXPECT_EQ(search(*backend, QStringLiteral("подарок ")), expected) << c.name;

@@ -41,9 +41,7 @@ void executeEach(sqlite3* db, const QStringList& statements)
 
 } // namespace
 
-SearchIndex::SearchIndex(sqlite3* db) : m_db(db)
-{
-}
+SearchIndex::SearchIndex(sqlite3* db) : m_db(db) {}
 
 void SearchIndex::noteChanged(sqlite3* db, qint64 id)
 {
@@ -103,9 +101,8 @@ bool SearchIndex::matches(const Query& query, const QByteArray& job, const QByte
     for (size_t i = 0; i < query.words.size(); ++i) {
         const bool prefix = query.lastIsPrefix && i + 1 == query.words.size();
         const bool found = std::any_of(terms.begin(), terms.end(), [&](const QByteArray& term) {
-            return std::any_of(query.words[i].begin(), query.words[i].end(), [&](const QByteArray& form) {
-                return prefix ? term.startsWith(form) : term == form;
-            });
+            return std::any_of(query.words[i].begin(), query.words[i].end(),
+                               [&](const QByteArray& form) { return prefix ? term.startsWith(form) : term == form; });
         });
         if (!found)
             return false;
@@ -118,8 +115,9 @@ SearchIndex::State SearchIndex::state()
     QStringList names{quoted(indexTable), quoted(changedTable), quoted(stateTable)};
     for (const QString& trigger : triggers)
         names << quoted(trigger);
-    Statement present(m_db, QStringLiteral("SELECT count(*) FROM sqlite_schema WHERE name IN (%1)")
-                                .arg(names.join(QStringLiteral(", "))));
+    Statement present(
+        m_db,
+        QStringLiteral("SELECT count(*) FROM sqlite_schema WHERE name IN (%1)").arg(names.join(QStringLiteral(", "))));
     if (!present.step() || present.integer(0) != names.size())
         return State::Missing;
     Statement stored(m_db, QStringLiteral("SELECT format FROM %1").arg(stateTable));
@@ -142,25 +140,26 @@ void SearchIndex::build()
     for (const QString& table : {indexTable, changedTable, stateTable})
         statements << QStringLiteral("DROP TABLE IF EXISTS %1").arg(table);
     // Only which rows hold a term is needed, not where in them: no positions, no column sizes.
-    statements << QStringLiteral("CREATE VIRTUAL TABLE %1 USING fts5(job, other, tokenize = '%2', detail = none, "
-                                 "columnsize = 0)")
-                      .arg(indexTable, QString::fromLatin1(SearchTokenizer::name))
-               << QStringLiteral("CREATE TABLE %1 (id_job INTEGER PRIMARY KEY)").arg(changedTable)
-               << QStringLiteral("CREATE TABLE %1 (format INTEGER NOT NULL, seen INTEGER NOT NULL)").arg(stateTable)
-               << QStringLiteral("INSERT INTO %1 (rowid, job, other) SELECT id_job, job, other FROM job").arg(indexTable)
-               << QStringLiteral("INSERT INTO %1 (format, seen) SELECT %2, coalesce(max(id_job), 0) FROM job")
-                      .arg(stateTable)
-                      .arg(format)
-               << QStringLiteral("CREATE TRIGGER %1 AFTER INSERT ON job BEGIN "
-                                 "INSERT OR IGNORE INTO %2 (id_job) VALUES (new.id_job); END")
-                      .arg(triggers[0], changedTable)
-               << QStringLiteral("CREATE TRIGGER %1 AFTER UPDATE OF id_job, job, other ON job BEGIN "
-                                 "INSERT OR IGNORE INTO %2 (id_job) VALUES (old.id_job); "
-                                 "INSERT OR IGNORE INTO %2 (id_job) VALUES (new.id_job); END")
-                      .arg(triggers[1], changedTable)
-               << QStringLiteral("CREATE TRIGGER %1 AFTER DELETE ON job BEGIN "
-                                 "INSERT OR IGNORE INTO %2 (id_job) VALUES (old.id_job); END")
-                      .arg(triggers[2], changedTable);
+    statements
+        << QStringLiteral("CREATE VIRTUAL TABLE %1 USING fts5(job, other, tokenize = '%2', detail = none, "
+                          "columnsize = 0)")
+               .arg(indexTable, QString::fromLatin1(SearchTokenizer::name))
+        << QStringLiteral("CREATE TABLE %1 (id_job INTEGER PRIMARY KEY)").arg(changedTable)
+        << QStringLiteral("CREATE TABLE %1 (format INTEGER NOT NULL, seen INTEGER NOT NULL)").arg(stateTable)
+        << QStringLiteral("INSERT INTO %1 (rowid, job, other) SELECT id_job, job, other FROM job").arg(indexTable)
+        << QStringLiteral("INSERT INTO %1 (format, seen) SELECT %2, coalesce(max(id_job), 0) FROM job")
+               .arg(stateTable)
+               .arg(format)
+        << QStringLiteral("CREATE TRIGGER %1 AFTER INSERT ON job BEGIN "
+                          "INSERT OR IGNORE INTO %2 (id_job) VALUES (new.id_job); END")
+               .arg(triggers[0], changedTable)
+        << QStringLiteral("CREATE TRIGGER %1 AFTER UPDATE OF id_job, job, other ON job BEGIN "
+                          "INSERT OR IGNORE INTO %2 (id_job) VALUES (old.id_job); "
+                          "INSERT OR IGNORE INTO %2 (id_job) VALUES (new.id_job); END")
+               .arg(triggers[1], changedTable)
+        << QStringLiteral("CREATE TRIGGER %1 AFTER DELETE ON job BEGIN "
+                          "INSERT OR IGNORE INTO %2 (id_job) VALUES (old.id_job); END")
+               .arg(triggers[2], changedTable);
     executeEach(m_db, statements);
 }
 
@@ -173,17 +172,18 @@ void SearchIndex::bringUpToDate()
     if (state() == State::Missing) {
         build();
     } else if (hasChanges()) {
-        executeEach(m_db,
-                    {QStringLiteral("INSERT OR IGNORE INTO %1 (id_job) SELECT id_job FROM job "
-                                    "WHERE id_job > (SELECT seen FROM %2)")
-                         .arg(changedTable, stateTable),
-                     QStringLiteral("DELETE FROM %1 WHERE rowid IN (SELECT id_job FROM %2)").arg(indexTable, changedTable),
-                     QStringLiteral("INSERT INTO %1 (rowid, job, other) SELECT id_job, job, other FROM job "
-                                    "WHERE id_job IN (SELECT id_job FROM %2)")
-                         .arg(indexTable, changedTable),
-                     QStringLiteral("DELETE FROM %1").arg(changedTable),
-                     QStringLiteral("UPDATE %1 SET seen = max(seen, coalesce((SELECT max(id_job) FROM job), 0))")
-                         .arg(stateTable)});
+        executeEach(
+            m_db,
+            {QStringLiteral("INSERT OR IGNORE INTO %1 (id_job) SELECT id_job FROM job "
+                            "WHERE id_job > (SELECT seen FROM %2)")
+                 .arg(changedTable, stateTable),
+             QStringLiteral("DELETE FROM %1 WHERE rowid IN (SELECT id_job FROM %2)").arg(indexTable, changedTable),
+             QStringLiteral("INSERT INTO %1 (rowid, job, other) SELECT id_job, job, other FROM job "
+                            "WHERE id_job IN (SELECT id_job FROM %2)")
+                 .arg(indexTable, changedTable),
+             QStringLiteral("DELETE FROM %1").arg(changedTable),
+             QStringLiteral("UPDATE %1 SET seen = max(seen, coalesce((SELECT max(id_job) FROM job), 0))")
+                 .arg(stateTable)});
     }
     transaction.commit();
 }

@@ -85,8 +85,8 @@ QByteArray SearchTerms::term(const QString& foldedWord, bool* isStem)
         *isStem = russian && lettersOnly;
     if (!russian || !lettersOnly)
         return utf8;
-    const sb_symbol* stem = sb_stemmer_stem(m_russian, reinterpret_cast<const sb_symbol*>(utf8.constData()),
-                                            static_cast<int>(utf8.size()));
+    const sb_symbol* stem =
+        sb_stemmer_stem(m_russian, reinterpret_cast<const sb_symbol*>(utf8.constData()), static_cast<int>(utf8.size()));
     const int length = sb_stemmer_length(m_russian);
     if (!stem || length <= 0)
         return utf8;

@@ -33,8 +33,7 @@ void destroy(Fts5Tokenizer* tokenizer)
 
 int tokenize(Fts5Tokenizer* tokenizer, void* context, int flags, const char* text, int size, TokenCallback token)
 {
-    const auto stemming =
-        (flags & FTS5_TOKENIZE_QUERY) != 0 ? SearchTerms::Stemming::Off : SearchTerms::Stemming::On;
+    const auto stemming = (flags & FTS5_TOKENIZE_QUERY) != 0 ? SearchTerms::Stemming::Off : SearchTerms::Stemming::On;
     int rc = SQLITE_OK;
     try {
         termsOf(tokenizer)->forEach(text, size, stemming, [&](const QByteArray& term, int start, int end) {
