@@ -29,6 +29,34 @@ QString sampleWords(std::mt19937& random, int length)
     return text.left(length);
 }
 
+// Text of exactly length characters, words drawn so that the few most common fill much of it, as in real notes.
+QString prose(std::mt19937& random, int length)
+{
+    static const QStringList words =
+        QStringLiteral(
+            "в на и с к по для не позвонить купить подарок встреча отчёт банк маме папе Анне Ивану завтра утром "
+            "вечером "
+            "срочно важно подарки подарков позвонил купил отчёта отчёты встречу встречи банке врачу врач стоматолога "
+            "стоматолог паспорт паспорта продлить оплатить счёт счета квартиру квартира машину машина ремонт ремонта "
+            "документы документов письмо письма отправить забрать заказать день рождения праздник ёлку ёлка билеты "
+            "билет поезд самолёт отпуск отпуска работа работе проект проекта совещание совещания договор договора "
+            "налог "
+            "налоговую страховка страховку детей школа школу садик молоко хлеб продукты аптека лекарства спортзал "
+            "тренировка книгу книги прочитать написать подготовить презентацию клиент клиенту звонок понедельник "
+            "пятницу субботу 2026 2027 коллегам соседям бабушке дедушке юбилей свадьба свадьбу цветы торт ресторан "
+            "столик забронировать гостиницу визу консульство ключи мастер сантехник электрик интернет телефон "
+            "зарядку ноутбук починить вернуть библиотеку посылку почту курьер доставка сдать анализы прививку "
+            "ветеринар кота собаку корм дачу рассаду семена удобрения шины техосмотр права штраф")
+            .split(u' ');
+    QString text;
+    std::uniform_real_distribution<double> uniform(0.0, 1.0);
+    while (text.size() < length) {
+        const double u = uniform(random);
+        text += words[static_cast<qsizetype>(u * u * u * static_cast<double>(words.size()))] + u' ';
+    }
+    return text.left(length);
+}
+
 QByteArray textOf(DiaryRows::Text kind, int length, const QString& numbered, std::mt19937& random)
 {
     switch (kind) {
@@ -38,6 +66,8 @@ QByteArray textOf(DiaryRows::Text kind, int length, const QString& numbered, std
         return numbered.toUtf8();
     case DiaryRows::Text::Words:
         return sampleWords(random, length).toUtf8();
+    case DiaryRows::Text::Prose:
+        return prose(random, length).toUtf8();
     }
     return {};
 }

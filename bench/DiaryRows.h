@@ -8,17 +8,18 @@
 // generator with a fixed seed.
 struct DiaryRows
 {
-    // How a text column is filled: left null, numbered after the row ("Мероприятие номер 7"), or with Cyrillic words
-    // cut to an exact length, as a diary typed by hand holds.
-    enum class Text { None, Numbered, Words };
+    // How a text column is filled: left null, numbered after the row ("Мероприятие номер 7"), with Cyrillic words
+    // cut to an exact length, as a diary typed by hand holds, or with prose of the same kind drawn from a vocabulary
+    // of some hundred words in their several forms, the common ones far more often, for what searches words.
+    enum class Text { None, Numbered, Words, Prose };
 
     int events = 100000;
     // Taken in turn, row by row.
     QStringList periods{QStringLiteral("ежедневное")};
     Text job = Text::Numbered;
-    int jobLength = 0; // for Text::Words
+    int jobLength = 0; // for Text::Words and Text::Prose
     Text other = Text::None;
-    int otherLength = 0; // for Text::Words
+    int otherLength = 0; // for Text::Words and Text::Prose
     // date_zap, date_isp and time_isp.
     bool dates = false;
     // date_shed and time_shed.
