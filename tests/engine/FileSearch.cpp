@@ -333,3 +333,21 @@ TEST(FileSearch, AReadOnlyDiaryIsSearchedWithoutWriting)
         }
     }
 }
+
+TEST(FileSearch, AWriteLockHeldElsewhereIsNotWaitedFor)
+{
+    DiaryFile diary;
+    const Events e = addEvents(diary);
+    const auto connection = diary.connect(50);
+    ASSERT_EQ(search(*connection, QStringLiteral("бюджет ")), Keys{e.meeting});
+    stockSqlite(diary, QStringLiteral("UPDATE job SET other = 'подарки' WHERE id_job = %1").arg(e.meeting));
+
+    sqlite3* other = nullptr;
+    ASSERT_EQ(sqlite3_open_v2(diary.path().toUtf8().constData(), &other, SQLITE_OPEN_READWRITE, nullptr), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+    EXPECT_EQ(search(*connection, QStringLiteral("подарок ")), (Keys{e.gifts, e.gift, e.giftsMany, e.meeting}));
+    EXPECT_EQ(search(*connection, QStringLiteral("бюджет ")), Keys{});
+    sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close(other);
+    EXPECT_EQ(diary.scalar("SELECT count(*) FROM chronoteka_search_changed"), QStringLiteral("1"));
+}

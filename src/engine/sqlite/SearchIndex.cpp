@@ -239,6 +239,11 @@ std::vector<qint64> SearchIndex::search(const SearchWords& words, int limit)
     const Query query = queryOf(words);
     if (sqlite3_db_readonly(m_db, "main") == 1)
         return withoutWriting(query, limit);
-    bringUpToDate();
+    try {
+        bringUpToDate();
+    } catch (const EngineError&) {
+        // Another program held the write lock past the busy timeout: answered now, brought up to date next time.
+        return withoutWriting(query, limit);
+    }
     return fromIndex(query, limit);
 }

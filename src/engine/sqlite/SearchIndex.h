@@ -20,7 +20,8 @@ struct sqlite3;
 // highest seen (rows added by a writer without the triggers), and builds it whole when its tables or triggers are
 // missing or of another format. A found key whose row is gone is left out, so a delete nothing recorded is never
 // found; a change to an existing row made with the triggers off stays unseen until the next full build.
-// A diary that can't be written is searched as its index stands, the changed rows matched directly.
+// A diary that can't be written, or whose write lock another program holds, is searched as its index stands, the
+// changed rows matched directly.
 class SearchIndex
 {
 public:
