@@ -132,6 +132,8 @@ void measureSearches(const char* what, const std::vector<const char*>& typed)
     for (const char* text : typed) // warm: the index brought up to date and its pages read once
         backend->searchJobs(SearchWords::of(QString::fromUtf8(text)), limit);
     std::vector<double> milliseconds;
+    double slowest = 0;
+    const char* slowestText = "";
     for (int round = 0; round < 20; ++round) {
         for (const char* text : typed) {
             const SearchWords words = SearchWords::of(QString::fromUtf8(text));
@@ -139,12 +141,17 @@ void measureSearches(const char* what, const std::vector<const char*>& typed)
             benchmark::DoNotOptimize(backend->searchJobs(words, limit));
             milliseconds.push_back(
                 std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+            if (milliseconds.back() > slowest) {
+                slowest = milliseconds.back();
+                slowestText = text;
+            }
         }
     }
     std::sort(milliseconds.begin(), milliseconds.end());
-    std::printf("%s over %zu searches: median %.2f ms, 95th percentile %.2f ms (within 20 ms)\n", what,
-                milliseconds.size(), milliseconds[milliseconds.size() / 2],
-                milliseconds[milliseconds.size() * 95 / 100]);
+    std::printf("%s over %zu searches: median %.2f ms, 95th percentile %.2f ms (within 20 ms), slowest \"%s\" "
+                "%.2f ms\n",
+                what, milliseconds.size(), milliseconds[milliseconds.size() / 2],
+                milliseconds[milliseconds.size() * 95 / 100], slowestText, slowest);
 }
 
 } // namespace

@@ -9,6 +9,7 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <optional>
 
 namespace {
 
@@ -76,14 +77,47 @@ SearchIndex::Query SearchIndex::queryOf(const SearchWords& words)
     return query;
 }
 
-QString SearchIndex::matchText(const Query& query)
+std::optional<QList<QByteArray>> SearchIndex::termsBeginning(const QByteArray& prefix)
+{
+    constexpr int most = 64;
+    if (!m_hasTermList) {
+        Statement::execute(m_db, QStringLiteral("CREATE VIRTUAL TABLE IF NOT EXISTS temp.%1_terms USING "
+                                                "fts5vocab(main, %1, row)")
+                                     .arg(indexTable));
+        m_hasTermList = true;
+    }
+    Statement terms(m_db, QStringLiteral("SELECT term FROM temp.%1_terms WHERE term >= ? LIMIT ?").arg(indexTable));
+    terms.bind(1, QString::fromUtf8(prefix));
+    terms.bind(2, most + 1);
+    QList<QByteArray> found;
+    while (terms.step()) {
+        QByteArray term = terms.utf8(0);
+        if (!term.startsWith(prefix))
+            break;
+        found << std::move(term);
+    }
+    if (found.size() > most)
+        return std::nullopt;
+    return found;
+}
+
+std::optional<QString> SearchIndex::matchText(const Query& query)
 {
     QStringList all;
     for (size_t i = 0; i < query.words.size(); ++i) {
         const bool prefix = query.lastIsPrefix && i + 1 == query.words.size();
         QStringList any;
-        for (const QByteArray& form : query.words[i])
-            any << ftsString(form) + (prefix ? QStringLiteral("*") : QString());
+        for (const QByteArray& form : query.words[i]) {
+            const std::optional<QList<QByteArray>> terms = prefix ? termsBeginning(form) : std::nullopt;
+            if (terms) {
+                for (const QByteArray& term : *terms)
+                    any << ftsString(term);
+            } else {
+                any << ftsString(form) + (prefix ? QStringLiteral("*") : QString());
+            }
+        }
+        if (any.isEmpty())
+            return std::nullopt;
         all << QLatin1Char('(') + any.join(QStringLiteral(" OR ")) + QLatin1Char(')');
     }
     return all.join(QStringLiteral(" AND "));
@@ -196,7 +230,10 @@ std::vector<qint64> SearchIndex::fromIndex(const Query& query, int limit)
                                              "AND EXISTS (SELECT 1 FROM job WHERE id_job = %1.rowid) "
                                              "ORDER BY rowid DESC LIMIT ?")
                                   .arg(indexTable, changedTable));
-    statement.bind(1, matchText(query));
+    const std::optional<QString> match = matchText(query);
+    if (!match)
+        return {};
+    statement.bind(1, *match);
     statement.bind(2, limit);
     std::vector<qint64> found;
     while (statement.step())

@@ -6,6 +6,7 @@
 #include <QByteArray>
 #include <QStringList>
 
+#include <optional>
 #include <vector>
 
 struct sqlite3;
@@ -46,7 +47,12 @@ private:
     enum class State { Missing, Usable };
 
     Query queryOf(const SearchWords& words);
-    static QString matchText(const Query& query);
+    // The FTS5 query: every word, each in any of its forms. A prefix is asked for as the index's terms that begin
+    // with it when they are few: FTS5 merges the whole of each matching term's list for a prefix before the first row
+    // comes, while terms named one by one are read lazily, newest first, up to the limit. Nothing when no term can
+    // match.
+    std::optional<QString> matchText(const Query& query);
+    std::optional<QList<QByteArray>> termsBeginning(const QByteArray& prefix);
     bool matches(const Query& query, const QByteArray& job, const QByteArray& other);
 
     State state();
@@ -59,4 +65,6 @@ private:
 
     sqlite3* m_db;
     SearchTerms m_terms;
+    // The index's list of terms, a table in this connection's temporary schema.
+    bool m_hasTermList = false;
 };
