@@ -63,16 +63,21 @@ SearchIndex::Query SearchIndex::queryOf(const SearchWords& words)
     Query query;
     query.lastIsPrefix = words.lastIsPrefix;
     for (const QString& word : words.words) {
-        bool isStem = false;
-        const QByteArray term = m_terms.term(SearchWords::fold(word), &isStem);
+        // Split and folded as the index's texts are, one word giving one term.
+        const QByteArray utf8 = word.toUtf8();
         QList<QByteArray> forms;
-        if (isStem) {
-            for (const QString& form : FleetingVowels::forms(QString::fromUtf8(term)))
-                forms << form.toUtf8();
-        } else {
-            forms << term;
-        }
-        query.words.push_back(std::move(forms));
+        m_terms.forEach(utf8.constData(), static_cast<int>(utf8.size()), SearchTerms::Stemming::On,
+                        [&](const QByteArray& term, bool isStem, int, int) {
+                            if (!isStem) {
+                                forms << QByteArray(term.constData(), term.size());
+                                return true;
+                            }
+                            for (const QString& form : FleetingVowels::forms(QString::fromUtf8(term)))
+                                forms << form.toUtf8();
+                            return true;
+                        });
+        if (!forms.isEmpty())
+            query.words.push_back(std::move(forms));
     }
     return query;
 }
@@ -126,8 +131,8 @@ std::optional<QString> SearchIndex::matchText(const Query& query)
 bool SearchIndex::matches(const Query& query, const QByteArray& job, const QByteArray& other)
 {
     std::vector<QByteArray> terms;
-    const SearchTerms::Sink collect = [&](const QByteArray& term, int, int) {
-        terms.push_back(term);
+    const SearchTerms::Sink collect = [&](const QByteArray& term, bool, int, int) {
+        terms.push_back(QByteArray(term.constData(), term.size()));
         return true;
     };
     m_terms.forEach(job.constData(), static_cast<int>(job.size()), SearchTerms::Stemming::On, collect);
@@ -274,6 +279,8 @@ std::vector<qint64> SearchIndex::search(const SearchWords& words, int limit)
     if (words.isEmpty() || limit <= 0)
         return {};
     const Query query = queryOf(words);
+    if (query.words.empty())
+        return {};
     if (sqlite3_db_readonly(m_db, "main") == 1)
         return withoutWriting(query, limit);
     try {

@@ -1,7 +1,6 @@
 #include "engine/sqlite/SearchTerms.h"
 
 #include "base/Error.h"
-#include "engine/SearchWords.h"
 
 #include <libstemmer.h>
 
@@ -17,9 +16,18 @@ bool isWordCharacter(char32_t c)
     return character.isLetterOrNumber() || character.isMark();
 }
 
-bool isCyrillic(QChar c)
+void appendUtf8(QByteArray& out, char32_t c)
 {
-    return c.script() == QChar::Script_Cyrillic;
+    if (c < 0x80) {
+        out += static_cast<char>(c);
+    } else if (c < 0x800) {
+        out += static_cast<char>(0xC0 | (c >> 6));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        out += static_cast<char>(0xE0 | (c >> 12));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    }
 }
 
 // The code point starting at text[at] and its length in bytes; an invalid sequence reads as one byte, U+FFFD.
@@ -72,46 +80,45 @@ SearchTerms::~SearchTerms()
     sb_stemmer_delete(m_russian);
 }
 
-QByteArray SearchTerms::term(const QString& foldedWord, bool* isStem)
-{
-    bool russian = false;
-    bool lettersOnly = true;
-    for (const QChar c : foldedWord) {
-        russian = russian || isCyrillic(c);
-        lettersOnly = lettersOnly && c.isLetter();
-    }
-    const QByteArray utf8 = foldedWord.toUtf8();
-    if (isStem)
-        *isStem = russian && lettersOnly;
-    if (!russian || !lettersOnly)
-        return utf8;
-    const sb_symbol* stem =
-        sb_stemmer_stem(m_russian, reinterpret_cast<const sb_symbol*>(utf8.constData()), static_cast<int>(utf8.size()));
-    const int length = sb_stemmer_length(m_russian);
-    if (!stem || length <= 0)
-        return utf8;
-    return QByteArray(reinterpret_cast<const char*>(stem), length);
-}
-
 void SearchTerms::forEach(const char* text, int size, Stemming stemming, const Sink& each)
 {
     const auto* bytes = reinterpret_cast<const unsigned char*>(text);
-    QString word;
-    int start = 0;
+    int start = -1;
+    bool russian = false;
+    bool lettersOnly = true;
     auto flush = [&](int end) {
-        if (word.isEmpty())
+        if (start < 0)
             return true;
-        const QString folded = SearchWords::fold(word);
-        word.clear();
-        return each(stemming == Stemming::On ? term(folded) : folded.toUtf8(), start, end);
+        const int from = start;
+        start = -1;
+        const bool isStem = russian && lettersOnly;
+        if (!isStem || stemming == Stemming::Off)
+            return each(m_word, isStem, from, end);
+        const sb_symbol* stem = sb_stemmer_stem(m_russian, reinterpret_cast<const sb_symbol*>(m_word.constData()),
+                                                static_cast<int>(m_word.size()));
+        const int length = sb_stemmer_length(m_russian);
+        if (!stem || length <= 0)
+            return each(m_word, isStem, from, end);
+        // The stemmer's own buffer, valid until the next word.
+        return each(QByteArray::fromRawData(reinterpret_cast<const char*>(stem), length), isStem, from, end);
     };
     int at = 0;
     while (at < size) {
         const auto [c, length] = decode(bytes, at, size);
         if (isWordCharacter(c)) {
-            if (word.isEmpty())
+            if (start < 0) {
                 start = at;
-            word += QChar(static_cast<char16_t>(c));
+                m_word.clear();
+                russian = false;
+                lettersOnly = true;
+            }
+            // Folded as SearchWords folds a word: lower case, ё as е.
+            char32_t folded = QChar::toLower(c);
+            if (folded == U'ё')
+                folded = U'е';
+            russian = russian || QChar::script(folded) == QChar::Script_Cyrillic;
+            lettersOnly = lettersOnly && QChar::isLetter(folded);
+            appendUtf8(m_word, folded);
         } else if (!flush(at)) {
             return;
         }

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QByteArray>
-#include <QString>
 
 #include <functional>
 
@@ -20,16 +19,16 @@ public:
     SearchTerms& operator=(const SearchTerms&) = delete;
 
     enum class Stemming { On, Off };
-    // Receives a term and the byte range of its word; returns false to stop.
-    using Sink = std::function<bool(const QByteArray& term, int start, int end)>;
+    // Receives a term (valid during the call), whether it is a Russian stem, and the byte range of its word; returns
+    // false to stop.
+    using Sink = std::function<bool(const QByteArray& term, bool isStem, int start, int end)>;
 
     // Every word of the UTF-8 text in order; with Stemming::Off folded only, for terms that are stems already.
     // Bytes that are not UTF-8 separate words.
     void forEach(const char* text, int size, Stemming stemming, const Sink& each);
 
-    // The term a folded word is indexed under, and whether it is a Russian stem.
-    QByteArray term(const QString& foldedWord, bool* isStem = nullptr);
-
 private:
     sb_stemmer* m_russian;
+    // The word being read, folded, as UTF-8: kept between words so that reading allocates nothing.
+    QByteArray m_word;
 };

@@ -36,7 +36,7 @@ int tokenize(Fts5Tokenizer* tokenizer, void* context, int flags, const char* tex
     const auto stemming = (flags & FTS5_TOKENIZE_QUERY) != 0 ? SearchTerms::Stemming::Off : SearchTerms::Stemming::On;
     int rc = SQLITE_OK;
     try {
-        termsOf(tokenizer)->forEach(text, size, stemming, [&](const QByteArray& term, int start, int end) {
+        termsOf(tokenizer)->forEach(text, size, stemming, [&](const QByteArray& term, bool, int start, int end) {
             rc = token(context, 0, term.constData(), static_cast<int>(term.size()), start, end);
             return rc == SQLITE_OK;
         });
