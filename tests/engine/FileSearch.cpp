@@ -188,7 +188,7 @@ TEST(FileSearch, TheIndexFollowsEveryWriter)
              const auto list = c.select(QStringLiteral("select * from job order by id_job"), {});
              list->updateRow(0, {{list->columnIndex(QStringLiteral("job")), QStringLiteral("Продать велосипед")}});
          },
-         "велосипеды ", [](const Events& e) { return Keys{e.gifts}; }},
+         "велосип", [](const Events& e) { return Keys{e.gifts}; }},
         {"a post's old words gone",
          [](DiaryFile&, Connection& c, const Events&) {
              const auto list = c.select(QStringLiteral("select * from job order by id_job"), {});

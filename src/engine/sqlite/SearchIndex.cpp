@@ -15,11 +15,12 @@ namespace {
 
 // Raised whenever what the index holds, or how it splits and stems, changes: an index of another format is built
 // anew.
-constexpr int format = 1;
+constexpr int format = 2;
 
 const QString indexTable = QStringLiteral("chronoteka_search");
 const QString changedTable = QStringLiteral("chronoteka_search_changed");
 const QString stateTable = QStringLiteral("chronoteka_search_state");
+const QString termTable = QStringLiteral("chronoteka_search_terms");
 const QStringList triggers = {QStringLiteral("chronoteka_search_insert"), QStringLiteral("chronoteka_search_update"),
                               QStringLiteral("chronoteka_search_delete")};
 
@@ -85,13 +86,7 @@ SearchIndex::Query SearchIndex::queryOf(const SearchWords& words)
 std::optional<QList<QByteArray>> SearchIndex::termsBeginning(const QByteArray& prefix)
 {
     constexpr int most = 64;
-    if (!m_hasTermList) {
-        Statement::execute(m_db, QStringLiteral("CREATE VIRTUAL TABLE IF NOT EXISTS temp.%1_terms USING "
-                                                "fts5vocab(main, %1, row)")
-                                     .arg(indexTable));
-        m_hasTermList = true;
-    }
-    Statement terms(m_db, QStringLiteral("SELECT term FROM temp.%1_terms WHERE term >= ? LIMIT ?").arg(indexTable));
+    Statement terms(m_db, QStringLiteral("SELECT term FROM %1 WHERE term >= ? ORDER BY term LIMIT ?").arg(termTable));
     terms.bind(1, QString::fromUtf8(prefix));
     terms.bind(2, most + 1);
     QList<QByteArray> found;
@@ -151,7 +146,7 @@ bool SearchIndex::matches(const Query& query, const QByteArray& job, const QByte
 
 SearchIndex::State SearchIndex::state()
 {
-    QStringList names{quoted(indexTable), quoted(changedTable), quoted(stateTable)};
+    QStringList names{quoted(indexTable), quoted(changedTable), quoted(stateTable), quoted(termTable)};
     for (const QString& trigger : triggers)
         names << quoted(trigger);
     Statement present(
@@ -176,7 +171,7 @@ void SearchIndex::build()
     QStringList statements;
     for (const QString& trigger : triggers)
         statements << QStringLiteral("DROP TRIGGER IF EXISTS %1").arg(trigger);
-    for (const QString& table : {indexTable, changedTable, stateTable})
+    for (const QString& table : {indexTable, changedTable, stateTable, termTable})
         statements << QStringLiteral("DROP TABLE IF EXISTS %1").arg(table);
     // Only which rows hold a term is needed, not where in them: no positions, no column sizes.
     statements
@@ -185,7 +180,11 @@ void SearchIndex::build()
                .arg(indexTable, QString::fromLatin1(SearchTokenizer::name))
         << QStringLiteral("CREATE TABLE %1 (id_job INTEGER PRIMARY KEY)").arg(changedTable)
         << QStringLiteral("CREATE TABLE %1 (format INTEGER NOT NULL, seen INTEGER NOT NULL)").arg(stateTable)
+        << QStringLiteral("CREATE TABLE %1 (term TEXT PRIMARY KEY) WITHOUT ROWID").arg(termTable)
         << QStringLiteral("INSERT INTO %1 (rowid, job, other) SELECT id_job, job, other FROM job").arg(indexTable)
+        << QStringLiteral("CREATE VIRTUAL TABLE IF NOT EXISTS temp.%1_vocabulary USING fts5vocab(main, %1, row)")
+               .arg(indexTable)
+        << QStringLiteral("INSERT INTO %1 (term) SELECT term FROM temp.%2_vocabulary").arg(termTable, indexTable)
         << QStringLiteral("INSERT INTO %1 (format, seen) SELECT %2, coalesce(max(id_job), 0) FROM job")
                .arg(stateTable)
                .arg(format)
@@ -202,6 +201,26 @@ void SearchIndex::build()
     executeEach(m_db, statements);
 }
 
+// Terms are only ever added: one no row holds any more only costs a search a term that finds nothing.
+void SearchIndex::addTerms()
+{
+    Statement rows(
+        m_db, QStringLiteral("SELECT job, other FROM job WHERE id_job IN (SELECT id_job FROM %1)").arg(changedTable));
+    Statement insert(m_db, QStringLiteral("INSERT OR IGNORE INTO %1 (term) VALUES (?)").arg(termTable));
+    const SearchTerms::Sink add = [&](const QByteArray& term, bool, int, int) {
+        insert.bind(1, QString::fromUtf8(term));
+        insert.run();
+        insert.reset();
+        return true;
+    };
+    while (rows.step()) {
+        for (int c = 0; c < 2; ++c) {
+            const QByteArray text = rows.utf8(c);
+            m_terms.forEach(text.constData(), static_cast<int>(text.size()), SearchTerms::Stemming::On, add);
+        }
+    }
+}
+
 void SearchIndex::bringUpToDate()
 {
     if (state() == State::Usable && !hasChanges())
@@ -216,13 +235,14 @@ void SearchIndex::bringUpToDate()
             {QStringLiteral("INSERT OR IGNORE INTO %1 (id_job) SELECT id_job FROM job "
                             "WHERE id_job > (SELECT seen FROM %2)")
                  .arg(changedTable, stateTable),
-             QStringLiteral("DELETE FROM %1 WHERE rowid IN (SELECT id_job FROM %2)").arg(indexTable, changedTable),
-             QStringLiteral("INSERT INTO %1 (rowid, job, other) SELECT id_job, job, other FROM job "
-                            "WHERE id_job IN (SELECT id_job FROM %2)")
-                 .arg(indexTable, changedTable),
-             QStringLiteral("DELETE FROM %1").arg(changedTable),
-             QStringLiteral("UPDATE %1 SET seen = max(seen, coalesce((SELECT max(id_job) FROM job), 0))")
-                 .arg(stateTable)});
+             QStringLiteral("DELETE FROM %1 WHERE rowid IN (SELECT id_job FROM %2)").arg(indexTable, changedTable)});
+        addTerms();
+        executeEach(m_db, {QStringLiteral("INSERT INTO %1 (rowid, job, other) SELECT id_job, job, other FROM job "
+                                          "WHERE id_job IN (SELECT id_job FROM %2)")
+                               .arg(indexTable, changedTable),
+                           QStringLiteral("DELETE FROM %1").arg(changedTable),
+                           QStringLiteral("UPDATE %1 SET seen = max(seen, coalesce((SELECT max(id_job) FROM job), 0))")
+                               .arg(stateTable)});
     }
     transaction.commit();
 }

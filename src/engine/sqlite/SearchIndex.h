@@ -12,7 +12,8 @@
 struct sqlite3;
 
 // The index of the events' descriptions and notes, in tables of its own beside job: an FTS5 table keyed by id_job,
-// a table of the keys changed since it was last brought up to date, and its format and the highest key it has seen.
+// a table of the keys changed since it was last brought up to date, its format and the highest key it has seen, and
+// every term it has held, in order, for a prefix.
 //
 // Others write job too: a stock sqlite3, an older copy of the program, a diary copied over this one. A trigger
 // that wrote the FTS5 table would fail in any of them for want of our tokenizer, so plain triggers on job only
@@ -59,12 +60,11 @@ private:
     bool hasChanges();
     void bringUpToDate();
     void build();
+    void addTerms();
     std::vector<qint64> fromIndex(const Query& query, int limit);
     std::vector<qint64> withoutWriting(const Query& query, int limit);
     std::vector<qint64> scan(const Query& query, const QString& sql, int limit);
 
     sqlite3* m_db;
     SearchTerms m_terms;
-    // The index's list of terms, a table in this connection's temporary schema.
-    bool m_hasTermList = false;
 };
