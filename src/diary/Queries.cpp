@@ -212,8 +212,9 @@ QString foundEvents(const std::vector<qint64>& ids)
 
 QStringList alarms(const QList<qint64>& ids)
 {
-    return {QStringLiteral("select * from job"),
-            ids.isEmpty() ? QStringLiteral("where 1 = 0") : QStringLiteral("where (%1) and vip = false").arg(anyOf(ids))};
+    return {QStringLiteral("select * from job"), ids.isEmpty()
+                                                     ? QStringLiteral("where 1 = 0")
+                                                     : QStringLiteral("where (%1) and vip = false").arg(anyOf(ids))};
 }
 
 } // namespace Queries

@@ -11,7 +11,6 @@
 #include <functional>
 #include <vector>
 
-
 struct SearchWords;
 
 // The data module: the one connection to the diary, every record set of the program and its data source. Creating

@@ -6,8 +6,8 @@
 
 namespace {
 
-// The letters an ending may take off a word longer than this, so that "подарков" still marks "подарок".
-constexpr qsizetype endingRoom = 3;
+// The letters an ending may change: "подарок" marks "подарки", and "подарки" marks "подарков".
+constexpr qsizetype endingRoom = 2;
 constexpr qsizetype shortestStem = 3;
 
 qsizetype commonPrefix(const QString& a, const QString& b)

@@ -48,7 +48,8 @@ SearchPanel::SearchPanel(TDataModule1& dataModule, QWidget* parent) : QWidget(pa
     ListFound = new QTreeWidget(this);
     ListFound->setObjectName(QStringLiteral("ListFound"));
     ListFound->setRootIsDecorated(false);
-    ListFound->setHeaderLabels({QStringLiteral("Мероприятие"), QStringLiteral("Периодичность"), QStringLiteral("Дата")});
+    ListFound->setHeaderLabels(
+        {QStringLiteral("Мероприятие"), QStringLiteral("Периодичность"), QStringLiteral("Дата")});
     ListFound->header()->setStretchLastSection(false);
     ListFound->header()->setSectionResizeMode(0, QHeaderView::Stretch);
     ListFound->header()->setSectionResizeMode(1, QHeaderView::ResizeToContents);
@@ -122,10 +123,10 @@ void SearchPanel::TimeSearchTimer()
     if (found.empty())
         LabelFound->setText(QStringLiteral("Ничего не найдено"));
     else
-        LabelFound->setText(QStringLiteral("Найдено: %1%2")
-                                .arg(found.size())
-                                .arg(static_cast<int>(found.size()) == shownLimit ? QStringLiteral(" и более")
-                                                                                  : QString()));
+        LabelFound->setText(
+            QStringLiteral("Найдено: %1%2")
+                .arg(found.size())
+                .arg(static_cast<int>(found.size()) == shownLimit ? QStringLiteral(" и более") : QString()));
     ListFound->setCurrentItem(ListFound->topLevelItem(0));
 }
 
