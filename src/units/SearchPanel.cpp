@@ -34,7 +34,6 @@ SearchPanel::SearchPanel(TDataModule1& dataModule, QWidget* parent) : QWidget(pa
     auto* caption = new QLabel(QStringLiteral("Найти:"), this);
     EdSearch = new QLineEdit(this);
     EdSearch->setObjectName(QStringLiteral("EdSearch"));
-    EdSearch->setClearButtonEnabled(true);
     EdSearch->setPlaceholderText(QStringLiteral("слова описания или примечания"));
     EdSearch->setToolTip(QStringLiteral("Ищет во всех мероприятиях, в любой форме слова; Esc закрывает поиск"));
     caption->setBuddy(EdSearch);
