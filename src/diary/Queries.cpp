@@ -191,16 +191,30 @@ QString timedEvents()
                           "where napom = true and vip = false");
 }
 
-QStringList alarms(const QList<qint64>& ids)
+namespace {
+
+// One comparison per id rather than "in": the dialect compares the left side of "in" as text, which the server
+// refuses for a number.
+template <class Ids> QString anyOf(const Ids& ids)
 {
-    // One comparison per id rather than "in": the dialect compares the left side of "in" as text, which the server
-    // refuses for a number.
     QStringList listed;
     for (qint64 id : ids)
         listed << QStringLiteral("id_job = %1").arg(id);
-    return {QStringLiteral("select * from job"),
-            listed.isEmpty() ? QStringLiteral("where 1 = 0")
-                             : QStringLiteral("where (%1) and vip = false").arg(listed.join(QStringLiteral(" or ")))};
+    return listed.join(QStringLiteral(" or "));
+}
+
+} // namespace
+
+QString foundEvents(const std::vector<qint64>& ids)
+{
+    return QStringLiteral("select id_job, job, period, date_isp from job where %1").arg(anyOf(ids));
+}
+
+QStringList alarms(const QList<qint64>& ids)
+{
+    return {QStringLiteral("select * from job"), ids.isEmpty()
+                                                     ? QStringLiteral("where 1 = 0")
+                                                     : QStringLiteral("where (%1) and vip = false").arg(anyOf(ids))};
 }
 
 } // namespace Queries

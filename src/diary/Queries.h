@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <vector>
+
 // The data module's query texts, line by line where a record set is created with several lines.
 namespace Queries {
 
@@ -19,5 +21,8 @@ QStringList jobCritik();
 QString timedEvents();
 // The events of the alarm reminder, by id, those done since left out; no ids select nothing.
 QStringList alarms(const QList<qint64>& ids);
+
+// The events with those keys, as a search lists them.
+QString foundEvents(const std::vector<qint64>& ids);
 
 } // namespace Queries

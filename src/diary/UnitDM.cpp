@@ -7,7 +7,12 @@
 #include "diary/Queries.h"
 #include "base/Clock.h"
 #include "base/DateSerial.h"
+#include "base/Error.h"
+#include "databind/ActiveRowScope.h"
+#include "engine/SearchWords.h"
 #include "engine/Snapshot.h"
+
+#include <unordered_map>
 
 TDataModule1::TDataModule1(const QString& connectionString)
     : ADOConnection1(DiaryBackend::open(connectionString), JobTable::schema()),
@@ -68,6 +73,66 @@ void TDataModule1::showAllEvents()
     QJob.close();
     QJob.setSql({Queries::jobListAll()});
     QJob.open();
+}
+
+std::vector<FoundEvent> TDataModule1::findEvents(const SearchWords& words, int limit)
+{
+    if (words.isEmpty())
+        return {};
+    const std::vector<qint64> keys = ADOConnection1.searchJobs(words, limit);
+    if (keys.empty())
+        return {};
+    const std::unique_ptr<Snapshot> rows = ADOConnection1.select(Queries::foundEvents(keys), {});
+    const int id = rows->columnIndex(JobTable::name(JobTable::Column::IdJob));
+    const int job = rows->columnIndex(JobTable::name(JobTable::Column::Job));
+    const int period = rows->columnIndex(JobTable::name(JobTable::Column::Period));
+    const int dateIsp = rows->columnIndex(JobTable::name(JobTable::Column::DateIsp));
+    std::unordered_map<qint64, FoundEvent> byKey;
+    for (int row = 0; row < rows->rowCount(); ++row) {
+        FoundEvent event;
+        event.id = rows->value(row, id).toLongLong();
+        event.job = rows->value(row, job).toString();
+        event.period = rows->value(row, period).toString();
+        const QVariant& date = rows->value(row, dateIsp);
+        if (!date.isNull() && DateSerial::isShowable(date.toDouble()))
+            event.dateIsp = DateSerial::toDateTime(date.toDouble());
+        byKey.emplace(event.id, event);
+    }
+    // In the search's order; a row deleted since the search is left out.
+    std::vector<FoundEvent> found;
+    for (qint64 key : keys)
+        if (const auto it = byKey.find(key); it != byKey.end())
+            found.push_back(it->second);
+    return found;
+}
+
+std::optional<Period> TDataModule1::showEvent(qint64 id)
+{
+    // As choosing another node does, the list's unsaved edit is saved first; it may be this event's own.
+    if (QJob.isOpen())
+        QJob.checkBrowseMode();
+    const std::unique_ptr<Snapshot> rows = ADOConnection1.select(Queries::foundEvents({id}), {});
+    if (rows->rowCount() == 0)
+        throw Error(QStringLiteral("Это мероприятие уже удалено."));
+    const QVariant stored = rows->value(0, rows->columnIndex(JobTable::name(JobTable::Column::Period)));
+    const std::optional<Period> period = stored.isNull() ? std::nullopt : Period::fromStored(stored.toString());
+    if (period)
+        showPeriod(*period);
+    else
+        showAllEvents();
+    const Field& key = QJob.fieldByName(JobTable::name(JobTable::Column::IdJob));
+    int found = -1;
+    {
+        ActiveRowScope row(QJob, 0);
+        for (int i = 0; i < QJob.recordCount() && found < 0; ++i) {
+            row.moveTo(i);
+            if (!key.isNull() && key.value().toLongLong() == id)
+                found = i;
+        }
+    }
+    if (found > 0)
+        QJob.moveBy(found - QJob.recNo());
+    return period;
 }
 
 const QString& TDataModule1::diaryIdentity()

@@ -76,6 +76,11 @@ std::unique_ptr<Snapshot> Connection::select(const QString& sql, const QList<QVa
     return Snapshot::create(m_backend, sql, parameters);
 }
 
+std::vector<qint64> Connection::searchJobs(const SearchWords& words, int limit)
+{
+    return m_backend->searchJobs(words, limit);
+}
+
 std::vector<std::vector<QVariant>> Connection::tableRows()
 {
     return m_backend->tableRows(m_table);

@@ -11,6 +11,7 @@
 #include <vector>
 
 class Backend;
+struct SearchWords;
 
 // The one connection to the diary database, over the backend that opened it. A Jet-style connection string names
 // the database: "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=db1.mdb;Persist Security Info=False" a file, and
@@ -45,6 +46,9 @@ public:
 
     // Runs a select written in the program's SQL dialect, "?" standing for each parameter in order.
     std::unique_ptr<Snapshot> select(const QString& sql, const QList<QVariant>& parameters);
+
+    // The keys of the events holding every word in one of its forms, at most limit of them (Backend::searchJobs).
+    std::vector<qint64> searchJobs(const SearchWords& words, int limit);
 
     // Every row of the required table by its key, the values in the table's column order, for copying a diary.
     std::vector<std::vector<QVariant>> tableRows();

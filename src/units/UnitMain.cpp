@@ -17,6 +17,7 @@
 #include "reminders/ReminderWindow.h"
 #include "units/DatePicker.h"
 #include "units/HelpPage.h"
+#include "units/SearchPanel.h"
 #include "units/TrayHiding.h"
 #include "units/WindowPlacement.h"
 
@@ -32,6 +33,7 @@
 #include <QMenuBar>
 #include <QPainter>
 #include <QTreeWidget>
+#include <QTreeWidgetItemIterator>
 #include <QVBoxLayout>
 
 #include <utility>
@@ -127,6 +129,9 @@ void TFormMain::createMenus()
     N2 = file->addAction(QStringLiteral("Экспорт в Excel"));
     N10 = file->addAction(QStringLiteral("Экспорт в iCalendar"));
     N3 = file->addAction(QStringLiteral("Выход"));
+    QMenu* edit = MainMenu->addMenu(QStringLiteral("Правка"));
+    N11 = edit->addAction(QStringLiteral("Найти…"));
+    N11->setShortcut(QKeySequence::Find);
     N4 = MainMenu->addMenu(QStringLiteral("Настройка"));
     N5 = N4->addAction(QStringLiteral("Интервалы"));
     QMenu* help = MainMenu->addMenu(QStringLiteral("Справка"));
@@ -137,6 +142,7 @@ void TFormMain::createMenus()
     connect(N2, &QAction::triggered, this, &TFormMain::N2Click);
     connect(N10, &QAction::triggered, this, &TFormMain::N10Click);
     connect(N3, &QAction::triggered, this, &TFormMain::N7Click);
+    connect(N11, &QAction::triggered, this, &TFormMain::N11Click);
     connect(N5, &QAction::triggered, this, &TFormMain::N5Click);
     connect(N8, &QAction::triggered, this, &TFormMain::N8Click);
     connect(N9, &QAction::triggered, this, &TFormMain::N9Click);
@@ -220,7 +226,14 @@ void TFormMain::createListArea()
         [this](const QRect& rect, int dataColumn, const DataGridColumn& column, DataGrid::DrawState state) {
             DBGrid1DrawColumnCell(rect, dataColumn, column, state);
         });
-    layout->addWidget(DBGrid1, 1);
+    Search = new SearchPanel(m_dataModule, GroupBox3);
+    connect(Search, &SearchPanel::eventChosen, this, &TFormMain::SearchEventChosen);
+    connect(Search, &SearchPanel::closed, this, [this] { DBGrid1->setFocus(); });
+    auto* listSide = new QVBoxLayout;
+    listSide->setSpacing(0);
+    listSide->addWidget(Search);
+    listSide->addWidget(DBGrid1, 1);
+    layout->addLayout(listSide, 1);
 }
 
 void TFormMain::createEditorPanel()
@@ -366,13 +379,13 @@ bool TFormMain::saveListEdit()
 
 void TFormMain::TreeChange(QTreeWidgetItem* node)
 {
-    if (m_revertingNode)
+    if (m_quietNodeChange)
         return;
     if (!saveListEdit()) {
         // The list still holds the edit the user can correct or cancel: keep its node chosen.
-        m_revertingNode = true;
+        m_quietNodeChange = true;
         Tree->setCurrentItem(m_listNode);
-        m_revertingNode = false;
+        m_quietNodeChange = false;
         return;
     }
     ErrorReporter::guarded([&] {
@@ -500,4 +513,27 @@ void TFormMain::DBGrid1DrawColumnCell(const QRect& rect, int dataColumn, const D
 void TFormMain::N1Click()
 {
     emit birthdaysRequested();
+}
+
+void TFormMain::N11Click()
+{
+    Search->openSearch();
+}
+
+void TFormMain::SearchEventChosen(qint64 id)
+{
+    ErrorReporter::guarded([&] {
+        const std::optional<Period> period = m_dataModule.showEvent(id);
+        QTreeWidgetItem* node = m_allNode;
+        for (QTreeWidgetItemIterator it(Tree); period && *it; ++it)
+            if (periodOf(*it) == period)
+                node = *it;
+        m_quietNodeChange = true;
+        Tree->setCurrentItem(node);
+        m_quietNodeChange = false;
+        Tree->scrollToItem(node);
+        m_listNode = node;
+        setBirthdayMode(period && period->kind() == Period::Kind::Birthday);
+        Search->closeSearch();
+    });
 }

@@ -21,6 +21,7 @@ class QMenu;
 class QTreeWidget;
 class QTreeWidgetItem;
 class ReminderWindow;
+class SearchPanel;
 class TDataModule1;
 class TrayHiding;
 class TrayIcon;
@@ -40,6 +41,7 @@ public:
     QAction* N2 = nullptr;  // "Файл" -> "Экспорт в Excel"
     QAction* N10 = nullptr; // "Файл" -> "Экспорт в iCalendar"
     QAction* N3 = nullptr;  // "Файл" -> "Выход"
+    QAction* N11 = nullptr; // "Правка" -> "Найти…"
     QMenu* N4 = nullptr;    // "Настройка"
     QAction* N5 = nullptr;  // "Настройка" -> "Интервалы"
     QAction* N8 = nullptr;  // "Справка" -> "О Программе"
@@ -55,6 +57,8 @@ public:
     QGroupBox* GroupBox3 = nullptr;
     QTreeWidget* Tree = nullptr;
     DataGrid* DBGrid1 = nullptr;
+    // The search line and what it found, over the grid while open.
+    SearchPanel* Search = nullptr;
 
     // Editor panel.
     QGroupBox* GroupBox4 = nullptr;
@@ -98,6 +102,10 @@ public:
     void PopHideClick();
     void PopExitClick();
     void N1Click();
+    // Opens the search line (Ctrl+F).
+    void N11Click();
+    // Shows the event the search picked as choosing its node and its row would, and closes the search.
+    void SearchEventChosen(qint64 id);
 
     // The text of the tree's node that lists every event but birthdays and memorable dates.
     static QString allEventsNode();
@@ -134,7 +142,8 @@ private:
     // The node whose list QJob shows, nullptr before the first choice.
     QTreeWidgetItem* m_allNode = nullptr;
     QTreeWidgetItem* m_listNode = nullptr;
-    bool m_revertingNode = false;
+    // The tree's node is being set to match the list already shown: choosing it must not read the list anew.
+    bool m_quietNodeChange = false;
     bool m_birthdayMode = false;
     bool m_activatedOnce = false;
     bool m_closing = false;
