@@ -35,6 +35,7 @@ public:
 
 private:
     struct Table;
+    void prepareSearch();
     std::unique_ptr<ServerSession> m_session;
     const TableSchema& m_schema;
     std::unique_ptr<Table> m_table;
