@@ -89,13 +89,15 @@ QByteArray ServerSearch::statement(const QString& table, const QString& key, con
     // Each word goes through the configuration as the texts do, and its lexemes are put into a query of their own
     // quoted as the query's syntax wants; a word that gives none (too long to index, a stop word of the fallback)
     // asks for nothing, and no word at all finds nothing.
+    // The events found are ordered apart from finding them: otherwise the planner may walk the key's index
+    // backwards, hoping to meet the limit early, which for a rare word reads every event.
     return QStringLiteral(
-               "SELECT %1 FROM %2 WHERE %3 @@ ("
+               "WITH found AS MATERIALIZED (SELECT %1 FROM %2 WHERE %3 @@ ("
                "SELECT string_agg('''' || replace(replace(lexeme, E'\\\\', E'\\\\\\\\'), '''', '''''') || '''' || "
                "CASE WHEN word.n = $2 THEN ':*' ELSE '' END, ' & ')::tsquery "
                "FROM unnest(ARRAY[%4]::text[]) WITH ORDINALITY AS word(typed, n), "
                "unnest(tsvector_to_array(to_tsvector('%5'::regconfig, %6))) AS lexeme"
-               ") ORDER BY %1 DESC LIMIT $1")
+               ")) SELECT %1 FROM found ORDER BY %1 DESC LIMIT $1")
         .arg(Dialect::quotedName(key), Dialect::quotedName(table), eventVector(configuration),
              words.join(QStringLiteral(", ")), configuration, folded(QStringLiteral("word.typed")))
         .toUtf8();
