@@ -60,7 +60,7 @@ public:
     {
         execute(QStringLiteral("CREATE ROLE %1 LOGIN; GRANT SELECT ON job TO %1"));
     }
-        // What the role made goes with what depends on it: the configuration with the index on it.
+    // What the role made goes with what depends on it: the configuration with the index on it.
     ~Role() { execute(QStringLiteral("DROP OWNED BY %1 CASCADE; DROP ROLE %1")); }
 
     void execute(const QString& sql) const { m_diary.execute(sql.arg(m_name).toUtf8().constData()); }
@@ -178,12 +178,14 @@ TEST(ServerSearch, ADiaryMadeBeforeIsSearchedAndIndexedWhereTheRightsAllow)
 
     role.execute(QStringLiteral("GRANT CREATE ON SCHEMA public TO %1"));
     EXPECT_EQ(searched.found(QStringLiteral("в ёлка"), role.connect()->backend()), QStringList());
-    EXPECT_EQ(searched.found(QStringLiteral("во ёлка"), role.connect()->backend()), QStringList{QStringLiteral("Ёлка во дворе")});
+    EXPECT_EQ(searched.found(QStringLiteral("во ёлка"), role.connect()->backend()),
+              QStringList{QStringLiteral("Ёлка во дворе")});
     EXPECT_EQ(state(), QStringLiteral("false true"));
 
     EXPECT_EQ(searched.found(QStringLiteral("подарки"), diary.connect()->backend()), gifts);
     EXPECT_EQ(state(), QStringLiteral("true true"));
-    EXPECT_EQ(searched.found(QStringLiteral("в 10"), role.connect()->backend()), QStringList{QStringLiteral("Встреча в 10:30")});
+    EXPECT_EQ(searched.found(QStringLiteral("в 10"), role.connect()->backend()),
+              QStringList{QStringLiteral("Встреча в 10:30")});
 }
 
 // The search of a diary made by the program reads the index, not every event.

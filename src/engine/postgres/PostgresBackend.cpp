@@ -678,10 +678,10 @@ std::vector<qint64> PostgresBackend::searchJobs(const SearchWords& words, int li
                           QByteArray::number(words.lastIsPrefix ? words.words.size() : qsizetype(0))};
     for (const QString& word : words.words)
         parameters.push_back(utf8Text(word));
-    const ServerResult result = m_session->run(ServerSearch::statement(m_schema.name, m_table->key,
-                                                                       m_table->searchConfiguration,
-                                                                       static_cast<int>(words.words.size())),
-                                               parameters, ServerSession::Retry::OnceIfBroken);
+    const ServerResult result =
+        m_session->run(ServerSearch::statement(m_schema.name, m_table->key, m_table->searchConfiguration,
+                                               static_cast<int>(words.words.size())),
+                       parameters, ServerSession::Retry::OnceIfBroken);
     std::vector<qint64> keys;
     for (int r = 0; r < result.rowCount(); ++r)
         keys.push_back(integerOf(result.text(r, 0), result.length(r, 0)));
