@@ -668,20 +668,24 @@ void PostgresBackend::prepareSearch()
     m_table->searchConfiguration = QLatin1String(ServerSearch::configuration);
 }
 
-std::vector<qint64> PostgresBackend::searchJobs(const SearchWords& words, int limit)
+std::vector<qint64> PostgresBackend::searchJobs(const SearchWords& typed, int limit)
 {
-    if (words.isEmpty() || limit <= 0)
+    if (typed.isEmpty() || limit <= 0)
         return {};
     if (m_table->searchConfiguration.isEmpty())
         prepareSearch();
-    Parameters parameters{QByteArray::number(limit),
-                          QByteArray::number(words.lastIsPrefix ? words.words.size() : qsizetype(0))};
-    for (const QString& word : words.words)
-        parameters.push_back(utf8Text(word));
+    Parameters words{QByteArray::number(typed.lastIsPrefix ? typed.words.size() : qsizetype(0))};
+    for (const QString& word : typed.words)
+        words.push_back(utf8Text(word));
+    const ServerResult query =
+        m_session->run(ServerSearch::queryStatement(m_table->searchConfiguration, static_cast<int>(typed.words.size())),
+                       words, ServerSession::Retry::OnceIfBroken);
+    if (query.isNull(0, 0))
+        return {};
     const ServerResult result =
-        m_session->run(ServerSearch::statement(m_schema.name, m_table->key, m_table->searchConfiguration,
-                                               static_cast<int>(words.words.size())),
-                       parameters, ServerSession::Retry::OnceIfBroken);
+        m_session->run(ServerSearch::statement(m_schema.name, m_table->key, m_table->searchConfiguration),
+                       {QByteArray::number(limit), QByteArray(query.text(0, 0), query.length(0, 0))},
+                       ServerSession::Retry::OnceIfBroken);
     std::vector<qint64> keys;
     for (int r = 0; r < result.rowCount(); ++r)
         keys.push_back(integerOf(result.text(r, 0), result.length(r, 0)));

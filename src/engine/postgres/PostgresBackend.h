@@ -28,7 +28,7 @@ public:
     std::optional<QString> property(const QString& name) override;
     std::optional<QString> storeProperty(const QString& name, const QString& value, PropertyWrite write) override;
     QString databaseName() override;
-    std::vector<qint64> searchJobs(const SearchWords& words, int limit) override;
+    std::vector<qint64> searchJobs(const SearchWords& typed, int limit) override;
 
     // The column types of a table's kinds on the server, and the statements that make the table.
     static QString createStatements(const TableSchema& table);

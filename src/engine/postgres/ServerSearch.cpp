@@ -80,25 +80,30 @@ void ServerSearch::makeIndex(ServerSession& session, const QString& table)
                     .toUtf8());
 }
 
-QByteArray ServerSearch::statement(const QString& table, const QString& key, const QString& configuration,
-                                   int wordCount)
+QByteArray ServerSearch::queryStatement(const QString& configuration, int wordCount)
 {
     QStringList words;
     for (int i = 0; i < wordCount; ++i)
-        words << QStringLiteral("$%1").arg(i + 3);
-    // Each word goes through the configuration as the texts do, and its lexemes are put into a query of their own
-    // quoted as the query's syntax wants; a word that gives none (too long to index, a stop word of the fallback)
-    // asks for nothing, and no word at all finds nothing.
-    // The events found are ordered apart from finding them: otherwise the planner may walk the key's index
-    // backwards, hoping to meet the limit early, which for a rare word reads every event.
+        words << QStringLiteral("$%1").arg(i + 2);
+    // Each word goes through the configuration as the texts do, and its lexemes are quoted as the query's syntax
+    // wants; a word that gives none (too long to index, a stop word of the fallback) asks for nothing.
     return QStringLiteral(
-               "WITH found AS MATERIALIZED (SELECT %1 FROM %2 WHERE %3 @@ ("
                "SELECT string_agg('''' || replace(replace(lexeme, E'\\\\', E'\\\\\\\\'), '''', '''''') || '''' || "
-               "CASE WHEN word.n = $2 THEN ':*' ELSE '' END, ' & ')::tsquery "
-               "FROM unnest(ARRAY[%4]::text[]) WITH ORDINALITY AS word(typed, n), "
-               "unnest(tsvector_to_array(to_tsvector('%5'::regconfig, %6))) AS lexeme"
-               ")) SELECT %1 FROM found ORDER BY %1 DESC LIMIT $1")
-        .arg(Dialect::quotedName(key), Dialect::quotedName(table), eventVector(configuration),
-             words.join(QStringLiteral(", ")), configuration, folded(QStringLiteral("word.typed")))
+               "CASE WHEN word.n = $1 THEN ':*' ELSE '' END, ' & ') "
+               "FROM unnest(ARRAY[%1]::text[]) WITH ORDINALITY AS word(typed, n), "
+               "unnest(tsvector_to_array(to_tsvector('%2'::regconfig, %3))) AS lexeme")
+        .arg(words.join(QStringLiteral(", ")), configuration, folded(QStringLiteral("word.typed")))
+        .toUtf8();
+}
+
+QByteArray ServerSearch::statement(const QString& table, const QString& key, const QString& configuration)
+{
+    // The events found are ordered apart from finding them. Otherwise the planner, which guesses a word it has no
+    // figure for to be in one event of two hundred, walks the key's index backwards hoping to meet the limit early,
+    // and for a word rarer than that reads every event and stems its texts; the index's worst, a word in most
+    // events, still only reads the events found.
+    return QStringLiteral("WITH found AS MATERIALIZED (SELECT %1 FROM %2 WHERE %3 @@ $2::tsquery) "
+                          "SELECT %1 FROM found ORDER BY %1 DESC LIMIT $1")
+        .arg(Dialect::quotedName(key), Dialect::quotedName(table), eventVector(configuration))
         .toUtf8();
 }

@@ -24,8 +24,11 @@ bool hasIndex(ServerSession& session, const QString& table);
 // Makes the index over the table's texts; our configuration must be there.
 void makeIndex(ServerSession& session, const QString& table);
 
-// The statement giving the keys of the events that hold every word, newest first: $1 the most rows, $2 the
-// number of the word taken as a prefix (0 for none), $3 and on the words. configuration: ours, or the fallback.
-QByteArray statement(const QString& table, const QString& key, const QString& configuration, int wordCount);
+// The statement turning the words into a query of the server's text search, the lexemes each gives all asked
+// for: $1 the number of the word taken as a prefix (0 for none), $2 and on the words. NULL when no word gives one.
+QByteArray queryStatement(const QString& configuration, int wordCount);
+// The statement giving the keys of the events that hold what the query asks for, newest first: $1 the most rows,
+// $2 the query. configuration: ours, or the fallback.
+QByteArray statement(const QString& table, const QString& key, const QString& configuration);
 
 } // namespace ServerSearch
