@@ -4,6 +4,7 @@
 #include "base/CodePoints.h"
 #include "base/DateSerial.h"
 #include "engine/EngineErrors.h"
+#include "engine/postgres/ServerSearch.h"
 #include "engine/postgres/ServerSession.h"
 
 #include <QStringList>
@@ -262,6 +263,8 @@ struct PostgresBackend::Table
     // The table's columns by the server's column number: their place in the schema.
     std::map<int, size_t> schemaColumns;
     QString key;
+    // The configuration the search reads words with, chosen at the first search.
+    QString searchConfiguration;
 };
 
 QString PostgresBackend::createStatements(const TableSchema& table)
@@ -626,7 +629,65 @@ QString PostgresBackend::databaseName()
     return QString::fromUtf8(result.text(0, 0), result.length(0, 0));
 }
 
-std::vector<qint64> PostgresBackend::searchJobs(const SearchWords&, int)
+void PostgresBackend::prepareSearch()
 {
-    throw EngineError(QStringLiteral("Search is not built yet"));
+    // A diary made before the search has neither our configuration nor the index: they are made at the first
+    // search where this user may, each in a transaction of its own, as one may be allowed without the other (the
+    // configuration needs the right to create in the schema, the index the table's ownership). Every program waits
+    // here for the one before, so that only one makes them.
+    const auto step = [this](const auto& make) {
+        m_session->run("BEGIN");
+        try {
+            m_session->run("SELECT pg_advisory_xact_lock(7236481537249785857)");
+            make();
+            m_session->run("COMMIT");
+        } catch (const StatementRefused& error) {
+            rollBack(*m_session);
+            if (!forbidsWriting(error))
+                throw;
+        } catch (...) {
+            rollBack(*m_session);
+            throw;
+        }
+    };
+    step([this] {
+        if (!ServerSearch::hasConfiguration(*m_session))
+            ServerSearch::makeConfiguration(*m_session);
+    });
+    if (!ServerSearch::hasConfiguration(*m_session)) {
+        // The server's own Russian configuration stems alike but drops its stop words, which then ask for nothing;
+        // no index is made on it, so a search reads every event.
+        m_table->searchConfiguration = QLatin1String(ServerSearch::fallbackConfiguration);
+        return;
+    }
+    // Building the index reads every event once; until it is there the search reads them all each time.
+    step([this] {
+        if (!ServerSearch::hasIndex(*m_session, m_schema.name))
+            ServerSearch::makeIndex(*m_session, m_schema.name);
+    });
+    m_table->searchConfiguration = QLatin1String(ServerSearch::configuration);
+}
+
+std::vector<qint64> PostgresBackend::searchJobs(const SearchWords& typed, int limit)
+{
+    if (typed.isEmpty() || limit <= 0)
+        return {};
+    if (m_table->searchConfiguration.isEmpty())
+        prepareSearch();
+    Parameters words{QByteArray::number(typed.lastIsPrefix ? typed.words.size() : qsizetype(0))};
+    for (const QString& word : typed.words)
+        words.push_back(utf8Text(word));
+    const ServerResult query =
+        m_session->run(ServerSearch::queryStatement(m_table->searchConfiguration, static_cast<int>(typed.words.size())),
+                       words, ServerSession::Retry::OnceIfBroken);
+    if (query.isNull(0, 0))
+        return {};
+    const ServerResult result =
+        m_session->run(ServerSearch::statement(m_schema.name, m_table->key, m_table->searchConfiguration),
+                       {QByteArray::number(limit), QByteArray(query.text(0, 0), query.length(0, 0))},
+                       ServerSession::Retry::OnceIfBroken);
+    std::vector<qint64> keys;
+    for (int r = 0; r < result.rowCount(); ++r)
+        keys.push_back(integerOf(result.text(r, 0), result.length(r, 0)));
+    return keys;
 }

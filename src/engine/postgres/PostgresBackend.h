@@ -28,13 +28,14 @@ public:
     std::optional<QString> property(const QString& name) override;
     std::optional<QString> storeProperty(const QString& name, const QString& value, PropertyWrite write) override;
     QString databaseName() override;
-    std::vector<qint64> searchJobs(const SearchWords& words, int limit) override;
+    std::vector<qint64> searchJobs(const SearchWords& typed, int limit) override;
 
     // The column types of a table's kinds on the server, and the statements that make the table.
     static QString createStatements(const TableSchema& table);
 
 private:
     struct Table;
+    void prepareSearch();
     std::unique_ptr<ServerSession> m_session;
     const TableSchema& m_schema;
     std::unique_ptr<Table> m_table;

@@ -3,6 +3,7 @@
 #include "base/Error.h"
 #include "engine/Dialect.h"
 #include "engine/postgres/PostgresBackend.h"
+#include "engine/postgres/ServerSearch.h"
 #include "engine/postgres/ServerSession.h"
 
 void ServerSchema::createDiary(const QString& connectionInfo, const TableSchema& table)
@@ -20,6 +21,10 @@ void ServerSchema::createDiary(const QString& connectionInfo, const TableSchema&
             PostgresBackend::createStatements(table).split(QStringLiteral(";\n"), Qt::SkipEmptyParts);
         for (const QString& statement : statements)
             session.run(statement.toUtf8());
+        // A database may keep our configuration from a diary made in it before.
+        if (!ServerSearch::hasConfiguration(session))
+            ServerSearch::makeConfiguration(session);
+        ServerSearch::makeIndex(session, table.name);
         session.run("COMMIT");
     } catch (...) {
         try {

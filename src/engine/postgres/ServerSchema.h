@@ -7,8 +7,8 @@
 // Making a diary in a PostgreSQL database.
 namespace ServerSchema {
 
-// Creates the empty table, its indexes and the text collation in the database given by libpq's connection info;
-// refuses a database that already has the table.
+// Creates the empty table, its indexes, the text collation and the configuration of its search in the database given by
+// libpq's connection info; refuses a database that already has the table.
 void createDiary(const QString& connectionInfo, const TableSchema& table);
 
 } // namespace ServerSchema

@@ -1,0 +1,109 @@
+#include "engine/postgres/ServerSearch.h"
+
+#include "engine/Dialect.h"
+#include "engine/postgres/ServerSession.h"
+
+#include <QStringList>
+
+namespace {
+
+const char dictionary[] = "chronoteka_russian_stem";
+
+// Text of an SQL literal in the E'' form, which reads the same whatever the server's settings of backslashes.
+QString escapedLiteral(QString text)
+{
+    text.replace(u'\\', QStringLiteral("\\\\")).replace(u'\'', QStringLiteral("''"));
+    return QStringLiteral("E'%1'").arg(text);
+}
+
+// A text folded as the search words are: lower case by the collation of our own, so that a database made in the C
+// locale folds Cyrillic too; ё as е; and ASCII punctuation as spaces, since the server's parser would otherwise
+// read "mail.ru", "3.14" or "из-за" as tokens of their own where the search words and the file's index see
+// separate words.
+QString folded(const QString& text)
+{
+    const QString punctuation = QStringLiteral(R"(!"#$%&'()*+,-./:;<=>?@[\]^_`{|}~)");
+    return QStringLiteral("translate(lower((%1) COLLATE %2), %3, %4)")
+        .arg(text, Dialect::textCollation, escapedLiteral(u'ё' + punctuation),
+             escapedLiteral(u'е' + QString(punctuation.size(), u' ')));
+}
+
+// The words of an event: its description and its note as one text. The index is made on exactly this expression
+// and the search must write it alike, or the server won't use the index.
+QString eventVector(const QString& configuration)
+{
+    return QStringLiteral("to_tsvector('%1'::regconfig, %2)")
+        .arg(configuration, folded(QStringLiteral("coalesce(job, '') || ' ' || coalesce(other, '')")));
+}
+
+QString indexName(const QString& table)
+{
+    return Dialect::quotedName(table + QStringLiteral("_search"));
+}
+
+} // namespace
+
+bool ServerSearch::hasConfiguration(ServerSession& session)
+{
+    return session
+               .run("SELECT EXISTS (SELECT 1 FROM pg_ts_config WHERE cfgname = $1 AND pg_ts_config_is_visible(oid))",
+                    {QByteArray(configuration)})
+               .text(0, 0)[0] == 't';
+}
+
+void ServerSearch::makeConfiguration(ServerSession& session)
+{
+    // Snowball's stemmer without its list of stop words: «в», «и», «не» are words to find like any other. The
+    // parser's word tokens, Latin and mixed with digits too, all go through the stemmer, which leaves what is not
+    // Cyrillic as it is; numbers stay as they are written, as in the configuration copied.
+    session.run(QStringLiteral("CREATE TEXT SEARCH DICTIONARY %1 (TEMPLATE = snowball, LANGUAGE = russian)")
+                    .arg(QLatin1String(dictionary))
+                    .toUtf8());
+    session.run(QStringLiteral("CREATE TEXT SEARCH CONFIGURATION %1 (COPY = simple)")
+                    .arg(QLatin1String(configuration))
+                    .toUtf8());
+    session.run(QStringLiteral("ALTER TEXT SEARCH CONFIGURATION %1 ALTER MAPPING FOR asciiword, word, numword, "
+                               "asciihword, hword, numhword, hword_asciipart, hword_part, hword_numpart WITH %2")
+                    .arg(QLatin1String(configuration), QLatin1String(dictionary))
+                    .toUtf8());
+}
+
+bool ServerSearch::hasIndex(ServerSession& session, const QString& table)
+{
+    return session.run("SELECT to_regclass($1) IS NOT NULL", {indexName(table).toUtf8()}).text(0, 0)[0] == 't';
+}
+
+void ServerSearch::makeIndex(ServerSession& session, const QString& table)
+{
+    session.run(QStringLiteral("CREATE INDEX %1 ON %2 USING gin ((%3))")
+                    .arg(indexName(table), Dialect::quotedName(table), eventVector(QLatin1String(configuration)))
+                    .toUtf8());
+}
+
+QByteArray ServerSearch::queryStatement(const QString& configuration, int wordCount)
+{
+    QStringList words;
+    for (int i = 0; i < wordCount; ++i)
+        words << QStringLiteral("$%1").arg(i + 2);
+    // Each word goes through the configuration as the texts do, and its lexemes are quoted as the query's syntax
+    // wants; a word that gives none (too long to index, a stop word of the fallback) asks for nothing.
+    return QStringLiteral(
+               "SELECT string_agg('''' || replace(replace(lexeme, E'\\\\', E'\\\\\\\\'), '''', '''''') || '''' || "
+               "CASE WHEN word.n = $1 THEN ':*' ELSE '' END, ' & ') "
+               "FROM unnest(ARRAY[%1]::text[]) WITH ORDINALITY AS word(typed, n), "
+               "unnest(tsvector_to_array(to_tsvector('%2'::regconfig, %3))) AS lexeme")
+        .arg(words.join(QStringLiteral(", ")), configuration, folded(QStringLiteral("word.typed")))
+        .toUtf8();
+}
+
+QByteArray ServerSearch::statement(const QString& table, const QString& key, const QString& configuration)
+{
+    // The events found are ordered apart from finding them. Otherwise the planner, which guesses a word it has no
+    // figure for to be in one event of two hundred, walks the key's index backwards hoping to meet the limit early,
+    // and for a word rarer than that reads every event and stems its texts; the index's worst, a word in most
+    // events, still only reads the events found.
+    return QStringLiteral("WITH found AS MATERIALIZED (SELECT %1 FROM %2 WHERE %3 @@ $2::tsquery) "
+                          "SELECT %1 FROM found ORDER BY %1 DESC LIMIT $1")
+        .arg(Dialect::quotedName(key), Dialect::quotedName(table), eventVector(configuration))
+        .toUtf8();
+}

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+class ServerSession;
+
+// Finding events by their words on the server: the text search configuration of our own, the index over the
+// events' texts, and the statement that searches. The configuration stems Russian words with Snowball and drops
+// no stop words, so that the file's index and the server's find the same events; the texts are folded as the
+// search words are (lower case, ё as е, punctuation as spaces) before the server's parser reads them.
+namespace ServerSearch {
+
+// The configuration of our own, and the server's own one used where ours can't be made.
+inline constexpr const char* configuration = "chronoteka_russian";
+inline constexpr const char* fallbackConfiguration = "russian";
+
+// Whether the database has our configuration where the session's search path finds it.
+bool hasConfiguration(ServerSession& session);
+// Makes our configuration (and its dictionary), which must not be there yet.
+void makeConfiguration(ServerSession& session);
+// Whether the table has the index the search uses.
+bool hasIndex(ServerSession& session, const QString& table);
+// Makes the index over the table's texts; our configuration must be there.
+void makeIndex(ServerSession& session, const QString& table);
+
+// The statement turning the words into a query of the server's text search, the lexemes each gives all asked
+// for: $1 the number of the word taken as a prefix (0 for none), $2 and on the words. NULL when no word gives one.
+QByteArray queryStatement(const QString& configuration, int wordCount);
+// The statement giving the keys of the events that hold what the query asks for, newest first: $1 the most rows,
+// $2 the query. configuration: ours, or the fallback.
+QByteArray statement(const QString& table, const QString& key, const QString& configuration);
+
+} // namespace ServerSearch
