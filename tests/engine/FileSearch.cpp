@@ -1,11 +1,10 @@
-// Searching the diary file: word forms, input that looks like query syntax, and an index kept in step with writers
-// that are not the program.
+// Searching the diary file: an index kept in step with writers that are not the program, a copied-in and a
+// read-only diary, and a write lock held elsewhere.
 #include "DiaryFile.h"
 #include "engine/Backend.h"
 #include "engine/SearchWords.h"
 #include "engine/sqlite/SqliteBackend.h"
 #include "engine/sqlite/SqliteFunctions.h"
-#include "support/ErrorOf.h"
 #include "support/QtPrinters.h"
 
 #include <QFile>
@@ -86,92 +85,6 @@ Events addEvents(const DiaryFile& diary)
 }
 
 } // namespace
-
-TEST(FileSearch, FindsEveryFormOfEveryWordTyped)
-{
-    DiaryFile diary;
-    const Events e = addEvents(diary);
-    const qint64 windows = diary.add({QStringLiteral("Помыть окна"), {}, {}, {}, false, {}});
-    const auto connection = diary.connect();
-    const Keys gifts{e.gifts, e.gift, e.giftsMany};
-    const struct
-    {
-        const char* typed;
-        Keys expected;
-    } cases[] = {
-        {"подарок ", gifts},
-        {"подарки ", gifts},
-        {"подарков ", gifts},
-        {"ПОДАРКАМИ ", gifts},
-        {"пода", gifts}, // while typing
-        {"подарк", gifts},
-        {"елка ", {e.tree}},
-        {"Ёлки ", {e.tree}},
-        {"ёж", {}},
-        {"др ", {e.birthday}},
-        {"ДР", {e.birthday}},
-        {"купить подарок ", {e.gifts}}, // every word must match
-        {"подарок купи", {e.gifts}},
-        {"подарок ёлка", {}},
-        {"открытки ", {e.gift}},         // in the note
-        {"подарок открытку ", {e.gift}}, // one in the description, one in the note
-        {"2024 ", {e.meeting}},
-        {"202", {e.meeting}},
-        {"20 ", {}},
-        {"dentist ", {e.latin}},
-        {"CLINIC", {e.latin}},
-        {"dentists ", {}},
-        {"бюджета ", {e.meeting}},
-        {"окон ", {windows}}, // the о that comes and goes
-        {"окно", {windows}},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(search(*connection, QString::fromUtf8(c.typed)), c.expected) << c.typed;
-}
-
-TEST(FileSearch, WhateverIsTypedIsTakenAsWords)
-{
-    DiaryFile diary;
-    const Events e = addEvents(diary);
-    const auto connection = diary.connect();
-    const Keys gifts{e.gifts, e.gift, e.giftsMany};
-    const struct
-    {
-        QString typed;
-        Keys expected;
-    } cases[] = {
-        {QString(), {}},
-        {QStringLiteral("   "), {}},
-        {QStringLiteral("\""), {}},
-        {QStringLiteral("*"), {}},
-        {QStringLiteral("\"подарок"), gifts},
-        {QStringLiteral("подарок\" "), gifts},
-        {QStringLiteral("подарок*"), gifts},
-        {QStringLiteral("-подарок"), gifts},
-        {QStringLiteral("(подарок)"), gifts},
-        {QStringLiteral("^подарок"), gifts},
-        {QStringLiteral("job:подарок"), {}},
-        {QStringLiteral("job: кавычки"), {e.operators}},
-        {QStringLiteral("NEAR(подарок купить)"), {}},
-        {QStringLiteral("near"), {e.operators}},
-        {QStringLiteral("OR"), {e.operators}},
-        {QStringLiteral("подарок OR ёлка"), {}},
-        {QStringLiteral("AND NOT"), {e.operators}},
-        {QStringLiteral("NOT подарок"), {}},
-        {QStringLiteral("подарок + купить"), {e.gifts}},
-        {QString::fromUtf8("\xF0\x9F\x8E\x81 подарок \xF0\x9F\x8E\x81"), gifts},
-        {QString::fromUtf8("\xF0\x9F\x8E\x81"), {}},
-        {QStringLiteral("а").repeated(10000), {}},
-        {QStringLiteral("подарок ").repeated(1250), gifts},
-        {QStringLiteral("а б ").repeated(2500), {}},
-        {QStringLiteral("\" OR \"\" AND * - NEAR( ) ^ : {job} \\ ' ; --"), {e.operators}},
-    };
-    for (const auto& c : cases) {
-        Keys found;
-        EXPECT_EQ(errorOf([&] { found = search(*connection, c.typed); }), QString()) << c.typed.left(40).toStdString();
-        EXPECT_EQ(found, c.expected) << c.typed.left(40).toStdString();
-    }
-}
 
 // Each change is made after the index was first built, while the program's connection stays open.
 TEST(FileSearch, TheIndexFollowsEveryWriter)

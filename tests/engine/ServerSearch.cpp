@@ -1,10 +1,9 @@
-// Finding events by their words in a diary on a server: word forms and folding, whatever the user types, a diary
-// made before the search, and the index the server uses.
+// Finding events by their words in a diary on a server: a diary made before the search, and the index the server
+// uses.
 #include "DiaryFile.h"
 #include "engine/Backend.h"
 #include "engine/SearchWords.h"
 #include "engine/postgres/ServerSearch.h"
-#include "support/ErrorOf.h"
 
 #include <QUuid>
 
@@ -75,83 +74,11 @@ private:
     QString m_name;
 };
 
-const QStringList gifts{QStringLiteral("Список подарков"), QStringLiteral("Купить подарки")};
+const QStringList gifts{QStringLiteral("Подарок маме"), QStringLiteral("Список подарков"),
+                        QStringLiteral("Купить подарки")};
 const QStringList firs{QStringLiteral("Заказать ЕЛКУ"), QStringLiteral("Ёлка во дворе")};
 
 } // namespace
-
-// Every form of a word the stemmer joins, case and ё folded, the last word a prefix while it is typed, and every
-// word needed, in the description or the note; newest first. Snowball keeps the fleeting vowel of «подарок» apart
-// from «подарки», which only a prefix finds together. Stop words and Latin words and numbers are words like others.
-TEST(ServerSearch, FindsEveryFormOfEveryWordTyped)
-{
-    const SearchedDiary searched;
-    const auto connection = searched.diary().connect();
-    const struct
-    {
-        const char* typed;
-        QStringList found;
-    } cases[] = {
-        {"подарки ", gifts},
-        {"ПОДАРКОВ ", gifts},
-        {"подарок ", {QStringLiteral("Подарок маме")}},
-        {"подар", {QStringLiteral("Подарок маме"), gifts[0], gifts[1]}},
-        {"подарки", gifts},
-        {"ёлка ", firs},
-        {"Елки ", firs},
-        {"ёлк", firs},
-        {"др ", {QStringLiteral("ДР Анны")}},
-        {"Др", {QStringLiteral("ДР Анны")}},
-        {"купить подар", {QStringLiteral("Купить подарки")}},
-        {"подарков праздник", {QStringLiteral("Список подарков")}},
-        {"ёлку нарядить ", {QStringLiteral("Ёлка во дворе")}},
-        {"ёлка купить ", {}},
-        {"в ", {QStringLiteral("Встреча в 10:30")}},
-        {"во ", {QStringLiteral("Ёлка во дворе")}},
-        {"MAIL ", {QStringLiteral("Встреча в 10:30")}},
-        {"ru 30 за", {QStringLiteral("Встреча в 10:30")}},
-        {"маме подарков", {}},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(searched.found(QString::fromUtf8(c.typed), connection->backend()), c.found) << c.typed;
-}
-
-// Nothing the user types, nor any word the backend is given, is read as query syntax or fails: operators and
-// quotes are separators, a word that gives no lexeme (punctuation, an emoji, one too long to index) asks for
-// nothing, and no word at all finds nothing.
-TEST(ServerSearch, WhateverIsTypedIsTakenAsWords)
-{
-    const SearchedDiary searched;
-    const auto connection = searched.diary().connect();
-    const QString hostile = QStringLiteral(R"(подарки'&|!<->:*()\"\\ ''""%_)");
-    const struct
-    {
-        SearchWords words;
-        QStringList found;
-    } cases[] = {
-        {SearchWords::of(hostile), gifts},
-        {{{hostile}, false}, gifts},
-        {{{hostile}, true}, gifts},
-        {{{QStringLiteral("'")}, true}, {}},
-        {{{QStringLiteral("\\")}, false}, {}},
-        {{{QStringLiteral(":*"), QStringLiteral("подарки")}, true}, gifts},
-        {{{QStringLiteral("подарки & !купить")}, false}, {QStringLiteral("Купить подарки")}},
-        {{{QStringLiteral("подарки | маме")}, false}, {}},
-        {{{QStringLiteral("подарки <-> купить")}, false}, {QStringLiteral("Купить подарки")}},
-        {SearchWords::of(QStringLiteral("🎂 подарок 🎂")), {QStringLiteral("Подарок маме")}},
-        {{{QStringLiteral("🎂")}, true}, {}},
-        {SearchWords::of(QString(10000, u'я')), {}},
-        {{{QString(10000, u'я'), QStringLiteral("маме")}, false}, {QStringLiteral("Подарок маме")}},
-        {SearchWords::of(QString()), {}},
-        {SearchWords::of(QStringLiteral("  ,.;  ")), {}},
-    };
-    for (const auto& c : cases) {
-        QStringList found;
-        EXPECT_EQ(errorOf([&] { found = searched.found(c.words, connection->backend()); }), QString())
-            << c.words.words.join(u'|').left(40).toStdString();
-        EXPECT_EQ(found, c.found) << c.words.words.join(u'|').left(40).toStdString();
-    }
-}
 
 // A diary made before the search has neither our configuration nor the index. A role that may only read searches
 // it with the server's Russian configuration, which drops its stop words; one that may create in the schema makes

@@ -674,17 +674,23 @@ std::vector<qint64> PostgresBackend::searchJobs(const SearchWords& typed, int li
         return {};
     if (m_table->searchConfiguration.isEmpty())
         prepareSearch();
-    Parameters words{QByteArray::number(typed.lastIsPrefix ? typed.words.size() : qsizetype(0))};
+    Parameters words;
     for (const QString& word : typed.words)
         words.push_back(utf8Text(word));
-    const ServerResult query =
-        m_session->run(ServerSearch::queryStatement(m_table->searchConfiguration, static_cast<int>(typed.words.size())),
+    const ServerResult split =
+        m_session->run(ServerSearch::lexemesStatement(m_table->searchConfiguration, static_cast<int>(words.size())),
                        words, ServerSession::Retry::OnceIfBroken);
-    if (query.isNull(0, 0))
+    std::vector<std::pair<int, QString>> lexemes;
+    for (int r = 0; r < split.rowCount(); ++r)
+        lexemes.emplace_back(static_cast<int>(integerOf(split.text(r, 0), split.length(r, 0))),
+                             QString::fromUtf8(split.text(r, 1), split.length(r, 1)));
+    const QByteArray query =
+        ServerSearch::queryText(lexemes, typed.lastIsPrefix ? static_cast<int>(typed.words.size()) : 0);
+    if (query.isEmpty())
         return {};
     const ServerResult result =
         m_session->run(ServerSearch::statement(m_schema.name, m_table->key, m_table->searchConfiguration),
-                       {QByteArray::number(limit), QByteArray(query.text(0, 0), query.length(0, 0))},
+                       {QByteArray::number(limit), query},
                        ServerSession::Retry::OnceIfBroken);
     std::vector<qint64> keys;
     for (int r = 0; r < result.rowCount(); ++r)

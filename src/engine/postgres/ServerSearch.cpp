@@ -1,6 +1,7 @@
 #include "engine/postgres/ServerSearch.h"
 
 #include "engine/Dialect.h"
+#include "engine/FleetingVowels.h"
 #include "engine/postgres/ServerSession.h"
 
 #include <QStringList>
@@ -80,20 +81,33 @@ void ServerSearch::makeIndex(ServerSession& session, const QString& table)
                     .toUtf8());
 }
 
-QByteArray ServerSearch::queryStatement(const QString& configuration, int wordCount)
+QByteArray ServerSearch::lexemesStatement(const QString& configuration, int wordCount)
 {
     QStringList words;
     for (int i = 0; i < wordCount; ++i)
-        words << QStringLiteral("$%1").arg(i + 2);
-    // Each word goes through the configuration as the texts do, and its lexemes are quoted as the query's syntax
-    // wants; a word that gives none (too long to index, a stop word of the fallback) asks for nothing.
-    return QStringLiteral(
-               "SELECT string_agg('''' || replace(replace(lexeme, E'\\\\', E'\\\\\\\\'), '''', '''''') || '''' || "
-               "CASE WHEN word.n = $1 THEN ':*' ELSE '' END, ' & ') "
-               "FROM unnest(ARRAY[%1]::text[]) WITH ORDINALITY AS word(typed, n), "
-               "unnest(tsvector_to_array(to_tsvector('%2'::regconfig, %3))) AS lexeme")
+        words << QStringLiteral("$%1").arg(i + 1);
+    return QStringLiteral("SELECT word.n, lexeme "
+                          "FROM unnest(ARRAY[%1]::text[]) WITH ORDINALITY AS word(typed, n), "
+                          "unnest(tsvector_to_array(to_tsvector('%2'::regconfig, %3))) AS lexeme ORDER BY word.n")
         .arg(words.join(QStringLiteral(", ")), configuration, folded(QStringLiteral("word.typed")))
         .toUtf8();
+}
+
+QByteArray ServerSearch::queryText(const std::vector<std::pair<int, QString>>& lexemes, int prefixWord)
+{
+    // Quoted as the query's syntax wants, so that nothing in a lexeme is read as an operator.
+    const auto quoted = [](QString lexeme) {
+        lexeme.replace(u'\\', QStringLiteral("\\\\")).replace(u'\'', QStringLiteral("''"));
+        return u'\'' + lexeme + u'\'';
+    };
+    QStringList all;
+    for (const auto& [word, lexeme] : lexemes) {
+        QStringList any;
+        for (const QString& form : FleetingVowels::forms(lexeme))
+            any << quoted(form) + (word == prefixWord ? QStringLiteral(":*") : QString());
+        all << u'(' + any.join(QStringLiteral(" | ")) + u')';
+    }
+    return all.join(QStringLiteral(" & ")).toUtf8();
 }
 
 QByteArray ServerSearch::statement(const QString& table, const QString& key, const QString& configuration)

@@ -3,6 +3,9 @@
 #include <QByteArray>
 #include <QString>
 
+#include <utility>
+#include <vector>
+
 class ServerSession;
 
 // Finding events by their words on the server: the text search configuration of our own, the index over the
@@ -24,9 +27,14 @@ bool hasIndex(ServerSession& session, const QString& table);
 // Makes the index over the table's texts; our configuration must be there.
 void makeIndex(ServerSession& session, const QString& table);
 
-// The statement turning the words into a query of the server's text search, the lexemes each gives all asked
-// for: $1 the number of the word taken as a prefix (0 for none), $2 and on the words. NULL when no word gives one.
-QByteArray queryStatement(const QString& configuration, int wordCount);
+// The statement splitting the words as the texts are split: a row (the word's number from 1, a lexeme) for each
+// lexeme a word gives, $1 and on the words. A word that gives none (too long to index, a stop word of the
+// fallback) has no row.
+QByteArray lexemesStatement(const QString& configuration, int wordCount);
+// The query of the server's text search asking for every word (each of its lexemes, in every form a fleeting vowel
+// gives it), those of the word numbered prefixWord (0 for none) as prefixes. lexemes: (word's number, lexeme) in
+// the order of the words. Empty when there is no lexeme.
+QByteArray queryText(const std::vector<std::pair<int, QString>>& lexemes, int prefixWord);
 // The statement giving the keys of the events that hold what the query asks for, newest first: $1 the most rows,
 // $2 the query. configuration: ours, or the fallback.
 QByteArray statement(const QString& table, const QString& key, const QString& configuration);

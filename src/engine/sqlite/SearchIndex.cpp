@@ -62,23 +62,25 @@ void SearchIndex::noteChanged(sqlite3* db, qint64 id)
 SearchIndex::Query SearchIndex::queryOf(const SearchWords& words)
 {
     Query query;
-    query.lastIsPrefix = words.lastIsPrefix;
-    for (const QString& word : words.words) {
-        // Split and folded as the index's texts are, one word giving one term.
-        const QByteArray utf8 = word.toUtf8();
-        QList<QByteArray> forms;
+    for (qsizetype w = 0; w < words.words.size(); ++w) {
+        // Split and folded as the index's texts are; each term must be there, in one of its forms.
+        const QByteArray utf8 = words.words[w].toUtf8();
+        bool gaveTerms = false;
         m_terms.forEach(utf8.constData(), static_cast<int>(utf8.size()), SearchTerms::Stemming::On,
                         [&](const QByteArray& term, bool isStem, int, int) {
-                            if (!isStem) {
+                            QList<QByteArray> forms;
+                            if (isStem) {
+                                for (const QString& form : FleetingVowels::forms(QString::fromUtf8(term)))
+                                    forms << form.toUtf8();
+                            } else {
                                 forms << QByteArray(term.constData(), term.size());
-                                return true;
                             }
-                            for (const QString& form : FleetingVowels::forms(QString::fromUtf8(term)))
-                                forms << form.toUtf8();
+                            query.words.push_back(std::move(forms));
+                            gaveTerms = true;
                             return true;
                         });
-        if (!forms.isEmpty())
-            query.words.push_back(std::move(forms));
+        // Only the word being typed is a prefix; one that gave nothing to look for passes that on to no other.
+        query.lastIsPrefix = words.lastIsPrefix && w + 1 == words.words.size() && gaveTerms;
     }
     return query;
 }

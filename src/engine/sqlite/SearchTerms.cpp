@@ -91,6 +91,10 @@ void SearchTerms::forEach(const char* text, int size, Stemming stemming, const S
             return true;
         const int from = start;
         start = -1;
+        // The server's text search leaves out words this long, and so does the index, to find the same events.
+        constexpr qsizetype longestWord = 2047;
+        if (m_word.size() > longestWord)
+            return true;
         const bool isStem = russian && lettersOnly;
         if (!isStem || stemming == Stemming::Off)
             return each(m_word, isStem, from, end);

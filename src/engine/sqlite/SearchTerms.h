@@ -8,7 +8,8 @@ struct sb_stemmer;
 
 // The words of a text as the search index holds them: runs of letters and digits (as SearchWords splits what the
 // user types), folded, and a word of Cyrillic letters alone cut to its Russian stem. Latin words and words with
-// digits are kept whole, as the server's text search keeps them, so "ДР2024" or "Dr" find only themselves.
+// digits are kept whole, as the server's text search keeps them, so "ДР2024" or "Dr" find only themselves. A word
+// of more than 2047 bytes is left out, as the server leaves it out.
 // Not shared between threads: the stemmer keeps its state.
 class SearchTerms
 {
