@@ -9,10 +9,8 @@
 #include "base/DateSerial.h"
 #include "base/Error.h"
 #include "databind/ActiveRowScope.h"
-#include "engine/SearchWords.h"
 #include "engine/Snapshot.h"
 
-#include <unordered_map>
 
 TDataModule1::TDataModule1(const QString& connectionString)
     : ADOConnection1(DiaryBackend::open(connectionString), JobTable::schema()),
@@ -23,7 +21,8 @@ TDataModule1::TDataModule1(const QString& connectionString)
       QBirth(QStringLiteral("QBirth"), ADOConnection1), SQBirth(QStringLiteral("SQBirth"), &QBirth),
       QJobMonth(QStringLiteral("QJobMonth"), ADOConnection1), SQJobMonth(QStringLiteral("SQJobMonth"), &QJobMonth),
       QJobCritik(QStringLiteral("QJobCritik"), ADOConnection1), SQJobCritik(QStringLiteral("SQJobCritik"), &QJobCritik),
-      QAlarm(QStringLiteral("QAlarm"), ADOConnection1), SQAlarm(QStringLiteral("SQAlarm"), &QAlarm)
+      QAlarm(QStringLiteral("QAlarm"), ADOConnection1), SQAlarm(QStringLiteral("SQAlarm"), &QAlarm),
+      m_connectionString(connectionString)
 {
     QJob.setSql(Queries::jobListForPeriod());
     JobTable::declareFields(QJob, {"id_job", "job", "date_zap", "date_isp", "time_isp", "other", "vip", "period",
@@ -73,37 +72,6 @@ void TDataModule1::showAllEvents()
     QJob.close();
     QJob.setSql({Queries::jobListAll()});
     QJob.open();
-}
-
-std::vector<FoundEvent> TDataModule1::findEvents(const SearchWords& words, int limit)
-{
-    if (words.isEmpty())
-        return {};
-    const std::vector<qint64> keys = ADOConnection1.searchJobs(words, limit);
-    if (keys.empty())
-        return {};
-    const std::unique_ptr<Snapshot> rows = ADOConnection1.select(Queries::foundEvents(keys), {});
-    const int id = rows->columnIndex(JobTable::name(JobTable::Column::IdJob));
-    const int job = rows->columnIndex(JobTable::name(JobTable::Column::Job));
-    const int period = rows->columnIndex(JobTable::name(JobTable::Column::Period));
-    const int dateIsp = rows->columnIndex(JobTable::name(JobTable::Column::DateIsp));
-    std::unordered_map<qint64, FoundEvent> byKey;
-    for (int row = 0; row < rows->rowCount(); ++row) {
-        FoundEvent event;
-        event.id = rows->value(row, id).toLongLong();
-        event.job = rows->value(row, job).toString();
-        event.period = rows->value(row, period).toString();
-        const QVariant& date = rows->value(row, dateIsp);
-        if (!date.isNull() && DateSerial::isShowable(date.toDouble()))
-            event.dateIsp = DateSerial::toDateTime(date.toDouble());
-        byKey.emplace(event.id, event);
-    }
-    // In the search's order; a row deleted since the search is left out.
-    std::vector<FoundEvent> found;
-    for (qint64 key : keys)
-        if (const auto it = byKey.find(key); it != byKey.end())
-            found.push_back(it->second);
-    return found;
 }
 
 std::optional<Period> TDataModule1::showEvent(qint64 id)

@@ -2,7 +2,6 @@
 
 #include "databind/DataSource.h"
 #include "databind/RecordSet.h"
-#include "diary/FoundEvent.h"
 #include "diary/Period.h"
 #include "diary/ReminderKind.h"
 #include "diary/TimedEvent.h"
@@ -10,8 +9,6 @@
 
 #include <functional>
 #include <vector>
-
-struct SearchWords;
 
 // The data module: the one connection to the diary, every record set of the program and its data source. Creating
 // it opens the connection and the list query QJob; the reminder sets stay closed.
@@ -59,8 +56,8 @@ public:
     void showPeriod(const Period& period);
     // Re-opens QJob on what "Все мероприятия" lists: every event but birthdays and memorable dates.
     void showAllEvents();
-    // The events holding every word in one of its forms, newest first, at most limit of them; none for no words.
-    std::vector<FoundEvent> findEvents(const SearchWords& words, int limit);
+    // The connection string the diary was opened with, for a connection of another thread's own.
+    const QString& connectionString() const { return m_connectionString; }
     // Re-opens QJob on the list the tree shows that event in, its row current: its periodicity's, or every event's
     // for a periodicity the tree has no node of its own for (returned as none). Throws when the event is gone.
     std::optional<Period> showEvent(qint64 id);
@@ -68,6 +65,7 @@ public:
     const QString& diaryIdentity();
 
 private:
+    QString m_connectionString;
     QString m_diaryIdentity;
     QList<qint64> m_alarmIds;
 };

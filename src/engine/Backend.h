@@ -9,6 +9,7 @@
 #include <QString>
 #include <QVariant>
 
+#include <functional>
 #include <map>
 #include <optional>
 #include <utility>
@@ -83,4 +84,9 @@ public:
     // The keys of the events whose description or note holds every word in one of its forms (the last as a prefix
     // when it is one), at most limit of them.
     virtual std::vector<qint64> searchJobs(const SearchWords& words, int limit) = 0;
+    // Readies what searchJobs needs, however long that takes (the first build of an index over many events), so
+    // that searchJobs then answers at once: for a connection of its own on a thread of its own. progress is told
+    // how much is done of how much there is, as far as the backend knows, and stops the work by returning false.
+    using SearchProgress = std::function<bool(qint64 done, qint64 total)>;
+    virtual void prepareSearch(const SearchProgress& progress) = 0;
 };

@@ -1,8 +1,10 @@
 #include "units/SearchPanel.h"
 
 #include "databind/DateTimeText.h"
+#include "diary/EventSearch.h"
 #include "diary/UnitDM.h"
 #include "engine/SearchWords.h"
+#include "base/Error.h"
 #include "platform/ErrorReporter.h"
 #include "units/SearchMarks.h"
 
@@ -16,6 +18,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -61,11 +64,21 @@ SearchPanel::SearchPanel(TDataModule1& dataModule, QWidget* parent) : QWidget(pa
     TimeSearch->setSingleShot(true);
     TimeSearch->setInterval(typingPause);
     connect(TimeSearch, &QTimer::timeout, this, &SearchPanel::TimeSearchTimer);
+    m_slow = new QTimer(this);
+    m_slow->setSingleShot(true);
+    m_slow->setInterval(slowAnswer);
+    connect(m_slow, &QTimer::timeout, this, [this] {
+        if (isSearching())
+            LabelFound->setText(QStringLiteral("Поиск…"));
+    });
     connect(EdSearch, &QLineEdit::textChanged, this, [this] { TimeSearch->start(); });
     connect(EdSearch, &QLineEdit::returnPressed, this, &SearchPanel::pickCurrent);
     connect(ListFound, &QTreeWidget::itemActivated, this, &SearchPanel::pickCurrent);
     hide();
 }
+
+// The search's thread is stopped before the panel goes.
+SearchPanel::~SearchPanel() = default;
 
 void SearchPanel::openSearch()
 {
@@ -81,6 +94,7 @@ void SearchPanel::openSearch()
 void SearchPanel::closeSearch()
 {
     TimeSearch->stop();
+    m_pickWhenAnswered = false;
     hide();
     emit closed();
 }
@@ -88,23 +102,49 @@ void SearchPanel::closeSearch()
 void SearchPanel::TimeSearchTimer()
 {
     TimeSearch->stop();
-    ListFound->clear();
-    LabelFound->clear();
-    const SearchWords words = SearchWords::of(EdSearch->text());
-    if (words.isEmpty())
-        return;
-    std::vector<FoundEvent> found;
-    try {
-        found = m_dataModule.findEvents(words, shownLimit);
-        m_shownError.clear();
-    } catch (const std::exception& error) {
-        const QString text = QString::fromUtf8(error.what());
-        if (text != m_shownError) {
-            m_shownError = text;
-            ErrorReporter::report(error);
-        }
+    m_asked = SearchWords::of(EdSearch->text());
+    if (m_asked.isEmpty()) {
+        m_question = 0;
+        m_slow->stop();
+        ListFound->clear();
+        LabelFound->clear();
         return;
     }
+    if (!m_search) {
+        m_search = std::make_unique<EventSearch>(m_dataModule.connectionString());
+        connect(m_search.get(), &EventSearch::found, this, &SearchPanel::showFound);
+        connect(m_search.get(), &EventSearch::preparing, this, &SearchPanel::showPreparing);
+    }
+    m_question = m_search->find(m_asked, shownLimit);
+    m_slow->start();
+}
+
+void SearchPanel::showPreparing(quint64 question, int percent)
+{
+    if (question == m_question)
+        LabelFound->setText(QStringLiteral("Подготовка поиска: %1%").arg(percent));
+}
+
+void SearchPanel::showFound(quint64 question, const std::vector<FoundEvent>& found, const QString& error)
+{
+    // An answer to a question asked before the last comes too late to be shown.
+    if (question != m_question)
+        return;
+    m_question = 0;
+    m_slow->stop();
+    ListFound->clear();
+    LabelFound->clear();
+    const bool pick = std::exchange(m_pickWhenAnswered, false);
+    if (!error.isEmpty()) {
+        // The same error again, as the user goes on typing, is shown once.
+        if (error != m_shownError) {
+            m_shownError = error;
+            ErrorReporter::report(Error(error));
+        }
+        emit answered();
+        return;
+    }
+    m_shownError.clear();
     for (const FoundEvent& event : found) {
         auto* row = new QTreeWidgetItem(ListFound);
         row->setData(0, keyRole, event.id);
@@ -114,7 +154,7 @@ void SearchPanel::TimeSearchTimer()
                                                       FormatSettings::current()));
         // The description in a label of its own, for its marked words.
         row->setToolTip(0, event.job);
-        auto* description = new QLabel(SearchMarks::markedHtml(event.job, words));
+        auto* description = new QLabel(SearchMarks::markedHtml(event.job, m_asked));
         description->setTextFormat(Qt::RichText);
         description->setAttribute(Qt::WA_TransparentForMouseEvents);
         ListFound->setItemWidget(row, 0, description);
@@ -127,6 +167,9 @@ void SearchPanel::TimeSearchTimer()
                 .arg(found.size())
                 .arg(static_cast<int>(found.size()) == shownLimit ? QStringLiteral(" и более") : QString()));
     ListFound->setCurrentItem(ListFound->topLevelItem(0));
+    emit answered();
+    if (pick && isVisible())
+        pickCurrent();
 }
 
 qint64 SearchPanel::eventOf(const QTreeWidgetItem* row)
@@ -136,9 +179,13 @@ qint64 SearchPanel::eventOf(const QTreeWidgetItem* row)
 
 void SearchPanel::pickCurrent()
 {
-    // Enter right after typing finds what the line holds now, not what the last pause found.
+    // Enter right after typing picks from what the line holds now, not from what the last pause found.
     if (TimeSearch->isActive())
         TimeSearchTimer();
+    if (isSearching()) {
+        m_pickWhenAnswered = true;
+        return;
+    }
     if (const QTreeWidgetItem* row = ListFound->currentItem())
         emit eventChosen(eventOf(row));
 }

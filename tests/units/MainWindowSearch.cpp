@@ -12,6 +12,7 @@
 
 #include <QLabel>
 #include <QLineEdit>
+#include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
@@ -55,7 +56,17 @@ protected:
         for (QChar ch : text)
             QTest::sendKeyEvent(QTest::Click, search().EdSearch, Qt::Key_unknown, QString(ch), Qt::NoModifier);
         ASSERT_TRUE(search().TimeSearch->isActive() || text.isEmpty());
+        searchNow();
+    }
+
+    // Asks at once for what the line holds, as the typing's pause would, and waits for the answer.
+    void searchNow()
+    {
+        QSignalSpy answered(&search(), &SearchPanel::answered);
         search().TimeSearchTimer();
+        if (search().isSearching()) {
+            ASSERT_TRUE(answered.wait(10000));
+        }
     }
 
     // The descriptions the result list shows, top to bottom.
@@ -209,7 +220,7 @@ TEST_F(MainWindowSearchTest, WhateverIsTypedMakesNoErrorBox)
     };
     for (const QString& text : hostile) {
         search().EdSearch->setText(text);
-        search().TimeSearchTimer();
+        searchNow();
     }
     EXPECT_TRUE(ScriptedMessageBoxes::instance().shownTexts().isEmpty())
         << ScriptedMessageBoxes::instance().shownTexts().join(u'\n').toStdString();

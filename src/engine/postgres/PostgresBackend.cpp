@@ -566,6 +566,15 @@ void rollBack(ServerSession& session)
     }
 }
 
+// Lets the next program take the lock of the session's, which a broken connection has let go already.
+void unlockAdvisory(ServerSession& session, const char* key)
+{
+    try {
+        session.run(QByteArray("SELECT pg_advisory_unlock(") + key + ')');
+    } catch (const EngineError&) {
+    }
+}
+
 } // namespace
 
 std::optional<QString> PostgresBackend::property(const QString& name)
@@ -629,7 +638,7 @@ QString PostgresBackend::databaseName()
     return QString::fromUtf8(result.text(0, 0), result.length(0, 0));
 }
 
-void PostgresBackend::prepareSearch()
+void PostgresBackend::readySearch()
 {
     // A diary made before the search has neither our configuration nor the index: they are made at the first
     // search where this user may, each in a transaction of its own, as one may be allowed without the other (the
@@ -660,12 +669,35 @@ void PostgresBackend::prepareSearch()
         m_table->searchConfiguration = QLatin1String(ServerSearch::fallbackConfiguration);
         return;
     }
-    // Building the index reads every event once; until it is there the search reads them all each time.
-    step([this] {
-        if (!ServerSearch::hasIndex(*m_session, m_schema.name))
-            ServerSearch::makeIndex(*m_session, m_schema.name);
-    });
+    // Building the index reads every event once, and meanwhile the search reads them all each time. It is built
+    // without a transaction, so that other machines go on writing; every program waits here for the one before.
+    if (ServerSearch::indexState(*m_session, m_schema.name) != ServerSearch::IndexState::Valid) {
+        constexpr const char* indexLock = "7236481537249785858";
+        m_session->run(QByteArray("SELECT pg_advisory_lock(") + indexLock + ')');
+        try {
+            const ServerSearch::IndexState index = ServerSearch::indexState(*m_session, m_schema.name);
+            if (index == ServerSearch::IndexState::Invalid)
+                ServerSearch::dropIndex(*m_session, m_schema.name);
+            if (index != ServerSearch::IndexState::Valid)
+                ServerSearch::makeIndex(*m_session, m_schema.name, ServerSearch::Build::Concurrently);
+        } catch (const StatementRefused& error) {
+            if (!forbidsWriting(error)) {
+                unlockAdvisory(*m_session, indexLock);
+                throw;
+            }
+        } catch (...) {
+            unlockAdvisory(*m_session, indexLock);
+            throw;
+        }
+        unlockAdvisory(*m_session, indexLock);
+    }
     m_table->searchConfiguration = QLatin1String(ServerSearch::configuration);
+}
+
+void PostgresBackend::prepareSearch(const SearchProgress&)
+{
+    if (m_table->searchConfiguration.isEmpty())
+        readySearch();
 }
 
 std::vector<qint64> PostgresBackend::searchJobs(const SearchWords& typed, int limit)
@@ -673,7 +705,7 @@ std::vector<qint64> PostgresBackend::searchJobs(const SearchWords& typed, int li
     if (typed.isEmpty() || limit <= 0)
         return {};
     if (m_table->searchConfiguration.isEmpty())
-        prepareSearch();
+        readySearch();
     Parameters words;
     for (const QString& word : typed.words)
         words.push_back(utf8Text(word));

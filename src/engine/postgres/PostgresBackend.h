@@ -28,6 +28,7 @@ public:
     std::optional<QString> property(const QString& name) override;
     std::optional<QString> storeProperty(const QString& name, const QString& value, PropertyWrite write) override;
     QString databaseName() override;
+    void prepareSearch(const SearchProgress& progress) override;
     std::vector<qint64> searchJobs(const SearchWords& typed, int limit) override;
 
     // The column types of a table's kinds on the server, and the statements that make the table.
@@ -35,7 +36,7 @@ public:
 
 private:
     struct Table;
-    void prepareSearch();
+    void readySearch();
     std::unique_ptr<ServerSession> m_session;
     const TableSchema& m_schema;
     std::unique_ptr<Table> m_table;

@@ -24,7 +24,7 @@ void ServerSchema::createDiary(const QString& connectionInfo, const TableSchema&
         // A database may keep our configuration from a diary made in it before.
         if (!ServerSearch::hasConfiguration(session))
             ServerSearch::makeConfiguration(session);
-        ServerSearch::makeIndex(session, table.name);
+        ServerSearch::makeIndex(session, table.name, ServerSearch::Build::InTransaction);
         session.run("COMMIT");
     } catch (...) {
         try {

@@ -69,16 +69,26 @@ void ServerSearch::makeConfiguration(ServerSession& session)
                     .toUtf8());
 }
 
-bool ServerSearch::hasIndex(ServerSession& session, const QString& table)
+ServerSearch::IndexState ServerSearch::indexState(ServerSession& session, const QString& table)
 {
-    return session.run("SELECT to_regclass($1) IS NOT NULL", {indexName(table).toUtf8()}).text(0, 0)[0] == 't';
+    const ServerResult valid =
+        session.run("SELECT indisvalid FROM pg_index WHERE indexrelid = to_regclass($1)", {indexName(table).toUtf8()});
+    if (valid.rowCount() == 0)
+        return IndexState::Missing;
+    return valid.text(0, 0)[0] == 't' ? IndexState::Valid : IndexState::Invalid;
 }
 
-void ServerSearch::makeIndex(ServerSession& session, const QString& table)
+void ServerSearch::makeIndex(ServerSession& session, const QString& table, Build build)
 {
-    session.run(QStringLiteral("CREATE INDEX %1 ON %2 USING gin ((%3))")
-                    .arg(indexName(table), Dialect::quotedName(table), eventVector(QLatin1String(configuration)))
+    session.run(QStringLiteral("CREATE INDEX %1 %2 ON %3 USING gin ((%4))")
+                    .arg(build == Build::Concurrently ? QStringLiteral("CONCURRENTLY") : QString(), indexName(table),
+                         Dialect::quotedName(table), eventVector(QLatin1String(configuration)))
                     .toUtf8());
+}
+
+void ServerSearch::dropIndex(ServerSession& session, const QString& table)
+{
+    session.run(QStringLiteral("DROP INDEX CONCURRENTLY IF EXISTS %1").arg(indexName(table)).toUtf8());
 }
 
 QByteArray ServerSearch::lexemesStatement(const QString& configuration, int wordCount)

@@ -22,10 +22,16 @@ inline constexpr const char* fallbackConfiguration = "russian";
 bool hasConfiguration(ServerSession& session);
 // Makes our configuration (and its dictionary), which must not be there yet.
 void makeConfiguration(ServerSession& session);
-// Whether the table has the index the search uses.
-bool hasIndex(ServerSession& session, const QString& table);
-// Makes the index over the table's texts; our configuration must be there.
-void makeIndex(ServerSession& session, const QString& table);
+// Whether the table has the index the search uses; Invalid when a build of it without locking the table failed
+// half-way, which leaves an index the server keeps up but never reads.
+enum class IndexState { Missing, Invalid, Valid };
+IndexState indexState(ServerSession& session, const QString& table);
+// Makes the index over the table's texts; our configuration must be there. Concurrently (outside a transaction)
+// the table stays open to other machines' writes while the index is built, which takes long on many events.
+enum class Build { InTransaction, Concurrently };
+void makeIndex(ServerSession& session, const QString& table, Build build);
+// Drops an index left invalid, outside a transaction.
+void dropIndex(ServerSession& session, const QString& table);
 
 // The statement splitting the words as the texts are split: a row (the word's number from 1, a lexeme) for each
 // lexeme a word gives, $1 and on the words. A word that gives none (too long to index, a stop word of the

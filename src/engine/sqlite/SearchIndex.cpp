@@ -15,12 +15,17 @@ namespace {
 
 // Raised whenever what the index holds, or how it splits and stems, changes: an index of another format is built
 // anew.
-constexpr int format = 2;
+constexpr int format = 3;
+
+// The most keys one step of bringing the index up to date takes: about a tenth of a second of work, the longest
+// another writer waits for the index.
+constexpr int keysPerStep = 5000;
 
 const QString indexTable = QStringLiteral("chronoteka_search");
 const QString changedTable = QStringLiteral("chronoteka_search_changed");
 const QString stateTable = QStringLiteral("chronoteka_search_state");
 const QString termTable = QStringLiteral("chronoteka_search_terms");
+const QString stepTable = QStringLiteral("temp.chronoteka_search_step");
 const QStringList triggers = {QStringLiteral("chronoteka_search_insert"), QStringLiteral("chronoteka_search_update"),
                               QStringLiteral("chronoteka_search_delete")};
 
@@ -168,7 +173,7 @@ bool SearchIndex::hasChanges()
     return changes.step() && changes.integer(0) != 0;
 }
 
-void SearchIndex::build()
+void SearchIndex::create()
 {
     QStringList statements;
     for (const QString& trigger : triggers)
@@ -181,15 +186,11 @@ void SearchIndex::build()
                           "columnsize = 0)")
                .arg(indexTable, QString::fromLatin1(SearchTokenizer::name))
         << QStringLiteral("CREATE TABLE %1 (id_job INTEGER PRIMARY KEY)").arg(changedTable)
-        << QStringLiteral("CREATE TABLE %1 (format INTEGER NOT NULL, seen INTEGER NOT NULL)").arg(stateTable)
-        << QStringLiteral("CREATE TABLE %1 (term TEXT PRIMARY KEY) WITHOUT ROWID").arg(termTable)
-        << QStringLiteral("INSERT INTO %1 (rowid, job, other) SELECT id_job, job, other FROM job").arg(indexTable)
-        << QStringLiteral("CREATE VIRTUAL TABLE IF NOT EXISTS temp.%1_vocabulary USING fts5vocab(main, %1, row)")
-               .arg(indexTable)
-        << QStringLiteral("INSERT INTO %1 (term) SELECT term FROM temp.%2_vocabulary").arg(termTable, indexTable)
-        << QStringLiteral("INSERT INTO %1 (format, seen) SELECT %2, coalesce(max(id_job), 0) FROM job")
+        << QStringLiteral("CREATE TABLE %1 (format INTEGER NOT NULL, seen INTEGER NOT NULL, "
+                          "building INTEGER NOT NULL)")
                .arg(stateTable)
-               .arg(format)
+        << QStringLiteral("CREATE TABLE %1 (term TEXT PRIMARY KEY) WITHOUT ROWID").arg(termTable)
+        << QStringLiteral("INSERT INTO %1 (format, seen, building) VALUES (%2, 0, 1)").arg(stateTable).arg(format)
         << QStringLiteral("CREATE TRIGGER %1 AFTER INSERT ON job BEGIN "
                           "INSERT OR IGNORE INTO %2 (id_job) VALUES (new.id_job); END")
                .arg(triggers[0], changedTable)
@@ -203,11 +204,102 @@ void SearchIndex::build()
     executeEach(m_db, statements);
 }
 
+bool SearchIndex::isBuilding()
+{
+    Statement building(m_db, QStringLiteral("SELECT building FROM %1").arg(stateTable));
+    return building.step() && building.integer(0) != 0;
+}
+
+qint64 SearchIndex::pending()
+{
+    if (state() == State::Missing) {
+        Statement all(m_db, QStringLiteral("SELECT count(*) FROM job"));
+        return all.step() ? all.integer(0) : 0;
+    }
+    Statement count(m_db, QStringLiteral("SELECT (SELECT count(*) FROM %1) + "
+                                         "(SELECT count(*) FROM job WHERE id_job > (SELECT seen FROM %2))")
+                              .arg(changedTable, stateTable));
+    return count.step() ? count.integer(0) : 0;
+}
+
+// The keys of this step: changed ones first, then the next new ones in order, so that every key up to the highest
+// seen is in the index or among the changed.
+qint64 SearchIndex::takeStep()
+{
+    executeEach(m_db, {QStringLiteral("CREATE TABLE IF NOT EXISTS %1 (id_job INTEGER PRIMARY KEY)").arg(stepTable),
+                       QStringLiteral("DELETE FROM %1").arg(stepTable),
+                       QStringLiteral("INSERT INTO %1 (id_job) SELECT id_job FROM %2 ORDER BY id_job LIMIT %3")
+                           .arg(stepTable, changedTable)
+                           .arg(keysPerStep)});
+    const int changed = sqlite3_changes(m_db);
+    if (changed == keysPerStep)
+        return changed;
+    const QString next = QStringLiteral("SELECT id_job FROM job WHERE id_job > (SELECT seen FROM %1) "
+                                        "ORDER BY id_job LIMIT %2")
+                             .arg(stateTable)
+                             .arg(keysPerStep - changed);
+    Statement highest(m_db, QStringLiteral("SELECT max(id_job), count(*) FROM (%1)").arg(next));
+    if (!highest.step() || highest.integer(1) == 0)
+        return changed;
+    const qint64 seen = highest.integer(0);
+    const qint64 added = highest.integer(1);
+    executeEach(m_db, {QStringLiteral("INSERT OR IGNORE INTO %1 (id_job) %2").arg(stepTable, next),
+                       QStringLiteral("UPDATE %1 SET seen = %2").arg(stateTable).arg(seen)});
+    return changed + added;
+}
+
+bool SearchIndex::step(qint64& done)
+{
+    WriteTransaction transaction(m_db);
+    // Another program may have built it while the lock was awaited, or dropped it.
+    if (state() == State::Missing)
+        create();
+    const bool building = isBuilding();
+    const qint64 taken = takeStep();
+    if (taken > 0) {
+        executeEach(m_db, {QStringLiteral("DELETE FROM %1 WHERE rowid IN (SELECT id_job FROM %2)")
+                               .arg(indexTable, stepTable)});
+        // The first build leaves the terms to its end, when the index's own vocabulary gives them all at once.
+        if (!building)
+            addTerms();
+        executeEach(m_db, {QStringLiteral("INSERT INTO %1 (rowid, job, other) SELECT id_job, job, other FROM job "
+                                          "WHERE id_job IN (SELECT id_job FROM %2)")
+                               .arg(indexTable, stepTable),
+                           QStringLiteral("DELETE FROM %1 WHERE id_job IN (SELECT id_job FROM %2)")
+                               .arg(changedTable, stepTable)});
+    }
+    const bool finishing = building && !hasChanges();
+    if (finishing) {
+        executeEach(
+            m_db,
+            {QStringLiteral("CREATE VIRTUAL TABLE IF NOT EXISTS temp.%1_vocabulary USING fts5vocab(main, %1, row)")
+                 .arg(indexTable),
+             QStringLiteral("INSERT OR IGNORE INTO %1 (term) SELECT term FROM temp.%2_vocabulary")
+                 .arg(termTable, indexTable),
+             QStringLiteral("UPDATE %1 SET building = 0").arg(stateTable)});
+    }
+    if (taken == 0 && !finishing)
+        return false;
+    transaction.commit();
+    done += taken;
+    return true;
+}
+
+void SearchIndex::prepare(const std::function<bool(qint64, qint64)>& progress)
+{
+    if (sqlite3_db_readonly(m_db, "main") == 1)
+        return;
+    const qint64 total = pending();
+    qint64 done = 0;
+    while (progress(done, total) && step(done)) {
+    }
+}
+
 // Terms are only ever added: one no row holds any more only costs a search a term that finds nothing.
 void SearchIndex::addTerms()
 {
     Statement rows(
-        m_db, QStringLiteral("SELECT job, other FROM job WHERE id_job IN (SELECT id_job FROM %1)").arg(changedTable));
+        m_db, QStringLiteral("SELECT job, other FROM job WHERE id_job IN (SELECT id_job FROM %1)").arg(stepTable));
     Statement insert(m_db, QStringLiteral("INSERT OR IGNORE INTO %1 (term) VALUES (?)").arg(termTable));
     const SearchTerms::Sink add = [&](const QByteArray& term, bool, int, int) {
         insert.bind(1, QString::fromUtf8(term));
@@ -221,32 +313,6 @@ void SearchIndex::addTerms()
             m_terms.forEach(text.constData(), static_cast<int>(text.size()), SearchTerms::Stemming::On, add);
         }
     }
-}
-
-void SearchIndex::bringUpToDate()
-{
-    if (state() == State::Usable && !hasChanges())
-        return;
-    WriteTransaction transaction(m_db);
-    // Another process may have done it while the lock was awaited.
-    if (state() == State::Missing) {
-        build();
-    } else if (hasChanges()) {
-        executeEach(
-            m_db,
-            {QStringLiteral("INSERT OR IGNORE INTO %1 (id_job) SELECT id_job FROM job "
-                            "WHERE id_job > (SELECT seen FROM %2)")
-                 .arg(changedTable, stateTable),
-             QStringLiteral("DELETE FROM %1 WHERE rowid IN (SELECT id_job FROM %2)").arg(indexTable, changedTable)});
-        addTerms();
-        executeEach(m_db, {QStringLiteral("INSERT INTO %1 (rowid, job, other) SELECT id_job, job, other FROM job "
-                                          "WHERE id_job IN (SELECT id_job FROM %2)")
-                               .arg(indexTable, changedTable),
-                           QStringLiteral("DELETE FROM %1").arg(changedTable),
-                           QStringLiteral("UPDATE %1 SET seen = max(seen, coalesce((SELECT max(id_job) FROM job), 0))")
-                               .arg(stateTable)});
-    }
-    transaction.commit();
 }
 
 std::vector<qint64> SearchIndex::fromIndex(const Query& query, int limit)
@@ -281,7 +347,8 @@ std::vector<qint64> SearchIndex::scan(const Query& query, const QString& sql, in
 
 std::vector<qint64> SearchIndex::withoutWriting(const Query& query, int limit)
 {
-    if (state() == State::Missing)
+    // An index still being built has its keys but not yet its terms, which a prefix is looked up in.
+    if (state() == State::Missing || isBuilding())
         return scan(query, QStringLiteral("SELECT id_job, job, other FROM job ORDER BY id_job DESC"), limit);
     std::vector<qint64> found = fromIndex(query, limit);
     const std::vector<qint64> changed =
@@ -306,7 +373,9 @@ std::vector<qint64> SearchIndex::search(const SearchWords& words, int limit)
     if (sqlite3_db_readonly(m_db, "main") == 1)
         return withoutWriting(query, limit);
     try {
-        bringUpToDate();
+        qint64 done = 0;
+        while (step(done)) {
+        }
     } catch (const EngineError&) {
         // Another program held the write lock past the busy timeout: answered now, brought up to date next time.
         return withoutWriting(query, limit);

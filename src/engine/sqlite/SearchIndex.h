@@ -6,6 +6,7 @@
 #include <QByteArray>
 #include <QStringList>
 
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -19,8 +20,8 @@ struct sqlite3;
 // that wrote the FTS5 table would fail in any of them for want of our tokenizer, so plain triggers on job only
 // record the changed keys, which any SQLite can run; the program's own connections run no triggers and record
 // their writes themselves. A search first brings the index up to date from those keys and from any key above the
-// highest seen (rows added by a writer without the triggers), and builds it whole when its tables or triggers are
-// missing or of another format. A found key whose row is gone is left out, so a delete nothing recorded is never
+// highest seen (rows added by a writer without the triggers), and builds it anew when its tables or triggers are
+// missing or of another format; all of this a few thousand keys at a time. A found key whose row is gone is left out, so a delete nothing recorded is never
 // found; a change to an existing row made with the triggers off stays unseen until the next full build.
 // A diary that can't be written, or whose write lock another program holds, is searched as its index stands, the
 // changed rows matched directly.
@@ -29,8 +30,13 @@ class SearchIndex
 public:
     explicit SearchIndex(sqlite3* db);
 
-    // The keys of the events holding every word, newest first, at most limit.
+    // The keys of the events holding every word, newest first, at most limit; the index brought up to date first.
     std::vector<qint64> search(const SearchWords& words, int limit);
+    // Builds the index or brings it up to date a step at a time, each step a short write transaction of its own,
+    // so that another writer waits at most one step. progress is told how many keys are done of how many there
+    // were, before each step, and stops the work by returning false; what is done stays done. A diary that can't be
+    // written is left as it is.
+    void prepare(const std::function<bool(qint64 done, qint64 total)>& progress);
 
     // Records, inside the write's transaction, that the program changed, added or deleted the event with that key.
     static void noteChanged(sqlite3* db, qint64 id);
@@ -58,8 +64,12 @@ private:
 
     State state();
     bool hasChanges();
-    void bringUpToDate();
-    void build();
+    bool isBuilding();
+    qint64 pending();
+    // One step of bringing the index up to date, adding the keys it took to done; false when nothing was left.
+    bool step(qint64& done);
+    qint64 takeStep();
+    void create();
     void addTerms();
     std::vector<qint64> fromIndex(const Query& query, int limit);
     std::vector<qint64> withoutWriting(const Query& query, int limit);

@@ -376,3 +376,10 @@ std::vector<qint64> SqliteBackend::searchJobs(const SearchWords& words, int limi
         m_search = std::make_unique<SearchIndex>(m_db.get());
     return m_search->search(words, limit);
 }
+
+void SqliteBackend::prepareSearch(const SearchProgress& progress)
+{
+    if (!m_search)
+        m_search = std::make_unique<SearchIndex>(m_db.get());
+    m_search->prepare(progress);
+}

@@ -34,6 +34,7 @@ public:
     std::optional<QString> storeProperty(const QString& name, const QString& value, PropertyWrite write) override;
     QString databaseName() override { return m_path; }
     std::vector<qint64> searchJobs(const SearchWords& words, int limit) override;
+    void prepareSearch(const SearchProgress& progress) override;
 
 private:
     std::vector<QVariant> rereadRow(const RowWrite& write, qint64 rowIdentity) const;
