@@ -8,6 +8,7 @@
 #include "engine/Connection.h"
 #include "engine/Snapshot.h"
 
+#include <algorithm>
 #include <unordered_map>
 #include <utility>
 
@@ -101,7 +102,8 @@ void EventSearch::answer(const Question& question)
         int told = -1;
         m_connection->backend().prepareSearch([&](qint64 done, qint64 total) {
             if (total >= noticeablePreparation) {
-                const int percent = static_cast<int>(done * 100 / total);
+                // Others may add events meanwhile, which the total counted at the start leaves out.
+                const int percent = static_cast<int>(std::min<qint64>(done * 100 / total, 100));
                 if (percent != told) {
                     told = percent;
                     QMetaObject::invokeMethod(

@@ -267,3 +267,53 @@ TEST(FileSearch, AWriteLockHeldElsewhereIsNotWaitedFor)
     sqlite3_close(other);
     EXPECT_EQ(diary.scalar("SELECT count(*) FROM chronoteka_search_changed"), QStringLiteral("1"));
 }
+
+// A diary of more events than two steps take. The preparation is stopped after its first step; meanwhile the
+// diary is changed by others; a later preparation takes up where it stopped, and the search then finds what the
+// diary holds, prefixes too. Between steps the diary's write lock is free for another writer at once.
+TEST(FileSearch, APreparationInStepsLetsOthersWriteAndIsTakenUpWhereItStopped)
+{
+    DiaryFile diary;
+    diary.execute("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 12000) "
+                  "INSERT INTO job (job, other) SELECT 'событие ' || i, CASE WHEN i % 1000 = 0 THEN 'ремонт крыши' "
+                  "ELSE 'заметка' END FROM n");
+    const auto connection = diary.connect();
+    Backend& backend = connection->backend();
+
+    std::vector<std::pair<qint64, qint64>> told;
+    QStringList lockedOut;
+    backend.prepareSearch([&](qint64 done, qint64 total) {
+        told.emplace_back(done, total);
+        sqlite3* other = nullptr;
+        sqlite3_open_v2(diary.path().toUtf8().constData(), &other, SQLITE_OPEN_READWRITE, nullptr);
+        if (sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK)
+            lockedOut << QString::fromUtf8(sqlite3_errmsg(other));
+        sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
+        sqlite3_close(other);
+        return told.size() < 2;
+    });
+    EXPECT_EQ(lockedOut, QStringList());
+    ASSERT_EQ(told.size(), 2U);
+    EXPECT_EQ(told[0], (std::pair<qint64, qint64>(0, 12000)));
+    EXPECT_GT(told[1].first, 0);
+    EXPECT_LT(told[1].first, 12000);
+
+    stockSqlite(diary, QStringLiteral("UPDATE job SET other = 'ремонт окна' WHERE id_job = 2; "
+                                      "DELETE FROM job WHERE id_job = 1000; "
+                                      "UPDATE job SET other = 'ремонт двери' WHERE id_job = 11999"));
+    withoutTriggers(diary, "INSERT INTO job (job, other) VALUES ('новое', 'ремонт')");
+
+    told.clear();
+    backend.prepareSearch([&](qint64 done, qint64 total) {
+        told.emplace_back(done, total);
+        return true;
+    });
+    ASSERT_GE(told.size(), 2U);
+    EXPECT_TRUE(std::is_sorted(told.begin(), told.end()));
+    EXPECT_EQ(told.back().first, told.back().second);
+    const Keys repairs{2, 2000, 3000, 4000, 5000, 6000, 7000, 8000, 9000, 10000, 11000, 11999, 12000, 12001};
+    EXPECT_EQ(search(backend, QStringLiteral("ремонту ")), repairs);
+    EXPECT_EQ(search(backend, QStringLiteral("ремо")), repairs);
+    EXPECT_EQ(search(backend, QStringLiteral("двер")), Keys{11999});
+    EXPECT_EQ(diary.scalar("SELECT building FROM chronoteka_search_state"), QStringLiteral("0"));
+}

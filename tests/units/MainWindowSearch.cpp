@@ -191,6 +191,23 @@ TEST_F(MainWindowSearchTest, AnEditNotYetPostedIsSavedBeforeTheFoundEventIsShown
     EXPECT_EQ(form().Tree->currentItem()->text(0), QStringLiteral("ежедневное"));
 }
 
+// Enter typed before the answer came picks the first event the answer brings.
+TEST_F(MainWindowSearchTest, EnterBeforeTheAnswerPicksTheFirstEventItBrings)
+{
+    add(QStringLiteral("прочее"), QStringLiteral("ежедневное"));
+    const qint64 wanted = add(QStringLiteral("встреча с юристом"), QStringLiteral("ежемесячное"));
+    start();
+    QTest::keyClick(form().DBGrid1, Qt::Key_F, Qt::ControlModifier);
+    QTRY_VERIFY(search().EdSearch->hasFocus());
+    for (QChar ch : QStringLiteral("юрист"))
+        QTest::sendKeyEvent(QTest::Click, search().EdSearch, Qt::Key_unknown, QString(ch), Qt::NoModifier);
+    QTest::keyClick(search().EdSearch, Qt::Key_Return);
+    EXPECT_TRUE(search().isSearching());
+    QTRY_COMPARE(currentId(), wanted);
+    EXPECT_EQ(form().Tree->currentItem()->text(0), QStringLiteral("ежемесячное"));
+    EXPECT_FALSE(search().isVisible());
+}
+
 TEST_F(MainWindowSearchTest, EscClosesTheSearchAndCtrlFBringsBackTheWordsSelected)
 {
     add(QStringLiteral("Купить подарки"), QStringLiteral("ежедневное"));
