@@ -27,8 +27,9 @@ namespace {
 
 QString serverDiary;
 
-const char* const typed[] = {"подарок ", "стоматолог ", "паспорта ", "ремонт ", "пода", "ёлка ", "2026 ",
-                             "купить подарок ", "продлить паспорт ", "ремонт машины ", "подарки пап", "счёт банк "};
+const char* const typed[] = {"подарок ",    "стоматолог ", "паспорта ",       "ремонт ",           "пода",
+                             "ёлка ",       "2026 ",       "купить подарок ", "продлить паспорт ", "ремонт машины ",
+                             "подарки пап", "счёт банк "};
 
 int eventCount()
 {
@@ -52,10 +53,10 @@ void run(PGconn* connection, const QByteArray& sql, const std::vector<QByteArray
     std::vector<const char*> values;
     for (const QByteArray& parameter : parameters)
         values.push_back(parameter.constData());
-    const std::unique_ptr<PGresult, decltype(&PQclear)> result(
-        PQexecParams(connection, sql.constData(), static_cast<int>(values.size()), nullptr, values.data(), nullptr,
-                     nullptr, 0),
-        PQclear);
+    const std::unique_ptr<PGresult, decltype(&PQclear)> result(PQexecParams(connection, sql.constData(),
+                                                                            static_cast<int>(values.size()), nullptr,
+                                                                            values.data(), nullptr, nullptr, 0),
+                                                               PQclear);
     if (PQresultStatus(result.get()) != PGRES_COMMAND_OK && PQresultStatus(result.get()) != PGRES_TUPLES_OK)
         throw std::runtime_error(PQerrorMessage(connection));
 }
@@ -98,8 +99,7 @@ void fillServerDiary()
     sqlite3_finalize(select);
     sqlite3_close(db);
     // The program's first search makes the index.
-    Connection(DiaryBackend::open(QStringLiteral("Provider=PostgreSQL;Data Source=") + serverDiary),
-               JobTable::schema())
+    Connection(DiaryBackend::open(QStringLiteral("Provider=PostgreSQL;Data Source=") + serverDiary), JobTable::schema())
         .backend()
         .prepareSearch([](qint64, qint64) { return true; });
     BenchServer::execute(serverDiary, "VACUUM (FREEZE, ANALYZE) job");
@@ -142,7 +142,8 @@ void BareLibpqSearch(benchmark::State& state)
             PQclear);
         std::vector<std::pair<int, QString>> lexemes;
         for (int r = 0; r < PQntuples(split.get()); ++r)
-            lexemes.emplace_back(std::atoi(PQgetvalue(split.get(), r, 0)), QString::fromUtf8(PQgetvalue(split.get(), r, 1)));
+            lexemes.emplace_back(std::atoi(PQgetvalue(split.get(), r, 0)),
+                                 QString::fromUtf8(PQgetvalue(split.get(), r, 1)));
         queries.push_back(
             ServerSearch::queryText(lexemes, words.lastIsPrefix ? static_cast<int>(words.words.size()) : 0));
     }

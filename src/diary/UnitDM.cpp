@@ -11,7 +11,6 @@
 #include "databind/ActiveRowScope.h"
 #include "engine/Snapshot.h"
 
-
 TDataModule1::TDataModule1(const QString& connectionString)
     : ADOConnection1(DiaryBackend::open(connectionString), JobTable::schema()),
       QJob(QStringLiteral("QJob"), ADOConnection1), SQJob(QStringLiteral("SQJob"), &QJob),

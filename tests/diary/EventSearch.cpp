@@ -16,10 +16,11 @@ void addMany(const TempDiary& diary, int count)
 {
     sqlite3* db = nullptr;
     sqlite3_open_v2(diary.databasePath().toUtf8().constData(), &db, SQLITE_OPEN_READWRITE, nullptr);
-    const QByteArray sql = QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < %1) "
-                                          "INSERT INTO job (job, other) SELECT 'событие ' || i, 'заметка' FROM n")
-                               .arg(count)
-                               .toUtf8();
+    const QByteArray sql =
+        QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < %1) "
+                       "INSERT INTO job (job, other) SELECT 'событие ' || i, 'заметка' FROM n")
+            .arg(count)
+            .toUtf8();
     const int rc = sqlite3_exec(db, sql.constData(), nullptr, nullptr, nullptr);
     sqlite3_close(db);
     ASSERT_EQ(rc, SQLITE_OK);

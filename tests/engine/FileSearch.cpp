@@ -5,6 +5,7 @@
 #include "engine/SearchWords.h"
 #include "engine/sqlite/SqliteBackend.h"
 #include "engine/sqlite/SqliteFunctions.h"
+#include "support/ErrorOf.h"
 #include "support/QtPrinters.h"
 
 #include <QFile>
@@ -261,6 +262,7 @@ TEST(FileSearch, AWriteLockHeldElsewhereIsNotWaitedFor)
     sqlite3* other = nullptr;
     ASSERT_EQ(sqlite3_open_v2(diary.path().toUtf8().constData(), &other, SQLITE_OPEN_READWRITE, nullptr), SQLITE_OK);
     ASSERT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+    EXPECT_EQ(errorOf([&] { connection->backend().prepareSearch([](qint64, qint64) { return true; }); }), QString());
     EXPECT_EQ(search(*connection, QStringLiteral("подарок ")), (Keys{e.gifts, e.gift, e.giftsMany, e.meeting}));
     EXPECT_EQ(search(*connection, QStringLiteral("бюджет ")), Keys{});
     sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);

@@ -722,8 +722,7 @@ std::vector<qint64> PostgresBackend::searchJobs(const SearchWords& typed, int li
         return {};
     const ServerResult result =
         m_session->run(ServerSearch::statement(m_schema.name, m_table->key, m_table->searchConfiguration),
-                       {QByteArray::number(limit), query},
-                       ServerSession::Retry::OnceIfBroken);
+                       {QByteArray::number(limit), query}, ServerSession::Retry::OnceIfBroken);
     std::vector<qint64> keys;
     for (int r = 0; r < result.rowCount(); ++r)
         keys.push_back(integerOf(result.text(r, 0), result.length(r, 0)));

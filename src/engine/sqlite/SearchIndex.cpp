@@ -257,26 +257,26 @@ bool SearchIndex::step(qint64& done)
     const bool building = isBuilding();
     const qint64 taken = takeStep();
     if (taken > 0) {
-        executeEach(m_db, {QStringLiteral("DELETE FROM %1 WHERE rowid IN (SELECT id_job FROM %2)")
-                               .arg(indexTable, stepTable)});
+        executeEach(
+            m_db, {QStringLiteral("DELETE FROM %1 WHERE rowid IN (SELECT id_job FROM %2)").arg(indexTable, stepTable)});
         // The first build leaves the terms to its end, when the index's own vocabulary gives them all at once.
         if (!building)
             addTerms();
-        executeEach(m_db, {QStringLiteral("INSERT INTO %1 (rowid, job, other) SELECT id_job, job, other FROM job "
-                                          "WHERE id_job IN (SELECT id_job FROM %2)")
-                               .arg(indexTable, stepTable),
-                           QStringLiteral("DELETE FROM %1 WHERE id_job IN (SELECT id_job FROM %2)")
-                               .arg(changedTable, stepTable)});
+        executeEach(
+            m_db,
+            {QStringLiteral("INSERT INTO %1 (rowid, job, other) SELECT id_job, job, other FROM job "
+                            "WHERE id_job IN (SELECT id_job FROM %2)")
+                 .arg(indexTable, stepTable),
+             QStringLiteral("DELETE FROM %1 WHERE id_job IN (SELECT id_job FROM %2)").arg(changedTable, stepTable)});
     }
     const bool finishing = building && !hasChanges();
     if (finishing) {
-        executeEach(
-            m_db,
-            {QStringLiteral("CREATE VIRTUAL TABLE IF NOT EXISTS temp.%1_vocabulary USING fts5vocab(main, %1, row)")
-                 .arg(indexTable),
-             QStringLiteral("INSERT OR IGNORE INTO %1 (term) SELECT term FROM temp.%2_vocabulary")
-                 .arg(termTable, indexTable),
-             QStringLiteral("UPDATE %1 SET building = 0").arg(stateTable)});
+        executeEach(m_db, {QStringLiteral(
+                               "CREATE VIRTUAL TABLE IF NOT EXISTS temp.%1_vocabulary USING fts5vocab(main, %1, row)")
+                               .arg(indexTable),
+                           QStringLiteral("INSERT OR IGNORE INTO %1 (term) SELECT term FROM temp.%2_vocabulary")
+                               .arg(termTable, indexTable),
+                           QStringLiteral("UPDATE %1 SET building = 0").arg(stateTable)});
     }
     if (taken == 0 && !finishing)
         return false;
@@ -291,15 +291,20 @@ void SearchIndex::prepare(const std::function<bool(qint64, qint64)>& progress)
         return;
     const qint64 total = pending();
     qint64 done = 0;
-    while (progress(done, total) && step(done)) {
+    try {
+        while (progress(done, total) && step(done)) {
+        }
+    } catch (const EngineError&) {
+        // Another program held the write lock past the busy timeout: the search answers from the index as it
+        // stands and the changed rows, and the next one goes on.
     }
 }
 
 // Terms are only ever added: one no row holds any more only costs a search a term that finds nothing.
 void SearchIndex::addTerms()
 {
-    Statement rows(
-        m_db, QStringLiteral("SELECT job, other FROM job WHERE id_job IN (SELECT id_job FROM %1)").arg(stepTable));
+    Statement rows(m_db,
+                   QStringLiteral("SELECT job, other FROM job WHERE id_job IN (SELECT id_job FROM %1)").arg(stepTable));
     Statement insert(m_db, QStringLiteral("INSERT OR IGNORE INTO %1 (term) VALUES (?)").arg(termTable));
     const SearchTerms::Sink add = [&](const QByteArray& term, bool, int, int) {
         insert.bind(1, QString::fromUtf8(term));

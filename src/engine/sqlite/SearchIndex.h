@@ -21,8 +21,9 @@ struct sqlite3;
 // record the changed keys, which any SQLite can run; the program's own connections run no triggers and record
 // their writes themselves. A search first brings the index up to date from those keys and from any key above the
 // highest seen (rows added by a writer without the triggers), and builds it anew when its tables or triggers are
-// missing or of another format; all of this a few thousand keys at a time. A found key whose row is gone is left out, so a delete nothing recorded is never
-// found; a change to an existing row made with the triggers off stays unseen until the next full build.
+// missing or of another format; all of this a few thousand keys at a time. A found key whose row is gone is left
+// out, so a delete nothing recorded is never found; a change to an existing row made with the triggers off stays
+// unseen until the next full build.
 // A diary that can't be written, or whose write lock another program holds, is searched as its index stands, the
 // changed rows matched directly.
 class SearchIndex
