@@ -56,6 +56,8 @@ EventSearch::~EventSearch()
     {
         const std::lock_guard lock(m_mutex);
         m_stopping = true;
+        if (m_backend)
+            m_backend->interrupt();
     }
     m_wake.notify_one();
     if (m_thread.joinable())
@@ -97,8 +99,12 @@ void EventSearch::answer(const Question& question)
     std::vector<FoundEvent> events;
     QString error;
     try {
-        if (!m_connection)
-            m_connection = std::make_unique<Connection>(DiaryBackend::open(m_connectionString), JobTable::schema());
+        if (!m_connection) {
+            std::shared_ptr<Backend> backend = DiaryBackend::open(m_connectionString);
+            m_connection = std::make_unique<Connection>(backend, JobTable::schema());
+            const std::lock_guard lock(m_mutex);
+            m_backend = std::move(backend);
+        }
         int told = -1;
         m_connection->backend().prepareSearch([&](qint64 done, qint64 total) {
             if (total >= noticeablePreparation) {
@@ -123,6 +129,10 @@ void EventSearch::answer(const Question& question)
     } catch (const std::exception& failure) {
         error = QString::fromUtf8(failure.what());
         // Opened anew for the next question: a server that went away may be back by then.
+        {
+            const std::lock_guard lock(m_mutex);
+            m_backend.reset();
+        }
         m_connection.reset();
     }
     QMetaObject::invokeMethod(

@@ -13,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+class Backend;
 class Connection;
 
 // The search of the whole diary on a thread of its own, through a connection of its own, so that neither the first
@@ -23,7 +24,7 @@ class EventSearch : public QObject
     Q_OBJECT
 public:
     explicit EventSearch(QString connectionString, QObject* parent = nullptr);
-    // Stops a build between two of its steps and waits for the thread.
+    // Interrupts what the thread runs on the diary (a build stops after its step) and waits for it.
     ~EventSearch() override;
     EventSearch(const EventSearch&) = delete;
     EventSearch& operator=(const EventSearch&) = delete;
@@ -57,6 +58,8 @@ private:
     std::optional<Question> m_waiting;
     quint64 m_asked = 0;
     bool m_stopping = false;
+    // The thread's backend, to interrupt; set and read under the mutex.
+    std::shared_ptr<Backend> m_backend;
     std::thread m_thread;
     // Used by the thread alone.
     std::unique_ptr<Connection> m_connection;

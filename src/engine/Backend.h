@@ -89,4 +89,6 @@ public:
     // how much is done of how much there is, as far as the backend knows, and stops the work by returning false.
     using SearchProgress = std::function<bool(qint64 done, qint64 total)>;
     virtual void prepareSearch(const SearchProgress& progress) = 0;
+    // Asks what runs on this backend in another thread to stop as soon as it can, failing; callable from any thread.
+    virtual void interrupt() {}
 };

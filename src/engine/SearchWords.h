@@ -13,5 +13,7 @@ struct SearchWords
 
     static SearchWords of(const QString& typed);
     static QString fold(const QString& word);
+    // One character folded: lower case, ё as е, İ as i. The index folds its texts by it too.
+    static char32_t foldCharacter(char32_t c);
     bool isEmpty() const { return words.isEmpty(); }
 };

@@ -172,6 +172,32 @@ TEST(FileSearch, TheIndexFollowsEveryWriter)
          [](const Events& e) {
              return Keys{e.gifts, e.gift, e.giftsMany, e.birthday};
          }},
+        {"an edit by a writer without the triggers, stamped as every post stamps it",
+         [](DiaryFile& d, Connection&, const Events& e) {
+             withoutTriggers(d, QStringLiteral("UPDATE job SET job = 'подарки', date_zap = 99999 WHERE id_job = %1")
+                                    .arg(e.birthday)
+                                    .toUtf8()
+                                    .constData());
+         },
+         "подарок ",
+         [](const Events& e) {
+             return Keys{e.gifts, e.gift, e.giftsMany, e.birthday};
+         }},
+        {"the diary emptied, then copied into again with its keys",
+         [](DiaryFile& d, Connection& c, const Events& e) {
+             std::vector<std::vector<QVariant>> rows = c.tableRows();
+             for (std::vector<QVariant>& row : rows) {
+                 if (row[static_cast<int>(JobTable::Column::IdJob)].toLongLong() == e.meeting)
+                     row[static_cast<int>(JobTable::Column::Job)] = QStringLiteral("подарки к бюджету");
+             }
+             stockSqlite(d, QStringLiteral("DELETE FROM job"));
+             ASSERT_EQ(search(c, QStringLiteral("бюджет ")), Keys{});
+             c.appendTableRows(rows);
+         },
+         "подарок ",
+         [](const Events& e) {
+             return Keys{e.gifts, e.gift, e.giftsMany, e.meeting};
+         }},
         {"the index's tables dropped",
          [](DiaryFile& d, Connection&, const Events&) {
              stockSqlite(d, QStringLiteral("DROP TABLE chronoteka_search_state"));

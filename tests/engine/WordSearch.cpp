@@ -35,6 +35,8 @@ protected:
         dentist = add("Позвонить в Dentist-Clinic");
         meeting = add("Встреча в 10:30", "адрес на mail.ru, из-за погоды");
         windows = add("Помыть окна");
+        quoted = add("«Подарки»… дом—дача", "заказ 2подарка");
+        istanbul = add("Рейс в İstanbul");
         m_connection = m_diary.connect();
     }
 
@@ -46,7 +48,8 @@ protected:
         return Keys(keys.begin(), keys.end());
     }
 
-    qint64 gifts, gift, giftsMany, tree, treeLoud, treeYard, birthday, budget, operators, dentist, meeting, windows;
+    qint64 gifts, gift, giftsMany, tree, treeLoud, treeYard, birthday, budget, operators, dentist, meeting, windows,
+        quoted, istanbul;
 
 private:
     DiaryFile m_diary{GetParam()};
@@ -59,7 +62,7 @@ private:
 // word needed, in the description or the note. «подарок» and «окон» keep the о their other forms lose.
 TEST_P(WordSearch, FindsEveryFormOfEveryWordTyped)
 {
-    const Keys allGifts{gifts, gift, giftsMany};
+    const Keys allGifts{gifts, gift, giftsMany, quoted};
     const Keys trees{tree, treeLoud, treeYard};
     const struct
     {
@@ -96,12 +99,19 @@ TEST_P(WordSearch, FindsEveryFormOfEveryWordTyped)
         {"dentist ", {dentist}},
         {"CLINIC", {dentist}},
         {"dentists ", {}},
-        {"в ", {dentist, meeting}},
+        {"в ", {dentist, meeting, istanbul}},
         {"во ", {treeYard}},
         {"MAIL ", {meeting}},
         {"ru 30 за", {meeting}},
         {"окон ", {windows}},
         {"окно", {windows}},
+        {"дача ", {quoted}},
+        {"дом дач", {quoted}},
+        {"2подарка ", {quoted}},
+        {"2подарки ", {}},
+        {"İstanbul ", {istanbul}},
+        {"istanb", {istanbul}},
+        {"ISTANBUL", {istanbul}},
     };
     for (const auto& c : cases)
         EXPECT_EQ(found(SearchWords::of(QString::fromUtf8(c.typed))), c.expected) << c.typed;
@@ -112,7 +122,7 @@ TEST_P(WordSearch, FindsEveryFormOfEveryWordTyped)
 // finds nothing.
 TEST_P(WordSearch, WhateverIsTypedIsTakenAsWords)
 {
-    const Keys allGifts{gifts, gift, giftsMany};
+    const Keys allGifts{gifts, gift, giftsMany, quoted};
     const QString hostile = QStringLiteral(R"(подарки'&|!<->:*()\"\\ ''""%_)");
     const struct
     {

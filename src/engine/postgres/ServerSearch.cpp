@@ -10,23 +10,17 @@ namespace {
 
 const char dictionary[] = "chronoteka_russian_stem";
 
-// Text of an SQL literal in the E'' form, which reads the same whatever the server's settings of backslashes.
-QString escapedLiteral(QString text)
-{
-    text.replace(u'\\', QStringLiteral("\\\\")).replace(u'\'', QStringLiteral("''"));
-    return QStringLiteral("E'%1'").arg(text);
-}
-
 // A text folded as the search words are: lower case by the collation of our own, so that a database made in the C
-// locale folds Cyrillic too; ё as е; and ASCII punctuation as spaces, since the server's parser would otherwise
-// read "mail.ru", "3.14" or "из-за" as tokens of their own where the search words and the file's index see
-// separate words.
+// locale folds Cyrillic too; ё as е; without the dot above that ICU's lower case adds to i after İ, as the program
+// folds İ to i alone; and every run of characters that are neither letters nor digits as a space, by
+// ICU's classes whatever the database's locale, since the server's parser would otherwise read "mail.ru", "3.14",
+// "из-за" or «подарки» as tokens of their own where the search words and the file's index see separate words.
 QString folded(const QString& text)
 {
-    const QString punctuation = QStringLiteral(R"(!"#$%&'()*+,-./:;<=>?@[\]^_`{|}~)");
-    return QStringLiteral("translate(lower((%1) COLLATE %2), %3, %4)")
-        .arg(text, Dialect::textCollation, escapedLiteral(u'ё' + punctuation),
-             escapedLiteral(u'е' + QString(punctuation.size(), u' ')));
+    return QStringLiteral("regexp_replace(translate(lower((%1) COLLATE %2), 'ё' || U&'\\0307', 'е') "
+                          "COLLATE \"und-x-icu\", "
+                          "'[^[:alnum:]]+', ' ', 'g')")
+        .arg(text, Dialect::textCollation);
 }
 
 // The words of an event: its description and its note as one text. The index is made on exactly this expression
@@ -54,17 +48,17 @@ bool ServerSearch::hasConfiguration(ServerSession& session)
 
 void ServerSearch::makeConfiguration(ServerSession& session)
 {
-    // Snowball's stemmer without its list of stop words: «в», «и», «не» are words to find like any other. The
-    // parser's word tokens, Latin and mixed with digits too, all go through the stemmer, which leaves what is not
-    // Cyrillic as it is; numbers stay as they are written, as in the configuration copied.
+    // Snowball's stemmer without its list of stop words: «в», «и», «не» are words to find like any other. Words of
+    // letters go through the stemmer, which leaves what is not Cyrillic as it is; words mixed with digits and
+    // numbers stay as they are written, as in the configuration copied, as the file's index keeps them.
     session.run(QStringLiteral("CREATE TEXT SEARCH DICTIONARY %1 (TEMPLATE = snowball, LANGUAGE = russian)")
                     .arg(QLatin1String(dictionary))
                     .toUtf8());
     session.run(QStringLiteral("CREATE TEXT SEARCH CONFIGURATION %1 (COPY = simple)")
                     .arg(QLatin1String(configuration))
                     .toUtf8());
-    session.run(QStringLiteral("ALTER TEXT SEARCH CONFIGURATION %1 ALTER MAPPING FOR asciiword, word, numword, "
-                               "asciihword, hword, numhword, hword_asciipart, hword_part, hword_numpart WITH %2")
+    session.run(QStringLiteral("ALTER TEXT SEARCH CONFIGURATION %1 ALTER MAPPING FOR asciiword, word, "
+                               "asciihword, hword, hword_asciipart, hword_part WITH %2")
                     .arg(QLatin1String(configuration), QLatin1String(dictionary))
                     .toUtf8());
 }

@@ -26,6 +26,9 @@ const QString changedTable = QStringLiteral("chronoteka_search_changed");
 const QString stateTable = QStringLiteral("chronoteka_search_state");
 const QString termTable = QStringLiteral("chronoteka_search_terms");
 const QString stepTable = QStringLiteral("temp.chronoteka_search_step");
+// The index of job's date_zap, which every post by the program, an older copy too, stamps: edits made without the
+// triggers are found by it.
+const QString stampIndex = QStringLiteral("chronoteka_search_stamped");
 const QStringList triggers = {QStringLiteral("chronoteka_search_insert"), QStringLiteral("chronoteka_search_update"),
                               QStringLiteral("chronoteka_search_delete")};
 
@@ -58,6 +61,18 @@ void SearchIndex::noteChanged(sqlite3* db, qint64 id)
                            nullptr) != SQLITE_OK)
         return;
     sqlite3_bind_int64(statement, 1, id);
+    const int rc = sqlite3_step(statement);
+    sqlite3_finalize(statement);
+    if (rc != SQLITE_DONE)
+        throw sqliteError(db, rc);
+}
+
+void SearchIndex::forget(sqlite3* db)
+{
+    sqlite3_stmt* statement = nullptr;
+    // Without the table there is no index to forget.
+    if (sqlite3_prepare_v2(db, "DELETE FROM chronoteka_search_state", -1, &statement, nullptr) != SQLITE_OK)
+        return;
     const int rc = sqlite3_step(statement);
     sqlite3_finalize(statement);
     if (rc != SQLITE_DONE)
@@ -153,7 +168,8 @@ bool SearchIndex::matches(const Query& query, const QByteArray& job, const QByte
 
 SearchIndex::State SearchIndex::state()
 {
-    QStringList names{quoted(indexTable), quoted(changedTable), quoted(stateTable), quoted(termTable)};
+    QStringList names{quoted(indexTable), quoted(changedTable), quoted(stateTable), quoted(termTable),
+                      quoted(stampIndex)};
     for (const QString& trigger : triggers)
         names << quoted(trigger);
     Statement present(
@@ -167,9 +183,11 @@ SearchIndex::State SearchIndex::state()
 
 bool SearchIndex::hasChanges()
 {
-    Statement changes(m_db, QStringLiteral("SELECT EXISTS (SELECT 1 FROM %1) OR "
-                                           "(SELECT max(id_job) FROM job) > (SELECT seen FROM %2)")
-                                .arg(changedTable, stateTable));
+    Statement changes(m_db,
+                      QStringLiteral("SELECT EXISTS (SELECT 1 FROM %1) OR "
+                                     "(SELECT max(id_job) FROM job) > (SELECT seen FROM %2) OR "
+                                     "(SELECT max(date_zap) FROM job) > (SELECT coalesce(stamped, -1e308) FROM %2)")
+                          .arg(changedTable, stateTable));
     return changes.step() && changes.integer(0) != 0;
 }
 
@@ -181,26 +199,29 @@ void SearchIndex::create()
     for (const QString& table : {indexTable, changedTable, stateTable, termTable})
         statements << QStringLiteral("DROP TABLE IF EXISTS %1").arg(table);
     // Only which rows hold a term is needed, not where in them: no positions, no column sizes.
-    statements
-        << QStringLiteral("CREATE VIRTUAL TABLE %1 USING fts5(job, other, tokenize = '%2', detail = none, "
-                          "columnsize = 0)")
-               .arg(indexTable, QString::fromLatin1(SearchTokenizer::name))
-        << QStringLiteral("CREATE TABLE %1 (id_job INTEGER PRIMARY KEY)").arg(changedTable)
-        << QStringLiteral("CREATE TABLE %1 (format INTEGER NOT NULL, seen INTEGER NOT NULL, "
-                          "building INTEGER NOT NULL)")
-               .arg(stateTable)
-        << QStringLiteral("CREATE TABLE %1 (term TEXT PRIMARY KEY) WITHOUT ROWID").arg(termTable)
-        << QStringLiteral("INSERT INTO %1 (format, seen, building) VALUES (%2, 0, 1)").arg(stateTable).arg(format)
-        << QStringLiteral("CREATE TRIGGER %1 AFTER INSERT ON job BEGIN "
-                          "INSERT OR IGNORE INTO %2 (id_job) VALUES (new.id_job); END")
-               .arg(triggers[0], changedTable)
-        << QStringLiteral("CREATE TRIGGER %1 AFTER UPDATE OF id_job, job, other ON job BEGIN "
-                          "INSERT OR IGNORE INTO %2 (id_job) VALUES (old.id_job); "
-                          "INSERT OR IGNORE INTO %2 (id_job) VALUES (new.id_job); END")
-               .arg(triggers[1], changedTable)
-        << QStringLiteral("CREATE TRIGGER %1 AFTER DELETE ON job BEGIN "
-                          "INSERT OR IGNORE INTO %2 (id_job) VALUES (old.id_job); END")
-               .arg(triggers[2], changedTable);
+    statements << QStringLiteral("CREATE VIRTUAL TABLE %1 USING fts5(job, other, tokenize = '%2', detail = none, "
+                                 "columnsize = 0)")
+                      .arg(indexTable, QString::fromLatin1(SearchTokenizer::name))
+               << QStringLiteral("CREATE TABLE %1 (id_job INTEGER PRIMARY KEY)").arg(changedTable)
+               << QStringLiteral("CREATE TABLE %1 (format INTEGER NOT NULL, seen INTEGER NOT NULL, "
+                                 "building INTEGER NOT NULL, stamped)")
+                      .arg(stateTable)
+               << QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON job (date_zap)").arg(stampIndex)
+               << QStringLiteral("CREATE TABLE %1 (term TEXT PRIMARY KEY) WITHOUT ROWID").arg(termTable)
+               << QStringLiteral(
+                      "INSERT INTO %1 (format, seen, building, stamped) SELECT %2, 0, 1, max(date_zap) FROM job")
+                      .arg(stateTable)
+                      .arg(format)
+               << QStringLiteral("CREATE TRIGGER %1 AFTER INSERT ON job BEGIN "
+                                 "INSERT OR IGNORE INTO %2 (id_job) VALUES (new.id_job); END")
+                      .arg(triggers[0], changedTable)
+               << QStringLiteral("CREATE TRIGGER %1 AFTER UPDATE OF id_job, job, other ON job BEGIN "
+                                 "INSERT OR IGNORE INTO %2 (id_job) VALUES (old.id_job); "
+                                 "INSERT OR IGNORE INTO %2 (id_job) VALUES (new.id_job); END")
+                      .arg(triggers[1], changedTable)
+               << QStringLiteral("CREATE TRIGGER %1 AFTER DELETE ON job BEGIN "
+                                 "INSERT OR IGNORE INTO %2 (id_job) VALUES (old.id_job); END")
+                      .arg(triggers[2], changedTable);
     executeEach(m_db, statements);
 }
 
@@ -250,11 +271,19 @@ qint64 SearchIndex::takeStep()
 
 bool SearchIndex::step(qint64& done)
 {
+    // Looked at without the write lock first: a search of an index in step takes no lock at all.
+    if (state() == State::Usable && !isBuilding() && !hasChanges())
+        return false;
     WriteTransaction transaction(m_db);
     // Another program may have built it while the lock was awaited, or dropped it.
     if (state() == State::Missing)
         create();
     const bool building = isBuilding();
+    // Rows posted since the last step, by whatever copy of the program, the older ones without the triggers too.
+    executeEach(m_db, {QStringLiteral("INSERT OR IGNORE INTO %1 (id_job) SELECT id_job FROM job "
+                                      "WHERE date_zap > (SELECT coalesce(stamped, -1e308) FROM %2)")
+                           .arg(changedTable, stateTable),
+                       QStringLiteral("UPDATE %1 SET stamped = (SELECT max(date_zap) FROM job)").arg(stateTable)});
     const qint64 taken = takeStep();
     if (taken > 0) {
         executeEach(
@@ -364,6 +393,8 @@ std::vector<qint64> SearchIndex::withoutWriting(const Query& query, int limit)
              limit);
     found.insert(found.end(), changed.begin(), changed.end());
     std::sort(found.begin(), found.end(), std::greater<>());
+    // A key both indexed and changed since is matched twice.
+    found.erase(std::unique(found.begin(), found.end()), found.end());
     found.resize(std::min(found.size(), static_cast<size_t>(limit)));
     return found;
 }

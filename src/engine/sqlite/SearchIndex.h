@@ -20,10 +20,12 @@ struct sqlite3;
 // that wrote the FTS5 table would fail in any of them for want of our tokenizer, so plain triggers on job only
 // record the changed keys, which any SQLite can run; the program's own connections run no triggers and record
 // their writes themselves. A search first brings the index up to date from those keys and from any key above the
-// highest seen (rows added by a writer without the triggers), and builds it anew when its tables or triggers are
-// missing or of another format; all of this a few thousand keys at a time. A found key whose row is gone is left
-// out, so a delete nothing recorded is never found; a change to an existing row made with the triggers off stays
-// unseen until the next full build.
+// highest seen (rows added by a writer without the triggers), and from the rows whose date_zap is later than the
+// latest it has seen (an index of its own over date_zap finds them: every post of the program stamps it, so an
+// older copy's edits are found too), and builds it anew when its tables or triggers are missing or of another
+// format; all of this a few thousand keys at a time. A found key whose row is gone is left out, so a delete nothing
+// recorded is never found; only an edit by a writer without the triggers that leaves date_zap as it was (or sets
+// it back) stays unseen until the next full build.
 // A diary that can't be written, or whose write lock another program holds, is searched as its index stands, the
 // changed rows matched directly.
 class SearchIndex
@@ -41,6 +43,8 @@ public:
 
     // Records, inside the write's transaction, that the program changed, added or deleted the event with that key.
     static void noteChanged(sqlite3* db, qint64 id);
+    // Has the next search build the index anew, inside a write's transaction that put in rows with keys of their own.
+    static void forget(sqlite3* db);
 
     // The table of the events the index covers.
     static constexpr const char* jobTable = "job";

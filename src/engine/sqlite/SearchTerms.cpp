@@ -1,6 +1,7 @@
 #include "engine/sqlite/SearchTerms.h"
 
 #include "base/Error.h"
+#include "engine/SearchWords.h"
 
 #include <libstemmer.h>
 
@@ -116,10 +117,7 @@ void SearchTerms::forEach(const char* text, int size, Stemming stemming, const S
                 russian = false;
                 lettersOnly = true;
             }
-            // Folded as SearchWords folds a word: lower case, ё as е.
-            char32_t folded = QChar::toLower(c);
-            if (folded == U'ё')
-                folded = U'е';
+            const char32_t folded = SearchWords::foldCharacter(c);
             russian = russian || QChar::script(folded) == QChar::Script_Cyrillic;
             lettersOnly = lettersOnly && QChar::isLetter(folded);
             appendUtf8(m_word, folded);

@@ -336,6 +336,8 @@ void SqliteBackend::appendTableRows(const TableSchema& table, const std::vector<
         insert.run();
         insert.reset();
     }
+    // The rows keep their keys, which the index may take for ones it holds already.
+    SearchIndex::forget(m_db.get());
     transaction.commit();
 }
 
@@ -375,6 +377,11 @@ std::vector<qint64> SqliteBackend::searchJobs(const SearchWords& words, int limi
     if (!m_search)
         m_search = std::make_unique<SearchIndex>(m_db.get());
     return m_search->search(words, limit);
+}
+
+void SqliteBackend::interrupt()
+{
+    sqlite3_interrupt(m_db.get());
 }
 
 void SqliteBackend::prepareSearch(const SearchProgress& progress)

@@ -35,6 +35,7 @@ public:
     QString databaseName() override { return m_path; }
     std::vector<qint64> searchJobs(const SearchWords& words, int limit) override;
     void prepareSearch(const SearchProgress& progress) override;
+    void interrupt() override;
 
 private:
     std::vector<QVariant> rereadRow(const RowWrite& write, qint64 rowIdentity) const;
