@@ -5,10 +5,11 @@
 #          127.0.0.1), starts it listening on <folder>/.s.PGSQL.5432 and on a free TCP port of 127.0.0.1, and waits
 #          until it takes connections; a server or files left in <folder> by an earlier, killed run are stopped and
 #          wiped first. The TCP port is the server's port setting (SHOW port), also written to <folder>/tcp-port.
+#          Given a certificate and its key (PEM files), the server takes TLS with them too.
 #   stop:  stops the server and removes <folder>.
 #   pause: stops the server, keeping its cluster; resume starts it again, for tests of a server that goes away.
 # As root the server runs as the user postgres, since it refuses to run as root.
-# Usage: server-cluster.sh start|stop|pause|resume <folder>
+# Usage: server-cluster.sh start <folder> [<certificate> <key>] | stop|pause|resume <folder>
 set -euo pipefail
 
 fail() {
@@ -16,9 +17,15 @@ fail() {
     exit 1
 }
 
-[ $# -eq 2 ] || fail "usage: server-cluster.sh start|stop|pause|resume <folder>"
+usage="usage: server-cluster.sh start <folder> [<certificate> <key>] | stop|pause|resume <folder>"
+[ $# -eq 2 ] || { [ $# -eq 4 ] && [ "$1" = start ]; } || fail "$usage"
 action=$1
 dir=$2
+certificate=${3:-}
+key=${4:-}
+# Taken before the script changes folder.
+[ -z "$certificate" ] || certificate=$(realpath -- "$certificate")
+[ -z "$key" ] || key=$(realpath -- "$key")
 data=$dir/data
 # The port of the socket every caller names. PostgreSQL has one port for the socket and TCP: the server's is the
 # TCP port, and its socket is linked under this number.
@@ -96,6 +103,13 @@ synchronous_commit = off
 full_page_writes = off
 port = 0
 EOF
+    # The server reads its key only when the key is its own and no one else may read it.
+    if [ -n "$certificate" ]; then
+        install -m 644 "$certificate" "$data/server.crt"
+        install -m 600 "$key" "$data/server.key"
+        [ "$(id -u)" -ne 0 ] || chown postgres: "$data/server.crt" "$data/server.key"
+        echo "ssl = on" >>"$data/postgresql.conf"
+    fi
     # A port another program takes between the choice and the start fails the start: another one is tried then.
     local tcp_port attempt
     for attempt in 1 2 3 4 5; do
@@ -137,5 +151,5 @@ start) start_cluster ;;
 stop) remove_cluster ;;
 pause) (cd "$dir" && as_owner "$bindir/pg_ctl" -D "$data" -m fast -w -t 30 stop >/dev/null) ;;
 resume) (cd "$dir" && as_owner "$bindir/pg_ctl" -D "$data" -l "$dir/server.log" -w -t 60 start >/dev/null) ;;
-*) fail "usage: server-cluster.sh start|stop|pause|resume <folder>" ;;
+*) fail "$usage" ;;
 esac
