@@ -1,5 +1,7 @@
 #include "support/ServerDatabase.h"
 
+#include "support/ConnectionInfo.h"
+
 #include <QByteArray>
 #include <QDate>
 #include <QDateTime>
@@ -31,18 +33,6 @@ QString serverInfo()
     if (info.isEmpty())
         throw std::runtime_error("CHRONOTEKA_TEST_SERVER is not set: run the tests through ctest");
     return QString::fromUtf8(info);
-}
-
-QString quotedInfoValue(const QString& value)
-{
-    const bool plain = !value.isEmpty() && std::none_of(value.begin(), value.end(), [](QChar c) {
-        return c.isSpace() || c == u'\'' || c == u'\\';
-    });
-    if (plain)
-        return value;
-    QString escaped = value;
-    escaped.replace(u'\\', QStringLiteral("\\\\")).replace(u'\'', QStringLiteral("\\'"));
-    return u'\'' + escaped + u'\'';
 }
 
 Connection connect(const QString& info)
@@ -134,7 +124,7 @@ void runOnServer(const QString& sql)
 
 ServerDatabase::ServerDatabase()
     : m_name(QStringLiteral("chronoteka_") + QUuid::createUuid().toString(QUuid::Id128)),
-      m_connectionInfo(withKeywords(serverInfo(), {{"dbname", m_name}}))
+      m_connectionInfo(ConnectionInfo::withKeywords(serverInfo(), {{"dbname", m_name}}))
 {
     runOnServer(QStringLiteral("create database \"%1\" template template0 encoding 'UTF8'").arg(m_name));
     try {
@@ -168,33 +158,8 @@ int ServerDatabase::tcpPort()
 
 QString ServerDatabase::tcpConnectionInfo()
 {
-    return withKeywords(m_connectionInfo,
-                        {{"host", QStringLiteral("127.0.0.1")}, {"port", QString::number(tcpPort())}});
-}
-
-QString ServerDatabase::withKeywords(const QString& info, const QList<std::pair<QByteArray, QString>>& keywords)
-{
-    char* error = nullptr;
-    PQconninfoOption* const options = PQconninfoParse(info.toUtf8().constData(), &error);
-    if (!options) {
-        const std::string message = trimmed(error ? error : "out of memory");
-        PQfreemem(error);
-        throw std::runtime_error("connection info " + info.toStdString() + ": " + message);
-    }
-    const auto replaced = [&keywords](const char* keyword) {
-        return std::any_of(keywords.begin(), keywords.end(), [keyword](const auto& given) {
-            return given.first == keyword || (given.first == "host" && qstrcmp(keyword, "hostaddr") == 0);
-        });
-    };
-    QStringList pairs;
-    for (const PQconninfoOption* option = options; option->keyword; ++option) {
-        if (option->val && !replaced(option->keyword))
-            pairs << QString::fromUtf8(option->keyword) + u'=' + quotedInfoValue(QString::fromUtf8(option->val));
-    }
-    PQconninfoFree(options);
-    for (const auto& [keyword, value] : keywords)
-        pairs << QString::fromUtf8(keyword) + u'=' + quotedInfoValue(value);
-    return pairs.join(u' ');
+    return ConnectionInfo::withKeywords(m_connectionInfo,
+                                        {{"host", QStringLiteral("127.0.0.1")}, {"port", QString::number(tcpPort())}});
 }
 
 void ServerDatabase::execute(const QString& sql, const QVariantList& values)

@@ -1,6 +1,6 @@
 #include "support/TcpProxy.h"
 
-#include "support/ServerDatabase.h"
+#include "support/ConnectionInfo.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -82,7 +82,7 @@ TcpProxy::~TcpProxy()
 
 QString TcpProxy::connectionInfo(const QString& base) const
 {
-    return ServerDatabase::withKeywords(base,
+    return ConnectionInfo::withKeywords(base,
                                         {{"host", QStringLiteral("127.0.0.1")}, {"port", QString::number(m_port)}});
 }
 
