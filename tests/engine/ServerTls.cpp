@@ -1,6 +1,7 @@
 // A server diary over TLS: a server whose certificate comes from the user's own authority, reached with
-// sslmode=verify-full and that authority's certificate, is opened; a certificate the authority given did not sign,
-// or one made for another name, is refused with libpq's reason.
+// sslmode=verify-full and that authority's certificate (named, or where libpq looks by itself), is opened; a
+// certificate the authority given did not sign, one made for another name, or no authority at all, is refused with
+// libpq's reason.
 #include "diary/DiaryBackend.h"
 #include "diary/JobTable.h"
 #include "engine/Connection.h"
@@ -9,6 +10,7 @@
 #include "support/QtPrinters.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -80,12 +82,23 @@ protected:
     {
         return m_keys.filePath(QStringLiteral("%1.%2").arg(QString::fromLatin1(name), QString::fromLatin1(suffix)));
     }
-    // The line a user writes into database.conf for the server on this machine's address.
+    // The line a user writes into database.conf for the server on this machine's address, naming the authority's
+    // certificate unless authority is null.
     QString connectionString(const QString& host, const char* authority) const
     {
-        return QStringLiteral("Provider=PostgreSQL;Data Source=host=%1 hostaddr=127.0.0.1 port=%2 dbname=diary "
-                              "user=postgres sslmode=verify-full sslrootcert=%3")
-            .arg(host, m_port, file(authority, "crt"));
+        const QString line = QStringLiteral("Provider=PostgreSQL;Data Source=host=%1 hostaddr=127.0.0.1 port=%2 "
+                                            "dbname=diary user=postgres sslmode=verify-full")
+                                 .arg(host, m_port);
+        return authority ? line + QStringLiteral(" sslrootcert=") + file(authority, "crt") : line;
+    }
+    // A home folder holding that authority's certificate where libpq looks for one, or none when it is null.
+    QString homeWith(const char* authority) const
+    {
+        const QString home = m_keys.filePath(QStringLiteral("home-%1").arg(authority ? authority : "empty"));
+        QDir().mkpath(home + QStringLiteral("/.postgresql"));
+        if (authority)
+            QFile::copy(file(authority, "crt"), home + QStringLiteral("/.postgresql/root.crt"));
+        return home;
     }
     // Whether the server has a connection of the program to the diary over TLS.
     QString programOverTls() const
@@ -122,16 +135,22 @@ TEST_F(TlsServer, VerifyFullOpensWithTheOwnAuthorityAndRefusesAnyOther)
     {
         const char* name;
         QString host;
-        const char* authority;
-        QString reason; // empty: the diary opens
+        const char* authority; // named by sslrootcert
+        const char* atHome;    // in ~/.postgresql/root.crt
+        QString reason;        // empty: the diary opens
     } cases[] = {
-        {"the own authority", QStringLiteral("127.0.0.1"), "authority", {}},
-        {"another authority", QStringLiteral("127.0.0.1"), "stranger", QStringLiteral("certificate verify failed")},
-        {"a certificate for another name", QStringLiteral("localhost"), "authority",
+        {"the own authority", QStringLiteral("127.0.0.1"), "authority", "stranger", {}},
+        {"the own authority at home", QStringLiteral("127.0.0.1"), nullptr, "authority", {}},
+        {"another authority", QStringLiteral("127.0.0.1"), "stranger", "authority",
+         QStringLiteral("certificate verify failed")},
+        {"a certificate for another name", QStringLiteral("localhost"), "authority", nullptr,
          QStringLiteral("does not match host name \"localhost\"")},
+        {"no authority", QStringLiteral("127.0.0.1"), nullptr, nullptr, QStringLiteral("root.crt\" does not exist")},
     };
+    const QByteArray home = qgetenv("HOME");
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
+        qputenv("HOME", homeWith(c.atHome).toUtf8());
         std::optional<Connection> connection;
         const QString error = errorOf(
             [&] { connection.emplace(DiaryBackend::open(connectionString(c.host, c.authority)), JobTable::schema()); });
@@ -143,4 +162,5 @@ TEST_F(TlsServer, VerifyFullOpensWithTheOwnAuthorityAndRefusesAnyOther)
             EXPECT_EQ(programOverTls(), "0");
         }
     }
+    qputenv("HOME", home);
 }
