@@ -1,5 +1,7 @@
 #include "BenchServer.h"
 
+#include <QFile>
+
 #include <libpq-fe.h>
 
 #include <fcntl.h>
@@ -97,6 +99,15 @@ QString BenchServer::connectionInfo(const QString& database) const
 {
     // The port is the one server-cluster.sh gives the server.
     return QStringLiteral("host=%1 port=5432 user=postgres dbname=%2").arg(QString::fromUtf8(m_folder), database);
+}
+
+int BenchServer::tcpPort() const
+{
+    // Written there by server-cluster.sh.
+    QFile file(QString::fromUtf8(m_folder + "/tcp-port"));
+    if (!file.open(QIODevice::ReadOnly))
+        throw std::runtime_error("the test server's TCP port is not known: " + file.errorString().toStdString());
+    return file.readAll().trimmed().toInt();
 }
 
 QString BenchServer::createDatabase(const QString& name)

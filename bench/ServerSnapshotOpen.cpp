@@ -1,9 +1,11 @@
-// Opening the list query over 100,000 matching rows of a diary on a PostgreSQL server, reached through its Unix
-// socket: the snapshot against a bare libpq loop that runs the same translated statement and reads every column
-// of every row, side by side in one run, and the snapshot's memory per row. The server is a private one, started
-// for the run and stopped after it.
+// Opening the list query over 100,000 matching rows of a diary on a PostgreSQL server: the snapshot against a bare
+// libpq loop that runs the same translated statement and reads every column of every row, side by side in one run,
+// and the snapshot's memory per row. Once reached through the server's Unix socket, and once through a link that
+// holds every byte 25 ms each way, as a distant network does, where each extra trip to the server shows. The
+// server is a private one, started for the run and stopped after it.
 #include "BenchDiary.h"
 #include "BenchServer.h"
+#include "DistantLink.h"
 #include "PeriodList.h"
 #include "SideBySide.h"
 #include "diary/DiaryBackend.h"
@@ -12,22 +14,25 @@
 #include "engine/Dialect.h"
 #include "engine/postgres/ServerSchema.h"
 #include "engine/sqlite/SqliteSchema.h"
+#include "support/ConnectionInfo.h"
 
 #include <benchmark/benchmark.h>
 #include <libpq-fe.h>
 
+#include <chrono>
 #include <cstdio>
 #include <exception>
 #include <memory>
 
 namespace {
 
-// libpq connection info of the diary's database.
+// libpq connection info of the diary's database through the server's socket, and through the distant link.
 QString serverDiary;
+QString distantDiary;
 
-QString connectionString()
+QString connectionString(const QString& diary)
 {
-    return QStringLiteral("Provider=PostgreSQL;Data Source=") + serverDiary;
+    return QStringLiteral("Provider=PostgreSQL;Data Source=") + diary;
 }
 
 // The rows SnapshotOpen reads from the file, written to a file first and copied to the server through the engine,
@@ -38,22 +43,22 @@ void fillServerDiary()
     ServerSchema::createDiary(serverDiary, JobTable::schema());
     const BenchDiary file(PeriodList::rows());
     Connection source(DiaryBackend::open(JobTable::connectionString(file.path())), JobTable::schema());
-    Connection(DiaryBackend::open(connectionString()), JobTable::schema()).appendTableRows(source.tableRows());
+    Connection(DiaryBackend::open(connectionString(serverDiary)), JobTable::schema())
+        .appendTableRows(source.tableRows());
     BenchServer::execute(serverDiary, "VACUUM (FREEZE, ANALYZE) job");
 }
 
-void ServerSnapshotOpen(benchmark::State& state)
+void openSnapshots(benchmark::State& state, const QString& diary)
 {
-    Connection connection(DiaryBackend::open(connectionString()), JobTable::schema());
+    Connection connection(DiaryBackend::open(connectionString(diary)), JobTable::schema());
     PeriodList::openSnapshots(state, connection);
 }
 
 // What libpq alone does for the same statement: run it with the period bound as a text, as the backend binds it,
 // and read every cell of every row as libpq hands it over.
-void BareLibpqLoop(benchmark::State& state)
+void runBareLibpqLoop(benchmark::State& state, const QString& diary)
 {
-    const std::unique_ptr<PGconn, decltype(&PQfinish)> connection(PQconnectdb(serverDiary.toUtf8().constData()),
-                                                                  PQfinish);
+    const std::unique_ptr<PGconn, decltype(&PQfinish)> connection(PQconnectdb(diary.toUtf8().constData()), PQfinish);
     if (PQstatus(connection.get()) != CONNECTION_OK || PQsetClientEncoding(connection.get(), "UTF8") != 0) {
         state.SkipWithError(PQerrorMessage(connection.get()));
         return;
@@ -92,12 +97,34 @@ void BareLibpqLoop(benchmark::State& state)
     }
 }
 
+void ServerSnapshotOpen(benchmark::State& state)
+{
+    openSnapshots(state, serverDiary);
+}
+
+void BareLibpqLoop(benchmark::State& state)
+{
+    runBareLibpqLoop(state, serverDiary);
+}
+
+void DistantSnapshotOpen(benchmark::State& state)
+{
+    openSnapshots(state, distantDiary);
+}
+
+void DistantBareLibpqLoop(benchmark::State& state)
+{
+    runBareLibpqLoop(state, distantDiary);
+}
+
 } // namespace
 
 // Repeated, so that the figure is a ratio of medians: two processes, the benchmark and the server, share the
 // machine, and a busy one slows a run of either side now and then.
 BENCHMARK(ServerSnapshotOpen)->Unit(benchmark::kMillisecond)->Repetitions(5);
 BENCHMARK(BareLibpqLoop)->Unit(benchmark::kMillisecond)->Repetitions(5);
+BENCHMARK(DistantSnapshotOpen)->Unit(benchmark::kMillisecond)->Repetitions(5);
+BENCHMARK(DistantBareLibpqLoop)->Unit(benchmark::kMillisecond)->Repetitions(5);
 
 int main(int argc, char** argv)
 {
@@ -107,12 +134,17 @@ int main(int argc, char** argv)
     try {
         BenchServer server;
         serverDiary = server.createDatabase(QStringLiteral("chronoteka_bench"));
+        const DistantLink link(server.tcpPort(), std::chrono::milliseconds(25));
+        distantDiary = ConnectionInfo::withKeywords(
+            serverDiary, {{"host", QStringLiteral("127.0.0.1")}, {"port", QString::number(link.port())}});
         fillServerDiary();
         SideBySideReporter reporter;
         benchmark::RunSpecifiedBenchmarks(&reporter);
         // The CPU time is this process's alone: the server's work shows only in the real time.
         reporter.printRatio("server snapshot / bare libpq loop", "ServerSnapshotOpen", "BareLibpqLoop",
                             "medians; at most 2");
+        reporter.printRatio("the same, 25 ms each way: server snapshot / bare libpq loop", "DistantSnapshotOpen",
+                            "DistantBareLibpqLoop", "medians; at most 1.2");
     } catch (const std::exception& error) {
         std::fprintf(stderr, "bench_server: %s\n", error.what());
         return 1;

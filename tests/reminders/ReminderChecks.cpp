@@ -17,6 +17,7 @@
 #include "support/ServerDatabase.h"
 
 #include <QFile>
+#include <QRegularExpression>
 #include <QTest>
 #include <QTimer>
 #include <QWidget>
@@ -405,7 +406,10 @@ TEST_F(ReminderChecksTest, AServerDiaryOutOfReachIsCheckedAgainQuietlyAndShownOn
 {
     // The diary reaches the server through a link to its socket in the diary folder, which the test takes away.
     ServerDatabase server;
-    const QString socket = QStringLiteral("/.s.PGSQL.") + server.scalar("show port").toString();
+    // Named after the port of the connection info, which the server's socket also answers to beside its own.
+    const QString socket =
+        QStringLiteral("/.s.PGSQL.") +
+        QRegularExpression(QStringLiteral("\\bport=(\\d+)")).match(server.connectionInfo()).captured(1);
     const QString serverSocket =
         server.scalar("show unix_socket_directories").toString().section(u',', 0, 0).trimmed() + socket;
     const QString link = diary.folder() + socket;

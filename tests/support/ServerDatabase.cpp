@@ -1,5 +1,7 @@
 #include "support/ServerDatabase.h"
 
+#include "support/ConnectionInfo.h"
+
 #include <QByteArray>
 #include <QDate>
 #include <QDateTime>
@@ -31,38 +33,6 @@ QString serverInfo()
     if (info.isEmpty())
         throw std::runtime_error("CHRONOTEKA_TEST_SERVER is not set: run the tests through ctest");
     return QString::fromUtf8(info);
-}
-
-QString quotedInfoValue(const QString& value)
-{
-    const bool plain = !value.isEmpty() && std::none_of(value.begin(), value.end(), [](QChar c) {
-        return c.isSpace() || c == u'\'' || c == u'\\';
-    });
-    if (plain)
-        return value;
-    QString escaped = value;
-    escaped.replace(u'\\', QStringLiteral("\\\\")).replace(u'\'', QStringLiteral("\\'"));
-    return u'\'' + escaped + u'\'';
-}
-
-// The connection info with its dbname replaced; keywords, values and URIs as libpq reads them.
-QString withDatabase(const QString& info, const QString& database)
-{
-    char* error = nullptr;
-    PQconninfoOption* const options = PQconninfoParse(info.toUtf8().constData(), &error);
-    if (!options) {
-        const std::string message = trimmed(error ? error : "out of memory");
-        PQfreemem(error);
-        throw std::runtime_error("CHRONOTEKA_TEST_SERVER: " + message);
-    }
-    QStringList keywords;
-    for (const PQconninfoOption* option = options; option->keyword; ++option) {
-        if (option->val && qstrcmp(option->keyword, "dbname") != 0)
-            keywords << QString::fromUtf8(option->keyword) + u'=' + quotedInfoValue(QString::fromUtf8(option->val));
-    }
-    PQconninfoFree(options);
-    keywords << QStringLiteral("dbname=") + quotedInfoValue(database);
-    return keywords.join(u' ');
 }
 
 Connection connect(const QString& info)
@@ -154,7 +124,7 @@ void runOnServer(const QString& sql)
 
 ServerDatabase::ServerDatabase()
     : m_name(QStringLiteral("chronoteka_") + QUuid::createUuid().toString(QUuid::Id128)),
-      m_connectionInfo(withDatabase(serverInfo(), m_name))
+      m_connectionInfo(ConnectionInfo::withKeywords(serverInfo(), {{"dbname", m_name}}))
 {
     runOnServer(QStringLiteral("create database \"%1\" template template0 encoding 'UTF8'").arg(m_name));
     try {
@@ -178,6 +148,18 @@ ServerDatabase::~ServerDatabase()
 QString ServerDatabase::connectionString() const
 {
     return QStringLiteral("Provider=PostgreSQL;Data Source=") + m_connectionInfo;
+}
+
+int ServerDatabase::tcpPort()
+{
+    // The server's one port setting is its TCP port; its socket is reached under another number too.
+    return scalar(QStringLiteral("show port")).toInt();
+}
+
+QString ServerDatabase::tcpConnectionInfo()
+{
+    return ConnectionInfo::withKeywords(m_connectionInfo,
+                                        {{"host", QStringLiteral("127.0.0.1")}, {"port", QString::number(tcpPort())}});
 }
 
 void ServerDatabase::execute(const QString& sql, const QVariantList& values)

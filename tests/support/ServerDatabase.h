@@ -23,6 +23,9 @@ public:
     QString connectionInfo() const { return m_connectionInfo; }
     // The program's connection string for this database.
     QString connectionString() const;
+    // The server's TCP port on 127.0.0.1, and libpq connection info of this database through it.
+    int tcpPort();
+    QString tcpConnectionInfo();
 
     // Runs sql with the program's ? markers (those outside quotes) bound to values in order, as texts: null as
     // NULL, bool as t or f, QDate as yyyy-MM-dd, QDateTime as yyyy-MM-dd HH:mm:ss.zzz. Without values and markers
