@@ -58,9 +58,9 @@ ServerWait& ServerWait::current()
     return installed ? *installed : plainWait;
 }
 
-void ServerWait::install(ServerWait* wait)
+ServerWait* ServerWait::install(ServerWait* wait)
 {
-    installed = wait;
+    return std::exchange(installed, wait);
 }
 
 bool ServerWait::inProgress()

@@ -37,8 +37,8 @@ public:
 
     // The installed wait; a plain one that blocks when none is.
     static ServerWait& current();
-    // nullptr restores the plain one. Ownership stays with the caller.
-    static void install(ServerWait* wait);
+    // nullptr restores the plain one; returns the one installed before. Ownership stays with the caller.
+    static ServerWait* install(ServerWait* wait);
 
     // Whether an operation on the server is in progress in this thread.
     static bool inProgress();

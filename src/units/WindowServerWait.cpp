@@ -254,9 +254,8 @@ private:
     {
         if (m_cancelled)
             return;
+        // The box, hidden by now, goes with the operation: it is on the stack of its own button's click.
         m_cancelled = true;
-        m_box->deleteLater();
-        m_box = nullptr;
         if (m_loop)
             m_loop->exit(static_cast<int>(Outcome::Cancelled));
     }
