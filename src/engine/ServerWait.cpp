@@ -22,8 +22,7 @@ class PlainWait : public ServerWait
         {
             pollfd watched{socket, static_cast<short>(direction == Direction::Read ? POLLIN : POLLOUT), 0};
             for (;;) {
-                const auto left =
-                    std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
+                const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
                 if (left <= 0)
                     return Outcome::TimedOut;
                 const int ready = poll(&watched, 1, static_cast<int>(std::min<long long>(left, 60000)));

@@ -94,15 +94,14 @@ public:
     Outcome waitFor(int socket, ServerWait::Direction direction, Clock::time_point deadline) override
     {
         // A short wait is not worth running the event loop, whatever that would run.
-        const auto blockUntil =
-            std::min(deadline, m_start + std::chrono::milliseconds(WindowServerWait::blockingWait));
+        const auto blockUntil = std::min(deadline, m_start + std::chrono::milliseconds(WindowServerWait::blockingWait));
         if (readyBefore(socket, direction, blockUntil))
             return Outcome::Ready;
         if (Clock::now() >= deadline)
             return Outcome::TimedOut;
 
-        QSocketNotifier notifier(socket,
-                                 direction == ServerWait::Direction::Read ? QSocketNotifier::Read : QSocketNotifier::Write);
+        QSocketNotifier notifier(socket, direction == ServerWait::Direction::Read ? QSocketNotifier::Read
+                                                                                  : QSocketNotifier::Write);
         QEventLoop loop;
         m_notifier = &notifier;
         m_loop = &loop;
@@ -225,8 +224,8 @@ private:
             if (!m_box && !m_cancelled)
                 next = std::min(next, boxAt);
         }
-        m_tick.start(static_cast<int>(
-            std::max<long long>(std::chrono::ceil<std::chrono::milliseconds>(next - now).count(), 0)));
+        m_tick.start(
+            static_cast<int>(std::max<long long>(std::chrono::ceil<std::chrono::milliseconds>(next - now).count(), 0)));
     }
 
     void showBox()

@@ -6,8 +6,6 @@
 #include <QObject>
 #include <QPointer>
 
-
-
 // The window's side of a wait for the server. A wait of a tenth of a second or less blocks; a longer one runs the
 // window's event loop, so the windows keep painting, but takes no input: input to any window but the wait's own box
 // is dropped, and what the loop would otherwise run of the program (timers, socket notifiers) is held until the

@@ -7,8 +7,12 @@
 #include "engine/postgres/ServerSchema.h"
 #include "support/ErrorOf.h"
 #include "support/QtPrinters.h"
+#include "engine/postgres/ServerSession.h"
 #include "support/ServerDatabase.h"
+#include "support/TcpProxy.h"
 #include "units/WindowServerWait.h"
+
+#include <QElapsedTimer>
 
 #include <QDialog>
 #include <QGuiApplication>
@@ -39,6 +43,23 @@ private:
     WindowServerWait m_wait;
     ServerWait* m_before;
 };
+
+// The session's deadline for one test.
+struct AnswerLimit
+{
+    explicit AnswerLimit(std::chrono::milliseconds limit) { ServerSession::setAnswerLimit(limit); }
+    ~AnswerLimit() { ServerSession::setAnswerLimit(ServerSession::defaultAnswerLimit); }
+};
+
+// Clicks the box's Отмена as the user would, once the box is on the screen.
+void cancelIn(QDialog* box)
+{
+    QPushButton* cancel = box->findChild<QPushButton*>();
+    ASSERT_NE(cancel, nullptr);
+    EXPECT_EQ(cancel->text(), WindowServerWait::cancelText);
+    QMetaObject::invokeMethod(
+        cancel, [cancel] { QTest::mouseClick(cancel, Qt::LeftButton); }, Qt::QueuedConnection);
+}
 
 // A window that counts what reaches it; its first paint after ready() ends the wait by writing to the socket.
 class Probe : public QWidget
@@ -157,12 +178,8 @@ TEST(ServerWaitWindow, APostWaitingForAHeldRowEndsByTheBoxOrTheLockTimeoutAndKee
         QObject::connect(&*wait, &WindowServerWait::boxShown, [&](QDialog* box) {
             ++boxes;
             EXPECT_TRUE(box->isModal());
-            QPushButton* cancel = box->findChild<QPushButton*>();
-            ASSERT_NE(cancel, nullptr);
-            EXPECT_EQ(cancel->text(), WindowServerWait::cancelText);
             if (c.cancel)
-                QMetaObject::invokeMethod(
-                    cancel, [cancel] { QTest::mouseClick(cancel, Qt::LeftButton); }, Qt::QueuedConnection);
+                cancelIn(box);
         });
         database.execute("BEGIN");
         database.execute("SELECT job FROM job FOR UPDATE");
@@ -180,4 +197,55 @@ TEST(ServerWaitWindow, APostWaitingForAHeldRowEndsByTheBoxOrTheLockTimeoutAndKee
         EXPECT_EQ(set.state(), RecordSet::State::Browse);
         EXPECT_EQ(database.scalar("SELECT string_agg(job, ',') FROM job"), QStringLiteral("после"));
     }
+}
+
+// Through a network that hangs: a read and a post end within the limit with the message (or at once after Отмена),
+// the record set keeps the edit, and once the network forwards again the same post stores it.
+TEST(ServerWaitWindow, ThroughAHangingNetworkAReadAndAPostEndWithinTheLimitAndTheNextPostSucceeds)
+{
+    const QString noAnswer = QStringLiteral("Сервер базы данных не ответил за 1 с; соединение с ним разорвано.");
+    const struct
+    {
+        const char* what;
+        bool post;
+        bool cancel;
+        QString error;
+    } steps[] = {
+        {"a read", false, false, noAnswer},
+        {"a post, connecting anew", true, false, noAnswer},
+        {"a post cancelled", true, true, QStringLiteral("Ожидание ответа сервера отменено.")},
+    };
+    ServerDatabase database;
+    ServerSchema::createDiary(database.connectionInfo(), JobTable::schema());
+    database.execute("INSERT INTO job (job) VALUES ('до')");
+    TcpProxy proxy(database.tcpPort());
+    Connection connection(DiaryBackend::open(QStringLiteral("Provider=PostgreSQL;Data Source=") +
+                                             proxy.connectionInfo(database.tcpConnectionInfo())),
+                          JobTable::schema());
+    RecordSet set(QStringLiteral("QJob"), connection);
+    set.setSql({QStringLiteral("select * from job")});
+    set.open();
+
+    const AnswerLimit limit(1s);
+    proxy.hang();
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.what);
+        InstalledWait wait(0, step.cancel ? 50 : 60000);
+        QObject::connect(&*wait, &WindowServerWait::boxShown, &cancelIn);
+        if (step.post && set.state() != RecordSet::State::Edit) {
+            set.edit();
+            set.fieldByName(QStringLiteral("job")).setValue(QStringLiteral("после"));
+        }
+        QElapsedTimer waited;
+        waited.start();
+        EXPECT_EQ(errorOf([&] { step.post ? set.post() : set.refresh(); }), step.error);
+        EXPECT_LT(waited.elapsed(), 1000 + 2000);
+        EXPECT_EQ(set.state(), step.post ? RecordSet::State::Edit : RecordSet::State::Browse);
+        EXPECT_EQ(set.fieldByName(QStringLiteral("job")).value(),
+                  step.post ? QStringLiteral("после") : QStringLiteral("до"));
+    }
+    proxy.forward();
+    set.post();
+    EXPECT_EQ(set.state(), RecordSet::State::Browse);
+    EXPECT_EQ(database.scalar("SELECT string_agg(job, ',') FROM job"), QStringLiteral("после"));
 }

@@ -17,7 +17,7 @@ using namespace std::chrono_literals;
 std::chrono::milliseconds answerLimitSet = ServerSession::defaultAnswerLimit;
 
 // After a cancel the server's answer comes at once; a server that can't be reached gets this long.
-constexpr std::chrono::milliseconds cancelPatience = 3s;
+constexpr std::chrono::milliseconds cancelPatience = 1s;
 
 // What the server does when neither the user's connection info nor its administrator says otherwise: a row locked
 // by another session ends the statement first, with the server's reason, then a statement that takes too long;
@@ -168,14 +168,22 @@ void ServerSession::open()
     // reads and writes nothing but UTF-8. Keepalives find a connection whose other end went away while it was idle
     // within half a minute, and the user timeout one whose sent bytes go unacknowledged; neither applies to a
     // Unix socket.
-    const char* const keywords[] = {"connect_timeout", "keepalives",       "keepalives_idle",
-                                    "keepalives_interval", "keepalives_count", "tcp_user_timeout",
-                                    "application_name", "dbname",          "client_encoding",
-                                    nullptr};
-    const char* const values[] = {"10",         "1",           "10",   "5",    "3", "25000",
-                                  "chronoteka", m_info.constData(), "UTF8", nullptr};
+    const std::pair<const char*, const char*> settings[] = {
+        {"connect_timeout", "10"},          {"keepalives", "1"},
+        {"keepalives_idle", "10"},          {"keepalives_interval", "5"},
+        {"keepalives_count", "3"},          {"tcp_user_timeout", "25000"},
+        {"application_name", "chronoteka"}, {"dbname", m_info.constData()},
+        {"client_encoding", "UTF8"}};
+    std::vector<const char*> keywords;
+    std::vector<const char*> values;
+    for (const auto& [keyword, value] : settings) {
+        keywords.push_back(keyword);
+        values.push_back(value);
+    }
+    keywords.push_back(nullptr);
+    values.push_back(nullptr);
     const ServerWait::InProgress busy;
-    PGconn* connection = PQconnectStartParams(keywords, values, 1);
+    PGconn* connection = PQconnectStartParams(keywords.data(), values.data(), 1);
     if (!connection)
         throw ServerUnreachable(QStringLiteral("Out of memory while connecting to the database server."));
     const auto fail = [&connection](const QString& reason) {
@@ -189,12 +197,14 @@ void ServerSession::open()
     if (PQconninfoOption* const options = PQconninfo(connection)) {
         for (const PQconninfoOption* option = options; option->keyword; ++option) {
             if (qstrcmp(option->keyword, "connect_timeout") == 0 && option->val && std::atoi(option->val) > 0)
-                limit = std::min<std::chrono::milliseconds>(limit, std::chrono::seconds(std::max(2, std::atoi(option->val))));
+                limit = std::min<std::chrono::milliseconds>(limit,
+                                                            std::chrono::seconds(std::max(2, std::atoi(option->val))));
         }
         PQconninfoFree(options);
     }
     const auto deadline = ServerWait::Clock::now() + limit;
-    const std::unique_ptr<ServerWait::Operation> wait = ServerWait::current().begin(ServerWait::quietLimit().has_value());
+    const std::unique_ptr<ServerWait::Operation> wait =
+        ServerWait::current().begin(ServerWait::quietLimit().has_value());
     for (PostgresPollingStatusType polled = PGRES_POLLING_WRITING; polled != PGRES_POLLING_OK;
          polled = PQconnectPoll(connection)) {
         if (polled == PGRES_POLLING_FAILED)

@@ -96,8 +96,8 @@ private:
     void drop();
     // Runs sql (several statements when types is null) and returns its last result, or its first error; a null
     // result when the connection broke.
-    ServerResult execute(const QByteArray& sql, const std::vector<unsigned>* types, const std::vector<const char*>& values,
-                   const std::vector<int>& lengths);
+    ServerResult execute(const QByteArray& sql, const std::vector<unsigned>* types,
+                         const std::vector<const char*>& values, const std::vector<int>& lengths);
 
     QByteArray m_info;
     QString m_databaseName;
