@@ -5,8 +5,8 @@
 #include "diary/UnitDM.h"
 #include "engine/ServerWait.h"
 #include "platform/ErrorReporter.h"
-#include "reminders/ReminderChecks.h"
 #include "reminders/AlarmRules.h"
+#include "reminders/ReminderChecks.h"
 #include "settings/ProgramSettings.h"
 
 #include <QTimeZone>

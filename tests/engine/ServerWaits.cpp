@@ -1,5 +1,6 @@
 // Every wait for the server ends: by the server's own timeouts, which the user's connection info may set, or by the
 // session's deadline when the server does not answer at all; the session is usable again afterwards.
+#include "DiaryFile.h"
 #include "engine/postgres/ServerSession.h"
 #include "support/ErrorOf.h"
 #include "support/QtPrinters.h"
@@ -119,4 +120,28 @@ TEST(ServerWaits, AStatementThatCanNotFinishEndsWithinItsLimit)
         EXPECT_EQ(database.scalar("SELECT count(*) FROM written"), QString::fromLatin1(c.writtenAfterwards));
         EXPECT_EQ(firstText(session, "SELECT pg_backend_pid()") == process, c.rowHeld);
     }
+}
+
+// The copy tool locks the diary against other machines' writes only while it checks that the diary is empty, and
+// waits for that lock briefly: a copy into a diary another machine is writing gives up with the server's reason,
+// copies nothing, and copies everything once that machine is done.
+TEST(ServerWaits, ACopyIntoADiaryAnotherMachineIsWritingGivesUpSoonAndCopiesNothing)
+{
+    const DiaryFile file;
+    file.add({QStringLiteral("из файла"), QStringLiteral("ежедневное"), {2026, 4, 1}, {}, false, {}});
+    const DiaryFile server(DiaryKind::Server);
+    const auto rows = file.connect()->tableRows();
+    const auto copy = server.connect();
+    server.execute("BEGIN");
+    server.execute("INSERT INTO job (job) VALUES ('с другой машины')");
+    QElapsedTimer waited;
+    waited.start();
+    EXPECT_EQ(errorOf([&] { copy->appendTableRows(rows); }), QStringLiteral("canceling statement due to lock timeout"));
+    EXPECT_GE(waited.elapsed(), 5000 - 50);
+    EXPECT_LT(waited.elapsed(), 5000 + 3000);
+    server.execute("ROLLBACK");
+    EXPECT_EQ(server.scalar("SELECT count(*) FROM job"), QStringLiteral("0"));
+
+    copy->appendTableRows(rows);
+    EXPECT_EQ(server.scalar("SELECT string_agg(job, ',') FROM job"), QStringLiteral("из файла"));
 }
