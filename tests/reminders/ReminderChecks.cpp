@@ -19,6 +19,7 @@
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <QRegularExpression>
 #include <QTest>
 #include <QTimer>
 #include <QWidget>
@@ -410,7 +411,10 @@ TEST_F(ReminderChecksTest, AServerDiaryOutOfReachIsCheckedAgainQuietlyAndShownOn
 {
     // The diary reaches the server through a link to its socket in the diary folder, which the test takes away.
     ServerDatabase server;
-    const QString socket = QStringLiteral("/.s.PGSQL.") + server.scalar("show port").toString();
+    // The socket the connection info names: the server's own is named after its TCP port and linked under that one.
+    const QString socket =
+        QStringLiteral("/.s.PGSQL.") +
+        QRegularExpression(QStringLiteral("\\bport=(\\d+)")).match(server.connectionInfo()).captured(1);
     const QString serverSocket =
         server.scalar("show unix_socket_directories").toString().section(u',', 0, 0).trimmed() + socket;
     const QString link = diary.folder() + socket;
