@@ -37,6 +37,12 @@ Application::Application(int& argc, char** argv) : QApplication(argc, argv)
     ProgramLook::applyTo(*this);
     QtLanguage::installRussian(*this, QLocale::system());
     ErrorReporter::setSink(&Application::showError);
+    ServerWait::install(&m_serverWait);
+}
+
+Application::~Application()
+{
+    ServerWait::install(nullptr);
 }
 
 bool Application::notify(QObject* receiver, QEvent* event)

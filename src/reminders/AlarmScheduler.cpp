@@ -3,8 +3,10 @@
 #include "base/Clock.h"
 #include "base/Error.h"
 #include "diary/UnitDM.h"
+#include "engine/ServerWait.h"
 #include "platform/ErrorReporter.h"
 #include "reminders/AlarmRules.h"
+#include "reminders/ReminderChecks.h"
 #include "settings/ProgramSettings.h"
 
 #include <QTimeZone>
@@ -145,9 +147,16 @@ void AlarmScheduler::snooze(ReminderKind kind, const QDateTime& until, const QLi
 
 void AlarmScheduler::replan()
 {
+    // Told by the bus of a resume while the window waits for the server, it plans once the wait is over.
+    if (ServerWait::inProgress()) {
+        ServerWait::whenIdle(this, [this] { replan(); });
+        return;
+    }
     m_soon.stop();
-    // A diary out of reach keeps the events last read; any other failure is told, and they are kept too.
+    // A diary out of reach keeps the events last read; any other failure is told, and they are kept too. A server
+    // diary is read as the reminder checks read theirs, quietly and within their limit.
     try {
+        const ServerWait::Quiet quiet(ReminderChecks::serverWaitLimit);
         m_events = m_dataModule.timedEvents();
     } catch (const ServerUnreachable&) {
     } catch (const std::exception& error) {

@@ -5,6 +5,7 @@
 #include "diary/UnitDM.h"
 #include "base/Clock.h"
 #include "base/Error.h"
+#include "engine/ServerWait.h"
 #include "platform/BootClockTimer.h"
 #include "platform/DesktopNotifications.h"
 #include "platform/ErrorReporter.h"
@@ -175,6 +176,11 @@ void ReminderChecks::TimeCritikTimer()
 
 void ReminderChecks::resumed()
 {
+    // Told by the bus while the window waits for the server, the checks wait for it to end.
+    if (ServerWait::inProgress()) {
+        ServerWait::whenIdle(this, [this] { resumed(); });
+        return;
+    }
     for (BootClockTimer* t : timers())
         t->catchUp();
     TimeStart->catchUp();
@@ -201,7 +207,11 @@ void ReminderChecks::showAlarms(const QList<qint64>& ids)
 {
     RecordSet& set = m_dataModule.reminderSet(ReminderKind::Alarm);
     // Listing other events re-makes the set's query: what was typed on it is saved first.
-    if (set.isOpen() && !attempt([&] { set.checkBrowseMode(); })) {
+    const bool saved = !set.isOpen() || attempt([&] {
+        const ServerWait::Quiet quiet(serverWaitLimit);
+        set.checkBrowseMode();
+    });
+    if (!saved) {
         retryLater(ReminderKind::Alarm, ids);
         return;
     }
@@ -240,6 +250,7 @@ bool ReminderChecks::run(ReminderKind kind)
     RecordSet& set = m_dataModule.reminderSet(kind);
     // A tick or a note not yet confirmed with OK is saved as moving to another row would save it, rather than
     // thrown away by the re-open; if it can't be posted the set stays as it is until the next check.
+    std::optional<ServerWait::Quiet> quiet(std::in_place, serverWaitLimit);
     if (set.isOpen() && !attempt([&] { set.checkBrowseMode(); }))
         return false;
     // The window may show the set: the re-read comes back to the event the user was on.
@@ -250,6 +261,8 @@ bool ReminderChecks::run(ReminderKind kind)
         if (current)
             returnTo(set, *current);
     });
+    // What the user does in the window shown, or while a question is open, waits as any other work does.
+    quiet.reset();
     if (!reopened)
         return false;
     if (set.isEmpty())
@@ -298,6 +311,11 @@ void ReminderChecks::notifyByTray(int key)
 
 void ReminderChecks::notificationAction(int key, const QString& action)
 {
+    // A bus signal may come while the window waits for the server: the diary is touched once that is over.
+    if (ServerWait::inProgress()) {
+        ServerWait::whenIdle(this, [this, key, action] { notificationAction(key, action); });
+        return;
+    }
     const auto kind = static_cast<ReminderKind>(key);
     if (action == QLatin1String(openAction))
         attempt([&] { m_window.showReminders(kind); });

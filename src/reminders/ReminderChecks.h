@@ -7,6 +7,8 @@
 #include <QObject>
 #include <QString>
 
+#include <chrono>
+
 class AlarmScheduler;
 class ConfigFile;
 class DesktopNotifications;
@@ -87,6 +89,9 @@ public:
     static constexpr int notificationSnoozeMinutes = 10;
     // How soon a rung alarm or a snoozed check whose set could not be read comes back.
     static constexpr int retryMinutes = 2;
+    // The longest a check waits for a server diary, quietly: it runs in the window's thread, which takes no input
+    // meanwhile; one that can't finish in time shows nothing and tries again at its next interval.
+    static constexpr std::chrono::milliseconds serverWaitLimit{3000};
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -1,6 +1,7 @@
 #include "reminders/ReminderChecks.h"
 
 #include "diary/DiaryBackend.h"
+#include "engine/ServerWait.h"
 #include "reminders/AlarmScheduler.h"
 #include "reminders/ReminderWindow.h"
 #include "settings/ConfigFile.h"
@@ -16,6 +17,7 @@
 #include "support/ScriptedMessageBoxes.h"
 #include "support/ServerDatabase.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QRegularExpression>
 #include <QTest>
@@ -24,6 +26,9 @@
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
+
+#include <csignal>
+#include <functional>
 
 namespace {
 
@@ -435,4 +440,76 @@ TEST_F(ReminderChecksTest, AServerDiaryOutOfReachIsCheckedAgainQuietlyAndShownOn
     checks().TimeHourTimer();
     EXPECT_EQ(window.shown, ReminderKind::Hour);
     EXPECT_EQ(module().QJobHour.recordCount(), 1);
+}
+
+namespace {
+
+// Records whether each wait for the server was quiet, and waits as the tools do.
+class RecordingWait : public ServerWait
+{
+public:
+    RecordingWait() : m_plain(ServerWait::current()), m_before(ServerWait::install(this)) {}
+    ~RecordingWait() override { ServerWait::install(m_before); }
+    std::unique_ptr<Operation> begin(bool quiet) override
+    {
+        quiet ? ++quietWaits : ++toldWaits;
+        return m_plain.begin(quiet);
+    }
+    int quietWaits = 0;
+    int toldWaits = 0;
+
+private:
+    ServerWait& m_plain;
+    ServerWait* m_before;
+};
+
+} // namespace
+
+// A server diary whose server process stopped answering: a check and the alarms' plan wait quietly, end within the
+// checks' limit and show nothing; the next check, on a new connection, shows the set.
+TEST_F(ReminderChecksTest, AServerThatDoesNotAnswerIsWaitedForQuietlyAndBrieflyByTheChecksAndTheAlarms)
+{
+    ServerDatabase server;
+    DiaryBackend::create(server.connectionString());
+    QFile config(diary.folder() + QStringLiteral("/database.conf"));
+    ASSERT_TRUE(config.open(QIODevice::WriteOnly));
+    config.write(server.connectionString().toUtf8());
+    config.close();
+    server.execute("insert into job (job, period, vip) values ('почасовое', 'ежечасное', false)");
+    ProgramSettings programSettings(diary.location().settingsPath());
+    AlarmScheduler alarms(module(), programSettings);
+    const struct
+    {
+        const char* what;
+        std::function<void()> run;
+    } cases[] = {
+        {"the hourly check", [&] { checks().TimeHourTimer(); }},
+        {"the alarms' plan", [&] { alarms.replan(); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        // Connected anew after the case before dropped its connection: the newest process is the program's.
+        module().timedEvents();
+        const int process = server
+                                .scalar("select pid from pg_stat_activity where datname = ? and "
+                                        "application_name = 'chronoteka' order by backend_start desc limit 1",
+                                        {server.name()})
+                                .toInt();
+        ASSERT_GT(process, 0);
+        RecordingWait waits;
+        ASSERT_EQ(kill(process, SIGSTOP), 0);
+        QElapsedTimer waited;
+        waited.start();
+        c.run();
+        const qint64 elapsed = waited.elapsed();
+        kill(process, SIGCONT);
+        EXPECT_GE(elapsed, ReminderChecks::serverWaitLimit.count() - 50);
+        EXPECT_LT(elapsed, ReminderChecks::serverWaitLimit.count() + 2000);
+        EXPECT_GT(waits.quietWaits, 0);
+        EXPECT_EQ(waits.toldWaits, 0);
+        EXPECT_TRUE(boxes().isEmpty());
+        EXPECT_EQ(window.showCount, 0);
+    }
+    checks().TimeHourTimer();
+    EXPECT_EQ(window.shown, ReminderKind::Hour);
 }

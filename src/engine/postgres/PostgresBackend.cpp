@@ -494,6 +494,28 @@ std::vector<std::vector<QVariant>> PostgresBackend::tableRows(const TableSchema&
     return rows;
 }
 
+namespace {
+
+void rollBack(ServerSession& session)
+{
+    try {
+        session.run("ROLLBACK");
+    } catch (const EngineError&) {
+        // A broken connection has ended the transaction on the server already.
+    }
+}
+
+void unlockCopies(ServerSession& session)
+{
+    try {
+        session.run("SELECT pg_advisory_unlock(7236481537249785857)");
+    } catch (const EngineError&) {
+        // A broken connection has let go of its locks already.
+    }
+}
+
+} // namespace
+
 void PostgresBackend::appendTableRows(const TableSchema& table, const std::vector<std::vector<QVariant>>& rows)
 {
     const QString name = Dialect::quotedName(table.name);
@@ -506,46 +528,76 @@ void PostgresBackend::appendTableRows(const TableSchema& table, const std::vecto
         info.kind = column.kind;
         columns.push_back(info);
     }
-    m_session->run("BEGIN");
-    try {
-        // No other machine adds a row between the check that the diary is empty and the copy.
-        m_session->run(QStringLiteral("LOCK TABLE %1 IN EXCLUSIVE MODE").arg(name).toUtf8());
-        if (m_session->run(QStringLiteral("SELECT 1 FROM %1 LIMIT 1").arg(name).toUtf8()).rowCount() > 0)
-            throw EngineErrors::notEmpty();
-        // Rows go in batches, each one statement of many rows.
-        constexpr size_t rowsPerBatch = 500;
-        for (size_t first = 0; first < rows.size(); first += rowsPerBatch) {
-            const size_t last = std::min(rows.size(), first + rowsPerBatch);
-            Parameters parameters;
-            QStringList tuples;
-            for (size_t r = first; r < last; ++r) {
-                QStringList markers;
-                for (size_t c = 0; c < columns.size(); ++c) {
-                    parameters.push_back(c < rows[r].size() ? columnText(columns[c], rows[r][c]) : std::nullopt);
-                    markers << QStringLiteral("$%1").arg(parameters.size());
-                }
-                tuples << u'(' + markers.join(QStringLiteral(", ")) + u')';
+    // Rows go in batches, each one statement of many rows, all made before the server is asked anything.
+    constexpr size_t rowsPerBatch = 500;
+    std::vector<std::pair<QByteArray, Parameters>> batches;
+    qint64 largestKey = 0;
+    const auto key = std::find_if(table.columns.begin(), table.columns.end(),
+                                  [this](const TableSchema::Column& c) { return c.name == m_table->key; });
+    for (size_t first = 0; first < rows.size(); first += rowsPerBatch) {
+        const size_t last = std::min(rows.size(), first + rowsPerBatch);
+        Parameters parameters;
+        QStringList tuples;
+        for (size_t r = first; r < last; ++r) {
+            QStringList markers;
+            for (size_t c = 0; c < columns.size(); ++c) {
+                parameters.push_back(c < rows[r].size() ? columnText(columns[c], rows[r][c]) : std::nullopt);
+                markers << QStringLiteral("$%1").arg(parameters.size());
             }
-            m_session->run(QStringLiteral("INSERT INTO %1 (%2) VALUES %3")
-                               .arg(name, names.join(QStringLiteral(", ")), tuples.join(QStringLiteral(", ")))
-                               .toUtf8(),
-                           parameters);
+            tuples << u'(' + markers.join(QStringLiteral(", ")) + u')';
+            const auto keyColumn = static_cast<size_t>(key - table.columns.begin());
+            if (key != table.columns.end() && keyColumn < rows[r].size())
+                largestKey = std::max(largestKey, rows[r][keyColumn].toLongLong());
         }
-        // New rows take keys after the ones copied.
-        m_session->run(QStringLiteral("SELECT setval(pg_get_serial_sequence($1, $2), "
-                                      "coalesce((SELECT max(%1) FROM %2), 0) + 1, false)")
-                           .arg(Dialect::quotedName(m_table->key), name)
-                           .toUtf8(),
-                       {name.toUtf8(), m_table->key.toUtf8()});
-        m_session->run("COMMIT");
-    } catch (...) {
+        batches.emplace_back(QStringLiteral("INSERT INTO %1 (%2) VALUES %3")
+                                 .arg(name, names.join(QStringLiteral(", ")), tuples.join(QStringLiteral(", ")))
+                                 .toUtf8(),
+                             std::move(parameters));
+    }
+    const Parameters sequence = {name.toUtf8(), m_table->key.toUtf8()};
+
+    // Copies wait for each other here, so that a second finds the first one's rows; the key is a number of our own
+    // among the database's advisory locks, held by the session until it lets go or ends.
+    m_session->run("SELECT pg_advisory_lock(7236481537249785857)");
+    try {
+        // The table is locked against writers only while the check runs: new rows from other machines then take
+        // keys after the ones copied, so they can be written during the copy and meet none of its keys. A writer
+        // that holds the table makes the copy give up soon rather than wait behind it.
+        m_session->run("BEGIN");
         try {
-            m_session->run("ROLLBACK");
-        } catch (const EngineError&) {
-            // A broken connection has ended the transaction on the server already.
+            m_session->run("SET LOCAL lock_timeout = '5s'");
+            m_session->run(QStringLiteral("LOCK TABLE %1 IN SHARE ROW EXCLUSIVE MODE").arg(name).toUtf8());
+            if (m_session->run(QStringLiteral("SELECT 1 FROM %1 LIMIT 1").arg(name).toUtf8()).rowCount() > 0)
+                throw EngineErrors::notEmpty();
+            m_session->run("SELECT setval(pg_get_serial_sequence($1, $2), greatest(nextval(pg_get_serial_sequence("
+                           "$1, $2)), $3 + 1), false)",
+                           {sequence[0], sequence[1], QByteArray::number(largestKey)});
+            m_session->run("COMMIT");
+        } catch (...) {
+            rollBack(*m_session);
+            throw;
         }
+        m_session->run("BEGIN");
+        try {
+            for (const auto& [statement, parameters] : batches)
+                m_session->run(statement, parameters);
+            // New rows take keys after every one there.
+            m_session->run(QStringLiteral("SELECT setval(pg_get_serial_sequence($1, $2), "
+                                          "greatest(nextval(pg_get_serial_sequence($1, $2)), "
+                                          "coalesce((SELECT max(%1) FROM %2), 0) + 1), false)")
+                               .arg(Dialect::quotedName(m_table->key), name)
+                               .toUtf8(),
+                           sequence);
+            m_session->run("COMMIT");
+        } catch (...) {
+            rollBack(*m_session);
+            throw;
+        }
+    } catch (...) {
+        unlockCopies(*m_session);
         throw;
     }
+    unlockCopies(*m_session);
 }
 
 namespace {
@@ -555,15 +607,6 @@ namespace {
 bool forbidsWriting(const StatementRefused& error)
 {
     return error.state() == "42501" || error.state() == "25006";
-}
-
-void rollBack(ServerSession& session)
-{
-    try {
-        session.run("ROLLBACK");
-    } catch (const EngineError&) {
-        // A broken connection has ended the transaction on the server already.
-    }
 }
 
 // Lets the next program take the lock of the session's, which a broken connection has let go already.

@@ -1,13 +1,61 @@
 #include "engine/postgres/ServerSession.h"
 
 #include "base/Error.h"
+#include "engine/ServerWait.h"
 
 #include <libpq-fe.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <thread>
 #include <utility>
 
 namespace {
+
+using namespace std::chrono_literals;
+
+std::chrono::milliseconds answerLimitSet = ServerSession::defaultAnswerLimit;
+
+// After a cancel the server's answer comes at once; a server that can't be reached gets this long.
+constexpr std::chrono::milliseconds cancelPatience = 1s;
+
+// What the server does when neither the user's connection info nor its administrator says otherwise: a row locked
+// by another session ends the statement first, with the server's reason, then a statement that takes too long;
+// both before the session's own deadline, which is for a server that does not answer at all.
+constexpr const char* defaultLockTimeout = "20s";
+constexpr const char* defaultStatementTimeout = "25s";
+
+QString noAnswer(std::chrono::milliseconds limit)
+{
+    return QStringLiteral("Сервер базы данных не ответил за %1 с; соединение с ним разорвано.")
+        .arg(QString::number(static_cast<double>(limit.count()) / 1000.0));
+}
+
+EngineError cancelled()
+{
+    return EngineError(QStringLiteral("Ожидание ответа сервера отменено."));
+}
+
+// The limit of a wait now: the session's, or a quiet one's when shorter.
+std::chrono::milliseconds currentLimit()
+{
+    const std::optional<std::chrono::milliseconds> quiet = ServerWait::quietLimit();
+    return quiet ? std::min(*quiet, answerLimitSet) : answerLimitSet;
+}
+
+// Asks the server to cancel what the connection runs. libpq's cancel connects anew and waits for the server to
+// take the request, which a cut network may make forever: it is done beside the window's thread.
+void sendCancel(PGconn* connection)
+{
+    PGcancel* cancel = PQgetCancel(connection);
+    if (!cancel)
+        return;
+    std::thread([cancel] {
+        char reason[256];
+        PQcancel(cancel, reason, sizeof reason);
+        PQfreeCancel(cancel);
+    }).detach();
+}
 
 // libpq's reason for the connection's last failure, on one line as the error box shows it best.
 QString reasonOf(const PGconn* connection)
@@ -26,6 +74,12 @@ ServerResult::~ServerResult()
 }
 
 ServerResult::ServerResult(ServerResult&& other) noexcept : m_result(std::exchange(other.m_result, nullptr)) {}
+
+ServerResult& ServerResult::operator=(ServerResult&& other) noexcept
+{
+    PQclear(std::exchange(m_result, std::exchange(other.m_result, nullptr)));
+    return *this;
+}
 
 int ServerResult::rowCount() const
 {
@@ -72,51 +126,180 @@ qint64 ServerResult::affectedRows() const
     return std::strtoll(PQcmdTuples(m_result), nullptr, 10);
 }
 
-ServerSession::ServerSession(const QString& connectionInfo)
+ServerSession::ServerSession(const QString& connectionInfo) : m_info(connectionInfo.toUtf8())
 {
-    const QByteArray info = connectionInfo.toUtf8();
-    // Given first, so the user's connection info may set them otherwise; the encoding comes last, as the engine
-    // reads and writes nothing but UTF-8.
-    const char* const keywords[] = {"connect_timeout", "application_name", "dbname", "client_encoding", nullptr};
-    const char* const values[] = {"10", "chronoteka", info.constData(), "UTF8", nullptr};
-    m_connection = PQconnectdbParams(keywords, values, 1);
-    if (!m_connection)
-        throw ServerUnreachable(QStringLiteral("Out of memory while connecting to the database server."));
-    if (PQstatus(m_connection) != CONNECTION_OK) {
-        const QString reason = reasonOf(m_connection);
-        PQfinish(m_connection);
-        throw ServerUnreachable(reason);
-    }
-    prepareSession();
+    open();
+    m_databaseName = QString::fromUtf8(PQdb(m_connection));
 }
 
 ServerSession::~ServerSession()
 {
-    PQfinish(m_connection);
+    drop();
+}
+
+void ServerSession::setAnswerLimit(std::chrono::milliseconds limit)
+{
+    answerLimitSet = limit;
+}
+
+std::chrono::milliseconds ServerSession::answerLimit()
+{
+    return answerLimitSet;
 }
 
 bool ServerSession::isBroken() const
 {
-    return PQstatus(m_connection) != CONNECTION_OK;
+    return !m_connection || PQstatus(m_connection) != CONNECTION_OK;
+}
+
+void ServerSession::drop()
+{
+    if (!m_connection)
+        return;
+    // Non-blocking, the goodbye to a server that is gone never waits.
+    PQsetnonblocking(m_connection, 1);
+    PQfinish(std::exchange(m_connection, nullptr));
 }
 
 void ServerSession::open()
 {
-    PQreset(m_connection);
-    if (isBroken())
-        throw ServerUnreachable(reasonOf(m_connection));
+    drop();
+    // Given first, so the user's connection info may set them otherwise; the encoding comes last, as the engine
+    // reads and writes nothing but UTF-8. Keepalives find a connection whose other end went away while it was idle
+    // within half a minute, and the user timeout one whose sent bytes go unacknowledged; neither applies to a
+    // Unix socket.
+    const std::pair<const char*, const char*> settings[] = {
+        {"connect_timeout", "10"},          {"keepalives", "1"},
+        {"keepalives_idle", "10"},          {"keepalives_interval", "5"},
+        {"keepalives_count", "3"},          {"tcp_user_timeout", "25000"},
+        {"application_name", "chronoteka"}, {"dbname", m_info.constData()},
+        {"client_encoding", "UTF8"}};
+    std::vector<const char*> keywords;
+    std::vector<const char*> values;
+    for (const auto& [keyword, value] : settings) {
+        keywords.push_back(keyword);
+        values.push_back(value);
+    }
+    keywords.push_back(nullptr);
+    values.push_back(nullptr);
+    const ServerWait::InProgress busy;
+    PGconn* connection = PQconnectStartParams(keywords.data(), values.data(), 1);
+    if (!connection)
+        throw ServerUnreachable(QStringLiteral("Out of memory while connecting to the database server."));
+    const auto fail = [&connection](const QString& reason) {
+        PQfinish(connection);
+        return ServerUnreachable(reason);
+    };
+    if (PQstatus(connection) == CONNECTION_BAD)
+        throw fail(reasonOf(connection));
+    // libpq leaves connect_timeout to whoever polls the connection: it is kept here, within the session's limit.
+    std::chrono::milliseconds limit = currentLimit();
+    if (PQconninfoOption* const options = PQconninfo(connection)) {
+        for (const PQconninfoOption* option = options; option->keyword; ++option) {
+            if (qstrcmp(option->keyword, "connect_timeout") == 0 && option->val && std::atoi(option->val) > 0)
+                limit = std::min<std::chrono::milliseconds>(limit,
+                                                            std::chrono::seconds(std::max(2, std::atoi(option->val))));
+        }
+        PQconninfoFree(options);
+    }
+    const auto deadline = ServerWait::Clock::now() + limit;
+    const std::unique_ptr<ServerWait::Operation> wait =
+        ServerWait::current().begin(ServerWait::quietLimit().has_value());
+    for (PostgresPollingStatusType polled = PGRES_POLLING_WRITING; polled != PGRES_POLLING_OK;
+         polled = PQconnectPoll(connection)) {
+        if (polled == PGRES_POLLING_FAILED)
+            throw fail(reasonOf(connection));
+        const auto direction =
+            polled == PGRES_POLLING_READING ? ServerWait::Direction::Read : ServerWait::Direction::Write;
+        switch (wait->waitFor(PQsocket(connection), direction, deadline)) {
+        case ServerWait::Outcome::Ready:
+            break;
+        case ServerWait::Outcome::TimedOut:
+            throw fail(noAnswer(limit));
+        case ServerWait::Outcome::Cancelled:
+            PQfinish(connection);
+            throw cancelled();
+        }
+    }
+    PQsetnonblocking(connection, 1);
+    m_connection = connection;
     prepareSession();
 }
 
-// Dates and numbers as the engine reads them, whatever the server's or the user's defaults say.
+// Dates and numbers as the engine reads them, whatever the server's or the user's defaults say; the timeouts where
+// only the server's built-in default stands (none), so that the user's options and the administrator's settings
+// win.
 void ServerSession::prepareSession()
 {
-    PGresult* result = PQexec(m_connection, "SET datestyle = ISO; SET extra_float_digits = 1; "
-                                            "SET standard_conforming_strings = on; SET TIME ZONE 'UTC'");
-    const bool done = PQresultStatus(result) == PGRES_COMMAND_OK;
-    PQclear(result);
-    if (!done)
+    const QByteArray statements =
+        QByteArrayLiteral("SET datestyle = ISO; SET extra_float_digits = 1; SET standard_conforming_strings = on; "
+                          "SET TIME ZONE 'UTC'; "
+                          "SELECT set_config(d.name, d.setting, false) FROM (VALUES ('lock_timeout', '") +
+        defaultLockTimeout + "'), ('statement_timeout', '" + defaultStatementTimeout +
+        "')) AS d(name, setting) JOIN pg_settings s ON s.name = d.name WHERE s.source = 'default'";
+    const ServerResult result = execute(statements, nullptr, {}, {});
+    const ExecStatusType status = PQresultStatus(result.handle());
+    if (status != PGRES_TUPLES_OK && status != PGRES_COMMAND_OK)
         throw ServerUnreachable(reasonOf(m_connection));
+}
+
+ServerResult ServerSession::execute(const QByteArray& sql, const std::vector<unsigned>* types,
+                                    const std::vector<const char*>& values, const std::vector<int>& lengths)
+{
+    const ServerWait::InProgress busy;
+    const std::chrono::milliseconds limit = currentLimit();
+    auto deadline = ServerWait::Clock::now() + limit;
+    const int sent = types ? PQsendQueryParams(m_connection, sql.constData(), static_cast<int>(values.size()),
+                                               types->data(), values.data(), lengths.data(), nullptr, 0)
+                           : PQsendQuery(m_connection, sql.constData());
+    if (!sent)
+        return ServerResult(nullptr);
+    const std::unique_ptr<ServerWait::Operation> wait =
+        ServerWait::current().begin(ServerWait::quietLimit().has_value());
+    bool cancelling = false;
+    // Waits for the socket; false when the connection broke.
+    const auto await = [&](ServerWait::Direction direction) {
+        switch (wait->waitFor(PQsocket(m_connection), direction, deadline)) {
+        case ServerWait::Outcome::Ready:
+            return;
+        case ServerWait::Outcome::TimedOut:
+            drop();
+            if (cancelling)
+                throw cancelled();
+            throw ServerUnreachable(noAnswer(limit));
+        case ServerWait::Outcome::Cancelled:
+            cancelling = true;
+            sendCancel(m_connection);
+            deadline = std::min(deadline, ServerWait::Clock::now() + cancelPatience);
+            return;
+        }
+    };
+    for (int flushed = PQflush(m_connection); flushed != 0; flushed = PQflush(m_connection)) {
+        if (flushed < 0)
+            return ServerResult(nullptr);
+        await(ServerWait::Direction::Write);
+    }
+    ServerResult kept(nullptr);
+    for (;;) {
+        while (PQisBusy(m_connection)) {
+            await(ServerWait::Direction::Read);
+            if (!PQconsumeInput(m_connection))
+                return ServerResult(nullptr);
+        }
+        PGresult* next = PQgetResult(m_connection);
+        if (!next)
+            break;
+        // The first error stands, as the statements after it were not run.
+        const ExecStatusType status = PQresultStatus(kept.handle());
+        if (kept.handle() && status != PGRES_TUPLES_OK && status != PGRES_COMMAND_OK)
+            PQclear(next);
+        else
+            kept = ServerResult(next);
+    }
+    const char* state = PQresultErrorField(kept.handle(), PG_DIAG_SQLSTATE);
+    if (cancelling && state && qstrcmp(state, "57014") == 0)
+        throw cancelled();
+    return kept;
 }
 
 ServerResult ServerSession::run(const QByteArray& sql, const Parameters& parameters, Retry retry,
@@ -134,17 +317,17 @@ ServerResult ServerSession::run(const QByteArray& sql, const Parameters& paramet
         lengths.push_back(parameter ? static_cast<int>(parameter->size()) : 0);
     }
     for (int attempt = 0;; ++attempt) {
-        ServerResult result(PQexecParams(m_connection, sql.constData(), static_cast<int>(values.size()), types.data(),
-                                         values.data(), lengths.data(), nullptr, 0));
+        ServerResult result = execute(sql, &types, values, lengths);
         const ExecStatusType status = PQresultStatus(result.handle());
         if (status == PGRES_TUPLES_OK || status == PGRES_COMMAND_OK)
             return result;
         if (isBroken()) {
+            const QString reason = reasonOf(m_connection);
             if (retry == Retry::OnceIfBroken && attempt == 0) {
                 open();
                 continue;
             }
-            throw ServerUnreachable(reasonOf(m_connection));
+            throw ServerUnreachable(reason);
         }
         const char* state = PQresultErrorField(result.handle(), PG_DIAG_SQLSTATE);
         if (!typesGuessed && state && qstrcmp(state, "42P18") == 0) {
@@ -161,5 +344,5 @@ ServerResult ServerSession::run(const QByteArray& sql, const Parameters& paramet
 
 QString ServerSession::databaseName() const
 {
-    return QString::fromUtf8(PQdb(m_connection));
+    return m_databaseName;
 }

@@ -5,6 +5,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <chrono>
+#include <memory>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -32,7 +34,7 @@ public:
     ServerResult(ServerResult&& other) noexcept;
     ServerResult(const ServerResult&) = delete;
     ServerResult& operator=(const ServerResult&) = delete;
-    ServerResult& operator=(ServerResult&&) = delete;
+    ServerResult& operator=(ServerResult&& other) noexcept;
 
     int rowCount() const;
     int columnCount() const;
@@ -53,6 +55,12 @@ private:
 // One connection to a PostgreSQL server through libpq: texts in UTF-8, dates in ISO form. A connection found
 // broken is opened anew before the next statement; every failure becomes an EngineError with the server's
 // reason (StatementRefused for a statement it refuses), or ServerUnreachable when the server can't be reached.
+//
+// Every wait for the server goes through ServerWait and has an end: TCP keepalives and a user timeout on the
+// connection, statement and lock timeouts on the server (unless the user's connection info or the server's
+// administrator set their own), and a deadline of the session's own, after which the connection is dropped, since
+// a connection whose other end is gone may never fail by itself. A wait the user cancels cancels the statement on
+// the server.
 class ServerSession
 {
 public:
@@ -74,10 +82,24 @@ public:
     // The name of the database, for messages.
     QString databaseName() const;
 
+    // The longest the session waits for a connection or for the answer to a statement before it drops the
+    // connection; tests make it short.
+    static constexpr std::chrono::milliseconds defaultAnswerLimit{30000};
+    static void setAnswerLimit(std::chrono::milliseconds limit);
+    static std::chrono::milliseconds answerLimit();
+
 private:
     void open();
     void prepareSession();
     bool isBroken() const;
+    // Drops the connection without waiting; the next statement connects anew.
+    void drop();
+    // Runs sql (several statements when types is null) and returns its last result, or its first error; a null
+    // result when the connection broke.
+    ServerResult execute(const QByteArray& sql, const std::vector<unsigned>* types,
+                         const std::vector<const char*>& values, const std::vector<int>& lengths);
 
+    QByteArray m_info;
+    QString m_databaseName;
     pg_conn* m_connection = nullptr;
 };
