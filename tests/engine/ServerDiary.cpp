@@ -73,7 +73,8 @@ TEST(ServerDiary, ADatabaseWithoutTheDiaryOrAServerNotThereIsRefusedWithTheReaso
 {
     ServerDatabase empty;
     EXPECT_EQ(errorOf([&] { Connection(DiaryBackend::open(empty.connectionString()), JobTable::schema()); }),
-              QStringLiteral("The database '%1' on the server holds no usable table 'job'.").arg(empty.name()));
+              QStringLiteral("В базе данных «%1» на сервере нет таблицы ежедневника «job»: её делает chronoteka-newdb.")
+                  .arg(empty.name()));
 
     const QTemporaryDir nothing;
     const QString unreachable =

@@ -2,6 +2,8 @@
 
 #include "base/Error.h"
 
+#include <QStringList>
+
 #include <libpq-fe.h>
 
 #include <cstdlib>
@@ -9,11 +11,17 @@
 
 namespace {
 
-// libpq's reason for the connection's last failure, on one line as the error box shows it best.
+// libpq's reason for the connection's last failure, on one line as the error box shows it best. libpq keeps what
+// a failed attempt said and adds the next one's: a line said before is said once.
 QString reasonOf(const PGconn* connection)
 {
-    const QString text = QString::fromUtf8(PQerrorMessage(connection)).simplified();
-    return text.isEmpty() ? QStringLiteral("The connection to the database server is lost.") : text;
+    QStringList lines;
+    for (const QString& line : QString::fromUtf8(PQerrorMessage(connection)).split(u'\n', Qt::SkipEmptyParts)) {
+        const QString simplified = line.simplified();
+        if (!simplified.isEmpty() && !lines.contains(simplified))
+            lines << simplified;
+    }
+    return lines.isEmpty() ? QStringLiteral("The connection to the database server is lost.") : lines.join(u' ');
 }
 
 } // namespace
@@ -50,6 +58,11 @@ unsigned ServerResult::tableOf(int column) const
 int ServerResult::tableColumnOf(int column) const
 {
     return PQftablecol(m_result, column);
+}
+
+unsigned ServerResult::typeOf(int column) const
+{
+    return PQftype(m_result, column);
 }
 
 bool ServerResult::isNull(int row, int column) const
@@ -111,12 +124,17 @@ void ServerSession::open()
 // Dates and numbers as the engine reads them, whatever the server's or the user's defaults say.
 void ServerSession::prepareSession()
 {
-    PGresult* result = PQexec(m_connection, "SET datestyle = ISO; SET extra_float_digits = 1; "
-                                            "SET standard_conforming_strings = on; SET TIME ZONE 'UTC'");
+    const QByteArray settings = "SET datestyle = ISO; SET extra_float_digits = 1; "
+                                "SET standard_conforming_strings = on; SET TIME ZONE 'UTC'; " +
+                                m_setup;
+    PGresult* result = PQexec(m_connection, settings.constData());
     const bool done = PQresultStatus(result) == PGRES_COMMAND_OK;
     PQclear(result);
-    if (!done)
+    // A connection that is fine but refuses the settings is a fault of the set-up, which trying later won't mend.
+    if (!done && isBroken())
         throw ServerUnreachable(reasonOf(m_connection));
+    if (!done)
+        throw EngineError(reasonOf(m_connection));
 }
 
 ServerResult ServerSession::run(const QByteArray& sql, const Parameters& parameters, Retry retry,

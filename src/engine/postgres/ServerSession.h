@@ -39,6 +39,7 @@ public:
     QString columnName(int column) const;
     unsigned tableOf(int column) const; // the table's object id, 0 for a computed column
     int tableColumnOf(int column) const;
+    unsigned typeOf(int column) const; // the server's type's object id
     bool isNull(int row, int column) const;
     const char* text(int row, int column) const;
     int length(int row, int column) const;
@@ -73,6 +74,8 @@ public:
                      std::vector<unsigned> types = {});
     // The name of the database, for messages.
     QString databaseName() const;
+    // Statements run on every new connection after the session's own settings, as on the one open now.
+    void setSessionSetup(QByteArray statements) { m_setup = std::move(statements); }
 
 private:
     void open();
@@ -80,4 +83,5 @@ private:
     bool isBroken() const;
 
     pg_conn* m_connection = nullptr;
+    QByteArray m_setup;
 };
