@@ -96,7 +96,8 @@ struct Snapshot::Data : Backend::RowSink
     std::vector<std::unique_ptr<QVariant[]>> blocks;
     std::vector<qint64> rowIds;
     std::vector<int> order;
-    // By slot: the values of writes of the row whose answer never came, which the row may hold now.
+    // By slot: the values of writes of the row whose answer never came (the server went away), which the row may
+    // hold now. A write the database refused is known not to be stored.
     std::map<int, std::vector<std::map<int, QVariant>>> unconfirmed;
     // The record being inserted, once a try has failed: its token and the values of the tries.
     std::optional<Backend::InsertTries> insert;
@@ -290,7 +291,7 @@ void Snapshot::updateRow(int row, const Values& changes)
     try {
         stored = d->backend->updateRow(d->write(), d->rowIds[static_cast<size_t>(slot)], values,
                                        d->expectedStates(slot, columns));
-    } catch (...) {
+    } catch (const ServerUnreachable&) {
         d->unconfirmed[slot].push_back(values);
         throw;
     }
@@ -315,7 +316,7 @@ void Snapshot::insertRow(int position, const Values& values)
     std::pair<qint64, std::vector<QVariant>> inserted;
     try {
         inserted = d->backend->insertRow(d->write(), given, *d->insert);
-    } catch (...) {
+    } catch (const ServerUnreachable&) {
         d->insert->earlier.push_back(given);
         throw;
     }
