@@ -45,26 +45,6 @@ QString quotedInfoValue(const QString& value)
     return u'\'' + escaped + u'\'';
 }
 
-// The connection info with its dbname replaced; keywords, values and URIs as libpq reads them.
-QString withDatabase(const QString& info, const QString& database)
-{
-    char* error = nullptr;
-    PQconninfoOption* const options = PQconninfoParse(info.toUtf8().constData(), &error);
-    if (!options) {
-        const std::string message = trimmed(error ? error : "out of memory");
-        PQfreemem(error);
-        throw std::runtime_error("CHRONOTEKA_TEST_SERVER: " + message);
-    }
-    QStringList keywords;
-    for (const PQconninfoOption* option = options; option->keyword; ++option) {
-        if (option->val && qstrcmp(option->keyword, "dbname") != 0)
-            keywords << QString::fromUtf8(option->keyword) + u'=' + quotedInfoValue(QString::fromUtf8(option->val));
-    }
-    PQconninfoFree(options);
-    keywords << QStringLiteral("dbname=") + quotedInfoValue(database);
-    return keywords.join(u' ');
-}
-
 Connection connect(const QString& info)
 {
     Connection connection(PQconnectdb(info.toUtf8().constData()), &PQfinish);
@@ -154,7 +134,7 @@ void runOnServer(const QString& sql)
 
 ServerDatabase::ServerDatabase()
     : m_name(QStringLiteral("chronoteka_") + QUuid::createUuid().toString(QUuid::Id128)),
-      m_connectionInfo(withDatabase(serverInfo(), m_name))
+      m_connectionInfo(withKeywords(serverInfo(), {{"dbname", m_name}}))
 {
     runOnServer(QStringLiteral("create database \"%1\" template template0 encoding 'UTF8'").arg(m_name));
     try {
@@ -178,6 +158,43 @@ ServerDatabase::~ServerDatabase()
 QString ServerDatabase::connectionString() const
 {
     return QStringLiteral("Provider=PostgreSQL;Data Source=") + m_connectionInfo;
+}
+
+int ServerDatabase::tcpPort()
+{
+    // The server's one port setting is its TCP port; its socket is reached under another number too.
+    return scalar(QStringLiteral("show port")).toInt();
+}
+
+QString ServerDatabase::tcpConnectionInfo()
+{
+    return withKeywords(m_connectionInfo,
+                        {{"host", QStringLiteral("127.0.0.1")}, {"port", QString::number(tcpPort())}});
+}
+
+QString ServerDatabase::withKeywords(const QString& info, const QList<std::pair<QByteArray, QString>>& keywords)
+{
+    char* error = nullptr;
+    PQconninfoOption* const options = PQconninfoParse(info.toUtf8().constData(), &error);
+    if (!options) {
+        const std::string message = trimmed(error ? error : "out of memory");
+        PQfreemem(error);
+        throw std::runtime_error("connection info " + info.toStdString() + ": " + message);
+    }
+    const auto replaced = [&keywords](const char* keyword) {
+        return std::any_of(keywords.begin(), keywords.end(), [keyword](const auto& given) {
+            return given.first == keyword || (given.first == "host" && qstrcmp(keyword, "hostaddr") == 0);
+        });
+    };
+    QStringList pairs;
+    for (const PQconninfoOption* option = options; option->keyword; ++option) {
+        if (option->val && !replaced(option->keyword))
+            pairs << QString::fromUtf8(option->keyword) + u'=' + quotedInfoValue(QString::fromUtf8(option->val));
+    }
+    PQconninfoFree(options);
+    for (const auto& [keyword, value] : keywords)
+        pairs << QString::fromUtf8(keyword) + u'=' + quotedInfoValue(value);
+    return pairs.join(u' ');
 }
 
 void ServerDatabase::execute(const QString& sql, const QVariantList& values)

@@ -1,8 +1,11 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 #include <QVariant>
 #include <QVariantList>
+
+#include <utility>
 
 struct pg_conn;
 
@@ -23,6 +26,13 @@ public:
     QString connectionInfo() const { return m_connectionInfo; }
     // The program's connection string for this database.
     QString connectionString() const;
+    // The server's TCP port on 127.0.0.1, and libpq connection info of this database through it.
+    int tcpPort();
+    QString tcpConnectionInfo();
+
+    // The connection info with the values of these keywords replaced; keywords, values and URIs as libpq reads
+    // them. A host given drops the info's hostaddr, which would otherwise be the address used.
+    static QString withKeywords(const QString& info, const QList<std::pair<QByteArray, QString>>& keywords);
 
     // Runs sql with the program's ? markers (those outside quotes) bound to values in order, as texts: null as
     // NULL, bool as t or f, QDate as yyyy-MM-dd, QDateTime as yyyy-MM-dd HH:mm:ss.zzz. Without values and markers

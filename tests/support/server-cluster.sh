@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
-# A private PostgreSQL cluster for the tests of the server diary, reached only through a Unix socket in its folder.
-#   start: makes the cluster in <folder>/data (superuser postgres, UTF-8, trust for the local socket), starts it
-#          listening on <folder>/.s.PGSQL.5432 and waits until it takes connections; a server or files left in
-#          <folder> by an earlier, killed run are stopped and wiped first.
+# A private PostgreSQL cluster for the tests of the server diary, reached through a Unix socket in its folder and
+# through TCP on 127.0.0.1.
+#   start: makes the cluster in <folder>/data (superuser postgres, UTF-8, trust for the local socket and for
+#          127.0.0.1), starts it listening on <folder>/.s.PGSQL.5432 and on a free TCP port of 127.0.0.1, and waits
+#          until it takes connections; a server or files left in <folder> by an earlier, killed run are stopped and
+#          wiped first. The TCP port is the server's port setting (SHOW port), also written to <folder>/tcp-port.
 #   stop:  stops the server and removes <folder>.
 #   pause: stops the server, keeping its cluster; resume starts it again, for tests of a server that goes away.
 # As root the server runs as the user postgres, since it refuses to run as root.
@@ -18,6 +20,8 @@ fail() {
 action=$1
 dir=$2
 data=$dir/data
+# The port of the socket every caller names. PostgreSQL has one port for the socket and TCP: the server's is the
+# TCP port, and its socket is linked under this number.
 port=5432
 marker=$dir/.chronoteka-server
 
@@ -79,23 +83,53 @@ start_cluster() {
     touch "$marker"
     [ "$(id -u)" -ne 0 ] || chown postgres: "$dir"
     cd "$dir"
+    # Trust on 127.0.0.1 as on the socket: the cluster is thrown away after the run and holds nothing.
     as_owner "$bindir/initdb" -D "$data" -U postgres -E UTF8 --locale=C.UTF-8 --auth-local=trust \
-        --auth-host=reject --no-sync --no-instructions >"$dir/initdb.log" 2>&1 ||
+        --auth-host=trust --no-sync --no-instructions >"$dir/initdb.log" 2>&1 ||
         { cat "$dir/initdb.log" >&2; fail "initdb failed"; }
-    # No TCP at all; durability is worth nothing to a cluster that is thrown away after the run.
+    # Durability is worth nothing to a cluster that is thrown away after the run.
     cat >>"$data/postgresql.conf" <<EOF
-listen_addresses = ''
-port = $port
+listen_addresses = '127.0.0.1'
 unix_socket_directories = '$dir'
 fsync = off
 synchronous_commit = off
 full_page_writes = off
+port = 0
 EOF
-    as_owner "$bindir/pg_ctl" -D "$data" -l "$dir/server.log" -w -t 60 start >/dev/null ||
-        { cat "$dir/server.log" >&2; fail "the server did not start"; }
-    "$bindir/pg_isready" -q -h "$dir" -p "$port" -t 30 ||
+    # A port another program takes between the choice and the start fails the start: another one is tried then.
+    local tcp_port attempt
+    for attempt in 1 2 3 4 5; do
+        tcp_port=$(free_port)
+        as_owner sed -i "s/^port = [0-9]*\$/port = $tcp_port/" "$data/postgresql.conf"
+        [ ! -e "$dir/server.log" ] || : >"$dir/server.log"
+        as_owner "$bindir/pg_ctl" -D "$data" -l "$dir/server.log" -w -t 60 start >/dev/null && break
+        if [ "$attempt" -eq 5 ] || ! grep -q 'could not create any TCP/IP sockets' "$dir/server.log"; then
+            cat "$dir/server.log" >&2
+            fail "the server did not start"
+        fi
+    done
+    [ "$tcp_port" -eq "$port" ] || as_owner ln -s ".s.PGSQL.$tcp_port" "$dir/.s.PGSQL.$port"
+    echo "$tcp_port" >"$dir/tcp-port"
+    "$bindir/pg_isready" -q -h "$dir" -p "$port" -t 30 && "$bindir/pg_isready" -q -h 127.0.0.1 -p "$tcp_port" -t 30 ||
         { cat "$dir/server.log" >&2; fail "the server takes no connections"; }
-    echo "$("$bindir/postgres" -V) ready: host=$dir port=$port user=postgres"
+    echo "$("$bindir/postgres" -V) ready: host=$dir port=$port user=postgres; tcp: host=127.0.0.1 port=$tcp_port"
+}
+
+# A TCP port of 127.0.0.1 that no socket holds, below the range the kernel hands out to outgoing connections, so
+# that none of those takes it while the server is paused.
+free_port() {
+    local used=" " local_address candidate
+    while read -r _ local_address _; do
+        [[ $local_address =~ :([0-9A-F]{4})$ ]] && used+="$((16#${BASH_REMATCH[1]})) "
+    done < <(cat /proc/net/tcp /proc/net/tcp6 2>/dev/null)
+    for _ in $(seq 100); do
+        candidate=$((20000 + RANDOM % 12000))
+        [[ $used == *" $candidate "* ]] || {
+            echo "$candidate"
+            return
+        }
+    done
+    fail "no free TCP port found"
 }
 
 case $action in
