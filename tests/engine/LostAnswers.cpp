@@ -8,6 +8,8 @@
 #include "engine/Backend.h"
 #include "support/ErrorOf.h"
 #include "support/QtPrinters.h"
+#include "support/ServerDatabase.h"
+#include "support/TcpProxy.h"
 
 #include <gtest/gtest.h>
 
@@ -192,6 +194,33 @@ TEST_P(LostAnswers, ADeleteAfterALostEditDeletesTheRow)
     set->cancel();
     set->remove();
     EXPECT_EQ(diary.scalar("SELECT count(*) FROM job"), QStringLiteral("0"));
+}
+
+// Over a real connection: the server stores the insert and its answer is lost on the way back.
+TEST(LostAnswer, OfACommittedInsertTheNextPostLeavesOneRow)
+{
+    ServerDatabase server;
+    DiaryBackend::create(server.connectionString());
+    TcpProxy proxy(server.tcpPort());
+    Connection connection(DiaryBackend::open(QStringLiteral("Provider=PostgreSQL;Data Source=") +
+                                             proxy.connectionInfo(server.tcpConnectionInfo())),
+                          JobTable::schema());
+    RecordSet set(QStringLiteral("QJob"), connection);
+    set.setSql({QStringLiteral("select * from job")});
+    set.open();
+    set.insert();
+    set.fieldByName(QStringLiteral("job")).setValue(QStringLiteral("одно"));
+
+    proxy.dropNextAnswer();
+    EXPECT_THROW(set.post(), ServerUnreachable);
+    EXPECT_EQ(set.state(), RecordSet::State::Insert);
+    EXPECT_EQ(server.scalar("SELECT count(*) FROM job"), QStringLiteral("1")) << "the try was stored";
+
+    set.fieldByName(QStringLiteral("other")).setValue(QStringLiteral("после"));
+    set.post();
+    EXPECT_EQ(server.scalar("SELECT count(*) FROM job"), QStringLiteral("1"));
+    EXPECT_EQ(server.scalar("SELECT job || '/' || other FROM job"), QStringLiteral("одно/после"));
+    EXPECT_EQ(set.fieldByName(QStringLiteral("id_job")).value(), server.scalar("SELECT id_job FROM job").toLongLong());
 }
 
 INSTANTIATE_TEST_SUITE_P(Diaries, LostAnswers, testing::Values(DiaryKind::File, DiaryKind::Server), diaryKindName);
