@@ -45,6 +45,8 @@ bool namesSecret(const QString& connectionInfo)
 // is no "key=value".
 bool cutShort(const QString& dataSource, const QStringList& following)
 {
+    if (following.isEmpty())
+        return false;
     bool quoted = false;
     for (qsizetype i = 0; i < dataSource.size(); ++i) {
         if (dataSource[i] == u'\\' && quoted)
