@@ -129,3 +129,37 @@ TEST(ServerSetUp, ANewConnectionKeepsToTheSchemaOfTheTableOpened)
     ASSERT_EQ(list->rowCount(), 1);
     EXPECT_EQ(list->value(0, list->columnIndex(QStringLiteral("job"))), QStringLiteral("своя"));
 }
+
+// A diary made before the insert tokens gets their table from the first user who may make it; a user who may add
+// events but neither make nor use that table adds them as before.
+TEST(ServerSetUp, AnOlderDiaryGetsItsTableOfInsertTokensFromAUserWhoMay)
+{
+    const DiaryFile diary(DiaryKind::Server);
+    const QString role = QStringLiteral("writer_%1").arg(QUuid::createUuid().toString(QUuid::Id128));
+    diary.execute(QStringLiteral("DROP TABLE chronoteka_insert; CREATE ROLE %1 LOGIN; "
+                                 "GRANT SELECT, INSERT ON job TO %1; REVOKE CREATE ON SCHEMA public FROM PUBLIC")
+                      .arg(role)
+                      .toUtf8()
+                      .constData());
+    struct RoleDrop
+    {
+        const DiaryFile& diary;
+        const QString& role;
+        ~RoleDrop() { diary.execute(QStringLiteral("DROP OWNED BY %1; DROP ROLE %1").arg(role).toUtf8().constData()); }
+    } drop{diary, role};
+    const auto insertAs = [&](const QString& user, const QString& job) {
+        Connection connection(DiaryBackend::open(diary.connectionString() + QStringLiteral(" user=") + user),
+                              JobTable::schema());
+        const auto list = connection.select(QStringLiteral("select * from job"), {});
+        list->insertRow(0, {{list->columnIndex(QStringLiteral("job")), job}});
+    };
+    const QString tokens = QStringLiteral("SELECT count(*) FROM chronoteka_insert");
+
+    insertAs(role, QStringLiteral("без таблицы"));
+    EXPECT_EQ(diary.scalar("SELECT to_regclass('chronoteka_insert') IS NULL"), QStringLiteral("t"));
+    insertAs(QStringLiteral("postgres"), QStringLiteral("владельца"));
+    EXPECT_EQ(diary.scalar(tokens.toUtf8().constData()), QStringLiteral("1"));
+    insertAs(role, QStringLiteral("без права на таблицу"));
+    EXPECT_EQ(diary.scalar(tokens.toUtf8().constData()), QStringLiteral("1"));
+    EXPECT_EQ(diary.scalar("SELECT count(*) FROM job"), QStringLiteral("3"));
+}
