@@ -33,9 +33,8 @@ QByteArray readConfig(const QString& path)
 void refuseReadablePassword(const QString& config, const QString& connectionString)
 {
     if (!Connection::namesServer(connectionString) ||
-        !ServerConnectionInfo::holdsPassword(Connection::namesDataSource(connectionString)
-                                                 ? Connection::dataSource(connectionString)
-                                                 : QString()))
+        !ServerConnectionInfo::holdsPassword(
+            Connection::namesDataSource(connectionString) ? Connection::dataSource(connectionString) : QString()))
         return;
     struct stat status = {};
     if (::stat(QFile::encodeName(config).constData(), &status) != 0 || (status.st_mode & (S_IRGRP | S_IROTH)) == 0)

@@ -66,9 +66,8 @@ public:
     // updating. ...".
     virtual std::vector<QVariant> updateRow(const RowWrite& write, qint64 rowIdentity,
                                             const std::map<int, QVariant>& values, const RowStates& expected) = 0;
-    virtual std::pair<qint64, std::vector<QVariant>> insertRow(const RowWrite& write,
-                                                               const std::map<int, QVariant>& values,
-                                                               const InsertTries& tries) = 0;
+    virtual std::pair<qint64, std::vector<QVariant>>
+    insertRow(const RowWrite& write, const std::map<int, QVariant>& values, const InsertTries& tries) = 0;
     virtual void deleteRow(const RowWrite& write, qint64 rowIdentity, const RowStates& expected) = 0;
 
     // Every row of the table by its key, each value in the table's column order.

@@ -60,8 +60,8 @@ TEST_P(ListQueries, AllListsEveryRowButBirthdaysAndMemorableDatesInTheOrderOfThe
 {
     diary.execute("UPDATE job SET other = 'edited' WHERE job = 'daily late'");
     const auto snapshot = connection->select(engineText(Queries::jobListAll()), {});
-    EXPECT_EQ(column(*snapshot, "job"), (QStringList{"daily late", "daily early", "daily done", "hourly",
-                                                     "hourly done", "weekly", "typed period", "no period"}));
+    EXPECT_EQ(column(*snapshot, "job"), (QStringList{"daily late", "daily early", "daily done", "hourly", "hourly done",
+                                                     "weekly", "typed period", "no period"}));
 }
 
 TEST_P(ListQueries, ReminderSetsListTheirPeriodNotYetDone)

@@ -97,8 +97,9 @@ protected:
         QStringList rows;
         const int count = diary.scalar("SELECT count(*) FROM job").toInt();
         for (int i = 0; i < count; ++i)
-            rows << diary.scalar("SELECT job || '/' || coalesce(other, '-') FROM job ORDER BY id_job LIMIT 1 OFFSET ?",
-                                 {i})
+            rows << diary
+                        .scalar("SELECT job || '/' || coalesce(other, '-') FROM job ORDER BY id_job LIMIT 1 OFFSET ?",
+                                {i})
                         .toString();
         return rows.join(QStringLiteral(", "));
     }

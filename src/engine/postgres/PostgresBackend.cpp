@@ -11,7 +11,6 @@
 
 #include <charconv>
 #include <cmath>
-#include <cstdlib>
 #include <limits>
 
 namespace {
@@ -215,10 +214,6 @@ QVariant readCell(const ServerResult& result, int row, int column, ColumnKind ki
     return QVariant(std::move(decoded));
 }
 
-} // namespace
-
-namespace {
-
 // The server refused a statement because this user may not write: a role without the rights, or a server that
 // only reads (a standby, a read-only default).
 bool forbidsWriting(const StatementRefused& error)
@@ -413,10 +408,10 @@ QString heldState(const Backend::RowWrite& write, const Backend::RowStates& stat
             parameters.push_back(columnText(info, value));
             columns << QStringLiteral("%1 IS NOT DISTINCT FROM $%2").arg(name).arg(parameters.size());
         }
-        alternatives << (columns.isEmpty() ? QStringLiteral("TRUE") : u'(' + columns.join(QStringLiteral(" AND ")) + u')');
+        alternatives << (columns.isEmpty() ? QStringLiteral("TRUE")
+                                           : u'(' + columns.join(QStringLiteral(" AND ")) + u')');
     }
-    return alternatives.isEmpty() ? QStringLiteral("TRUE")
-                                  : u'(' + alternatives.join(QStringLiteral(" OR ")) + u')';
+    return alternatives.isEmpty() ? QStringLiteral("TRUE") : u'(' + alternatives.join(QStringLiteral(" OR ")) + u')';
 }
 
 } // namespace
@@ -440,10 +435,10 @@ ServerResult PostgresBackend::updateHeld(const RowWrite& write, qint64 rowIdenti
     const QString keyMarker = QStringLiteral("$%1").arg(parameters.size());
     const QString held = heldState(write, expected, parameters);
     ServerResult result = run(QStringLiteral("UPDATE %1 SET %2 WHERE %3 = %4 AND %5 RETURNING %6%7")
-                                        .arg(Dialect::quotedName(write.table), assignments.join(QStringLiteral(", ")),
-                                             key, keyMarker, held, firstColumns, returning(write))
-                                        .toUtf8(),
-                                    parameters);
+                                  .arg(Dialect::quotedName(write.table), assignments.join(QStringLiteral(", ")), key,
+                                       keyMarker, held, firstColumns, returning(write))
+                                  .toUtf8(),
+                              parameters);
     if (result.rowCount() == 0)
         throw EngineErrors::rowNotLocated();
     return result;
@@ -455,9 +450,8 @@ std::vector<QVariant> PostgresBackend::updateRow(const RowWrite& write, qint64 r
     return storedValues(updateHeld(write, rowIdentity, values, expected, {}), write, 0);
 }
 
-std::pair<qint64, std::vector<QVariant>> PostgresBackend::insertRow(const RowWrite& write,
-                                                                    const std::map<int, QVariant>& values,
-                                                                    const InsertTries& tries)
+std::pair<qint64, std::vector<QVariant>>
+PostgresBackend::insertRow(const RowWrite& write, const std::map<int, QVariant>& values, const InsertTries& tries)
 {
     Parameters parameters;
     QStringList names;
@@ -475,9 +469,8 @@ std::pair<qint64, std::vector<QVariant>> PostgresBackend::insertRow(const RowWri
                              : QStringLiteral("%1 (%2) VALUES (%3)")
                                    .arg(table, names.join(QStringLiteral(", ")), markers.join(QStringLiteral(", ")));
     if (m_table.tokens != ServerChecks::FoundTable::Tokens::Usable) {
-        const ServerResult result =
-            run(QStringLiteral("INSERT INTO %1 RETURNING %2, %3").arg(into, key, returning(write)).toUtf8(),
-                parameters);
+        const ServerResult result = run(
+            QStringLiteral("INSERT INTO %1 RETURNING %2, %3").arg(into, key, returning(write)).toUtf8(), parameters);
         return {integerOf(result.text(0, 0), result.length(0, 0)), storedValues(result, write, 1)};
     }
 
@@ -498,11 +491,10 @@ std::pair<qint64, std::vector<QVariant>> PostgresBackend::insertRow(const RowWri
         constexpr char uniqueViolation[] = "23505";
         if (error.state() != uniqueViolation || tries.earlier.empty())
             throw;
-        const ServerResult stored =
-            run(QStringLiteral("SELECT row_key FROM %1 WHERE token = $1::uuid")
-                    .arg(QString::fromLatin1(ServerChecks::insertTokenTable))
-                    .toUtf8(),
-                {tries.token});
+        const ServerResult stored = run(QStringLiteral("SELECT row_key FROM %1 WHERE token = $1::uuid")
+                                            .arg(QString::fromLatin1(ServerChecks::insertTokenTable))
+                                            .toUtf8(),
+                                        {tries.token});
         if (stored.rowCount() == 0)
             throw;
         // An earlier try was stored, its answer lost: this one's values go into that row, which must still hold
@@ -599,7 +591,6 @@ void PostgresBackend::appendTableRows(const TableSchema& table, const std::vecto
         throw;
     }
 }
-
 
 std::optional<QString> PostgresBackend::property(const QString& name)
 {

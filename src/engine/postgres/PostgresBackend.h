@@ -6,7 +6,6 @@
 
 #include <memory>
 
-
 // The diary in a PostgreSQL database: rows are told apart by the table's key, date-times are timestamps to the
 // millisecond, flags booleans, texts varchar and text. A broken connection is opened anew by the next operation;
 // a select that finds it broken tries once more on the new one, a write never does, as it may have been done: the

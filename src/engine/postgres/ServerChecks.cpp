@@ -109,8 +109,8 @@ FoundTable inspect(ServerSession& session, const TableSchema& table)
         while (row < columns.rowCount() && (columns.isNull(row, 9) || textOf(columns, row, 9) != wanted.name))
             ++row;
         if (row == columns.rowCount())
-            throw EngineError(QStringLiteral("В таблице ежедневника «%1» на сервере нет столбца «%2».")
-                                  .arg(table.name, wanted.name));
+            throw EngineError(
+                QStringLiteral("В таблице ежедневника «%1» на сервере нет столбца «%2».").arg(table.name, wanted.name));
         const QString type = textOf(columns, row, 10);
         // The program's dates are the wall clock's, without a zone; such a column would be read in the session's
         // zone and written back shifted.
@@ -128,8 +128,8 @@ FoundTable inspect(ServerSession& session, const TableSchema& table)
             found.key = wanted.name;
     }
     if (found.key.isEmpty())
-        throw EngineError(QStringLiteral("Таблица ежедневника «%1» на сервере не нумерует свои строки сама.")
-                              .arg(table.name));
+        throw EngineError(
+            QStringLiteral("Таблица ежедневника «%1» на сервере не нумерует свои строки сама.").arg(table.name));
 
     const QString schema = Dialect::quotedName(textOf(columns, 0, 1));
     const QString collation = Dialect::quotedName(Dialect::textCollation);
@@ -142,12 +142,11 @@ FoundTable inspect(ServerSession& session, const TableSchema& table)
     const QByteArray searchPath = QStringLiteral("%1, pg_temp").arg(schema).toUtf8();
     session.setSessionSetup("SET search_path = " + searchPath);
     // A collation of that name may be one that tells capitals from small letters: asked, not taken on trust.
-    const ServerResult caseless =
-        session.run(QStringLiteral("SELECT pg_catalog.set_config('search_path', $1, false), "
-                                   "'Ёлка Z' = 'ёЛКА z' COLLATE %1.%2")
-                        .arg(schema, collation)
-                        .toUtf8(),
-                    {searchPath});
+    const ServerResult caseless = session.run(QStringLiteral("SELECT pg_catalog.set_config('search_path', $1, false), "
+                                                             "'Ёлка Z' = 'ёЛКА z' COLLATE %1.%2")
+                                                  .arg(schema, collation)
+                                                  .toUtf8(),
+                                              {searchPath});
     if (!isTrue(caseless, 0, 1))
         throw EngineError(QStringLiteral("Правило сравнения текстов «%1» в базе данных «%2» на сервере различает "
                                          "заглавные и строчные буквы, а ежедневник сравнивает тексты без учёта "

@@ -289,9 +289,8 @@ std::vector<QVariant> SqliteBackend::updateRow(const RowWrite& write, qint64 row
 }
 
 // A file's write either is done or fails whole: a try is never in doubt, so the tries need no token.
-std::pair<qint64, std::vector<QVariant>> SqliteBackend::insertRow(const RowWrite& write,
-                                                                  const std::map<int, QVariant>& values,
-                                                                  const InsertTries&)
+std::pair<qint64, std::vector<QVariant>>
+SqliteBackend::insertRow(const RowWrite& write, const std::map<int, QVariant>& values, const InsertTries&)
 {
     QStringList names;
     QStringList markers;
