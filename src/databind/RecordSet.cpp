@@ -457,6 +457,7 @@ void RecordSet::insert()
     checkCanModify();
     if (m_current < 0)
         m_current = 0;
+    m_snapshot->beginInsert();
     startEditing(State::Insert);
     notify([](DataSource& source) { source.notifyStateChanged(); });
     notify([](DataSource& source) { source.notifyDataSetChanged(); });

@@ -3,6 +3,7 @@
 #include "diary/DiaryIdentity.h"
 #include "diary/JobTable.h"
 #include "engine/postgres/PostgresBackend.h"
+#include "engine/postgres/ServerConnectionInfo.h"
 #include "engine/postgres/ServerSchema.h"
 #include "engine/sqlite/SqliteBackend.h"
 #include "engine/sqlite/SqliteSchema.h"
@@ -12,7 +13,7 @@ namespace DiaryBackend {
 std::shared_ptr<Backend> open(const QString& connectionString, int busyTimeoutMilliseconds)
 {
     if (Connection::namesServer(connectionString))
-        return std::make_shared<PostgresBackend>(Connection::dataSource(connectionString), JobTable::schema());
+        return std::make_shared<PostgresBackend>(ServerConnectionInfo::of(connectionString), JobTable::schema());
     return SqliteBackend::open(Connection::dataSourcePath(connectionString), JobTable::schema(),
                                busyTimeoutMilliseconds);
 }
@@ -20,7 +21,7 @@ std::shared_ptr<Backend> open(const QString& connectionString, int busyTimeoutMi
 void create(const QString& connectionString)
 {
     if (Connection::namesServer(connectionString))
-        ServerSchema::createDiary(Connection::dataSource(connectionString), JobTable::schema());
+        ServerSchema::createDiary(ServerConnectionInfo::of(connectionString), JobTable::schema());
     else
         SqliteSchema::createEmptyDatabase(Connection::dataSourcePath(connectionString), JobTable::schema());
     // Made with the diary, so that a user who may only read it finds it there too.

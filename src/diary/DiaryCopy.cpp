@@ -5,6 +5,7 @@
 #include "diary/JobTable.h"
 #include "engine/Connection.h"
 #include "engine/EngineErrors.h"
+#include "engine/postgres/ServerConnectionInfo.h"
 
 #include <QFileInfo>
 
@@ -27,9 +28,9 @@ std::size_t copy(const QString& from, const QString& to)
     // The copy is the same diary: a calendar that imported its events knows them by the same UIDs. Stored first,
     // so that a diary that can't take it gets no rows either.
     if (!DiaryIdentity::replace(target, DiaryIdentity::of(source)))
-        throw Error(
-            QStringLiteral("The diary '%1' may not be written by this user.")
-                .arg(Connection::namesServer(to) ? Connection::dataSource(to) : Connection::dataSourcePath(to)));
+        throw Error(QStringLiteral("The diary '%1' may not be written by this user.")
+                        .arg(Connection::namesServer(to) ? ServerConnectionInfo::shown(ServerConnectionInfo::of(to))
+                                                         : Connection::dataSourcePath(to)));
     target.appendTableRows(rows);
     return rows.size();
 }

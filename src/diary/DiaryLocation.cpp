@@ -2,6 +2,7 @@
 
 #include "diary/JobTable.h"
 #include "engine/Connection.h"
+#include "engine/postgres/ServerConnectionInfo.h"
 #include "base/Error.h"
 #include "base/RegularFile.h"
 
@@ -28,6 +29,22 @@ QByteArray readConfig(const QString& path)
     return bytes;
 }
 
+// A password kept in a file other users may read is theirs too: refused, as libpq refuses such a ~/.pgpass.
+void refuseReadablePassword(const QString& config, const QString& connectionString)
+{
+    if (!Connection::namesServer(connectionString) ||
+        !ServerConnectionInfo::holdsPassword(
+            Connection::namesDataSource(connectionString) ? Connection::dataSource(connectionString) : QString()))
+        return;
+    struct stat status = {};
+    if (::stat(QFile::encodeName(config).constData(), &status) != 0 || (status.st_mode & (S_IRGRP | S_IROTH)) == 0)
+        return;
+    throw Error(QStringLiteral("Файл «%1» хранит пароль к серверу, и его могут читать другие пользователи. Пароль "
+                               "надёжнее держать в ~/.pgpass (строка host:port:dbname:user:password, chmod 600), "
+                               "а не в строке подключения; или закройте файл для других: chmod 600 «%1».")
+                    .arg(config));
+}
+
 // The connection string of the diary a folder holds.
 QString connectionStringIn(const QString& folder)
 {
@@ -39,6 +56,7 @@ QString connectionStringIn(const QString& folder)
     const QString text = QString::fromUtf8(readConfig(config)).trimmed();
     if (text.isEmpty())
         throw Error(QStringLiteral("The file '%1' holds no connection string.").arg(config));
+    refuseReadablePassword(config, text);
     return DiaryLocation::connectionStringOf(text, folder);
 }
 
@@ -61,12 +79,12 @@ QString DiaryLocation::settingsPath() const
 
 QString DiaryLocation::connectionStringOf(const QString& pathOrConnectionString, const QString& folder)
 {
+    // A server's connection string is one whatever its Data Source holds, so that an empty one is told as such.
+    if (Connection::namesServer(pathOrConnectionString))
+        return pathOrConnectionString;
     QString path = pathOrConnectionString;
-    if (Connection::namesDataSource(pathOrConnectionString)) {
-        if (Connection::namesServer(pathOrConnectionString))
-            return pathOrConnectionString;
+    if (Connection::namesDataSource(pathOrConnectionString))
         path = Connection::dataSource(pathOrConnectionString);
-    }
     // filePath keeps a full path as it is and joins a relative one to the folder, as text.
     return JobTable::connectionString(QDir::cleanPath(QDir(folder).filePath(path)));
 }

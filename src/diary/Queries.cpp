@@ -30,7 +30,9 @@ QString jobListAll()
         if (period.placement() == Period::Placement::TopLevel)
             apart << u'"' + period.text() + u'"';
     // A row posted without a periodicity has a null period; "not in" alone would hide it from every node.
-    return QStringLiteral("select * from job where period not in (%1) or period is null")
+    // In the order of the key, as the file lists a table without an order of its own, so that the list is the same
+    // on a server and an edited event keeps its place after a re-read.
+    return QStringLiteral("select * from job where period not in (%1) or period is null order by id_job")
         .arg(apart.join(QStringLiteral(", ")));
 }
 

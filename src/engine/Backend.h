@@ -5,6 +5,7 @@
 #include "engine/SearchWords.h"
 #include "engine/TableSchema.h"
 
+#include <QByteArray>
 #include <QList>
 #include <QString>
 #include <QVariant>
@@ -49,15 +50,27 @@ public:
     // Runs a translated select with its parameters; text cells may be handed over as undecoded UTF-8 bytes.
     virtual void select(const Dialect::Translation& translation, const QList<QVariant>& parameters, RowSink& sink) = 0;
 
+    // What a write expects a row to hold, column by column: one of these states. The first is the row as it was
+    // read; the others come from earlier tries of the same write whose answer never came (the server went away),
+    // which may or may not have been stored.
+    using RowStates = std::vector<std::map<int, QVariant>>;
+
+    // One record's insert, which may take several tries: its token is the same on every try, so that a try whose
+    // answer was lost is found again rather than written twice; earlier holds the values of those tries.
+    struct InsertTries
+    {
+        QByteArray token;
+        RowStates earlier;
+    };
+
     // Each is one transaction and returns what the database stored in the table columns. An update or delete
-    // of a row that is gone, or (for update) whose written columns no longer hold originals, fails with
-    // "Row cannot be located for updating. ...".
+    // of a row that is gone, or that holds none of the expected states, fails with "Row cannot be located for
+    // updating. ...".
     virtual std::vector<QVariant> updateRow(const RowWrite& write, qint64 rowIdentity,
-                                            const std::map<int, QVariant>& values,
-                                            const std::map<int, QVariant>& originals) = 0;
-    virtual std::pair<qint64, std::vector<QVariant>> insertRow(const RowWrite& write,
-                                                               const std::map<int, QVariant>& values) = 0;
-    virtual void deleteRow(const QString& table, qint64 rowIdentity) = 0;
+                                            const std::map<int, QVariant>& values, const RowStates& expected) = 0;
+    virtual std::pair<qint64, std::vector<QVariant>>
+    insertRow(const RowWrite& write, const std::map<int, QVariant>& values, const InsertTries& tries) = 0;
+    virtual void deleteRow(const RowWrite& write, qint64 rowIdentity, const RowStates& expected) = 0;
 
     // Every row of the table by its key, each value in the table's column order.
     virtual std::vector<std::vector<QVariant>> tableRows(const TableSchema& table) = 0;

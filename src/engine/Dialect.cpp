@@ -578,6 +578,28 @@ Dialect::Translation Dialect::translateForServer(const QString& text, const Tabl
                 key = quotedName(column.name);
         }
     }
+    // "*" names the table's columns as the program knows them: a column dropped from under it is then refused by
+    // name, and a column of someone else's added to it is not read.
+    if (!key.isEmpty() && from == 2 && !items[1].isGroup && items[1].token.kind == TokenKind::Symbol &&
+        items[1].token.text == QLatin1String("*")) {
+        std::vector<Item> named(items.begin(), items.begin() + 1);
+        const auto add = [&named](TokenKind kind, const QString& text) {
+            Item item;
+            item.token = {kind, text};
+            named.push_back(std::move(item));
+        };
+        for (const TableSchema::Column& column : table.columns) {
+            if (named.size() > 1)
+                add(TokenKind::Symbol, QStringLiteral(","));
+            add(TokenKind::Name, column.name);
+        }
+        const size_t namedFrom = named.size();
+        named.insert(named.end(), items.begin() + 2, items.end());
+        Translation translation = translated(named, emitter, namedFrom, qualifier, key);
+        translation.table = table.name;
+        translation.serverParameters = std::move(serverParameters);
+        return translation;
+    }
     Translation translation = translated(items, emitter, from, qualifier, key);
     if (translation.hasRowIdentity)
         translation.table = table.name;

@@ -6,8 +6,11 @@
 #include "engine/EngineErrors.h"
 
 #include <QDateTime>
+#include <QUuid>
 
 #include <map>
+#include <optional>
+#include <set>
 
 namespace {
 
@@ -93,6 +96,11 @@ struct Snapshot::Data : Backend::RowSink
     std::vector<std::unique_ptr<QVariant[]>> blocks;
     std::vector<qint64> rowIds;
     std::vector<int> order;
+    // By slot: the values of writes of the row whose answer never came (the server went away), which the row may
+    // hold now. A write the database refused is known not to be stored.
+    std::map<int, std::vector<std::map<int, QVariant>>> unconfirmed;
+    // The record being inserted, once a try has failed: its token and the values of the tries.
+    std::optional<Backend::InsertTries> insert;
 
     int width() const { return static_cast<int>(columns.size()); }
     QVariant* cells(int slot) const
@@ -126,6 +134,7 @@ struct Snapshot::Data : Backend::RowSink
     void requireUpdatable() const;
     Backend::RowWrite write() const { return {translation.table, columns, tableColumns}; }
     void store(int slot, const std::vector<QVariant>& tableValues) const;
+    Backend::RowStates expectedStates(int slot, const std::set<int>& columns) const;
 };
 
 void Snapshot::Data::load()
@@ -169,6 +178,25 @@ void Snapshot::Data::store(int slot, const std::vector<QVariant>& tableValues) c
     QVariant* row = cells(slot);
     for (size_t i = 0; i < tableValues.size(); ++i)
         row[tableColumns[i]] = tableValues[i];
+}
+
+// The row of slot as read, over columns, and the same overlaid by each write of it whose answer was lost.
+Backend::RowStates Snapshot::Data::expectedStates(int slot, const std::set<int>& columns) const
+{
+    std::map<int, QVariant> read;
+    QVariant* row = cells(slot);
+    for (int column : columns)
+        read[column] = decoded(row[column]);
+    Backend::RowStates states{read};
+    if (const auto tries = unconfirmed.find(slot); tries != unconfirmed.end()) {
+        for (const std::map<int, QVariant>& values : tries->second) {
+            std::map<int, QVariant> state = read;
+            for (const auto& [column, value] : values)
+                state[column] = value;
+            states.push_back(std::move(state));
+        }
+    }
+    return states;
 }
 
 Snapshot::Snapshot(std::unique_ptr<Data> data) : d(std::move(data)) {}
@@ -250,12 +278,25 @@ void Snapshot::updateRow(int row, const Values& changes)
         return;
 
     // The row must still hold what this snapshot read in every column written, so a change someone else made
-    // since is never overwritten; columns not written are left alone.
-    std::map<int, QVariant> originals;
-    QVariant* original = d->cells(slot);
+    // since is never overwritten; columns not written are left alone. A try whose answer was lost may have been
+    // stored: the row holding it is no change of someone else's.
+    std::set<int> columns;
     for (const auto& entry : values)
-        originals[entry.first] = decoded(original[entry.first]);
-    d->store(slot, d->backend->updateRow(d->write(), d->rowIds[static_cast<size_t>(slot)], values, originals));
+        columns.insert(entry.first);
+    if (const auto tries = d->unconfirmed.find(slot); tries != d->unconfirmed.end())
+        for (const std::map<int, QVariant>& earlier : tries->second)
+            for (const auto& entry : earlier)
+                columns.insert(entry.first);
+    std::vector<QVariant> stored;
+    try {
+        stored = d->backend->updateRow(d->write(), d->rowIds[static_cast<size_t>(slot)], values,
+                                       d->expectedStates(slot, columns));
+    } catch (const ServerUnreachable&) {
+        d->unconfirmed[slot].push_back(values);
+        throw;
+    }
+    d->unconfirmed.erase(slot);
+    d->store(slot, stored);
 }
 
 void Snapshot::insertRow(int position, const Values& values)
@@ -270,7 +311,17 @@ void Snapshot::insertRow(int position, const Values& values)
             continue;
         given[column] = storable(d->writableColumn(column), value);
     }
-    auto [rowId, stored] = d->backend->insertRow(d->write(), given);
+    if (!d->insert)
+        d->insert = Backend::InsertTries{QUuid::createUuid().toByteArray(QUuid::WithoutBraces), {}};
+    std::pair<qint64, std::vector<QVariant>> inserted;
+    try {
+        inserted = d->backend->insertRow(d->write(), given, *d->insert);
+    } catch (const ServerUnreachable&) {
+        d->insert->earlier.push_back(given);
+        throw;
+    }
+    d->insert.reset();
+    auto& [rowId, stored] = inserted;
     const int slot = d->addSlot(rowId);
     d->store(slot, stored);
     d->order.insert(d->order.begin() + position, slot);
@@ -280,10 +331,18 @@ void Snapshot::deleteRow(int row)
 {
     d->requireUpdatable();
     const int slot = d->slotAt(row);
-    d->backend->deleteRow(d->translation.table, d->rowIds[static_cast<size_t>(slot)]);
+    // Refused, as an update is, when someone else changed or deleted the row since it was read.
+    const std::set<int> columns(d->tableColumns.begin(), d->tableColumns.end());
+    d->backend->deleteRow(d->write(), d->rowIds[static_cast<size_t>(slot)], d->expectedStates(slot, columns));
+    d->unconfirmed.erase(slot);
     QVariant* cells = d->cells(slot);
     std::fill(cells, cells + d->width(), QVariant());
     d->order.erase(d->order.begin() + row);
+}
+
+void Snapshot::beginInsert()
+{
+    d->insert.reset();
 }
 
 void Snapshot::reread()

@@ -42,9 +42,14 @@ public:
 
     // Each write is one transaction; afterwards the row holds what the database stored.
     // A row changed or deleted by someone else since it was read is not overwritten: the write fails with
-    // "Row cannot be located for updating. Some values may have been changed since it was last read."
+    // "Row cannot be located for updating. Some values may have been changed since it was last read." A row that
+    // holds what an earlier write of this snapshot sent, whose answer was lost, counts as unchanged.
     void updateRow(int row, const Values& changes);
-    void insertRow(int position, const Values& values); // the new row stands at position
+    // The new row stands at position. When a try's answer is lost (the server went away), the next insertRow
+    // finds the row that try stored, if it did, and writes the values there rather than adding a second row.
+    void insertRow(int position, const Values& values);
+    // Starts a new record to insert: the next insertRow adds a row, whatever an earlier try left.
+    void beginInsert();
     void deleteRow(int row);
 
     // Re-runs the select with the same parameters, replacing every row.

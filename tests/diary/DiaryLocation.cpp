@@ -111,3 +111,35 @@ TEST(DiaryLocation, ADatabaseConfThatCantBeReadOrHoldsNothingIsAClearError)
         QDir().rmdir(config);
     }
 }
+
+// A password in database.conf is the user's alone only while the file is: one others may read is refused, as libpq
+// refuses such a ~/.pgpass.
+TEST(DiaryLocation, ADatabaseConfWithAPasswordOthersMayReadIsRefused)
+{
+    const TempDiary diary;
+    const QString config = configPath(diary);
+    const QString refused = QStringLiteral("Файл «%1» хранит пароль к серверу, и его могут читать другие "
+                                           "пользователи. Пароль надёжнее держать в ~/.pgpass (строка "
+                                           "host:port:dbname:user:password, chmod 600), а не в строке подключения; "
+                                           "или закройте файл для других: chmod 600 «%1».")
+                                .arg(config);
+    const QByteArray withPassword = "Provider=PostgreSQL;Data Source=host=/run/postgresql dbname=diary password=x";
+    const QByteArray inAddress = "Provider=PostgreSQL;Data Source=postgresql://ivan:x@localhost/diary";
+    const QByteArray without = "Provider=PostgreSQL;Data Source=host=/run/postgresql dbname=diary";
+    const struct
+    {
+        QByteArray text;
+        mode_t mode;
+        bool isRefused;
+    } cases[] = {
+        {withPassword, 0600, false}, {withPassword, 0640, true}, {withPassword, 0604, true},
+        {inAddress, 0644, true},     {inAddress, 0400, false},   {without, 0644, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text.toStdString() + " " + std::to_string(c.mode));
+        writeConfig(diary, c.text);
+        ASSERT_EQ(::chmod(QFile::encodeName(config).constData(), c.mode), 0);
+        EXPECT_EQ(errorOf([&] { diary.location(); }), c.isRefused ? refused : QString());
+        QFile::remove(config);
+    }
+}

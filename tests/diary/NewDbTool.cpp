@@ -5,6 +5,7 @@
 #include "diary/UnitDM.h"
 #include "base/Error.h"
 #include "engine/Connection.h"
+#include "support/ErrorOf.h"
 #include "support/QtPrinters.h"
 #include "support/ServerDatabase.h"
 #include "support/TempDiary.h"
@@ -13,6 +14,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QUuid>
 
 #include <gtest/gtest.h>
 
@@ -186,4 +188,47 @@ TEST_F(NewDbTool, MovesTheDiaryToAServerThatDatabaseConfThenNamesAndBack)
         QFile::copy(path(QStringLiteral("database.conf")), elsewhere.filePath(QStringLiteral("database.conf"))));
     TDataModule1 second(DiaryLocation(elsewhere.path()).connectionString());
     EXPECT_EQ(second.diaryIdentity(), identity);
+}
+
+// A password in the connection info is shown by no message of a start or of the tool, whatever fails: a server not
+// there, a database or table not there, a user who may not write, text libpq can't read or that a ";" would cut.
+TEST_F(NewDbTool, APasswordInTheConnectionInfoIsShownByNoMessage)
+{
+    ServerDatabase server;
+    ServerDatabase empty;
+    DiaryBackend::create(server.connectionString());
+    const QString role = QStringLiteral("reader_%1").arg(QUuid::createUuid().toString(QUuid::Id128));
+    server.execute(QStringLiteral("CREATE ROLE %1 LOGIN; GRANT SELECT ON job TO %1").arg(role));
+    struct RoleDrop
+    {
+        ServerDatabase& server;
+        const QString& role;
+        ~RoleDrop() { server.execute(QStringLiteral("DROP OWNED BY %1; DROP ROLE %1").arg(role)); }
+    } drop{server, role};
+    const QString on = QStringLiteral("Provider=PostgreSQL;Data Source=");
+    const QString password = QStringLiteral(" password=secret");
+    const QString diaries[] = {
+        on + QStringLiteral("host=/nonexistent/folder dbname=diary") + password,
+        on + server.connectionInfo() + QStringLiteral(" dbname=nonexistent") + password,
+        on + empty.connectionInfo() + password,
+        on + server.connectionInfo() + QStringLiteral(" user=") + role + password,
+        on + server.connectionInfo() + QStringLiteral(" password='secret"),
+        on + server.connectionInfo() + QStringLiteral(" password=secret more"),
+        on + server.connectionInfo() + QStringLiteral(" password='secret;more'"),
+        on + QStringLiteral("postgresql://user:secret@/nowhere?host=/nonexistent/folder"),
+        on + QStringLiteral("postgresql://user:secret%zz@/diary"),
+    };
+    for (const QString& connectionString : diaries) {
+        SCOPED_TRACE(connectionString.toStdString());
+        const QString started = errorOf([&] { TDataModule1 module(connectionString); });
+        EXPECT_FALSE(started.contains(QLatin1String("secret"))) << started.toStdString();
+        for (const QStringList& arguments : {QStringList{connectionString}, {"--copy", "db1.mdb", connectionString}}) {
+            QProcess tool;
+            tool.setWorkingDirectory(diary.folder());
+            tool.start(QStringLiteral(NEWDB), arguments);
+            ASSERT_TRUE(tool.waitForFinished(30000));
+            const QString output = QString::fromUtf8(tool.readAllStandardOutput() + tool.readAllStandardError());
+            EXPECT_FALSE(output.contains(QLatin1String("secret"))) << output.toStdString();
+        }
+    }
 }

@@ -1,5 +1,6 @@
 #include "DiaryFile.h"
 #include "diary/DiaryBackend.h"
+#include "diary/DiaryLocation.h"
 #include "diary/JobTable.h"
 #include "engine/Connection.h"
 #include "base/Error.h"
@@ -119,4 +120,42 @@ TEST(ConnectionString, AFileLockedByAnotherProcessIsReported)
     sqlite3_exec(holder, "COMMIT", nullptr, nullptr, nullptr);
     sqlite3_close(holder);
     EXPECT_NO_THROW(diary.connect());
+}
+
+// A server's connection info is checked before any connection is tried: none at all, one a ";" would cut short and
+// one libpq can't read are each refused with what is wrong; a "Key=Value" after it is no part of it.
+TEST(ConnectionString, AServersConnectionInfoIsPassedOnWholeOrRefused)
+{
+    const QString none = QStringLiteral("В строке подключения к серверу нет сведений о подключении: после «Data "
+                                        "Source=» должно стоять, например, host=/run/postgresql dbname=diary "
+                                        "user=ivan.");
+    const QString cut = QStringLiteral("Сведения о подключении к серверу после «Data Source=» содержат «;», на "
+                                       "которой строка подключения кончается, и сервер получил бы их не целиком. "
+                                       "Такое значение можно записать в файл служб ~/.pg_service.conf и назвать его "
+                                       "здесь: service=…");
+    const QString unreachable = QStringLiteral("connection to server on socket \"/nonexistent/.s.PGSQL.5432\" failed");
+    const struct
+    {
+        const char* text;
+        QString error; // its beginning
+    } cases[] = {
+        {"Provider=PostgreSQL;Data Source=", none},
+        {"Provider=PostgreSQL;Data Source=  ;", none},
+        {"Provider=PostgreSQL", none},
+        {"Provider=PostgreSQL;Data Source=host=/nonexistent options='-c a=1;b'", cut},
+        {"Provider=PostgreSQL;Data Source=host=/nonexistent options=-ca=1;b", cut},
+        {"Provider=PostgreSQL;Data Source=host=/nonexistent dbname=a b",
+         "Сведения о подключении к серверу после «Data Source=» записаны с ошибкой: missing \"=\" after \"b\" in "
+         "connection info string"},
+        {"Provider=PostgreSQL;Data Source=host=/nonexistent dbname='a",
+         "Сведения о подключении к серверу после «Data Source=» записаны с ошибкой: unterminated quoted string"},
+        {"Provider=PostgreSQL;Data Source=host=/nonexistent dbname=diary;Persist Security Info=False", unreachable},
+    };
+    for (const auto& c : cases) {
+        const QString error = errorOf([&] { DiaryBackend::open(QString::fromUtf8(c.text)); });
+        EXPECT_TRUE(error.startsWith(c.error)) << c.text << "\n" << error.toStdString();
+    }
+    EXPECT_EQ(DiaryLocation::connectionStringOf(QStringLiteral("Provider=PostgreSQL;Data Source="), "/d"),
+              QStringLiteral("Provider=PostgreSQL;Data Source="))
+        << "a server's, not the path of a file";
 }

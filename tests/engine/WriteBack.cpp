@@ -181,6 +181,29 @@ TEST_P(WriteBack, ARowDeletedElsewhereCanBeNeitherUpdatedNorDeleted)
     EXPECT_EQ(diary.scalar("SELECT count(*) FROM job"), QStringLiteral("1"));
 }
 
+// A delete goes by what was read, as an update does: a row changed elsewhere since, in any column, even in the case
+// of a letter only, is not deleted; the same row read again is.
+TEST_P(WriteBack, ARowChangedElsewhereSinceTheReadIsNotDeleted)
+{
+    const char* const changes[] = {
+        "UPDATE job SET job = 'Первое' WHERE id_job = ?",
+        "UPDATE job SET vip = true WHERE id_job = ?",
+        "UPDATE job SET date_shed = date_isp WHERE id_job = ?",
+        "UPDATE job SET other = '' WHERE id_job = ?",
+    };
+    for (const char* change : changes) {
+        SCOPED_TRACE(change);
+        list->reread();
+        diary.execute(change, {first});
+        EXPECT_EQ(errorOf([&] { list->deleteRow(0); }), rowNotLocated);
+        EXPECT_EQ(stored("id_job", first), QString::number(first)) << "the row stays";
+        EXPECT_EQ(list->rowCount(), 2);
+    }
+    list->reread();
+    list->deleteRow(0);
+    EXPECT_EQ(diary.scalar("SELECT count(*) FROM job"), QStringLiteral("1"));
+}
+
 // A birthday row is written back by its row identity, the key not being among its columns: of two rows alike but
 // for the key only the one changed is written, time after time, and only the column changed, so the name keeps its
 // text without the age.

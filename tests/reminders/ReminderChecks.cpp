@@ -513,3 +513,22 @@ TEST_F(ReminderChecksTest, AServerThatDoesNotAnswerIsWaitedForQuietlyAndBrieflyB
     checks().TimeHourTimer();
     EXPECT_EQ(window.shown, ReminderKind::Hour);
 }
+
+// A server diary whose set-up changed while the program runs is told by the check that meets it, in words, rather
+// than taken for a server out of reach and passed over.
+TEST_F(ReminderChecksTest, AServerDiarySetUpWrongIsToldByTheCheckThatMeetsIt)
+{
+    ServerDatabase server;
+    DiaryBackend::create(server.connectionString());
+    QFile config(diary.folder() + QStringLiteral("/database.conf"));
+    ASSERT_TRUE(config.open(QIODevice::WriteOnly));
+    config.write(server.connectionString().toUtf8());
+    config.close();
+    server.execute("insert into job (job, period, vip) values ('почасовое', 'ежечасное', false)");
+    checks();
+
+    server.execute("alter table job drop column napom");
+    checks().TimeHourTimer();
+    ASSERT_EQ(boxes().size(), 1);
+    EXPECT_EQ(boxes()[0].text, QStringLiteral("В таблице ежедневника «job» на сервере нет столбца «napom»."));
+    EXPECT_EQ(window.showCount, 0);

@@ -1,28 +1,30 @@
 #pragma once
 
 #include "engine/Backend.h"
+#include "engine/postgres/ServerChecks.h"
+#include "engine/postgres/ServerSession.h"
 
 #include <memory>
 
-class ServerSession;
-
 // The diary in a PostgreSQL database: rows are told apart by the table's key, date-times are timestamps to the
 // millisecond, flags booleans, texts varchar and text. A broken connection is opened anew by the next operation;
-// a select that finds it broken tries once more on the new one, a write never does, as it may have been done.
+// a select that finds it broken tries once more on the new one, a write never does, as it may have been done: the
+// record set's next try of it finds what the lost one stored (an insert by its token, an update by its values).
 class PostgresBackend : public Backend
 {
 public:
-    // connectionInfo: libpq's connection info. Refuses a database without the usable table.
+    // connectionInfo: libpq's connection info. Refuses a database whose diary is not set up as the program needs
+    // (ServerChecks).
     PostgresBackend(const QString& connectionInfo, const TableSchema& table);
     ~PostgresBackend() override;
 
     Dialect::Translation translate(const QString& text) const override;
     void select(const Dialect::Translation& translation, const QList<QVariant>& parameters, RowSink& sink) override;
     std::vector<QVariant> updateRow(const RowWrite& write, qint64 rowIdentity, const std::map<int, QVariant>& values,
-                                    const std::map<int, QVariant>& originals) override;
-    std::pair<qint64, std::vector<QVariant>> insertRow(const RowWrite& write,
-                                                       const std::map<int, QVariant>& values) override;
-    void deleteRow(const QString& table, qint64 rowIdentity) override;
+                                    const RowStates& expected) override;
+    std::pair<qint64, std::vector<QVariant>> insertRow(const RowWrite& write, const std::map<int, QVariant>& values,
+                                                       const InsertTries& tries) override;
+    void deleteRow(const RowWrite& write, qint64 rowIdentity, const RowStates& expected) override;
     std::vector<std::vector<QVariant>> tableRows(const TableSchema& table) override;
     void appendTableRows(const TableSchema& table, const std::vector<std::vector<QVariant>>& rows) override;
     std::optional<QString> property(const QString& name) override;
@@ -35,9 +37,17 @@ public:
     static QString createStatements(const TableSchema& table);
 
 private:
-    struct Table;
     void readySearch();
+    void makeInsertTokenTable();
+    // Runs a statement; one refused as if the diary's set-up had changed is told by what changed.
+    ServerResult run(const QByteArray& sql, const ServerSession::Parameters& parameters,
+                     ServerSession::Retry retry = ServerSession::Retry::Never);
+    ServerResult updateHeld(const RowWrite& write, qint64 rowIdentity, const std::map<int, QVariant>& values,
+                            const RowStates& expected, const QString& firstColumns);
+
     std::unique_ptr<ServerSession> m_session;
     const TableSchema& m_schema;
-    std::unique_ptr<Table> m_table;
+    ServerChecks::FoundTable m_table;
+    // The configuration the search reads words with, chosen at the first search.
+    QString m_searchConfiguration;
 };

@@ -3,6 +3,8 @@
 #include "base/Error.h"
 #include "engine/ServerWait.h"
 
+#include <QStringList>
+
 #include <libpq-fe.h>
 
 #include <algorithm>
@@ -57,11 +59,17 @@ void sendCancel(PGconn* connection)
     }).detach();
 }
 
-// libpq's reason for the connection's last failure, on one line as the error box shows it best.
+// libpq's reason for the connection's last failure, on one line as the error box shows it best. libpq keeps what
+// a failed attempt said and adds the next one's: a line said before is said once.
 QString reasonOf(const PGconn* connection)
 {
-    const QString text = QString::fromUtf8(PQerrorMessage(connection)).simplified();
-    return text.isEmpty() ? QStringLiteral("The connection to the database server is lost.") : text;
+    QStringList lines;
+    for (const QString& line : QString::fromUtf8(PQerrorMessage(connection)).split(u'\n', Qt::SkipEmptyParts)) {
+        const QString simplified = line.simplified();
+        if (!simplified.isEmpty() && !lines.contains(simplified))
+            lines << simplified;
+    }
+    return lines.isEmpty() ? QStringLiteral("The connection to the database server is lost.") : lines.join(u' ');
 }
 
 } // namespace
@@ -104,6 +112,11 @@ unsigned ServerResult::tableOf(int column) const
 int ServerResult::tableColumnOf(int column) const
 {
     return PQftablecol(m_result, column);
+}
+
+unsigned ServerResult::typeOf(int column) const
+{
+    return PQftype(m_result, column);
 }
 
 bool ServerResult::isNull(int row, int column) const
@@ -231,16 +244,22 @@ void ServerSession::open()
 // win.
 void ServerSession::prepareSession()
 {
+    // The session's own set-up (the schema it keeps to) goes before the timeouts' query, whose result ends them.
     const QByteArray statements =
         QByteArrayLiteral("SET datestyle = ISO; SET extra_float_digits = 1; SET standard_conforming_strings = on; "
-                          "SET TIME ZONE 'UTC'; "
-                          "SELECT set_config(d.name, d.setting, false) FROM (VALUES ('lock_timeout', '") +
-        defaultLockTimeout + "'), ('statement_timeout', '" + defaultStatementTimeout +
+                          "SET TIME ZONE 'UTC'; ") +
+        (m_setup.isEmpty() ? QByteArray() : m_setup + "; ") +
+        "SELECT set_config(d.name, d.setting, false) FROM (VALUES ('lock_timeout', '" + defaultLockTimeout +
+        "'), ('statement_timeout', '" + defaultStatementTimeout +
         "')) AS d(name, setting) JOIN pg_settings s ON s.name = d.name WHERE s.source = 'default'";
     const ServerResult result = execute(statements, nullptr, {}, {});
     const ExecStatusType status = PQresultStatus(result.handle());
-    if (status != PGRES_TUPLES_OK && status != PGRES_COMMAND_OK)
+    const bool done = status == PGRES_TUPLES_OK || status == PGRES_COMMAND_OK;
+    // A connection that is fine but refuses the settings is a fault of the set-up, which trying later won't mend.
+    if (!done && isBroken())
         throw ServerUnreachable(reasonOf(m_connection));
+    if (!done)
+        throw EngineError(reasonOf(m_connection));
 }
 
 ServerResult ServerSession::execute(const QByteArray& sql, const std::vector<unsigned>* types,

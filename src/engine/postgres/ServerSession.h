@@ -41,6 +41,7 @@ public:
     QString columnName(int column) const;
     unsigned tableOf(int column) const; // the table's object id, 0 for a computed column
     int tableColumnOf(int column) const;
+    unsigned typeOf(int column) const; // the server's type's object id
     bool isNull(int row, int column) const;
     const char* text(int row, int column) const;
     int length(int row, int column) const;
@@ -81,6 +82,8 @@ public:
                      std::vector<unsigned> types = {});
     // The name of the database, for messages.
     QString databaseName() const;
+    // Statements run on every new connection after the session's own settings, as on the one open now.
+    void setSessionSetup(QByteArray statements) { m_setup = std::move(statements); }
 
     // The longest the session waits for a connection or for the answer to a statement before it drops the
     // connection; tests make it short.
@@ -102,4 +105,5 @@ private:
     QByteArray m_info;
     QString m_databaseName;
     pg_conn* m_connection = nullptr;
+    QByteArray m_setup;
 };

@@ -11,6 +11,9 @@
 #include <QFileInfo>
 #include <QStringList>
 
+#include <algorithm>
+#include <cmath>
+
 #include <sqlite3.h>
 
 namespace {
@@ -223,39 +226,82 @@ std::vector<QVariant> SqliteBackend::rereadRow(const RowWrite& write, qint64 row
     return values;
 }
 
+namespace {
+
+// Whether two cells, each as a select reads it, hold the same value; a date the program can't show (NaN) is the
+// same as another.
+bool sameValue(const QVariant& a, const QVariant& b)
+{
+    if (a.isNull() || b.isNull())
+        return a.isNull() && b.isNull();
+    if (a.typeId() == QMetaType::Double || b.typeId() == QMetaType::Double) {
+        const double x = a.toDouble();
+        const double y = b.toDouble();
+        return x == y || (std::isnan(x) && std::isnan(y));
+    }
+    if (a.typeId() == QMetaType::Bool || b.typeId() == QMetaType::Bool)
+        return a.toBool() == b.toBool();
+    if (a.typeId() == QMetaType::LongLong || b.typeId() == QMetaType::LongLong)
+        return a.toLongLong() == b.toLongLong();
+    return a.toString() == b.toString();
+}
+
+} // namespace
+
+// Read as a select reads the row and compared here, so a value of a foreign diary stored in another type than its
+// column's still counts as what was read.
+bool SqliteBackend::holdsOneOf(const RowWrite& write, qint64 rowIdentity, const RowStates& states) const
+{
+    std::vector<int> columns;
+    for (const std::map<int, QVariant>& state : states)
+        for (const auto& entry : state)
+            if (std::find(columns.begin(), columns.end(), entry.first) == columns.end())
+                columns.push_back(entry.first);
+    QStringList names{QStringLiteral("1")};
+    for (int column : columns)
+        names << Dialect::quotedName(write.columns[static_cast<size_t>(column)].baseColumn);
+    Statement statement(m_db.get(), QStringLiteral("SELECT %1 FROM %2 WHERE rowid = ?")
+                                        .arg(names.join(QStringLiteral(", ")), Dialect::quotedName(write.table)));
+    statement.bind(1, QVariant(rowIdentity));
+    if (!statement.step())
+        return false;
+    std::map<int, QVariant> row;
+    for (size_t i = 0; i < columns.size(); ++i)
+        row[columns[i]] =
+            readCell(statement, static_cast<int>(i) + 1, write.columns[static_cast<size_t>(columns[i])].kind);
+    return states.empty() || std::any_of(states.begin(), states.end(), [&row](const std::map<int, QVariant>& state) {
+               return std::all_of(state.begin(), state.end(),
+                                  [&row](const auto& entry) { return sameValue(row[entry.first], entry.second); });
+           });
+}
+
 std::vector<QVariant> SqliteBackend::updateRow(const RowWrite& write, qint64 rowIdentity,
-                                               const std::map<int, QVariant>& values,
-                                               const std::map<int, QVariant>& originals)
+                                               const std::map<int, QVariant>& values, const RowStates& expected)
 {
     QStringList assignments;
-    QStringList unchanged;
-    for (const auto& entry : values) {
-        const QString name = Dialect::quotedName(write.columns[static_cast<size_t>(entry.first)].baseColumn);
-        assignments << name + QStringLiteral(" = ?");
-        unchanged << name + QStringLiteral(" IS ?");
-    }
-    Statement statement(m_db.get(), QStringLiteral("UPDATE %1 SET %2 WHERE rowid = ? AND %3")
-                                        .arg(Dialect::quotedName(write.table), assignments.join(QStringLiteral(", ")),
-                                             unchanged.join(QStringLiteral(" AND "))));
+    for (const auto& entry : values)
+        assignments << Dialect::quotedName(write.columns[static_cast<size_t>(entry.first)].baseColumn) +
+                           QStringLiteral(" = ?");
+    Statement statement(m_db.get(), QStringLiteral("UPDATE %1 SET %2 WHERE rowid = ?")
+                                        .arg(Dialect::quotedName(write.table), assignments.join(QStringLiteral(", "))));
     int index = 1;
     for (const auto& entry : values)
         statement.bind(index++, entry.second);
     statement.bind(index++, QVariant(rowIdentity));
-    for (const auto& entry : originals)
-        statement.bind(index++, entry.second);
 
     WriteTransaction transaction(m_db.get());
-    statement.run();
-    if (sqlite3_changes(m_db.get()) == 0)
+    if (!holdsOneOf(write, rowIdentity, expected))
         throw EngineErrors::rowNotLocated();
+    statement.run();
     noteChanged(write.table, rowIdentity);
     std::vector<QVariant> stored = rereadRow(write, rowIdentity);
     transaction.commit();
     return stored;
 }
 
-std::pair<qint64, std::vector<QVariant>> SqliteBackend::insertRow(const RowWrite& write,
-                                                                  const std::map<int, QVariant>& values)
+// A file's write either is done or fails whole: a try is never in doubt, so the tries need no token.
+std::pair<qint64, std::vector<QVariant>>
+SqliteBackend::insertRow(const RowWrite& write, const std::map<int, QVariant>& values, const InsertTries&)
 {
     QStringList names;
     QStringList markers;
@@ -281,15 +327,16 @@ std::pair<qint64, std::vector<QVariant>> SqliteBackend::insertRow(const RowWrite
     return {rowIdentity, std::move(stored)};
 }
 
-void SqliteBackend::deleteRow(const QString& table, qint64 rowIdentity)
+void SqliteBackend::deleteRow(const RowWrite& write, qint64 rowIdentity, const RowStates& expected)
 {
-    Statement statement(m_db.get(), QStringLiteral("DELETE FROM %1 WHERE rowid = ?").arg(Dialect::quotedName(table)));
+    Statement statement(m_db.get(),
+                        QStringLiteral("DELETE FROM %1 WHERE rowid = ?").arg(Dialect::quotedName(write.table)));
     statement.bind(1, QVariant(rowIdentity));
     WriteTransaction transaction(m_db.get());
-    statement.run();
-    if (sqlite3_changes(m_db.get()) == 0)
+    if (!holdsOneOf(write, rowIdentity, expected))
         throw EngineErrors::rowNotLocated();
-    noteChanged(table, rowIdentity);
+    statement.run();
+    noteChanged(write.table, rowIdentity);
     transaction.commit();
 }
 

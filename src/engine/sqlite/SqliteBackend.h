@@ -24,10 +24,10 @@ public:
     Dialect::Translation translate(const QString& text) const override;
     void select(const Dialect::Translation& translation, const QList<QVariant>& parameters, RowSink& sink) override;
     std::vector<QVariant> updateRow(const RowWrite& write, qint64 rowIdentity, const std::map<int, QVariant>& values,
-                                    const std::map<int, QVariant>& originals) override;
-    std::pair<qint64, std::vector<QVariant>> insertRow(const RowWrite& write,
-                                                       const std::map<int, QVariant>& values) override;
-    void deleteRow(const QString& table, qint64 rowIdentity) override;
+                                    const RowStates& expected) override;
+    std::pair<qint64, std::vector<QVariant>> insertRow(const RowWrite& write, const std::map<int, QVariant>& values,
+                                                       const InsertTries& tries) override;
+    void deleteRow(const RowWrite& write, qint64 rowIdentity, const RowStates& expected) override;
     std::vector<std::vector<QVariant>> tableRows(const TableSchema& table) override;
     void appendTableRows(const TableSchema& table, const std::vector<std::vector<QVariant>>& rows) override;
     std::optional<QString> property(const QString& name) override;
@@ -41,6 +41,8 @@ private:
     std::vector<QVariant> rereadRow(const RowWrite& write, qint64 rowIdentity) const;
     // Inside a write's transaction: a changed event is recorded for the search index.
     void noteChanged(const QString& table, qint64 rowIdentity) const;
+    // Whether the row is there and holds one of the states (any, when there are none).
+    bool holdsOneOf(const RowWrite& write, qint64 rowIdentity, const RowStates& states) const;
 
     std::shared_ptr<sqlite3> m_db;
     QString m_path;
