@@ -5,9 +5,10 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
 build_packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-qpa-plugins qt6-translations-l10n libsqlite3-dev
     libpq-dev fonts-liberation libfontconfig-dev libxlsxwriter-dev libical-dev libstemmer-dev)
-# postgresql: the tests of the server diary run against a private cluster of their own (tests/support/). dbus and
-# dunst: desktop notifications are tested on a private session bus, with a real notification daemon end to end.
-test_packages=(libgtest-dev libgmock-dev libbenchmark-dev clang-format clang postgresql
+# postgresql: the tests of the server diary run against a private cluster of their own (tests/support/), openssl
+# makes the authorities and certificates of its TLS test. dbus and dunst: desktop notifications are tested on a
+# private session bus, with a real notification daemon end to end.
+test_packages=(libgtest-dev libgmock-dev libbenchmark-dev clang-format clang postgresql openssl
     xvfb xauth openbox trayer xdotool wmctrl sqlite3 x11-utils desktop-file-utils unzip python3-icalendar dbus dunst)
 # bench/startup.sh times whole processes under Xvfb with a window manager.
 bench_packages=(hyperfine xvfb xauth openbox)

@@ -6,7 +6,9 @@
 #include <poll.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -40,7 +42,9 @@ public:
 };
 
 PlainWait plainWait;
-ServerWait* installed = nullptr;
+// The installed wait serves the thread that installed it, the window's; another thread (the search's) blocks.
+std::atomic<ServerWait*> installed = nullptr;
+std::atomic<std::thread::id> installedBy;
 thread_local int operations = 0;
 thread_local std::optional<std::chrono::milliseconds> quiet;
 struct Waiting
@@ -54,12 +58,14 @@ thread_local std::vector<Waiting> waiting;
 
 ServerWait& ServerWait::current()
 {
-    return installed ? *installed : plainWait;
+    ServerWait* wait = installed;
+    return wait && installedBy.load() == std::this_thread::get_id() ? *wait : plainWait;
 }
 
 ServerWait* ServerWait::install(ServerWait* wait)
 {
-    return std::exchange(installed, wait);
+    installedBy = std::this_thread::get_id();
+    return installed.exchange(wait);
 }
 
 bool ServerWait::inProgress()

@@ -35,7 +35,8 @@ public:
     // quiet: the user is not told of the wait (no busy cursor, no box) and can't cancel it.
     virtual std::unique_ptr<Operation> begin(bool quiet) = 0;
 
-    // The installed wait; a plain one that blocks when none is.
+    // The installed wait in the thread that installed it; a plain one that blocks when none is, and in any other
+    // thread.
     static ServerWait& current();
     // nullptr restores the plain one; returns the one installed before. Ownership stays with the caller.
     static ServerWait* install(ServerWait* wait);

@@ -1,13 +1,20 @@
 // The search's own thread: answers, the index readied at length with its progress told, a failure told as text,
 // and a stop in the middle of a build.
+#include "diary/DiaryBackend.h"
 #include "diary/EventSearch.h"
+#include "support/ServerDatabase.h"
 #include "support/TempDiary.h"
+
+#include <QElapsedTimer>
 
 #include <QFile>
 #include <QSignalSpy>
+#include <QTest>
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
+
+#include <csignal>
 
 namespace {
 
@@ -120,4 +127,32 @@ TEST(EventSearch, StoppedInTheMiddleOfABuildItIsTakenUpByTheNext)
     QSignalSpy found(&search, &EventSearch::found);
     search.find(SearchWords::of(QStringLiteral("событие 19999 ")), 10);
     EXPECT_EQ(nextAnswer(found).jobs, QStringList{QStringLiteral("событие 19999|")});
+}
+
+// A search waiting on a server that stopped answering is ended when the program closes, not at the server's limit.
+TEST(EventSearch, AWaitOnAServerThatDoesNotAnswerEndsAtExit)
+{
+    ServerDatabase server;
+    DiaryBackend::create(server.connectionString());
+    server.execute("insert into job (job) values ('Купить подарки')");
+    auto search = std::make_unique<EventSearch>(server.connectionString());
+    QSignalSpy found(search.get(), &EventSearch::found);
+    search->find(SearchWords::of(QStringLiteral("подарки")), 10);
+    ASSERT_EQ(nextAnswer(found).jobs, QStringList{QStringLiteral("Купить подарки|")});
+    const int process = server
+                            .scalar("select pid from pg_stat_activity where datname = ? and "
+                                    "application_name = 'chronoteka' order by backend_start desc limit 1",
+                                    {server.name()})
+                            .toInt();
+    ASSERT_GT(process, 0);
+    ASSERT_EQ(kill(process, SIGSTOP), 0);
+    search->find(SearchWords::of(QStringLiteral("подарок")), 10);
+    // Given the time to send its question and wait for the answer.
+    QTest::qWait(200);
+    QElapsedTimer closing;
+    closing.start();
+    search.reset();
+    const qint64 elapsed = closing.elapsed();
+    kill(process, SIGCONT);
+    EXPECT_LT(elapsed, 5000);
 }

@@ -61,6 +61,11 @@ public:
         return m_stored->storeProperty(name, value, write);
     }
     QString databaseName() override { return m_stored->databaseName(); }
+    std::vector<qint64> searchJobs(const SearchWords& words, int limit) override
+    {
+        return m_stored->searchJobs(words, limit);
+    }
+    void prepareSearch(const SearchProgress& progress) override { m_stored->prepareSearch(progress); }
 
 private:
     template <class Answer> Answer lost(Answer answer)

@@ -532,3 +532,4 @@ TEST_F(ReminderChecksTest, AServerDiarySetUpWrongIsToldByTheCheckThatMeetsIt)
     ASSERT_EQ(boxes().size(), 1);
     EXPECT_EQ(boxes()[0].text, QStringLiteral("В таблице ежедневника «job» на сервере нет столбца «napom»."));
     EXPECT_EQ(window.showCount, 0);
+}

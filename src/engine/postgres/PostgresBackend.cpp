@@ -766,6 +766,11 @@ void PostgresBackend::readySearch()
     m_searchConfiguration = QLatin1String(ServerSearch::configuration);
 }
 
+void PostgresBackend::interrupt()
+{
+    m_session->interrupt();
+}
+
 void PostgresBackend::prepareSearch(const SearchProgress&)
 {
     if (m_searchConfiguration.isEmpty())
@@ -782,8 +787,8 @@ std::vector<qint64> PostgresBackend::searchJobs(const SearchWords& typed, int li
     for (const QString& word : typed.words)
         words.push_back(utf8Text(word));
     const ServerResult split =
-        m_session->run(ServerSearch::lexemesStatement(m_searchConfiguration, static_cast<int>(words.size())),
-                       words, ServerSession::Retry::OnceIfBroken);
+        m_session->run(ServerSearch::lexemesStatement(m_searchConfiguration, static_cast<int>(words.size())), words,
+                       ServerSession::Retry::OnceIfBroken);
     std::vector<std::pair<int, QString>> lexemes;
     for (int r = 0; r < split.rowCount(); ++r)
         lexemes.emplace_back(static_cast<int>(integerOf(split.text(r, 0), split.length(r, 0))),

@@ -31,6 +31,7 @@ public:
     std::optional<QString> storeProperty(const QString& name, const QString& value, PropertyWrite write) override;
     QString databaseName() override;
     void prepareSearch(const SearchProgress& progress) override;
+    void interrupt() override;
     std::vector<qint64> searchJobs(const SearchWords& typed, int limit) override;
 
     // The column types of a table's kinds on the server, and the statements that make the table.

@@ -7,6 +7,8 @@
 
 #include <libpq-fe.h>
 
+#include <sys/socket.h>
+
 #include <algorithm>
 #include <cstdlib>
 #include <thread>
@@ -171,12 +173,28 @@ void ServerSession::drop()
         return;
     // Non-blocking, the goodbye to a server that is gone never waits.
     PQsetnonblocking(m_connection, 1);
+    const std::lock_guard change(m_connectionChange);
     PQfinish(std::exchange(m_connection, nullptr));
+}
+
+void ServerSession::interrupt()
+{
+    m_interrupted = true;
+    const std::lock_guard change(m_connectionChange);
+    if (m_connection && PQsocket(m_connection) >= 0)
+        shutdown(PQsocket(m_connection), SHUT_RDWR);
+}
+
+void ServerSession::throwIfInterrupted() const
+{
+    if (m_interrupted)
+        throw EngineError(QStringLiteral("Работа с сервером прервана."));
 }
 
 void ServerSession::open()
 {
     drop();
+    throwIfInterrupted();
     // Given first, so the user's connection info may set them otherwise; the encoding comes last, as the engine
     // reads and writes nothing but UTF-8. Keepalives find a connection whose other end went away while it was idle
     // within half a minute, and the user timeout one whose sent bytes go unacknowledged; neither applies to a
@@ -235,7 +253,11 @@ void ServerSession::open()
         }
     }
     PQsetnonblocking(connection, 1);
-    m_connection = connection;
+    {
+        const std::lock_guard change(m_connectionChange);
+        m_connection = connection;
+    }
+    throwIfInterrupted();
     prepareSession();
 }
 
@@ -327,6 +349,7 @@ ServerResult ServerSession::run(const QByteArray& sql, const Parameters& paramet
     constexpr unsigned textType = 25;
     types.resize(parameters.size(), 0);
     bool typesGuessed = false;
+    throwIfInterrupted();
     if (isBroken())
         open();
     std::vector<const char*> values;

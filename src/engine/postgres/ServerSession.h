@@ -7,6 +7,8 @@
 
 #include <chrono>
 #include <memory>
+#include <atomic>
+#include <mutex>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -84,6 +86,9 @@ public:
     QString databaseName() const;
     // Statements run on every new connection after the session's own settings, as on the one open now.
     void setSessionSetup(QByteArray statements) { m_setup = std::move(statements); }
+    // From another thread: ends what the session waits for now by closing its socket, and makes every statement
+    // after fail at once. For a session on a thread of its own that has to stop (the search's, at exit).
+    void interrupt();
 
     // The longest the session waits for a connection or for the answer to a statement before it drops the
     // connection; tests make it short.
@@ -97,6 +102,8 @@ private:
     bool isBroken() const;
     // Drops the connection without waiting; the next statement connects anew.
     void drop();
+    // Fails once interrupt() was called.
+    void throwIfInterrupted() const;
     // Runs sql (several statements when types is null) and returns its last result, or its first error; a null
     // result when the connection broke.
     ServerResult execute(const QByteArray& sql, const std::vector<unsigned>* types,
@@ -106,4 +113,7 @@ private:
     QString m_databaseName;
     pg_conn* m_connection = nullptr;
     QByteArray m_setup;
+    // Guards m_connection's changes against interrupt().
+    std::mutex m_connectionChange;
+    std::atomic<bool> m_interrupted = false;
 };
