@@ -145,3 +145,18 @@ TEST(ServerWaits, ACopyIntoADiaryAnotherMachineIsWritingGivesUpSoonAndCopiesNoth
     copy->appendTableRows(rows);
     EXPECT_EQ(server.scalar("SELECT string_agg(job, ',') FROM job"), QStringLiteral("из файла"));
 }
+
+// A statement known to take long (the search's index over many events) outlives both the session's deadline and the
+// server's statement_timeout, and both are the same again after it.
+TEST(ServerWaits, LongStatementsOutliveTheLimitsAndLeaveThemAsTheyWere)
+{
+    const ServerDatabase database;
+    const AnswerLimit limit(std::chrono::milliseconds(500));
+    ServerSession session(withOptions(database, "-c statement_timeout=300"));
+    {
+        const ServerSession::LongStatements patient(session, std::chrono::seconds(30));
+        EXPECT_EQ(errorOf([&] { session.run("SELECT pg_sleep(0.8)"); }), QString());
+    }
+    EXPECT_EQ(firstText(session, "SELECT current_setting('statement_timeout')"), QStringLiteral("300ms"));
+    EXPECT_NE(errorOf([&] { session.run("SELECT pg_sleep(0.8)"); }), QString());
+}

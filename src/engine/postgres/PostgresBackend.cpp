@@ -750,8 +750,11 @@ void PostgresBackend::readySearch()
             const ServerSearch::IndexState index = ServerSearch::indexState(*m_session, m_schema.name);
             if (index == ServerSearch::IndexState::Invalid)
                 ServerSearch::dropIndex(*m_session, m_schema.name);
-            if (index != ServerSearch::IndexState::Valid)
+            if (index != ServerSearch::IndexState::Valid) {
+                // Over a million events the build takes minutes, off the window's thread.
+                const ServerSession::LongStatements patient(*m_session, std::chrono::hours(2));
                 ServerSearch::makeIndex(*m_session, m_schema.name, ServerSearch::Build::Concurrently);
+            }
         } catch (const StatementRefused& error) {
             if (!forbidsWriting(error)) {
                 unlockAdvisory(*m_session, indexLock);

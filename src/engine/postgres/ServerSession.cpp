@@ -177,6 +177,24 @@ void ServerSession::drop()
     PQfinish(std::exchange(m_connection, nullptr));
 }
 
+ServerSession::LongStatements::LongStatements(ServerSession& session, std::chrono::milliseconds limit)
+    : m_session(session)
+{
+    m_statementTimeout = m_session.run("SELECT current_setting('statement_timeout')").text(0, 0);
+    m_session.run("SELECT set_config('statement_timeout', '0', false)");
+    m_session.m_longLimit = limit;
+}
+
+ServerSession::LongStatements::~LongStatements()
+{
+    m_session.m_longLimit.reset();
+    try {
+        m_session.run("SELECT set_config('statement_timeout', $1, false)", {m_statementTimeout});
+    } catch (const EngineError&) {
+        // A connection made anew has the session's own settings again.
+    }
+}
+
 void ServerSession::interrupt()
 {
     m_interrupted = true;
@@ -224,7 +242,7 @@ void ServerSession::open()
     if (PQstatus(connection) == CONNECTION_BAD)
         throw fail(reasonOf(connection));
     // libpq leaves connect_timeout to whoever polls the connection: it is kept here, within the session's limit.
-    std::chrono::milliseconds limit = currentLimit();
+    std::chrono::milliseconds limit = m_longLimit ? *m_longLimit : currentLimit();
     if (PQconninfoOption* const options = PQconninfo(connection)) {
         for (const PQconninfoOption* option = options; option->keyword; ++option) {
             if (qstrcmp(option->keyword, "connect_timeout") == 0 && option->val && std::atoi(option->val) > 0)
@@ -288,7 +306,7 @@ ServerResult ServerSession::execute(const QByteArray& sql, const std::vector<uns
                                     const std::vector<const char*>& values, const std::vector<int>& lengths)
 {
     const ServerWait::InProgress busy;
-    const std::chrono::milliseconds limit = currentLimit();
+    const std::chrono::milliseconds limit = m_longLimit ? *m_longLimit : currentLimit();
     auto deadline = ServerWait::Clock::now() + limit;
     const int sent = types ? PQsendQueryParams(m_connection, sql.constData(), static_cast<int>(values.size()),
                                                types->data(), values.data(), lengths.data(), nullptr, 0)

@@ -86,6 +86,21 @@ public:
     QString databaseName() const;
     // Statements run on every new connection after the session's own settings, as on the one open now.
     void setSessionSetup(QByteArray statements) { m_setup = std::move(statements); }
+    // While one lives, the session's statements may take up to limit, the server's statement_timeout lifted: for a
+    // statement known to take long (an index built over many events) on a thread that is not the window's.
+    class LongStatements
+    {
+    public:
+        LongStatements(ServerSession& session, std::chrono::milliseconds limit);
+        ~LongStatements();
+        LongStatements(const LongStatements&) = delete;
+        LongStatements& operator=(const LongStatements&) = delete;
+
+    private:
+        ServerSession& m_session;
+        QByteArray m_statementTimeout;
+    };
+
     // From another thread: ends what the session waits for now by closing its socket, and makes every statement
     // after fail at once. For a session on a thread of its own that has to stop (the search's, at exit).
     void interrupt();
@@ -116,4 +131,5 @@ private:
     // Guards m_connection's changes against interrupt().
     std::mutex m_connectionChange;
     std::atomic<bool> m_interrupted = false;
+    std::optional<std::chrono::milliseconds> m_longLimit;
 };
