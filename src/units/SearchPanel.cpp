@@ -3,6 +3,7 @@
 #include "databind/DateTimeText.h"
 #include "diary/EventSearch.h"
 #include "diary/UnitDM.h"
+#include "engine/ServerWait.h"
 #include "engine/SearchWords.h"
 #include "base/Error.h"
 #include "platform/ErrorReporter.h"
@@ -112,7 +113,12 @@ void SearchPanel::TimeSearchTimer()
     }
     if (!m_search) {
         m_search = std::make_unique<EventSearch>(m_dataModule.connectionString());
-        connect(m_search.get(), &EventSearch::found, this, &SearchPanel::showFound);
+        // An answer that comes while the window waits for the server is shown after the wait, as what it leads
+        // to (an error box, the pick of an event) must not run inside it.
+        connect(m_search.get(), &EventSearch::found, this,
+                [this](quint64 question, const std::vector<FoundEvent>& events, const QString& error) {
+                    ServerWait::whenIdle(this, [this, question, events, error] { showFound(question, events, error); });
+                });
         connect(m_search.get(), &EventSearch::preparing, this, &SearchPanel::showPreparing);
     }
     m_question = m_search->find(m_asked, shownLimit);

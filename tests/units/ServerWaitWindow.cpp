@@ -249,3 +249,21 @@ TEST(ServerWaitWindow, ThroughAHangingNetworkAReadAndAPostEndWithinTheLimitAndTh
     EXPECT_EQ(set.state(), RecordSet::State::Browse);
     EXPECT_EQ(database.scalar("SELECT string_agg(job, ',') FROM job"), QStringLiteral("после"));
 }
+
+// Over a link slow both ways the connect and the session's set-up each wait long enough for the window's loop to
+// run; the one wait ends before the other begins, and the diary opens.
+TEST(ServerWaitWindow, ADiaryOverASlowLinkOpens)
+{
+    ServerDatabase database;
+    ServerSchema::createDiary(database.connectionInfo(), JobTable::schema());
+    TcpProxy proxy(database.tcpPort());
+    proxy.setDelay(120ms);
+    InstalledWait wait(0, 60000);
+    const AnswerLimit limit(20s);
+    EXPECT_EQ(errorOf([&] {
+                  Connection(DiaryBackend::open(QStringLiteral("Provider=PostgreSQL;Data Source=") +
+                                                proxy.connectionInfo(database.tcpConnectionInfo())),
+                             JobTable::schema());
+              }),
+              QString());
+}

@@ -748,13 +748,13 @@ void PostgresBackend::readySearch()
         m_session->run(QByteArray("SELECT pg_advisory_lock(") + indexLock + ')');
         try {
             const ServerSearch::IndexState index = ServerSearch::indexState(*m_session, m_schema.name);
+            // Over a million events the build takes minutes, off the window's thread; dropping one left invalid
+            // waits for every transaction that may use the table.
+            const ServerSession::LongStatements patient(*m_session, std::chrono::hours(2));
             if (index == ServerSearch::IndexState::Invalid)
                 ServerSearch::dropIndex(*m_session, m_schema.name);
-            if (index != ServerSearch::IndexState::Valid) {
-                // Over a million events the build takes minutes, off the window's thread.
-                const ServerSession::LongStatements patient(*m_session, std::chrono::hours(2));
+            if (index != ServerSearch::IndexState::Valid)
                 ServerSearch::makeIndex(*m_session, m_schema.name, ServerSearch::Build::Concurrently);
-            }
         } catch (const StatementRefused& error) {
             if (!forbidsWriting(error)) {
                 unlockAdvisory(*m_session, indexLock);

@@ -252,8 +252,8 @@ void ServerSession::open()
         PQconninfoFree(options);
     }
     const auto deadline = ServerWait::Clock::now() + limit;
-    const std::unique_ptr<ServerWait::Operation> wait =
-        ServerWait::current().begin(ServerWait::quietLimit().has_value());
+    // The connect's wait ends before the session's set-up begins a wait of its own.
+    std::unique_ptr<ServerWait::Operation> wait = ServerWait::current().begin(ServerWait::quietLimit().has_value());
     for (PostgresPollingStatusType polled = PGRES_POLLING_WRITING; polled != PGRES_POLLING_OK;
          polled = PQconnectPoll(connection)) {
         if (polled == PGRES_POLLING_FAILED)
@@ -270,6 +270,7 @@ void ServerSession::open()
             throw cancelled();
         }
     }
+    wait.reset();
     PQsetnonblocking(connection, 1);
     {
         const std::lock_guard change(m_connectionChange);
@@ -323,8 +324,9 @@ ServerResult ServerSession::execute(const QByteArray& sql, const std::vector<uns
             return;
         case ServerWait::Outcome::TimedOut:
             drop();
+            // Whether the statement was done before the connection went is not known: as for a lost answer.
             if (cancelling)
-                throw cancelled();
+                throw ServerUnreachable(cancelled().text());
             throw ServerUnreachable(noAnswer(limit));
         case ServerWait::Outcome::Cancelled:
             cancelling = true;
