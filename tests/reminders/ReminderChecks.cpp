@@ -81,6 +81,18 @@ protected:
 
     ConfigFile settings() const { return ConfigFile(diary.location().configPath()); }
 
+    // The diary folder names a new diary on the server (by the connection string, and more when given), which
+    // holds one hourly event not yet done.
+    void useServerDiary(ServerDatabase& server, const QString& more = {})
+    {
+        DiaryBackend::create(server.connectionString());
+        QFile config(diary.folder() + QStringLiteral("/database.conf"));
+        ASSERT_TRUE(config.open(QIODevice::WriteOnly));
+        config.write((server.connectionString() + more).toUtf8());
+        config.close();
+        server.execute("insert into job (job, period, vip) values ('почасовое', 'ежечасное', false)");
+    }
+
     static const QList<MessageBoxes::Message>& boxes() { return ScriptedMessageBoxes::instance().shown(); }
 
     FakeReminderWindow window;
@@ -419,12 +431,7 @@ TEST_F(ReminderChecksTest, AServerDiaryOutOfReachIsCheckedAgainQuietlyAndShownOn
         server.scalar("show unix_socket_directories").toString().section(u',', 0, 0).trimmed() + socket;
     const QString link = diary.folder() + socket;
     ASSERT_TRUE(QFile::link(serverSocket, link));
-    DiaryBackend::create(server.connectionString());
-    QFile config(diary.folder() + QStringLiteral("/database.conf"));
-    ASSERT_TRUE(config.open(QIODevice::WriteOnly));
-    config.write((server.connectionString() + QStringLiteral(" host=") + diary.folder()).toUtf8());
-    config.close();
-    server.execute("insert into job (job, period, vip) values ('почасовое', 'ежечасное', false)");
+    useServerDiary(server, QStringLiteral(" host=") + diary.folder());
     checks();
 
     ASSERT_TRUE(QFile::remove(link));
@@ -470,12 +477,7 @@ private:
 TEST_F(ReminderChecksTest, AServerThatDoesNotAnswerIsWaitedForQuietlyAndBrieflyByTheChecksAndTheAlarms)
 {
     ServerDatabase server;
-    DiaryBackend::create(server.connectionString());
-    QFile config(diary.folder() + QStringLiteral("/database.conf"));
-    ASSERT_TRUE(config.open(QIODevice::WriteOnly));
-    config.write(server.connectionString().toUtf8());
-    config.close();
-    server.execute("insert into job (job, period, vip) values ('почасовое', 'ежечасное', false)");
+    useServerDiary(server);
     ProgramSettings programSettings(diary.location().settingsPath());
     AlarmScheduler alarms(module(), programSettings);
     const struct
@@ -519,12 +521,7 @@ TEST_F(ReminderChecksTest, AServerThatDoesNotAnswerIsWaitedForQuietlyAndBrieflyB
 TEST_F(ReminderChecksTest, AServerDiarySetUpWrongIsToldByTheCheckThatMeetsIt)
 {
     ServerDatabase server;
-    DiaryBackend::create(server.connectionString());
-    QFile config(diary.folder() + QStringLiteral("/database.conf"));
-    ASSERT_TRUE(config.open(QIODevice::WriteOnly));
-    config.write(server.connectionString().toUtf8());
-    config.close();
-    server.execute("insert into job (job, period, vip) values ('почасовое', 'ежечасное', false)");
+    useServerDiary(server);
     checks();
 
     server.execute("alter table job drop column napom");

@@ -231,6 +231,27 @@ void rollBack(ServerSession& session)
     }
 }
 
+// Runs make in a transaction of its own that first takes the advisory lock of that key, so that programs doing it at
+// once do it one after the other. False when this user may not write the database, and nothing was made.
+template <class Make> bool inLockedTransaction(ServerSession& session, const char* key, const Make& make)
+{
+    session.run("BEGIN");
+    try {
+        session.run(QByteArray("SELECT pg_advisory_xact_lock(") + key + ')');
+        make();
+        session.run("COMMIT");
+        return true;
+    } catch (const StatementRefused& error) {
+        rollBack(session);
+        if (!forbidsWriting(error))
+            throw;
+        return false;
+    } catch (...) {
+        rollBack(session);
+        throw;
+    }
+}
+
 } // namespace
 
 QString PostgresBackend::createStatements(const TableSchema& table)
@@ -274,21 +295,10 @@ PostgresBackend::PostgresBackend(const QString& connectionInfo, const TableSchem
 
 void PostgresBackend::makeInsertTokenTable()
 {
-    m_session->run("BEGIN");
-    try {
-        // The same lock as the properties' table: two programs opening an older diary at once make it once.
-        m_session->run("SELECT pg_advisory_xact_lock(7236481537249785856)");
-        m_session->run(ServerChecks::insertTokenDefinition);
-        m_session->run("COMMIT");
+    // The same lock as the properties' table: two programs opening an older diary at once make it once.
+    if (inLockedTransaction(*m_session, "7236481537249785856",
+                            [this] { m_session->run(ServerChecks::insertTokenDefinition); }))
         m_table.tokens = ServerChecks::FoundTable::Tokens::Usable;
-    } catch (const StatementRefused& error) {
-        rollBack(*m_session);
-        if (!forbidsWriting(error))
-            throw;
-    } catch (...) {
-        rollBack(*m_session);
-        throw;
-    }
 }
 
 ServerResult PostgresBackend::run(const QByteArray& sql, const Parameters& parameters, ServerSession::Retry retry)
@@ -716,22 +726,7 @@ void PostgresBackend::readySearch()
     // search where this user may, each in a transaction of its own, as one may be allowed without the other (the
     // configuration needs the right to create in the schema, the index the table's ownership). Every program waits
     // here for the one before, so that only one makes them.
-    const auto step = [this](const auto& make) {
-        m_session->run("BEGIN");
-        try {
-            m_session->run("SELECT pg_advisory_xact_lock(7236481537249785857)");
-            make();
-            m_session->run("COMMIT");
-        } catch (const StatementRefused& error) {
-            rollBack(*m_session);
-            if (!forbidsWriting(error))
-                throw;
-        } catch (...) {
-            rollBack(*m_session);
-            throw;
-        }
-    };
-    step([this] {
+    inLockedTransaction(*m_session, "7236481537249785857", [this] {
         if (!ServerSearch::hasConfiguration(*m_session))
             ServerSearch::makeConfiguration(*m_session);
     });
