@@ -80,6 +80,19 @@ void check(sqlite3* db, int result, int expected)
 
 } // namespace
 
+DiaryRows DiaryRows::searched()
+{
+    bool set = false;
+    const int events = qEnvironmentVariableIntValue("CHRONOTEKA_SEARCH_EVENTS", &set);
+    DiaryRows rows;
+    rows.events = set && events > 0 ? events : 1000000;
+    rows.job = Text::Prose;
+    rows.jobLength = 40;
+    rows.other = Text::Prose;
+    rows.otherLength = 100;
+    return rows;
+}
+
 void DiaryRows::writeTo(const QString& path) const
 {
     if (periods.isEmpty())

@@ -30,6 +30,10 @@ struct DiaryRows
     // nor the period index's order follows the dates.
     bool scattered = false;
 
+    // The events the search figures look through: CHRONOTEKA_SEARCH_EVENTS of them (1,000,000 unless set, for a
+    // quick look), 40-character descriptions and 100-character notes of prose.
+    static DiaryRows searched();
+
     // Creates a diary file at path holding these events, written in one transaction; throws with SQLite's message.
     void writeTo(const QString& path) const;
 };

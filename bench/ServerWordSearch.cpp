@@ -31,13 +31,6 @@ const char* const typed[] = {"подарок ",    "стоматолог ", "п�
                              "ёлка ",       "2026 ",       "купить подарок ", "продлить паспорт ", "ремонт машины ",
                              "подарки пап", "счёт банк "};
 
-int eventCount()
-{
-    bool set = false;
-    const int events = qEnvironmentVariableIntValue("CHRONOTEKA_SEARCH_EVENTS", &set);
-    return set && events > 0 ? events : 1000000;
-}
-
 using Server = std::unique_ptr<PGconn, decltype(&PQfinish)>;
 
 Server connect()
@@ -65,13 +58,7 @@ void run(PGconn* connection, const QByteArray& sql, const std::vector<QByteArray
 void fillServerDiary()
 {
     ServerSchema::createDiary(serverDiary, JobTable::schema());
-    DiaryRows rows;
-    rows.events = eventCount();
-    rows.job = DiaryRows::Text::Prose;
-    rows.jobLength = 40;
-    rows.other = DiaryRows::Text::Prose;
-    rows.otherLength = 100;
-    const BenchDiary file(rows);
+    const BenchDiary file(DiaryRows::searched());
     const Server server = connect();
     run(server.get(), "DROP INDEX job_search", {});
     sqlite3* db = nullptr;
@@ -174,7 +161,7 @@ int main(int argc, char** argv)
     try {
         BenchServer server;
         serverDiary = server.createDatabase(QStringLiteral("chronoteka_bench"));
-        std::printf("a diary of %d events on the server\n", eventCount());
+        std::printf("a diary of %d events on the server\n", DiaryRows::searched().events);
         fillServerDiary();
         SideBySideReporter reporter;
         benchmark::RunSpecifiedBenchmarks(&reporter);

@@ -24,24 +24,9 @@
 
 namespace {
 
-int eventCount()
-{
-    bool set = false;
-    const int events = qEnvironmentVariableIntValue("CHRONOTEKA_SEARCH_EVENTS", &set);
-    return set && events > 0 ? events : 1000000;
-}
-
 BenchDiary& diary()
 {
-    static const std::unique_ptr<BenchDiary> made = [] {
-        DiaryRows rows;
-        rows.events = eventCount();
-        rows.job = DiaryRows::Text::Prose;
-        rows.jobLength = 40;
-        rows.other = DiaryRows::Text::Prose;
-        rows.otherLength = 100;
-        return std::make_unique<BenchDiary>(rows);
-    }();
+    static const std::unique_ptr<BenchDiary> made = std::make_unique<BenchDiary>(DiaryRows::searched());
     return *made;
 }
 
@@ -163,7 +148,7 @@ int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
-    std::printf("a diary of %d events\n", eventCount());
+    std::printf("a diary of %d events\n", DiaryRows::searched().events);
     diary();
     SideBySideReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);

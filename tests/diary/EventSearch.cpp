@@ -139,11 +139,7 @@ TEST(EventSearch, AWaitOnAServerThatDoesNotAnswerEndsAtExit)
     QSignalSpy found(search.get(), &EventSearch::found);
     search->find(SearchWords::of(QStringLiteral("подарки")), 10);
     ASSERT_EQ(nextAnswer(found).jobs, QStringList{QStringLiteral("Купить подарки|")});
-    const int process = server
-                            .scalar("select pid from pg_stat_activity where datname = ? and "
-                                    "application_name = 'chronoteka' order by backend_start desc limit 1",
-                                    {server.name()})
-                            .toInt();
+    const int process = server.newestProgramProcess();
     ASSERT_GT(process, 0);
     ASSERT_EQ(kill(process, SIGSTOP), 0);
     search->find(SearchWords::of(QStringLiteral("подарок")), 10);

@@ -492,11 +492,7 @@ TEST_F(ReminderChecksTest, AServerThatDoesNotAnswerIsWaitedForQuietlyAndBrieflyB
         SCOPED_TRACE(c.what);
         // Connected anew after the case before dropped its connection: the newest process is the program's.
         module().timedEvents();
-        const int process = server
-                                .scalar("select pid from pg_stat_activity where datname = ? and "
-                                        "application_name = 'chronoteka' order by backend_start desc limit 1",
-                                        {server.name()})
-                                .toInt();
+        const int process = server.newestProgramProcess();
         ASSERT_GT(process, 0);
         RecordingWait waits;
         ASSERT_EQ(kill(process, SIGSTOP), 0);

@@ -174,3 +174,11 @@ QVariant ServerDatabase::scalar(const QString& sql, const QVariantList& values)
         return {};
     return QString::fromUtf8(PQgetvalue(result.get(), 0, 0));
 }
+
+int ServerDatabase::newestProgramProcess()
+{
+    return scalar(QStringLiteral("select pid from pg_stat_activity where datname = ? and "
+                                 "application_name = 'chronoteka' order by backend_start desc limit 1"),
+                  {m_name})
+        .toInt();
+}

@@ -33,6 +33,8 @@ public:
     void execute(const QString& sql, const QVariantList& values = {});
     // The first column of the first row sql returns, as text; null when there is no row or the value is NULL.
     QVariant scalar(const QString& sql, const QVariantList& values = {});
+    // The server process of the program's newest connection to this database; 0 when it has none.
+    int newestProgramProcess();
 
 private:
     QString m_name;
