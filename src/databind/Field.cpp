@@ -69,11 +69,14 @@ const QVariant& Field::stored() const
 
 QVariant Field::value() const
 {
-    if (isNull())
-        return QVariant();
+    // Read once: every bound control reads its fields at each move.
     const QVariant& v = stored();
-    if (m_kind == FieldKind::DateTime)
-        return DateSerial::toDateTime(v.toDouble());
+    if (v.isNull())
+        return QVariant();
+    if (m_kind == FieldKind::DateTime) {
+        const double serial = v.toDouble();
+        return DateSerial::isShowable(serial) ? QVariant(DateSerial::toDateTime(serial)) : QVariant();
+    }
     return v;
 }
 
