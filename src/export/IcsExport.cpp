@@ -343,6 +343,22 @@ QString IcsExport::uid(qint64 id, const QString& diaryId)
     return QString::fromLatin1(QByteArray::number(id) + uidTail(diaryId));
 }
 
+std::optional<qint64> IcsExport::idOf(const QString& uid, const QString& diaryId)
+{
+    const QByteArray text = uid.toLatin1();
+    const QByteArray tail = uidTail(diaryId);
+    if (uid.size() <= tail.size() || !text.endsWith(tail))
+        return std::nullopt;
+    const QByteArray number = text.chopped(tail.size());
+    // Only the digits the export writes: a sign, a space or a leading zero would give the same id to another UID.
+    if (number.front() == '0' ||
+        !std::all_of(number.begin(), number.end(), [](char c) { return c >= '0' && c <= '9'; }))
+        return std::nullopt;
+    bool ok = false;
+    const qint64 id = number.toLongLong(&ok);
+    return ok ? std::optional<qint64>(id) : std::nullopt;
+}
+
 bool IcsExport::write(RecordSet& list, const QString& path, const QString& diaryId, const Progress& progress)
 {
     // Opened first, so an unwritable folder is reported before the work and the old file stays until commit.

@@ -4,6 +4,8 @@
 
 #include <QString>
 
+#include <optional>
+
 class QWidget;
 class RecordSet;
 
@@ -31,4 +33,6 @@ public:
     // The UID of the row with that id in the diary: the same on every export and every computer, so a calendar
     // updates the event.
     static QString uid(qint64 id, const QString& diaryId);
+    // The id of the row whose UID in this diary that is; none for a UID made elsewhere.
+    static std::optional<qint64> idOf(const QString& uid, const QString& diaryId);
 };

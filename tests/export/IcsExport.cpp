@@ -7,6 +7,7 @@
 #include "support/FixedClock.h"
 #include "support/ScriptedMessageBoxes.h"
 #include "support/TempDiary.h"
+#include "support/ZoneScope.h"
 
 #include <QDir>
 #include <QFile>
@@ -31,25 +32,6 @@ QByteArray contents(const QString& path)
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
 }
-
-// The system's zone for the test: one with summer time, so the VTIMEZONE has two parts.
-class ZoneScope
-{
-public:
-    explicit ZoneScope(const char* zone) : m_previous(qgetenv("TZ"))
-    {
-        qputenv("TZ", zone);
-        tzset();
-    }
-    ~ZoneScope()
-    {
-        qputenv("TZ", m_previous);
-        tzset();
-    }
-
-private:
-    QByteArray m_previous;
-};
 
 class IcsExportTest : public ::testing::Test
 {
