@@ -4,8 +4,6 @@
 
 #include <QString>
 
-#include <optional>
-
 class QWidget;
 class RecordSet;
 
@@ -29,10 +27,4 @@ public:
     static Outcome run(QWidget* parent, RecordSet& list, const QString& diaryId, const Dialogs& dialogs);
 
     static Dialogs standardDialogs();
-
-    // The UID of the row with that id in the diary: the same on every export and every computer, so a calendar
-    // updates the event.
-    static QString uid(qint64 id, const QString& diaryId);
-    // The id of the row whose UID in this diary that is; none for a UID made elsewhere.
-    static std::optional<qint64> idOf(const QString& uid, const QString& diaryId);
 };

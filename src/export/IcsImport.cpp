@@ -1,7 +1,7 @@
 #include "export/IcsImport.h"
 
 #include "diary/Period.h"
-#include "export/IcsExport.h"
+#include "export/IcsUid.h"
 
 #include <QDateTime>
 #include <QTimeZone>
@@ -82,7 +82,9 @@ public:
             for (icalcomponent* item = icalcomponent_get_first_component(calendar.get(), ICAL_ANY_COMPONENT); item;
                  item = icalcomponent_get_next_component(calendar.get(), ICAL_ANY_COMPONENT)) {
                 const icalcomponent_kind kind = icalcomponent_isa(item);
-                if (kind == ICAL_VEVENT_COMPONENT || kind == ICAL_VTODO_COMPONENT)
+                // An occurrence changed on its own shares the UID of its event, which the diary holds as one row.
+                const bool occurrence = icalcomponent_get_first_property(item, ICAL_RECURRENCEID_PROPERTY);
+                if ((kind == ICAL_VEVENT_COMPONENT || kind == ICAL_VTODO_COMPONENT) && !occurrence)
                     rows.push_back(rowOf(calendar.get(), item));
             }
         return rows;
@@ -96,9 +98,11 @@ private:
         std::vector<OpenComponent> open;
         for (const auto& [text, line] : lines) {
             const qsizetype colon = text.indexOf(':');
-            const QByteArray name = text.left(colon).trimmed().toUpper();
+            const QByteArray name = colon > 0 ? text.left(colon).trimmed().toUpper() : QByteArray();
             if (name == "BEGIN") {
                 const QByteArray kindName = text.mid(colon + 1).trimmed().toUpper();
+                if (kindName.isEmpty())
+                    fail(line, QStringLiteral("не разобрано «%1»").arg(shown(text)));
                 if (open.empty() && kindName != "VCALENDAR")
                     fail(line, QStringLiteral("календарь должен начинаться с «BEGIN:VCALENDAR»"));
                 const icalcomponent_kind kind = icalcomponent_string_to_kind(kindName.constData());
@@ -219,7 +223,7 @@ private:
     {
         IcsImport::Row row;
         row.uid = QString::fromUtf8(icalcomponent_get_uid(item));
-        row.id = IcsExport::idOf(row.uid, m_diaryId);
+        row.id = IcsUid::idOf(row.uid, m_diaryId);
         row.job = QString::fromUtf8(icalcomponent_get_summary(item));
         row.note = QString::fromUtf8(icalcomponent_get_description(item));
         icalproperty* due = icalcomponent_get_first_property(item, ICAL_DUE_PROPERTY);

@@ -4,6 +4,7 @@
 #include "diary/DiaryBackend.h"
 #include "diary/JobTable.h"
 #include "engine/Connection.h"
+#include "export/IcsUid.h"
 #include "support/FixedClock.h"
 #include "support/ScriptedMessageBoxes.h"
 #include "support/TempDiary.h"
@@ -150,7 +151,7 @@ std::map<std::string, Seen> readBack(const QByteArray& ics, std::string* timezon
 
 std::string uidOf(qint64 id)
 {
-    return IcsExport::uid(id, diaryId).toStdString();
+    return IcsUid::of(id, diaryId).toStdString();
 }
 
 // The lines the second reader, Python's icalendar, prints for the calendar at path, sorted.
@@ -264,7 +265,7 @@ TEST_F(IcsExportTest, EveryKindOfRowReadsBackWithItsDatesRecurrenceAlarmStatusAn
     const QByteArray first = contents(target());
     ASSERT_TRUE(IcsExport::write(openList(), target(), diaryId));
     EXPECT_EQ(contents(target()), first);
-    EXPECT_NE(IcsExport::uid(birthday, diaryId), IcsExport::uid(birthday, QStringLiteral("/another/diary")));
+    EXPECT_NE(IcsUid::of(birthday, diaryId), IcsUid::of(birthday, QStringLiteral("/another/diary")));
 
     // A second reader: Python's icalendar parses the file and expands the recurrences.
     const QStringList lines = readWithPython(target());

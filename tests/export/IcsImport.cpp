@@ -5,6 +5,7 @@
 #include "diary/JobTable.h"
 #include "engine/Connection.h"
 #include "export/IcsExport.h"
+#include "export/IcsUid.h"
 #include "support/FixedClock.h"
 #include "support/TempDiary.h"
 #include "support/ZoneScope.h"
@@ -88,7 +89,7 @@ TEST_P(IcsImportRoundTrip, TheProgramsOwnExportReadsBackAsTheSameRows)
         put("date_shed", row.shedDate);
         put("time_shed", row.shedTime);
         row.id = diary.addRow(values);
-        row.uid = IcsExport::uid(*row.id, diaryId);
+        row.uid = IcsUid::of(*row.id, diaryId);
         expected.push_back(row);
     }
     Connection connection(DiaryBackend::open(diary.connectionString()), JobTable::schema());
@@ -134,6 +135,7 @@ TEST(IcsImport, ACalendarWrittenByAnotherProgramMapsToRows)
          {},
          false,
          "Первая строка\nвторая"},
+        // Its moved occurrence is no event of its own.
         {{}, "report-2@example.org", "Отчёт", "еженедельное", QDate(2027, 7, 1), QTime(8, 15), false, {}, {}, true, ""},
         {{},
          "call-3@example.org",
@@ -151,6 +153,31 @@ TEST(IcsImport, ACalendarWrittenByAnotherProgramMapsToRows)
     EXPECT_EQ(IcsImport::read(contents(path), diaryId), expected);
 }
 
+// Only the UIDs the export makes for this diary give an id: any other would put an object over an unrelated row.
+TEST(IcsImport, OnlyThisDiarysOwnUidsGiveARowsId)
+{
+    const QString tail = IcsUid::of(7, diaryId).mid(1);
+    const struct
+    {
+        QString uid;
+        std::optional<qint64> id;
+    } cases[] = {
+        {IcsUid::of(7, diaryId), 7},
+        {IcsUid::of(9007199254740993, diaryId), 9007199254740993},
+        {u'0' + tail, std::nullopt},
+        {QStringLiteral("07") + tail, std::nullopt},
+        {QStringLiteral("+7") + tail, std::nullopt},
+        {QStringLiteral(" 7") + tail, std::nullopt},
+        {tail, std::nullopt},
+        {QStringLiteral("99999999999999999999") + tail, std::nullopt},
+        {IcsUid::of(7, diaryId) + u'x', std::nullopt},
+        {IcsUid::of(7, QStringLiteral("/home/user/diary2")), std::nullopt},
+        {QStringLiteral("7@example.org"), std::nullopt},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(IcsUid::idOf(c.uid, diaryId), c.id) << c.uid.toStdString();
+}
+
 // A calendar whose line `line` breaks it, folded lines counted as the file's lines.
 struct Broken
 {
@@ -160,11 +187,18 @@ struct Broken
     const char* reason;
 };
 
+void PrintTo(const Broken& c, std::ostream* out)
+{
+    *out << c.name;
+}
+
 const QByteArray head = "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nBEGIN:VTODO\r\nUID:1@x\r\n";
 const QByteArray tail = "END:VTODO\r\nEND:VCALENDAR\r\n";
 
 const Broken broken[] = {
     {"NoColon", head + "SUMMARY без двоеточия\r\n" + tail, 5, "не разобрано «SUMMARY без двоеточия»"},
+    {"NoKind", head + "BEGIN:\r\n" + tail, 5, "не разобрано «BEGIN:»"},
+    {"BeginAlone", head + "BEGIN\r\n" + tail, 5, "не разобрано «BEGIN»"},
     {"AfterFoldedLines", head + "SUMMARY:очень\r\n  длинная\r\n\tстрока\r\nRRULE:FREQ=SOMETIMES\r\n" + tail, 8,
      "не разобрано «RRULE:FREQ=SOMETIMES»"},
     {"ImpossibleDate", head + "DUE:20271345\r\n" + tail, 5, "неверная дата"},

@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Writes, with Python's icalendar, a calendar as another program would to the path given: an event at a time in a
-named zone with no VTIMEZONE, a completed weekly to-do due at a UTC time, a to-do on a date with an alarm before it,
-and a yearly all-day event. Texts with commas, semicolons and a line break; a summary long enough to be folded."""
+named zone with no VTIMEZONE, a completed weekly to-do due at a UTC time with one occurrence moved, a to-do on a date
+with an alarm before it, and a yearly all-day event. Texts with commas, semicolons and a line break; a summary long
+enough to be folded."""
 import datetime
 import sys
 
@@ -23,6 +24,12 @@ report.add("due", datetime.datetime(2027, 7, 1, 6, 15, tzinfo=datetime.timezone.
 report.add("rrule", {"freq": "weekly"})
 report.add("status", "COMPLETED")
 cal.add_component(report)
+moved = Todo()
+moved.add("uid", "report-2@example.org")
+moved.add("recurrence-id", datetime.datetime(2027, 7, 8, 6, 15, tzinfo=datetime.timezone.utc))
+moved.add("summary", "Отчёт, перенесённый")
+moved.add("due", datetime.datetime(2027, 7, 9, 6, 15, tzinfo=datetime.timezone.utc))
+cal.add_component(moved)
 call = Todo()
 call.add("uid", "call-3@example.org")
 call.add("summary", "Позвонить")
