@@ -7,8 +7,8 @@
 #include "base/DateSerial.h"
 #include "base/Error.h"
 #include "diary/Period.h"
+#include "export/IcsUid.h"
 
-#include <QCryptographicHash>
 #include <QDir>
 #include <QSaveFile>
 #include <QTimeZone>
@@ -50,13 +50,6 @@ constexpr struct
     {Period::Recurrence::Quarterly, "FREQ=MONTHLY;INTERVAL=3"},
     {Period::Recurrence::Yearly, "FREQ=YEARLY"},
 };
-
-// What follows the row's id in a UID: the part that tells this diary from another.
-QByteArray uidTail(const QString& diaryId)
-{
-    return '-' + QCryptographicHash::hash(diaryId.toUtf8(), QCryptographicHash::Sha256).toHex().left(16) +
-           "@chronoteka";
-}
 
 // libical's typed constructors take years up to 3000 only and write a later one as 00000000T000000, while a value
 // read from its text keeps any year of four digits. The typed way is the quicker, so the text serves the later years
@@ -144,7 +137,7 @@ class CalendarWriter
 public:
     // The UID's tail and the parsed rules are made once here: per row they were a good part of the export's time.
     CalendarWriter(QSaveFile& file, const QString& path, const QString& diaryId)
-        : m_file(file), m_path(path), m_uidTail(uidTail(diaryId)),
+        : m_file(file), m_path(path), m_uidTail(IcsUid::tail(diaryId)),
           m_stamp(icaltime_from_timet_with_zone(Clock::now().toSecsSinceEpoch(), 0, icaltimezone_get_utc_timezone())),
           m_yearly(icalrecurrencetype_from_string("FREQ=YEARLY")),
           m_lastOfFebruary(icalrecurrencetype_from_string("FREQ=YEARLY;BYMONTH=2;BYMONTHDAY=-1"))
@@ -337,11 +330,6 @@ const ListExport::Format icsFormat{QStringLiteral("Сохранить списо
                                    QStringLiteral("Экспорт списка в iCalendar…")};
 
 } // namespace
-
-QString IcsExport::uid(qint64 id, const QString& diaryId)
-{
-    return QString::fromLatin1(QByteArray::number(id) + uidTail(diaryId));
-}
 
 bool IcsExport::write(RecordSet& list, const QString& path, const QString& diaryId, const Progress& progress)
 {

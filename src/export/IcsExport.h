@@ -27,8 +27,4 @@ public:
     static Outcome run(QWidget* parent, RecordSet& list, const QString& diaryId, const Dialogs& dialogs);
 
     static Dialogs standardDialogs();
-
-    // The UID of the row with that id in the diary: the same on every export and every computer, so a calendar
-    // updates the event.
-    static QString uid(qint64 id, const QString& diaryId);
 };

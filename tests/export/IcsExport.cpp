@@ -4,9 +4,11 @@
 #include "diary/DiaryBackend.h"
 #include "diary/JobTable.h"
 #include "engine/Connection.h"
+#include "export/IcsUid.h"
 #include "support/FixedClock.h"
 #include "support/ScriptedMessageBoxes.h"
 #include "support/TempDiary.h"
+#include "support/ZoneScope.h"
 
 #include <QDir>
 #include <QFile>
@@ -31,25 +33,6 @@ QByteArray contents(const QString& path)
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
 }
-
-// The system's zone for the test: one with summer time, so the VTIMEZONE has two parts.
-class ZoneScope
-{
-public:
-    explicit ZoneScope(const char* zone) : m_previous(qgetenv("TZ"))
-    {
-        qputenv("TZ", zone);
-        tzset();
-    }
-    ~ZoneScope()
-    {
-        qputenv("TZ", m_previous);
-        tzset();
-    }
-
-private:
-    QByteArray m_previous;
-};
 
 class IcsExportTest : public ::testing::Test
 {
@@ -168,7 +151,7 @@ std::map<std::string, Seen> readBack(const QByteArray& ics, std::string* timezon
 
 std::string uidOf(qint64 id)
 {
-    return IcsExport::uid(id, diaryId).toStdString();
+    return IcsUid::of(id, diaryId).toStdString();
 }
 
 // The lines the second reader, Python's icalendar, prints for the calendar at path, sorted.
@@ -282,7 +265,7 @@ TEST_F(IcsExportTest, EveryKindOfRowReadsBackWithItsDatesRecurrenceAlarmStatusAn
     const QByteArray first = contents(target());
     ASSERT_TRUE(IcsExport::write(openList(), target(), diaryId));
     EXPECT_EQ(contents(target()), first);
-    EXPECT_NE(IcsExport::uid(birthday, diaryId), IcsExport::uid(birthday, QStringLiteral("/another/diary")));
+    EXPECT_NE(IcsUid::of(birthday, diaryId), IcsUid::of(birthday, QStringLiteral("/another/diary")));
 
     // A second reader: Python's icalendar parses the file and expands the recurrences.
     const QStringList lines = readWithPython(target());
