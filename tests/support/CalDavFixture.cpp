@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <stdexcept>
 #include <vector>
 
 namespace {
@@ -32,8 +33,7 @@ struct Header
 };
 
 // The status of one request, 0 when no answer came.
-int statusOf(const QByteArray& method, const QUrl& url, const std::vector<Header>& headers,
-             const QByteArray& body = {})
+int statusOf(const QByteArray& method, const QUrl& url, const std::vector<Header>& headers, const QByteArray& body = {})
 {
     QNetworkAccessManager network;
     QNetworkRequest request(url);
@@ -74,32 +74,35 @@ TEST_P(CalDavFixture, PasswordDecidesAccessToTheCalendar)
         {"no password", {{"Depth", "0"}}, server.checksPassword() ? 401 : 207},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(statusOf("PROPFIND", server.calendarUrl(), c.headers), c.status) << server.name().toStdString()
-                                                                                     << ", " << c.what;
+        EXPECT_EQ(statusOf("PROPFIND", server.calendarUrl(), c.headers), c.status)
+            << server.name().toStdString() << ", " << c.what;
 }
 
 // A new object is written only where none is: the second identical write is refused, not taken over the first.
 TEST_P(CalDavFixture, NewObjectIsNotWrittenTwice)
 {
     const QUrl object = server.makeCalendar().resolved(QUrl(QStringLiteral("fixture-event.ics")));
-    const std::vector<Header> headers = {{"Authorization", authorization},
-                                         {"If-None-Match", "*"},
-                                         {"Content-Type", "text/calendar; charset=utf-8"}};
+    const std::vector<Header> headers = {
+        {"Authorization", authorization}, {"If-None-Match", "*"}, {"Content-Type", "text/calendar; charset=utf-8"}};
     EXPECT_EQ(statusOf("PUT", object, headers, event), 201);
     EXPECT_EQ(statusOf("PUT", object, headers, event), 412);
 }
 
-// A paused server answers nothing and, started again, still holds what was written before.
+// A paused server answers nothing and, started again, still holds what was written before; the shared one is not
+// to be paused under the other tests.
 TEST_P(CalDavFixture, PausedServerKeepsItsObjects)
 {
-    const QUrl object = server.makeCalendar().resolved(QUrl(QStringLiteral("fixture-event.ics")));
-    ASSERT_EQ(statusOf("PUT", object, {{"Authorization", authorization}, {"Content-Type", "text/calendar"}}, event),
-              201);
-    server.pause();
-    const int paused = statusOf("GET", object, {{"Authorization", authorization}});
-    server.resume();
+    EXPECT_THROW(server.pause(), std::logic_error);
+    const std::unique_ptr<CalDavServer> own = CalDavServer::startOwn(GetParam());
+    ASSERT_NE(own->port(), server.port());
+    const QUrl object = own->calendarUrl().resolved(QUrl(QStringLiteral("fixture-event.ics")));
+    const std::vector<Header> headers = {{"Authorization", own->authorization()}, {"Content-Type", "text/calendar"}};
+    ASSERT_EQ(statusOf("PUT", object, headers, event), 201);
+    own->pause();
+    const int paused = statusOf("GET", object, headers);
+    own->resume();
     EXPECT_EQ(paused, 0);
-    EXPECT_EQ(statusOf("GET", object, {{"Authorization", authorization}}), 200);
+    EXPECT_EQ(statusOf("GET", object, headers), 200);
 }
 
 INSTANTIATE_TEST_SUITE_P(Servers, CalDavFixture, ::testing::Values(Kind::Radicale, Kind::Xandikos), kindName);

@@ -8,6 +8,8 @@
 #include <QProcess>
 #include <QUuid>
 
+#include <gtest/gtest.h>
+
 #include <memory>
 #include <stdexcept>
 
@@ -28,13 +30,39 @@ const char* const newCalendarBody = R"(<?xml version="1.0" encoding="utf-8"?>
 
 } // namespace
 
-CalDavServer::CalDavServer(Kind kind)
-    : m_kind(kind)
+CalDavServer::CalDavServer(Kind kind) : m_kind(kind)
 {
     const QString servers = qEnvironmentVariable("CHRONOTEKA_TEST_CALDAV");
     if (servers.isEmpty())
         throw std::runtime_error("CHRONOTEKA_TEST_CALDAV is not set: run the tests through ctest");
     m_folder = servers + u'/' + name().toLower();
+    readFolder();
+}
+
+CalDavServer::CalDavServer(Kind kind, const QString& folder) : m_kind(kind), m_folder(folder), m_own(true) {}
+
+std::unique_ptr<CalDavServer> CalDavServer::startOwn(Kind kind)
+{
+    const QString folder = QStringLiteral("/tmp/chronoteka-caldav-own-") + QUuid::createUuid().toString(QUuid::Id128);
+    std::unique_ptr<CalDavServer> server(new CalDavServer(kind, folder));
+    server->runScript(QStringLiteral("start"));
+    server->readFolder();
+    return server;
+}
+
+CalDavServer::~CalDavServer()
+{
+    if (!m_own)
+        return;
+    try {
+        runScript(QStringLiteral("stop"));
+    } catch (const std::exception& error) {
+        ADD_FAILURE() << error.what();
+    }
+}
+
+void CalDavServer::readFolder()
+{
     m_baseUrl = QUrl(firstLine(m_folder + QStringLiteral("/base-url")));
     m_calendarUrl = QUrl(firstLine(m_folder + QStringLiteral("/calendar-url")));
     m_user = firstLine(m_folder + QStringLiteral("/user"));
@@ -55,8 +83,8 @@ QByteArray CalDavServer::authorization() const
 
 QUrl CalDavServer::makeCalendar() const
 {
-    const QUrl url = m_calendarUrl.resolved(
-        QUrl(QStringLiteral("../") + QUuid::createUuid().toString(QUuid::Id128) + u'/'));
+    const QUrl url =
+        m_calendarUrl.resolved(QUrl(QStringLiteral("../") + QUuid::createUuid().toString(QUuid::Id128) + u'/'));
     QNetworkAccessManager network;
     QNetworkRequest request(url);
     request.setRawHeader("Authorization", authorization());
@@ -88,10 +116,13 @@ void CalDavServer::resume() const
 
 void CalDavServer::runScript(const QString& action) const
 {
+    if (!m_own)
+        throw std::logic_error("the shared " + name().toStdString() + " is not to be " + action.toStdString() +
+                               "d: take a server of the test's own");
     QProcess script;
     script.setProcessChannelMode(QProcess::MergedChannels);
     script.start(QStringLiteral(CALDAV_SERVER_SCRIPT), {action, m_folder, name().toLower()});
     if (!script.waitForFinished(60000) || script.exitStatus() != QProcess::NormalExit || script.exitCode() != 0)
-        throw std::runtime_error("caldav-server.sh " + action.toStdString() + " failed: " +
-                                 script.readAll().toStdString());
+        throw std::runtime_error("caldav-server.sh " + action.toStdString() +
+                                 " failed: " + script.readAll().toStdString());
 }

@@ -4,6 +4,8 @@
 #include <QString>
 #include <QUrl>
 
+#include <memory>
+
 // One of the private CalDAV servers ctest starts for the executables marked CALDAV (support/caldav-server.sh), as
 // the files in its folder describe it: radicale or xandikos under the folder CHRONOTEKA_TEST_CALDAV names. Without
 // the variable, or with a folder of a server that did not start, the constructor throws, so that a test run outside
@@ -13,7 +15,13 @@ class CalDavServer
 public:
     enum class Kind { Radicale, Xandikos };
 
+    // The server ctest started, shared by every test.
     explicit CalDavServer(Kind kind);
+    // A server of the caller's own, started in a new folder and stopped with the object, for a test that stops it.
+    static std::unique_ptr<CalDavServer> startOwn(Kind kind);
+    ~CalDavServer();
+    CalDavServer(const CalDavServer&) = delete;
+    CalDavServer& operator=(const CalDavServer&) = delete;
 
     Kind kind() const { return m_kind; }
     QString name() const;
@@ -35,11 +43,14 @@ public:
     QUrl makeCalendar() const;
 
     // Stops the server, keeping its storage, and starts it again on the same port, for tests of a server that
-    // goes away.
+    // goes away. Only a server of the test's own may be stopped: the shared one throws, since other tests use it
+    // meanwhile.
     void pause() const;
     void resume() const;
 
 private:
+    CalDavServer(Kind kind, const QString& folder);
+    void readFolder();
     void runScript(const QString& action) const;
 
     Kind m_kind;
@@ -48,4 +59,5 @@ private:
     QUrl m_calendarUrl;
     QString m_user;
     QString m_password;
+    bool m_own = false;
 };
