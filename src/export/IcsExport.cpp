@@ -7,7 +7,7 @@
 #include "base/DateSerial.h"
 #include "base/Error.h"
 #include "diary/Period.h"
-#include "export/IcsUid.h"
+#include "diary/EventUids.h"
 
 #include <QDir>
 #include <QSaveFile>
@@ -135,9 +135,9 @@ QByteArray utf8(const QString& text)
 class CalendarWriter
 {
 public:
-    // The UID's tail and the parsed rules are made once here: per row they were a good part of the export's time.
-    CalendarWriter(QSaveFile& file, const QString& path, const QString& diaryId)
-        : m_file(file), m_path(path), m_uidTail(IcsUid::tail(diaryId)),
+    // The parsed rules are made once here: per row they were a good part of the export's time.
+    CalendarWriter(QSaveFile& file, const QString& path, const EventUids& uids)
+        : m_file(file), m_path(path), m_uids(uids),
           m_stamp(icaltime_from_timet_with_zone(Clock::now().toSecsSinceEpoch(), 0, icaltimezone_get_utc_timezone())),
           m_yearly(icalrecurrencetype_from_string("FREQ=YEARLY")),
           m_lastOfFebruary(icalrecurrencetype_from_string("FREQ=YEARLY;BYMONTH=2;BYMONTHDAY=-1"))
@@ -268,7 +268,7 @@ private:
 
     void common(icalcomponent* component, const Row& row)
     {
-        const QByteArray uid = QByteArray::number(row.id) + m_uidTail;
+        const QByteArray uid = m_uids.uidOf(row.id).toUtf8();
         icalcomponent_add_property(component, icalproperty_new_uid(uid.constData()));
         icalcomponent_add_property(component, icalproperty_new_dtstamp(m_stamp));
     }
@@ -316,7 +316,7 @@ private:
 
     QSaveFile& m_file;
     const QString& m_path;
-    const QByteArray m_uidTail;
+    const EventUids& m_uids;
     icaltimetype m_stamp;
     icalrecurrencetype m_yearly;
     icalrecurrencetype m_lastOfFebruary;
@@ -331,7 +331,7 @@ const ListExport::Format icsFormat{QStringLiteral("Сохранить списо
 
 } // namespace
 
-bool IcsExport::write(RecordSet& list, const QString& path, const QString& diaryId, const Progress& progress)
+bool IcsExport::write(RecordSet& list, const QString& path, const EventUids& uids, const Progress& progress)
 {
     // Opened first, so an unwritable folder is reported before the work and the old file stays until commit.
     QSaveFile target(path);
@@ -354,7 +354,7 @@ bool IcsExport::write(RecordSet& list, const QString& path, const QString& diary
     const auto day = [](const Field* f) { return f && !f->isNull() ? DateSerial::toDate(f->asSerial()) : QDate(); };
     const auto clock = [](const Field* f) { return f && !f->isNull() ? DateSerial::toTime(f->asSerial()) : QTime(); };
 
-    CalendarWriter calendar(target, path, diaryId);
+    CalendarWriter calendar(target, path, uids);
     calendar.begin();
     int written = 0;
     for (int first = 0; first < rows; first = written) {
@@ -389,15 +389,15 @@ bool IcsExport::write(RecordSet& list, const QString& path, const QString& diary
     return true;
 }
 
-IcsExport::Outcome IcsExport::run(QWidget* parent, RecordSet& list, const QString& diaryId)
+IcsExport::Outcome IcsExport::run(QWidget* parent, RecordSet& list, const EventUids& uids)
 {
-    return run(parent, list, diaryId, standardDialogs());
+    return run(parent, list, uids, standardDialogs());
 }
 
-IcsExport::Outcome IcsExport::run(QWidget* parent, RecordSet& list, const QString& diaryId, const Dialogs& dialogs)
+IcsExport::Outcome IcsExport::run(QWidget* parent, RecordSet& list, const EventUids& uids, const Dialogs& dialogs)
 {
     return ListExport::run(parent, list, icsFormat, dialogs, [&](const QString& path, const Progress& progress) {
-        return write(list, path, diaryId, progress);
+        return write(list, path, uids, progress);
     });
 }
 

@@ -6,6 +6,7 @@
 #include "databind/controls/BoundMemo.h"
 #include "databind/controls/DataGrid.h"
 #include "databind/controls/DataNavigator.h"
+#include "diary/EventUids.h"
 #include "diary/Period.h"
 #include "diary/UnitDM.h"
 #include "base/Clock.h"
@@ -439,8 +440,9 @@ void TFormMain::N2Click()
 
 void TFormMain::N10Click()
 {
-    // The diary's identity tells its rows from another diary's in the calendar that imports them.
-    IcsExport::run(this, m_dataModule.QJob, m_dataModule.diaryIdentity());
+    // The diary's identity tells its rows from another diary's in the calendar that imports them; events that came
+    // from elsewhere keep the UIDs they came with.
+    IcsExport::run(this, m_dataModule.QJob, EventUids::read(m_dataModule.ADOConnection1, m_dataModule.diaryIdentity()));
 }
 
 void TFormMain::N7Click()
