@@ -10,6 +10,7 @@
 #include "diary/Period.h"
 #include "diary/UnitDM.h"
 #include "base/Clock.h"
+#include "export/CalendarImport.h"
 #include "export/ExcelExport.h"
 #include "export/IcsExport.h"
 #include "look/WindowLook.h"
@@ -129,6 +130,7 @@ void TFormMain::createMenus()
     QMenu* file = MainMenu->addMenu(QStringLiteral("Файл"));
     N2 = file->addAction(QStringLiteral("Экспорт в Excel"));
     N10 = file->addAction(QStringLiteral("Экспорт в iCalendar"));
+    N12 = file->addAction(QStringLiteral("Импорт из iCalendar…"));
     N3 = file->addAction(QStringLiteral("Выход"));
     QMenu* edit = MainMenu->addMenu(QStringLiteral("Правка"));
     N11 = edit->addAction(QStringLiteral("Найти…"));
@@ -142,6 +144,7 @@ void TFormMain::createMenus()
 
     connect(N2, &QAction::triggered, this, &TFormMain::N2Click);
     connect(N10, &QAction::triggered, this, &TFormMain::N10Click);
+    connect(N12, &QAction::triggered, this, &TFormMain::N12Click);
     connect(N3, &QAction::triggered, this, &TFormMain::N7Click);
     connect(N11, &QAction::triggered, this, &TFormMain::N11Click);
     connect(N5, &QAction::triggered, this, &TFormMain::N5Click);
@@ -443,6 +446,11 @@ void TFormMain::N10Click()
     // The diary's identity tells its rows from another diary's in the calendar that imports them; events that came
     // from elsewhere keep the UIDs they came with.
     IcsExport::run(this, m_dataModule.QJob, EventUids::read(m_dataModule.ADOConnection1, m_dataModule.diaryIdentity()));
+}
+
+void TFormMain::N12Click()
+{
+    CalendarImport::run(this, m_dataModule, CalendarImport::standardDialogs());
 }
 
 void TFormMain::N7Click()
