@@ -856,7 +856,8 @@ private:
 } // namespace
 
 // A batch's statements, inside the transaction writeBatch holds: none is tried again on its own, as the
-// transaction ends with the connection.
+// transaction ends with the connection. Nor is one whose parameter nothing gives a type to ("? IS NULL"): the
+// refusal has ended the transaction, so such a parameter is written with a CAST.
 class ServerBatch : public Backend::Batch
 {
 public:
