@@ -7,8 +7,8 @@
 #include "base/DateSerial.h"
 #include "base/Error.h"
 #include "diary/Period.h"
+#include "diary/EventUids.h"
 
-#include <QCryptographicHash>
 #include <QDir>
 #include <QSaveFile>
 #include <QTimeZone>
@@ -50,13 +50,6 @@ constexpr struct
     {Period::Recurrence::Quarterly, "FREQ=MONTHLY;INTERVAL=3"},
     {Period::Recurrence::Yearly, "FREQ=YEARLY"},
 };
-
-// What follows the row's id in a UID: the part that tells this diary from another.
-QByteArray uidTail(const QString& diaryId)
-{
-    return '-' + QCryptographicHash::hash(diaryId.toUtf8(), QCryptographicHash::Sha256).toHex().left(16) +
-           "@chronoteka";
-}
 
 // libical's typed constructors take years up to 3000 only and write a later one as 00000000T000000, while a value
 // read from its text keeps any year of four digits. The typed way is the quicker, so the text serves the later years
@@ -142,9 +135,9 @@ QByteArray utf8(const QString& text)
 class CalendarWriter
 {
 public:
-    // The UID's tail and the parsed rules are made once here: per row they were a good part of the export's time.
-    CalendarWriter(QSaveFile& file, const QString& path, const QString& diaryId)
-        : m_file(file), m_path(path), m_uidTail(uidTail(diaryId)),
+    // The parsed rules are made once here: per row they were a good part of the export's time.
+    CalendarWriter(QSaveFile& file, const QString& path, const EventUids& uids)
+        : m_file(file), m_path(path), m_uids(uids),
           m_stamp(icaltime_from_timet_with_zone(Clock::now().toSecsSinceEpoch(), 0, icaltimezone_get_utc_timezone())),
           m_yearly(icalrecurrencetype_from_string("FREQ=YEARLY")),
           m_lastOfFebruary(icalrecurrencetype_from_string("FREQ=YEARLY;BYMONTH=2;BYMONTHDAY=-1"))
@@ -275,7 +268,7 @@ private:
 
     void common(icalcomponent* component, const Row& row)
     {
-        const QByteArray uid = QByteArray::number(row.id) + m_uidTail;
+        const QByteArray uid = m_uids.uidOf(row.id).toUtf8();
         icalcomponent_add_property(component, icalproperty_new_uid(uid.constData()));
         icalcomponent_add_property(component, icalproperty_new_dtstamp(m_stamp));
     }
@@ -323,7 +316,7 @@ private:
 
     QSaveFile& m_file;
     const QString& m_path;
-    const QByteArray m_uidTail;
+    const EventUids& m_uids;
     icaltimetype m_stamp;
     icalrecurrencetype m_yearly;
     icalrecurrencetype m_lastOfFebruary;
@@ -338,12 +331,7 @@ const ListExport::Format icsFormat{QStringLiteral("Сохранить списо
 
 } // namespace
 
-QString IcsExport::uid(qint64 id, const QString& diaryId)
-{
-    return QString::fromLatin1(QByteArray::number(id) + uidTail(diaryId));
-}
-
-bool IcsExport::write(RecordSet& list, const QString& path, const QString& diaryId, const Progress& progress)
+bool IcsExport::write(RecordSet& list, const QString& path, const EventUids& uids, const Progress& progress)
 {
     // Opened first, so an unwritable folder is reported before the work and the old file stays until commit.
     QSaveFile target(path);
@@ -366,7 +354,7 @@ bool IcsExport::write(RecordSet& list, const QString& path, const QString& diary
     const auto day = [](const Field* f) { return f && !f->isNull() ? DateSerial::toDate(f->asSerial()) : QDate(); };
     const auto clock = [](const Field* f) { return f && !f->isNull() ? DateSerial::toTime(f->asSerial()) : QTime(); };
 
-    CalendarWriter calendar(target, path, diaryId);
+    CalendarWriter calendar(target, path, uids);
     calendar.begin();
     int written = 0;
     for (int first = 0; first < rows; first = written) {
@@ -401,15 +389,15 @@ bool IcsExport::write(RecordSet& list, const QString& path, const QString& diary
     return true;
 }
 
-IcsExport::Outcome IcsExport::run(QWidget* parent, RecordSet& list, const QString& diaryId)
+IcsExport::Outcome IcsExport::run(QWidget* parent, RecordSet& list, const EventUids& uids)
 {
-    return run(parent, list, diaryId, standardDialogs());
+    return run(parent, list, uids, standardDialogs());
 }
 
-IcsExport::Outcome IcsExport::run(QWidget* parent, RecordSet& list, const QString& diaryId, const Dialogs& dialogs)
+IcsExport::Outcome IcsExport::run(QWidget* parent, RecordSet& list, const EventUids& uids, const Dialogs& dialogs)
 {
     return ListExport::run(parent, list, icsFormat, dialogs, [&](const QString& path, const Progress& progress) {
-        return write(list, path, diaryId, progress);
+        return write(list, path, uids, progress);
     });
 }
 

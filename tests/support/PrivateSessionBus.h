@@ -16,6 +16,8 @@ public:
     PrivateSessionBus& operator=(const PrivateSessionBus&) = delete;
 
     bool isRunning() const { return !m_address.isEmpty(); }
+    // The bus's address, as DBUS_SESSION_BUS_ADDRESS gives it to another program.
+    QString address() const { return m_address; }
     // A connection of its own to the bus, as another program would have.
     QDBusConnection connect(const QString& name);
 
