@@ -250,16 +250,18 @@ CalDavClient::Private::Answer CalDavClient::Private::send(const QByteArray& meth
         Answer answer;
         answer.url = url;
         answer.status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-        if (answer.status == 0) {
-            if (!tlsErrors.isEmpty())
-                throw Failure(Kind::Tls,
-                              QStringLiteral("Сертификат сервера не подтверждён: %1").arg(tlsErrors.join(u"; ")));
-            if (reply->error() == QNetworkReply::SslHandshakeFailedError)
-                throw Failure(Kind::Tls,
-                              QStringLiteral("Сертификат сервера не подтверждён: %1").arg(reply->errorString()));
-            throw Failure(Kind::Network,
-                          QStringLiteral("Сервер календаря %1 недоступен: %2")
-                              .arg(shown(url.adjusted(QUrl::RemovePath | QUrl::RemoveQuery)), reply->errorString()));
+        // Errors below the content's are the network's, the proxy's or TLS's: an answer, if one began, is cut short.
+        const QNetworkReply::NetworkError error = reply->error();
+        if (answer.status == 0 || (error != QNetworkReply::NoError && error < QNetworkReply::ContentAccessDenied)) {
+            if (!tlsErrors.isEmpty() || error == QNetworkReply::SslHandshakeFailedError)
+                throw Failure(Kind::Tls, QStringLiteral("Сертификат сервера не подтверждён: %1")
+                                             .arg(tlsErrors.isEmpty() ? reply->errorString() : tlsErrors.join(u"; ")));
+            // Only the transfer timeout aborts a reply besides cancel(), handled above.
+            const QString reason = error == QNetworkReply::OperationCanceledError
+                                       ? QStringLiteral("нет ответа %1 с").arg(transferTimeoutMs / 1000)
+                                       : reply->errorString();
+            throw Failure(Kind::Network, QStringLiteral("Сервер календаря %1 недоступен: %2")
+                                             .arg(shown(url.adjusted(QUrl::RemovePath | QUrl::RemoveQuery)), reason));
         }
         answer.reason = reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString();
         answer.body = reply->readAll();
