@@ -133,6 +133,11 @@ QUrl normalized(const QUrl& url)
     return QUrl(QStringLiteral("https://") + url.toString(QUrl::RemoveUserInfo), QUrl::TolerantMode);
 }
 
+Failure cancelledFailure()
+{
+    return Failure(Kind::Cancelled, QStringLiteral("Синхронизация прервана."));
+}
+
 QString shown(const QUrl& url)
 {
     return url.toDisplayString(QUrl::RemoveUserInfo);
@@ -208,7 +213,7 @@ CalDavClient::Private::Answer CalDavClient::Private::send(const QByteArray& meth
                                                           const std::vector<Header>& headers, const QByteArray& body)
 {
     if (cancelled)
-        throw Failure(Kind::Cancelled, QStringLiteral("Синхронизация прервана."));
+        throw cancelledFailure();
     {
         const std::lock_guard lock(mutex);
         if (!network) {
@@ -245,7 +250,7 @@ CalDavClient::Private::Answer CalDavClient::Private::send(const QByteArray& meth
             loop.exec();
         current = nullptr;
         if (cancelled)
-            throw Failure(Kind::Cancelled, QStringLiteral("Синхронизация прервана."));
+            throw cancelledFailure();
 
         Answer answer;
         answer.url = url;
