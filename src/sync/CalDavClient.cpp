@@ -11,7 +11,9 @@
 #include <QSslError>
 #include <QXmlStreamWriter>
 
+#include <algorithm>
 #include <atomic>
+#include <iterator>
 #include <mutex>
 
 namespace {
@@ -412,9 +414,12 @@ CalDavClient::Changes CalDavClient::changes(const QUrl& calendar, const QByteArr
     changes.syncToken = found.syncToken;
     changes.complete = syncToken.isEmpty();
     const QString self = collectionPath(answer.url);
+    bool truncated = false;
     for (const DavMultistatus::Response& response : found.responses) {
-        if (collectionPath(answer.url.resolved(QUrl(response.href, QUrl::TolerantMode))) == self)
+        if (collectionPath(answer.url.resolved(QUrl(response.href, QUrl::TolerantMode))) == self) {
+            truncated = truncated || response.status == 507;
             continue;
+        }
         if (response.status == 404 || response.status == 410) {
             changes.removed.push_back(response.href);
             continue;
@@ -423,6 +428,22 @@ CalDavClient::Changes CalDavClient::changes(const QUrl& calendar, const QByteArr
         if (!etag.isEmpty())
             changes.changed.push_back({response.href, etag.toUtf8(), {}});
     }
+    // A server that lists only part of the changes marks the collection 507; the rest follows from the token it gave
+    // with the part. Skipping it would lose those changes, since the next sync starts from the newer token.
+    if (!truncated || changes.syncToken.isEmpty() || changes.syncToken == syncToken)
+        return changes;
+    Changes rest = this->changes(calendar, changes.syncToken);
+    if (rest.complete)
+        return rest;
+    const auto listedLater = [&rest](const QString& href) {
+        return std::any_of(rest.changed.begin(), rest.changed.end(), [&](const Object& o) { return o.href == href; }) ||
+               std::find(rest.removed.begin(), rest.removed.end(), href) != rest.removed.end();
+    };
+    std::erase_if(changes.changed, [&](const Object& object) { return listedLater(object.href); });
+    std::erase_if(changes.removed, listedLater);
+    std::move(rest.changed.begin(), rest.changed.end(), std::back_inserter(changes.changed));
+    std::move(rest.removed.begin(), rest.removed.end(), std::back_inserter(changes.removed));
+    changes.syncToken = rest.syncToken;
     return changes;
 }
 
