@@ -43,6 +43,12 @@ QString fileNameOf(const QString& uid)
            QStringLiteral(".ics");
 }
 
+// What tells an object from the others of its collection: its name, whatever form of its path the server gives.
+QString keyOf(const QString& href)
+{
+    return QUrl::fromPercentEncoding(href.section(u'/', -1, -1, QString::SectionSkipEmpty).toUtf8());
+}
+
 // One run of a sync: what it knows of the diary, the collection and the state, kept in step with the database. A
 // batch may be tried again (Backend::writeBatch), so what its work changes here is journalled and undone before
 // another try.
@@ -85,7 +91,7 @@ private:
             m_state.clear();
             m_byHref.clear();
             for (const SyncState::Object& object : SyncState::objects(batch, m_collection)) {
-                m_byHref[object.href] = object.id;
+                m_byHref[keyOf(object.href)] = object.id;
                 m_state.emplace(object.id, object);
             }
             m_uids.clear();
@@ -108,16 +114,16 @@ private:
         std::vector<QString> changed;
         std::unordered_set<QString> listed;
         for (const Object& object : changes.changed) {
-            listed.insert(object.href);
+            listed.insert(keyOf(object.href));
             const SyncState::Object* known = stateOfHref(object.href);
             if (!known || known->etag != object.etag)
                 changed.push_back(object.href);
         }
         std::vector<QString> gone = changes.removed;
         if (changes.complete)
-            for (const auto& [href, id] : m_byHref)
-                if (!listed.count(href))
-                    gone.push_back(href);
+            for (const auto& [id, known] : m_state)
+                if (!listed.count(keyOf(known.href)))
+                    gone.push_back(known.href);
         m_total = static_cast<int>(changed.size()) + localWork();
         report();
         for (std::size_t first = 0; first < changed.size(); first += objectsPerStep) {
@@ -127,13 +133,13 @@ private:
             std::unordered_set<QString> fetched;
             write([&](Backend::Batch& batch) {
                 for (const Object& object : objects) {
-                    fetched.insert(object.href);
+                    fetched.insert(keyOf(object.href));
                     applyObject(batch, object);
                 }
             });
             // Deleted between the listing and the fetch.
             for (const QString& href : step)
-                if (!fetched.count(href))
+                if (!fetched.count(keyOf(href)))
                     gone.push_back(href);
             m_done += static_cast<int>(step.size());
             report();
@@ -417,7 +423,7 @@ private:
 
     std::optional<qint64> idOfHref(const QString& href) const
     {
-        const auto found = m_byHref.find(href);
+        const auto found = m_byHref.find(keyOf(href));
         return found == m_byHref.end() ? std::nullopt : std::optional(found->second);
     }
 
@@ -482,14 +488,14 @@ private:
 
     void setState(const SyncState::Object& object)
     {
-        if (const SyncState::Object* old = find(m_state, object.id); old && old->href != object.href) {
-            journal(m_byHref, old->href);
-            m_byHref.erase(old->href);
+        if (const SyncState::Object* old = find(m_state, object.id); old && keyOf(old->href) != keyOf(object.href)) {
+            journal(m_byHref, keyOf(old->href));
+            m_byHref.erase(keyOf(old->href));
         }
         journal(m_state, object.id);
-        journal(m_byHref, object.href);
+        journal(m_byHref, keyOf(object.href));
         m_state.insert_or_assign(object.id, object);
-        m_byHref.insert_or_assign(object.href, object.id);
+        m_byHref.insert_or_assign(keyOf(object.href), object.id);
     }
 
     void eraseState(qint64 id)
@@ -497,8 +503,8 @@ private:
         const SyncState::Object* old = find(m_state, id);
         if (!old)
             return;
-        journal(m_byHref, old->href);
-        m_byHref.erase(old->href);
+        journal(m_byHref, keyOf(old->href));
+        m_byHref.erase(keyOf(old->href));
         journal(m_state, id);
         m_state.erase(id);
     }
