@@ -1,9 +1,11 @@
 #include "sync/Synchronizer.h"
 
+#include "base/DateSerial.h"
 #include "diary/DiaryBackend.h"
 #include "diary/JobTable.h"
 #include "engine/Connection.h"
 #include "engine/Snapshot.h"
+#include "export/IcsUid.h"
 #include "support/CalDavServer.h"
 #include "support/TempDiary.h"
 

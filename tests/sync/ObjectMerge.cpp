@@ -4,6 +4,7 @@
 #include "support/FixedClock.h"
 
 #include <QStringList>
+#include <QTimeZone>
 
 #include <gtest/gtest.h>
 
@@ -97,7 +98,7 @@ const MergeCase mergeCases[] = {
          return row;
      }(),
      true,
-     {"SUMMARY:Купить хлеб и молоко", "ATTENDEE;CN=Оля:mailto:olya@example.org", "CATEGORIES:Дом,Покупки",
+     {"SUMMARY:Купить хлеб и молоко", "ATTENDEE;CN=Оля:mailto:olya@example.org", "CATEGORIES:Дом\r\nCATEGORIES:Покупки",
       "X-PHONE-COLOR:red", "PRIORITY:1", "SEQUENCE:5", "UID:phone-1", "DESCRIPTION:first", "ACTION:AUDIO",
       "LAST-MODIFIED:20270310T120000Z"},
      {"SUMMARY:Купить хлеб\r", "SEQUENCE:4"}},
@@ -146,7 +147,7 @@ const MergeCase mergeCases[] = {
      }(),
      false,
      {"BEGIN:VEVENT", "SUMMARY:День рождения: Оля", "RRULE:FREQ=YEARLY", "ATTENDEE;CN=Оля:mailto:olya@example.org",
-      "CATEGORIES:Дом,Покупки", "SEQUENCE:5"},
+      "CATEGORIES:Дом\r\nCATEGORIES:Покупки", "SEQUENCE:5"},
      {"BEGIN:VTODO", "DUE", "STATUS:NEEDS-ACTION"}},
 };
 

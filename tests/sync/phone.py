@@ -57,7 +57,7 @@ def main(url, user, password, command, *args):
         listed = []
         for found in calendar.todos(include_completed=True) + calendar.events():
             item = found.icalendar_component
-            categories = item.get("CATEGORIES")
+            categories = item.get("CATEGORIES", [])
             attendees = item.get("ATTENDEE", [])
             listed.append({
                 "kind": item.name,
@@ -65,7 +65,8 @@ def main(url, user, password, command, *args):
                 "summary": str(item.get("SUMMARY", "")),
                 "status": str(item.get("STATUS", "")),
                 "attendees": [str(a) for a in (attendees if isinstance(attendees, list) else [attendees])],
-                "categories": [str(c) for c in categories.cats] if categories is not None else [],
+                "categories": [str(c) for each in (categories if isinstance(categories, list) else [categories])
+                               for c in each.cats],
             })
         print(json.dumps(sorted(listed, key=lambda o: o["summary"]), ensure_ascii=False))
     else:
