@@ -110,7 +110,8 @@ void CalendarSync::Private::run(CalendarSync* self)
             const std::lock_guard lock(mutex);
             syncing = false;
         }
-        QMetaObject::invokeMethod(self, [self, outcome] { emit self->finished(outcome); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            self, [self, outcome] { emit self->finished(outcome); }, Qt::QueuedConnection);
     }
 }
 

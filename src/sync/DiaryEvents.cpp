@@ -11,9 +11,8 @@ namespace {
 using JobTable::Column;
 
 // The columns read, in this order.
-constexpr Column readColumns[] = {Column::IdJob,   Column::Job,  Column::Period,   Column::DateIsp,
-                                  Column::TimeIsp, Column::Vip,  Column::Other,    Column::Napom,
-                                  Column::DateShed, Column::TimeShed};
+constexpr Column readColumns[] = {Column::IdJob, Column::Job,   Column::Period, Column::DateIsp,  Column::TimeIsp,
+                                  Column::Vip,   Column::Other, Column::Napom,  Column::DateShed, Column::TimeShed};
 // The columns written, in the order values() gives them.
 constexpr Column writtenColumns[] = {Column::Job,   Column::Period, Column::DateIsp,  Column::TimeIsp, Column::Vip,
                                      Column::Other, Column::Napom,  Column::DateShed, Column::TimeShed};
@@ -116,8 +115,8 @@ DiaryEvents::Event DiaryEvents::insert(Backend::Batch& batch, const Event& event
 
 DiaryEvents::Event DiaryEvents::update(Backend::Batch& batch, const Event& event)
 {
-    static const QString sql = QStringLiteral("UPDATE job SET %1 WHERE id_job = ?")
-                                   .arg(columnList(writtenColumns, QStringLiteral("%1 = ?")));
+    static const QString sql =
+        QStringLiteral("UPDATE job SET %1 WHERE id_job = ?").arg(columnList(writtenColumns, QStringLiteral("%1 = ?")));
     batch.run(sql, valuesOf(event) << *event.id);
     return *read(batch, *event.id);
 }

@@ -16,14 +16,14 @@ using Component = std::unique_ptr<icalcomponent, ComponentDeleter>;
 
 // The properties of an event or to-do that the diary writes, and so replaces on every update.
 constexpr icalproperty_kind owned[] = {
-    ICAL_SUMMARY_PROPERTY, ICAL_DESCRIPTION_PROPERTY, ICAL_DTSTART_PROPERTY, ICAL_DUE_PROPERTY,
-    ICAL_DTEND_PROPERTY,   ICAL_DURATION_PROPERTY,    ICAL_RRULE_PROPERTY,   ICAL_STATUS_PROPERTY,
-    ICAL_DTSTAMP_PROPERTY,
+    ICAL_SUMMARY_PROPERTY, ICAL_DESCRIPTION_PROPERTY, ICAL_DTSTART_PROPERTY,
+    ICAL_DUE_PROPERTY,     ICAL_DTEND_PROPERTY,       ICAL_DURATION_PROPERTY,
+    ICAL_RRULE_PROPERTY,   ICAL_STATUS_PROPERTY,      ICAL_DTSTAMP_PROPERTY,
 };
 
 // Of an event the diary holds as a to-do, the properties that mean the same in an event.
-constexpr icalproperty_kind sharedWithEvents[] = {ICAL_SUMMARY_PROPERTY, ICAL_DESCRIPTION_PROPERTY,
-                                                  ICAL_RRULE_PROPERTY, ICAL_DTSTAMP_PROPERTY};
+constexpr icalproperty_kind sharedWithEvents[] = {ICAL_SUMMARY_PROPERTY, ICAL_DESCRIPTION_PROPERTY, ICAL_RRULE_PROPERTY,
+                                                  ICAL_DTSTAMP_PROPERTY};
 
 Component parsed(const QByteArray& text)
 {
@@ -71,8 +71,7 @@ void moveEvent(icalcomponent* theirs, icalcomponent* ours)
         return; // an event has a start, which a to-do without a date leaves as it was
     icalproperty* end = icalcomponent_get_first_property(theirs, ICAL_DTEND_PROPERTY);
     if (start && end) {
-        const icaldurationtype length =
-            icaltime_subtract(icalproperty_get_dtend(end), icalproperty_get_dtstart(start));
+        const icaldurationtype length = icaltime_subtract(icalproperty_get_dtend(end), icalproperty_get_dtstart(start));
         removeAll(theirs, ICAL_DTEND_PROPERTY);
         icalcomponent_add_property(theirs, icalproperty_new_duration(length));
     }

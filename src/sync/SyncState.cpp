@@ -48,16 +48,16 @@ std::vector<SyncState::Object> SyncState::objects(Backend::Batch& batch, const Q
     for (const auto& row : batch.rows(
              QStringLiteral("SELECT id_job, href, etag, digest FROM chronoteka_caldav_object WHERE collection = ?"),
              {collection}))
-        objects.push_back({row[0].toLongLong(), row[1].toString(), row[2].toString().toUtf8(),
-                           row[3].toString().toUtf8()});
+        objects.push_back(
+            {row[0].toLongLong(), row[1].toString(), row[2].toString().toUtf8(), row[3].toString().toUtf8()});
     return objects;
 }
 
 QByteArray SyncState::text(Backend::Batch& batch, const QString& collection, qint64 id)
 {
-    const auto rows = batch.rows(
-        QStringLiteral("SELECT data FROM chronoteka_caldav_object WHERE collection = ? AND id_job = ?"),
-        {collection, id});
+    const auto rows =
+        batch.rows(QStringLiteral("SELECT data FROM chronoteka_caldav_object WHERE collection = ? AND id_job = ?"),
+                   {collection, id});
     return rows.empty() ? QByteArray() : rows.front().front().toString().toUtf8();
 }
 

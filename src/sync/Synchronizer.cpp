@@ -30,8 +30,8 @@ constexpr int sendingRounds = 3;
 
 bool isSafeInPath(QChar c)
 {
-    return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9') || c == u'-' ||
-           c == u'_' || c == u'.';
+    return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9') || c == u'-' || c == u'_' ||
+           c == u'.';
 }
 
 // The name of a new object: its UID where that is safe in a URL, otherwise a digest of it.
@@ -433,8 +433,7 @@ private:
         return id ? find(m_state, *id) : nullptr;
     }
 
-    template<typename Map>
-    static const typename Map::mapped_type* find(const Map& map, qint64 id)
+    template <typename Map> static const typename Map::mapped_type* find(const Map& map, qint64 id)
     {
         const auto found = map.find(id);
         return found == map.end() ? nullptr : &found->second;
@@ -464,8 +463,7 @@ private:
         }
     }
 
-    template<typename Map, typename Key>
-    void journal(Map& map, const Key& key)
+    template <typename Map, typename Key> void journal(Map& map, const Key& key)
     {
         const auto found = map.find(key);
         if (found == map.end())

@@ -68,8 +68,8 @@ protected:
     Connection& connection()
     {
         if (!m_connection)
-            m_connection = std::make_unique<Connection>(DiaryBackend::open(diary.connectionString()),
-                                                        JobTable::schema());
+            m_connection =
+                std::make_unique<Connection>(DiaryBackend::open(diary.connectionString()), JobTable::schema());
         return *m_connection;
     }
 

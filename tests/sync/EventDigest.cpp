@@ -10,8 +10,9 @@ using Event = DiaryEvents::Event;
 
 Event event()
 {
-    return {1, {}, "Квартплата", "ежемесячное", QDate(2027, 3, 10), QTime(9, 0), true, QDate(2027, 3, 9),
-            QTime(18, 0), false, "до 10-го"};
+    return {1,           {},   "Квартплата",      "ежемесячное", QDate(2027, 3, 10),
+            QTime(9, 0), true, QDate(2027, 3, 9), QTime(18, 0),  false,
+            "до 10-го"};
 }
 
 struct Change
@@ -46,7 +47,8 @@ const Change changes[] = {
 };
 
 class EventDigestChanges : public testing::TestWithParam<Change>
-{};
+{
+};
 
 TEST_P(EventDigestChanges, DiffersExactlyWhenWhatTheDiaryOwnsDoes)
 {

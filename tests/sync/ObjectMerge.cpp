@@ -119,8 +119,9 @@ const MergeCase mergeCases[] = {
      {"ACTION:AUDIO", "TRIGGER:-PT5M"},
      {"DESCRIPTION:first", "TRIGGER:-PT15M"}},
     {"UndoneRemovesTheCompletion",
-     QStringList(foreignTodo).replaceInStrings("STATUS:NEEDS-ACTION", "STATUS:COMPLETED\r\nCOMPLETED:20270304T100000Z\r\n"
-                                                                      "PERCENT-COMPLETE:100"),
+     QStringList(foreignTodo)
+         .replaceInStrings("STATUS:NEEDS-ACTION", "STATUS:COMPLETED\r\nCOMPLETED:20270304T100000Z\r\n"
+                                                  "PERCENT-COMPLETE:100"),
      todoRow("Купить хлеб"),
      true,
      {"STATUS:NEEDS-ACTION"},
@@ -177,8 +178,8 @@ INSTANTIATE_TEST_SUITE_P(ObjectMerge, ObjectMergeCases, testing::ValuesIn(mergeC
 TEST(ObjectMerge, WithNothingOfTheirsToKeepGivesOurs)
 {
     const QByteArray ours = IcsComponents(diaryId).calendarOf(todoRow("Купить хлеб"));
-    for (const QByteArray& theirs : {QByteArray(), QByteArray("not a calendar"),
-                                     calendarOf({"BEGIN:VJOURNAL", "UID:x", "END:VJOURNAL"})})
+    for (const QByteArray& theirs :
+         {QByteArray(), QByteArray("not a calendar"), calendarOf({"BEGIN:VJOURNAL", "UID:x", "END:VJOURNAL"})})
         EXPECT_EQ(ObjectMerge::merge(theirs, ours, false), ours) << theirs.constData();
 }
 
