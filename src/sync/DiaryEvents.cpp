@@ -107,8 +107,9 @@ std::optional<DiaryEvents::Event> DiaryEvents::read(Backend::Batch& batch, qint6
 
 DiaryEvents::Event DiaryEvents::insert(Backend::Batch& batch, const Event& event)
 {
-    static const QString sql = QStringLiteral("INSERT INTO job (%1) VALUES (%2)")
-                                   .arg(columnList(writtenColumns), columnList(writtenColumns, QStringLiteral("?")));
+    static const QString sql =
+        QStringLiteral("INSERT INTO job (%1) VALUES (%2)")
+            .arg(columnList(writtenColumns), QStringList(std::size(writtenColumns), QStringLiteral("?")).join(u", "));
     const qint64 id = batch.insert(sql, valuesOf(event));
     return *read(batch, id);
 }

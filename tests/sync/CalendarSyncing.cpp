@@ -13,6 +13,10 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QThread>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -311,6 +315,43 @@ TEST_P(CalendarSyncing, AServerGoneMidSyncLosesNothing)
     int requests = 0;
     expectCompleted(sync(&requests));
     EXPECT_EQ(requests, 1);
+}
+
+// The window's sync: run on its own thread, told on the window's.
+TEST_P(CalendarSyncing, InTheBackgroundTellsProgressAndOutcomeOnTheWindowsThread)
+{
+    phone({"add-todo", "t5", "С телефона", "20270305"});
+    diary.addRow({{"job", "Из дневника"}, {"date_isp", QDate(2027, 3, 6)}});
+    CalendarSync background(diary.connectionString(), diaryId);
+    std::vector<Outcome> outcomes;
+    int lastDone = -1, lastTotal = -1;
+    QObject::connect(&background, &CalendarSync::progress, [&](int done, int total) {
+        EXPECT_EQ(QThread::currentThread(), qApp->thread());
+        lastDone = done;
+        lastTotal = total;
+    });
+    QEventLoop waiting;
+    QObject::connect(&background, &CalendarSync::finished, [&](const Outcome& outcome) {
+        EXPECT_EQ(QThread::currentThread(), qApp->thread());
+        outcomes.push_back(outcome);
+        waiting.quit();
+    });
+    const CalDavClient::Account account{calendar, server->user(), server->password(), {}};
+    for (std::size_t run = 1; run <= 2; ++run) {
+        background.start(account, calendar);
+        EXPECT_TRUE(background.running());
+        QTimer::singleShot(60000, &waiting, &QEventLoop::quit);
+        waiting.exec();
+        ASSERT_EQ(outcomes.size(), run);
+        EXPECT_FALSE(background.running());
+        EXPECT_TRUE(outcomes.back().error.isEmpty()) << outcomes.back().error.toStdString();
+        // The first fetches one object and sends one; the second has nothing to do.
+        EXPECT_EQ(lastDone, run == 1 ? 2 : 0);
+        EXPECT_EQ(lastTotal, run == 1 ? 2 : 0);
+    }
+    EXPECT_EQ(outcomes[0].diaryChanges, 1);
+    EXPECT_EQ(outcomes[1].diaryChanges, 0);
+    EXPECT_EQ(onPhone().size(), 2u);
 }
 
 INSTANTIATE_TEST_SUITE_P(Servers, CalendarSyncing, testing::Values(Kind::Radicale, Kind::Xandikos), kindName);
