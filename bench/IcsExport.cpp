@@ -7,6 +7,7 @@
 #include "ListedDiary.h"
 #include "SideBySide.h"
 #include "databind/Field.h"
+#include "diary/EventUids.h"
 #include "base/Clock.h"
 #include "base/DateSerial.h"
 
@@ -276,7 +277,7 @@ void BM_ExportList(benchmark::State& state)
     double longestGap = 0;
     for (auto _ : state) {
         auto last = Clock::now();
-        const bool written = IcsExport::write(list, path, diaryId, [&](int, int) {
+        const bool written = IcsExport::write(list, path, EventUids(diaryId), [&](int, int) {
             const auto now = Clock::now();
             longestGap = std::max(longestGap, milliseconds(now - last));
             last = now;
@@ -307,7 +308,7 @@ bool sameCalendars()
     const QString bare = diary().file("bare.ics");
     const QString exported = diary().file("export.ics");
     if (!writeBare(plainRows(), QFile::encodeName(bare).constData()) ||
-        !IcsExport::write(diary().list(), exported, diaryId)) {
+        !IcsExport::write(diary().list(), exported, EventUids(diaryId))) {
         std::fprintf(stderr, "a calendar could not be written\n");
         return false;
     }

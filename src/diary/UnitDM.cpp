@@ -153,8 +153,17 @@ std::vector<TimedEvent> TDataModule1::timedEvents()
     return events;
 }
 
+void TDataModule1::eventsWrittenElsewhere()
+{
+    if (QJob.isOpen())
+        QJob.refresh();
+    if (m_afterWrite)
+        m_afterWrite();
+}
+
 void TDataModule1::setAfterWrite(std::function<void()> hook)
 {
+    m_afterWrite = hook;
     RecordSet::Hook afterWrite;
     if (hook)
         afterWrite = [hook = std::move(hook)](RecordSet&) { hook(); };

@@ -48,6 +48,8 @@ public:
     std::vector<TimedEvent> timedEvents();
     // Called after any set of the module has written a row to the diary or deleted one; an empty hook, nothing.
     void setAfterWrite(std::function<void()> hook);
+    // After events were written other than through the sets (an import): QJob is read again and the hook told.
+    void eventsWrittenElsewhere();
 
     // Stamps the last-change time of the row QJob is about to post.
     void QJobBeforePost(RecordSet& DataSet);
@@ -67,5 +69,6 @@ public:
 private:
     QString m_connectionString;
     QString m_diaryIdentity;
+    std::function<void()> m_afterWrite;
     QList<qint64> m_alarmIds;
 };

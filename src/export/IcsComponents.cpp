@@ -2,7 +2,7 @@
 
 #include "base/Clock.h"
 #include "diary/Period.h"
-#include "export/IcsUid.h"
+#include "diary/IcsUid.h"
 
 #include <QDateTime>
 #include <QTimeZone>

@@ -5,6 +5,7 @@
 #include "diary/JobTable.h"
 #include "base/DateSerial.h"
 #include "base/Error.h"
+#include "diary/EventUids.h"
 #include "export/IcsComponents.h"
 
 #include <QDir>
@@ -79,7 +80,7 @@ const ListExport::Format icsFormat{QStringLiteral("Сохранить списо
 
 } // namespace
 
-bool IcsExport::write(RecordSet& list, const QString& path, const QString& diaryId, const Progress& progress)
+bool IcsExport::write(RecordSet& list, const QString& path, const EventUids& uids, const Progress& progress)
 {
     // Opened first, so an unwritable folder is reported before the work and the old file stays until commit.
     QSaveFile target(path);
@@ -102,7 +103,7 @@ bool IcsExport::write(RecordSet& list, const QString& path, const QString& diary
     const auto day = [](const Field* f) { return f && !f->isNull() ? DateSerial::toDate(f->asSerial()) : QDate(); };
     const auto clock = [](const Field* f) { return f && !f->isNull() ? DateSerial::toTime(f->asSerial()) : QTime(); };
 
-    CalendarWriter calendar(target, path, diaryId);
+    CalendarWriter calendar(target, path, uids.diaryId());
     calendar.begin();
     int written = 0;
     for (int first = 0; first < rows; first = written) {
@@ -117,6 +118,7 @@ bool IcsExport::write(RecordSet& list, const QString& path, const QString& diary
             walk.moveTo(r);
             IcsComponents::Row row;
             row.id = id && !id->isNull() ? id->value().toLongLong() : r + 1;
+            row.uid = uids.uidOf(row.id);
             row.job = text(job);
             row.period = text(period);
             row.date = day(date);
@@ -137,15 +139,15 @@ bool IcsExport::write(RecordSet& list, const QString& path, const QString& diary
     return true;
 }
 
-IcsExport::Outcome IcsExport::run(QWidget* parent, RecordSet& list, const QString& diaryId)
+IcsExport::Outcome IcsExport::run(QWidget* parent, RecordSet& list, const EventUids& uids)
 {
-    return run(parent, list, diaryId, standardDialogs());
+    return run(parent, list, uids, standardDialogs());
 }
 
-IcsExport::Outcome IcsExport::run(QWidget* parent, RecordSet& list, const QString& diaryId, const Dialogs& dialogs)
+IcsExport::Outcome IcsExport::run(QWidget* parent, RecordSet& list, const EventUids& uids, const Dialogs& dialogs)
 {
     return ListExport::run(parent, list, icsFormat, dialogs, [&](const QString& path, const Progress& progress) {
-        return write(list, path, diaryId, progress);
+        return write(list, path, uids, progress);
     });
 }
 

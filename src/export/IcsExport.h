@@ -4,6 +4,7 @@
 
 #include <QString>
 
+class EventUids;
 class QWidget;
 class RecordSet;
 
@@ -18,13 +19,13 @@ public:
     using Dialogs = ListExport::Dialogs;
 
     // Writes the calendar to path through a temporary file beside it, renamed over it only when complete.
-    // diaryId, the diary's identity, tells its rows from another diary's in the UIDs. Returns false when progress
+    // uids gives each row's UID: one from elsewhere, or the diary's own. Returns false when progress
     // cancelled: then nothing is written. Throws Error with the text the user sees; an existing file at path is
     // left as it was.
-    static bool write(RecordSet& list, const QString& path, const QString& diaryId, const Progress& progress = {});
+    static bool write(RecordSet& list, const QString& path, const EventUids& uids, const Progress& progress = {});
 
-    static Outcome run(QWidget* parent, RecordSet& list, const QString& diaryId);
-    static Outcome run(QWidget* parent, RecordSet& list, const QString& diaryId, const Dialogs& dialogs);
+    static Outcome run(QWidget* parent, RecordSet& list, const EventUids& uids);
+    static Outcome run(QWidget* parent, RecordSet& list, const EventUids& uids, const Dialogs& dialogs);
 
     static Dialogs standardDialogs();
 };

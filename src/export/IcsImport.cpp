@@ -1,7 +1,7 @@
 #include "export/IcsImport.h"
 
 #include "diary/Period.h"
-#include "export/IcsUid.h"
+#include "diary/IcsUid.h"
 
 #include <QDateTime>
 #include <QTimeZone>

@@ -11,8 +11,6 @@ const QString objectTable =
     QStringLiteral("CREATE TABLE IF NOT EXISTS chronoteka_caldav_object (collection text NOT NULL, id_job integer "
                    "NOT NULL, href text NOT NULL, etag text NOT NULL, data text NOT NULL, digest text NOT NULL, "
                    "PRIMARY KEY (collection, id_job))");
-const QString uidTable = QStringLiteral(
-    "CREATE TABLE IF NOT EXISTS chronoteka_event_uid (id_job integer PRIMARY KEY, uid text NOT NULL UNIQUE)");
 
 QString textOf(const QByteArray& bytes)
 {
@@ -25,7 +23,6 @@ void SyncState::prepare(Backend::Batch& batch)
 {
     batch.run(collectionTable);
     batch.run(objectTable);
-    batch.run(uidTable);
 }
 
 QByteArray SyncState::token(Backend::Batch& batch, const QString& collection)
@@ -73,23 +70,4 @@ void SyncState::remove(Backend::Batch& batch, const QString& collection, qint64 
 {
     batch.run(QStringLiteral("DELETE FROM chronoteka_caldav_object WHERE collection = ? AND id_job = ?"),
               {collection, id});
-}
-
-std::vector<std::pair<qint64, QString>> SyncState::uids(Backend::Batch& batch)
-{
-    std::vector<std::pair<qint64, QString>> uids;
-    for (const auto& row : batch.rows(QStringLiteral("SELECT id_job, uid FROM chronoteka_event_uid")))
-        uids.emplace_back(row[0].toLongLong(), row[1].toString());
-    return uids;
-}
-
-void SyncState::storeUid(Backend::Batch& batch, qint64 id, const QString& uid)
-{
-    removeUid(batch, id);
-    batch.run(QStringLiteral("INSERT INTO chronoteka_event_uid (id_job, uid) VALUES (?, ?)"), {id, uid});
-}
-
-void SyncState::removeUid(Backend::Batch& batch, qint64 id)
-{
-    batch.run(QStringLiteral("DELETE FROM chronoteka_event_uid WHERE id_job = ?"), {id});
 }

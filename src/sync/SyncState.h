@@ -36,9 +36,4 @@ public:
     static QByteArray text(Backend::Batch& batch, const QString& collection, qint64 id);
     static void store(Backend::Batch& batch, const QString& collection, const Object& object, const QByteArray& text);
     static void remove(Backend::Batch& batch, const QString& collection, qint64 id);
-
-    // The UIDs of the events that came from elsewhere, by event.
-    static std::vector<std::pair<qint64, QString>> uids(Backend::Batch& batch);
-    static void storeUid(Backend::Batch& batch, qint64 id, const QString& uid);
-    static void removeUid(Backend::Batch& batch, qint64 id);
 };

@@ -2,7 +2,8 @@
 
 #include "engine/Connection.h"
 #include "export/IcsComponents.h"
-#include "export/IcsUid.h"
+#include "diary/EventUids.h"
+#include "diary/IcsUid.h"
 #include "sync/DiaryEvents.h"
 #include "sync/ObjectMerge.h"
 #include "sync/SyncState.h"
@@ -82,6 +83,7 @@ private:
     void syncAll()
     {
         QByteArray token;
+        EventUids::prepare(m_diary);
         write([&](Backend::Batch& batch) {
             SyncState::prepare(batch);
             token = SyncState::token(batch, m_collection);
@@ -94,12 +96,7 @@ private:
                 m_byHref[keyOf(object.href)] = object.id;
                 m_state.emplace(object.id, object);
             }
-            m_uids.clear();
-            m_byUid.clear();
-            for (const auto& [id, uid] : SyncState::uids(batch)) {
-                m_uids[id] = uid;
-                m_byUid[uid] = id;
-            }
+            m_uids = EventUids::read(batch, m_diaryId);
         });
         const CalDavClient::Changes changes = m_client.changes(m_calendar, token);
         receive(changes);
@@ -205,7 +202,7 @@ private:
     {
         const Event& event = m_events.at(id);
         const QString href = m_calendar.path(QUrl::FullyEncoded) + fileNameOf(uidOf(id));
-        const QByteArray text = m_components.calendarOf(DiaryEvents::component(event, foreignUidOf(id)));
+        const QByteArray text = m_components.calendarOf(DiaryEvents::component(event, uidOf(id)));
         QByteArray etag;
         try {
             etag = m_client.put(href, text, QByteArray());
@@ -225,7 +222,7 @@ private:
         const SyncState::Object known = m_state.at(id);
         QByteArray lastSeen;
         write([&](Backend::Batch& batch) { lastSeen = SyncState::text(batch, m_collection, id); });
-        const QByteArray ours = m_components.calendarOf(DiaryEvents::component(event, foreignUidOf(id)));
+        const QByteArray ours = m_components.calendarOf(DiaryEvents::component(event, uidOf(id)));
         const QByteArray text = ObjectMerge::merge(lastSeen, ours, event.napom);
         QByteArray etag;
         try {
@@ -253,8 +250,6 @@ private:
         m_sent.push_back([this, id](Backend::Batch& batch) {
             SyncState::remove(batch, m_collection, id);
             eraseState(id);
-            SyncState::removeUid(batch, id);
-            eraseUid(id);
         });
         done();
     }
@@ -353,14 +348,8 @@ private:
         const Event stored = DiaryEvents::insert(batch, theirs);
         setEvent(stored);
         count(m_outcome.diaryChanges);
-        if (uid != IcsUid::of(*stored.id, m_diaryId)) {
-            if (const auto previous = m_byUid.find(uid); previous != m_byUid.end()) {
-                SyncState::removeUid(batch, previous->second);
-                eraseUid(previous->second);
-            }
-            SyncState::storeUid(batch, *stored.id, uid);
-            setUid(*stored.id, uid);
-        }
+        if (uid != IcsUid::of(*stored.id, m_diaryId))
+            keepUid(batch, *stored.id, uid);
         keepState(batch, {*stored.id, object.href, object.etag, DiaryEvents::digest(stored)}, object.data);
     }
 
@@ -375,8 +364,6 @@ private:
             if (DiaryEvents::digest(*local) == known.digest) {
                 DiaryEvents::remove(batch, *id);
                 eraseEvent(*id);
-                SyncState::removeUid(batch, *id);
-                eraseUid(*id);
                 count(m_outcome.diaryChanges);
             }
         }
@@ -398,28 +385,17 @@ private:
         return job.left(longest - mark.size()) + mark;
     }
 
-    // The event's UID when it came from elsewhere, empty for one of the diary's own.
-    QString foreignUidOf(qint64 id) const
-    {
-        const auto found = m_uids.find(id);
-        return found == m_uids.end() ? QString() : found->second;
-    }
+    QString uidOf(qint64 id) const { return m_uids->uidOf(id); }
 
-    QString uidOf(qint64 id) const
-    {
-        const QString foreign = foreignUidOf(id);
-        return foreign.isEmpty() ? IcsUid::of(id, m_diaryId) : foreign;
-    }
-
+    // The event of the diary with that UID: one it kept, or one of its own that is there.
     std::optional<qint64> eventOfUid(const QString& uid) const
     {
-        if (const auto found = m_byUid.find(uid); found != m_byUid.end())
-            return found->second;
-        const std::optional<qint64> own = IcsUid::idOf(uid, m_diaryId);
-        if (own && m_uids.count(*own))
-            return std::nullopt;
-        return own;
+        const std::optional<qint64> id = m_uids->eventOf(uid);
+        return id && find(m_events, *id) ? id : std::nullopt;
     }
+
+    // An event inserted keeps the UID its object has.
+    void keepUid(Backend::Batch& batch, qint64 id, const QString& uid) { m_uids->keep(batch, id, uid); }
 
     std::optional<qint64> idOfHref(const QString& href) const
     {
@@ -443,13 +419,18 @@ private:
     void write(const std::function<void(Backend::Batch&)>& work)
     {
         const QByteArray token = QUuid::createUuid().toByteArray(QUuid::WithoutBraces);
+        const std::optional<EventUids> uids = m_uids;
+        const auto restore = [&] {
+            undo();
+            m_uids = uids;
+        };
         try {
             m_diary.writeBatch(token, [&](Backend::Batch& batch) {
-                undo();
+                restore();
                 work(batch);
             });
         } catch (...) {
-            undo();
+            restore();
             throw;
         }
         m_journal.clear();
@@ -507,25 +488,6 @@ private:
         m_state.erase(id);
     }
 
-    void setUid(qint64 id, const QString& uid)
-    {
-        journal(m_uids, id);
-        journal(m_byUid, uid);
-        m_uids.insert_or_assign(id, uid);
-        m_byUid.insert_or_assign(uid, id);
-    }
-
-    void eraseUid(qint64 id)
-    {
-        const auto found = m_uids.find(id);
-        if (found == m_uids.end())
-            return;
-        journal(m_byUid, found->second);
-        m_byUid.erase(found->second);
-        journal(m_uids, id);
-        m_uids.erase(id);
-    }
-
     void count(int& counter)
     {
         ++counter;
@@ -556,8 +518,7 @@ private:
     std::unordered_map<qint64, Event> m_events;
     std::unordered_map<qint64, SyncState::Object> m_state;
     std::unordered_map<QString, qint64> m_byHref;
-    std::unordered_map<qint64, QString> m_uids;
-    std::unordered_map<QString, qint64> m_byUid;
+    std::optional<EventUids> m_uids;
     std::vector<std::function<void()>> m_journal;
     // The state of objects sent, not yet stored.
     std::vector<std::function<void(Backend::Batch&)>> m_sent;

@@ -6,9 +6,11 @@
 #include "databind/controls/BoundMemo.h"
 #include "databind/controls/DataGrid.h"
 #include "databind/controls/DataNavigator.h"
+#include "diary/EventUids.h"
 #include "diary/Period.h"
 #include "diary/UnitDM.h"
 #include "base/Clock.h"
+#include "export/CalendarImport.h"
 #include "export/ExcelExport.h"
 #include "export/IcsExport.h"
 #include "look/WindowLook.h"
@@ -128,6 +130,7 @@ void TFormMain::createMenus()
     QMenu* file = MainMenu->addMenu(QStringLiteral("Файл"));
     N2 = file->addAction(QStringLiteral("Экспорт в Excel"));
     N10 = file->addAction(QStringLiteral("Экспорт в iCalendar"));
+    N12 = file->addAction(QStringLiteral("Импорт из iCalendar…"));
     N3 = file->addAction(QStringLiteral("Выход"));
     QMenu* edit = MainMenu->addMenu(QStringLiteral("Правка"));
     N11 = edit->addAction(QStringLiteral("Найти…"));
@@ -141,6 +144,7 @@ void TFormMain::createMenus()
 
     connect(N2, &QAction::triggered, this, &TFormMain::N2Click);
     connect(N10, &QAction::triggered, this, &TFormMain::N10Click);
+    connect(N12, &QAction::triggered, this, &TFormMain::N12Click);
     connect(N3, &QAction::triggered, this, &TFormMain::N7Click);
     connect(N11, &QAction::triggered, this, &TFormMain::N11Click);
     connect(N5, &QAction::triggered, this, &TFormMain::N5Click);
@@ -439,8 +443,14 @@ void TFormMain::N2Click()
 
 void TFormMain::N10Click()
 {
-    // The diary's identity tells its rows from another diary's in the calendar that imports them.
-    IcsExport::run(this, m_dataModule.QJob, m_dataModule.diaryIdentity());
+    // The diary's identity tells its rows from another diary's in the calendar that imports them; events that came
+    // from elsewhere keep the UIDs they came with.
+    IcsExport::run(this, m_dataModule.QJob, EventUids::read(m_dataModule.ADOConnection1, m_dataModule.diaryIdentity()));
+}
+
+void TFormMain::N12Click()
+{
+    CalendarImport::run(this, m_dataModule, CalendarImport::standardDialogs());
 }
 
 void TFormMain::N7Click()

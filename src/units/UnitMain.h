@@ -40,6 +40,7 @@ public:
     // Menus.
     QAction* N2 = nullptr;  // "Файл" -> "Экспорт в Excel"
     QAction* N10 = nullptr; // "Файл" -> "Экспорт в iCalendar"
+    QAction* N12 = nullptr; // "Файл" -> "Импорт из iCalendar…"
     QAction* N3 = nullptr;  // "Файл" -> "Выход"
     QAction* N11 = nullptr; // "Правка" -> "Найти…"
     QMenu* N4 = nullptr;    // "Настройка"
@@ -94,6 +95,7 @@ public:
                                DataGrid::DrawState state);
     void N2Click();
     void N10Click();
+    void N12Click();
     void N7Click();
     void N5Click();
     void N8Click();

@@ -1,6 +1,7 @@
 // A periodicity as the diary stores it may be typed in any case. Every part of the program that reads it (the
 // tree's lists, the reminder checks, the calendar export) must take it for the same periodicity, or for none.
 #include "databind/RecordSet.h"
+#include "diary/EventUids.h"
 #include "diary/Period.h"
 #include "diary/Queries.h"
 #include "engine/DiaryFile.h"
@@ -135,7 +136,7 @@ TEST_P(PeriodTexts, AreTakenForTheSamePeriodicityWhateverTheirCaseByTheListsTheR
     list.open();
     const QTemporaryDir out;
     const QString calendar = out.filePath(QStringLiteral("дневник.ics"));
-    ASSERT_TRUE(IcsExport::write(list, calendar, diary.path()));
+    ASSERT_TRUE(IcsExport::write(list, calendar, EventUids(diary.path())));
     const QStringList components = componentsOf(calendar);
     ASSERT_EQ(components.size(), static_cast<qsizetype>(std::size(cases)));
 

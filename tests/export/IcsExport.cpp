@@ -2,9 +2,10 @@
 
 #include "databind/RecordSet.h"
 #include "diary/DiaryBackend.h"
+#include "diary/EventUids.h"
 #include "diary/JobTable.h"
+#include "diary/IcsUid.h"
 #include "engine/Connection.h"
-#include "export/IcsUid.h"
 #include "support/FixedClock.h"
 #include "support/ScriptedMessageBoxes.h"
 #include "support/TempDiary.h"
@@ -211,7 +212,7 @@ TEST_F(IcsExportTest, EveryKindOfRowReadsBackWithItsDatesRecurrenceAlarmStatusAn
         add(QStringLiteral("без времени"), QStringLiteral("разовое"), {2027, 2, 3}, none, {}, none, false, {});
     const qint64 undated = add(QStringLiteral("без даты"), {}, {}, none, {}, none, false, {});
 
-    ASSERT_TRUE(IcsExport::write(openList(), target(), diaryId));
+    ASSERT_TRUE(IcsExport::write(openList(), target(), EventUids(diaryId)));
     std::string timezone;
     const std::map<std::string, Seen> seen = readBack(contents(target()), &timezone);
     EXPECT_EQ(timezone, "Europe/Berlin");
@@ -263,7 +264,7 @@ TEST_F(IcsExportTest, EveryKindOfRowReadsBackWithItsDatesRecurrenceAlarmStatusAn
 
     // Exported again, the same rows keep their UIDs, so a calendar updates them instead of adding copies.
     const QByteArray first = contents(target());
-    ASSERT_TRUE(IcsExport::write(openList(), target(), diaryId));
+    ASSERT_TRUE(IcsExport::write(openList(), target(), EventUids(diaryId)));
     EXPECT_EQ(contents(target()), first);
     EXPECT_NE(IcsUid::of(birthday, diaryId), IcsUid::of(birthday, QStringLiteral("/another/diary")));
 
@@ -325,7 +326,7 @@ TEST_F(IcsExportTest, DatesOfEveryYearAndTextsWithControlCharactersReadBackAsThe
     for (const auto& t : texts)
         textIds.push_back(add(t.stored, QStringLiteral("разовое"), {}, {}, {}, {}, false, t.stored));
 
-    ASSERT_TRUE(IcsExport::write(openList(), target(), diaryId));
+    ASSERT_TRUE(IcsExport::write(openList(), target(), EventUids(diaryId)));
     const QByteArray ics = contents(target());
     // Every line as RFC 5545 allows it: no control character but TAB before its CR LF.
     const auto isControl = [](char c) {
@@ -365,7 +366,7 @@ TEST_F(IcsExportTest, DatesOfEveryYearAndTextsWithControlCharactersReadBackAsThe
 
     // Where the system's zone is UTC, times are written in UTC: as they are in every year too.
     const ZoneScope utc("UTC");
-    ASSERT_TRUE(IcsExport::write(openList(), target(), diaryId));
+    ASSERT_TRUE(IcsExport::write(openList(), target(), EventUids(diaryId)));
     EXPECT_EQ(readBack(contents(target()), &timezone).at(uidOf(dateIds[2].second)).due, "30010601T143000Z");
     EXPECT_EQ(pythonLine(readWithPython(target()), dateIds[2].second),
               QStringLiteral("VTODO|дело|UTC|3001-06-01T14:30:00+00:00"));
@@ -404,7 +405,7 @@ TEST_P(IcsExportFailure, LeavesTheOldFileAndShowsTheReason)
         setrlimit(RLIMIT_FSIZE, &small);
     }
 
-    const IcsExport::Outcome outcome = IcsExport::run(nullptr, set, diaryId, choosing(path));
+    const IcsExport::Outcome outcome = IcsExport::run(nullptr, set, EventUids(diaryId), choosing(path));
 
     setrlimit(RLIMIT_FSIZE, &previousLimit);
     std::signal(SIGXFSZ, previousSignal);
@@ -427,9 +428,9 @@ TEST_F(IcsExportTest, TheMenuCommandTellsTheFileAndRowsAndCancelWritesNothing)
 {
     add(QStringLiteral("одно"), QStringLiteral("ежедневное"), {2027, 1, 1}, QTime(9, 0), {}, {}, false, {});
     RecordSet& set = openList();
-    EXPECT_EQ(IcsExport::run(nullptr, set, diaryId, choosing(QString())), IcsExport::Outcome::Cancelled);
+    EXPECT_EQ(IcsExport::run(nullptr, set, EventUids(diaryId), choosing(QString())), IcsExport::Outcome::Cancelled);
     EXPECT_FALSE(QFile::exists(target()));
-    EXPECT_EQ(IcsExport::run(nullptr, set, diaryId, choosing(target())), IcsExport::Outcome::Written);
+    EXPECT_EQ(IcsExport::run(nullptr, set, EventUids(diaryId), choosing(target())), IcsExport::Outcome::Written);
     ASSERT_EQ(boxes().size(), 1);
     EXPECT_EQ(boxes()[0].text, QStringLiteral("Файл «%1» записан, строк: 1.").arg(target()));
 }

@@ -2,10 +2,11 @@
 
 #include "databind/RecordSet.h"
 #include "diary/DiaryBackend.h"
+#include "diary/EventUids.h"
 #include "diary/JobTable.h"
 #include "engine/Connection.h"
 #include "export/IcsExport.h"
-#include "export/IcsUid.h"
+#include "diary/IcsUid.h"
 #include "support/FixedClock.h"
 #include "support/TempDiary.h"
 #include "support/ZoneScope.h"
@@ -98,7 +99,7 @@ TEST_P(IcsImportRoundTrip, TheProgramsOwnExportReadsBackAsTheSameRows)
     list.open();
     QTemporaryDir out;
     const QString path = out.filePath(QStringLiteral("дневник.ics"));
-    ASSERT_TRUE(IcsExport::write(list, path, diaryId));
+    ASSERT_TRUE(IcsExport::write(list, path, EventUids(diaryId)));
 
     EXPECT_EQ(IcsImport::read(contents(path), diaryId), expected);
 

@@ -5,7 +5,7 @@
 #include "diary/JobTable.h"
 #include "engine/Connection.h"
 #include "engine/Snapshot.h"
-#include "export/IcsUid.h"
+#include "diary/IcsUid.h"
 #include "support/CalDavServer.h"
 #include "support/TempDiary.h"
 

@@ -1,4 +1,4 @@
-#include "export/IcsUid.h"
+#include "diary/IcsUid.h"
 
 #include <QCryptographicHash>
 
