@@ -128,12 +128,16 @@ void TFormMain::createMenus()
     QMenu* file = MainMenu->addMenu(QStringLiteral("Файл"));
     N2 = file->addAction(QStringLiteral("Экспорт в Excel"));
     N10 = file->addAction(QStringLiteral("Экспорт в iCalendar"));
+    // The calendar sync (WindowSync) answers these two.
+    N12 = file->addAction(QStringLiteral("Синхронизировать"));
+    N12->setEnabled(false);
     N3 = file->addAction(QStringLiteral("Выход"));
     QMenu* edit = MainMenu->addMenu(QStringLiteral("Правка"));
     N11 = edit->addAction(QStringLiteral("Найти…"));
     N11->setShortcut(QKeySequence::Find);
     N4 = MainMenu->addMenu(QStringLiteral("Настройка"));
     N5 = N4->addAction(QStringLiteral("Интервалы"));
+    N13 = N4->addAction(QStringLiteral("Синхронизация…"));
     QMenu* help = MainMenu->addMenu(QStringLiteral("Справка"));
     N8 = help->addAction(QStringLiteral("О Программе"));
     N9 = help->addAction(QStringLiteral("Вызов Справки"));
