@@ -9,8 +9,8 @@ build_packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-qpa-plugins qt
     libpq-dev fonts-liberation libfontconfig-dev libxlsxwriter-dev libical-dev libstemmer-dev qtkeychain-qt6-dev
     libsecret-1-0)
 # postgresql: the tests of the server diary run against a private cluster of their own (tests/support/), openssl
-# makes the authorities and certificates of its TLS test. dbus and dunst: desktop notifications are tested on a
-# private session bus, with a real notification daemon end to end.
+# makes the authorities and certificates of its TLS test and of the calendar sync's. dbus and dunst: desktop
+# notifications are tested on a private session bus, with a real notification daemon end to end.
 # radicale and xandikos are the CalDAV servers the calendar sync is tested against (tests/support/caldav-server.sh),
 # python3-caldav a second client on them; gnome-keyring gives the tests a Secret Service on a private session bus.
 test_packages=(libgtest-dev libgmock-dev libbenchmark-dev clang-format clang postgresql openssl

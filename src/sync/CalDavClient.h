@@ -73,6 +73,8 @@ public:
         Kind m_kind;
     };
 
+    // The client's network is made at its first call, on the calling thread, where every later call and the
+    // destructor are to run too.
     explicit CalDavClient(Account account);
     ~CalDavClient();
     CalDavClient(const CalDavClient&) = delete;

@@ -41,11 +41,11 @@ CalDavServer::CalDavServer(Kind kind) : m_kind(kind)
 
 CalDavServer::CalDavServer(Kind kind, const QString& folder) : m_kind(kind), m_folder(folder), m_own(true) {}
 
-std::unique_ptr<CalDavServer> CalDavServer::startOwn(Kind kind)
+std::unique_ptr<CalDavServer> CalDavServer::startOwn(Kind kind, const QString& certificate, const QString& key)
 {
     const QString folder = QStringLiteral("/tmp/chronoteka-caldav-own-") + QUuid::createUuid().toString(QUuid::Id128);
     std::unique_ptr<CalDavServer> server(new CalDavServer(kind, folder));
-    server->runScript(QStringLiteral("start"));
+    server->runScript(QStringLiteral("start"), certificate.isEmpty() ? QStringList() : QStringList{certificate, key});
     server->readFolder();
     return server;
 }
@@ -114,14 +114,14 @@ void CalDavServer::resume() const
     runScript(QStringLiteral("resume"));
 }
 
-void CalDavServer::runScript(const QString& action) const
+void CalDavServer::runScript(const QString& action, const QStringList& options) const
 {
     if (!m_own)
         throw std::logic_error("the shared " + name().toStdString() + " is not to be " + action.toStdString() +
                                "d: take a server of the test's own");
     QProcess script;
     script.setProcessChannelMode(QProcess::MergedChannels);
-    script.start(QStringLiteral(CALDAV_SERVER_SCRIPT), {action, m_folder, name().toLower()});
+    script.start(QStringLiteral(CALDAV_SERVER_SCRIPT), QStringList{action, m_folder, name().toLower()} + options);
     if (!script.waitForFinished(60000) || script.exitStatus() != QProcess::NormalExit || script.exitCode() != 0)
         throw std::runtime_error("caldav-server.sh " + action.toStdString() +
                                  " failed: " + script.readAll().toStdString());

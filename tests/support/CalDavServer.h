@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 #include <QUrl>
 
 #include <memory>
@@ -18,7 +19,9 @@ public:
     // The server ctest started, shared by every test.
     explicit CalDavServer(Kind kind);
     // A server of the caller's own, started in a new folder and stopped with the object, for a test that stops it.
-    static std::unique_ptr<CalDavServer> startOwn(Kind kind);
+    // With a certificate and its key (PEM files; Radicale only) it speaks TLS alone, its URLs https; its
+    // makeCalendar then fails, since the certificate's authority is the test's own.
+    static std::unique_ptr<CalDavServer> startOwn(Kind kind, const QString& certificate = {}, const QString& key = {});
     ~CalDavServer();
     CalDavServer(const CalDavServer&) = delete;
     CalDavServer& operator=(const CalDavServer&) = delete;
@@ -51,7 +54,7 @@ public:
 private:
     CalDavServer(Kind kind, const QString& folder);
     void readFolder();
-    void runScript(const QString& action) const;
+    void runScript(const QString& action, const QStringList& options = {}) const;
 
     Kind m_kind;
     QString m_folder;

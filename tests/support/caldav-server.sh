@@ -3,18 +3,20 @@
 # with its storage in the folder.
 #   start: wipes what an earlier, killed run left in <folder>, starts the server, waits until it answers and makes
 #          one empty calendar collection for the tests. It writes, each on one line of a file in <folder>:
-#            base-url      the server's root, http://127.0.0.1:<port>/
+#            base-url      the server's root, http://127.0.0.1:<port>/ (https with a certificate)
 #            port          the port
 #            calendar-url  the collection's URL, ending in /
 #            user          the user name, and password its password
 #   stop:  stops the server and removes <folder>.
 #   pause: stops the server, keeping its storage; resume starts it again on the same port, for tests of a server
 #          that goes away mid-sync.
+# start takes, for Radicale only, a certificate and its key (PEM files): the server then speaks TLS alone, and its
+# base-url and calendar-url are https.
 # Radicale asks for the user and password (plain htpasswd) and lets a user reach only the collections under its
 # own name. Xandikos has no authentication of its own (it is meant to sit behind a web server that has one): it
 # answers anyone, whatever password is sent, and the user and password files only name what clients send.
 # Neither server refuses to run as root, so they run as the caller.
-# Usage: caldav-server.sh start|stop|pause|resume <folder> radicale|xandikos
+# Usage: caldav-server.sh start|stop|pause|resume <folder> radicale|xandikos [<certificate> <key>]
 set -euo pipefail
 
 fail() {
@@ -22,11 +24,19 @@ fail() {
     exit 1
 }
 
-usage="usage: caldav-server.sh start|stop|pause|resume <folder> radicale|xandikos"
-[ $# -eq 3 ] || fail "$usage"
+usage="usage: caldav-server.sh start|stop|pause|resume <folder> radicale|xandikos [<certificate> <key>]"
+[ $# -eq 3 ] || [ $# -eq 5 ] || fail "$usage"
 action=$1
 dir=$2
 kind=$3
+certificate=${4:-}
+key=${5:-}
+scheme=http
+if [ -n "$certificate" ]; then
+    [ "$action" = start ] && [ "$kind" = radicale ] || fail "only Radicale is started with a certificate"
+    [ -r "$certificate" ] && [ -r "$key" ] || fail "cannot read the certificate $certificate or its key $key"
+    scheme=https
+fi
 marker=$dir/.chronoteka-caldav
 user=chronoteka
 password=test-password
@@ -96,10 +106,11 @@ free_port() {
 }
 
 # Sends one request with the test user's password and prints the status; a server that does not answer prints 0.
+# The server's certificate is not checked: the request only asks whether it is up.
 # Usage: request <method> <url> [<body>]
 request() {
     "$python" - "$@" "$user" "$password" <<'EOF'
-import base64, sys, urllib.error, urllib.request
+import base64, ssl, sys, urllib.error, urllib.request
 method, url = sys.argv[1], sys.argv[2]
 body = sys.argv[3].encode() if len(sys.argv) > 5 else None
 user, password = sys.argv[-2], sys.argv[-1]
@@ -109,7 +120,7 @@ req.add_header("Depth", "0")
 if body is not None:
     req.add_header("Content-Type", "application/xml; charset=utf-8")
 try:
-    with urllib.request.urlopen(req, timeout=5) as answer:
+    with urllib.request.urlopen(req, timeout=5, context=ssl._create_unverified_context()) as answer:
         print(answer.status)
 except urllib.error.HTTPError as error:
     print(error.code)
@@ -135,7 +146,7 @@ run_server() {
     local status
     for _ in $(seq 300); do
         running "$(cat "$dir/pid")" || return 1
-        status=$(request PROPFIND "http://127.0.0.1:$port/")
+        status=$(request PROPFIND "$(cat "$dir/base-url")")
         [ "$status" = 0 ] || return 0
         sleep 0.1
     done
@@ -152,10 +163,14 @@ start_server() {
     for attempt in 1 2 3 4 5; do
         port=$(free_port)
         echo "$port" >"$dir/port"
+        echo "$scheme://127.0.0.1:$port/" >"$dir/base-url"
         if [ "$kind" = radicale ]; then
+            local tls=""
+            [ -z "$certificate" ] || tls=$(printf 'ssl = True\ncertificate = %s\nkey = %s' "$certificate" "$key")
             cat >"$dir/radicale.conf" <<EOF
 [server]
 hosts = 127.0.0.1:$port
+$tls
 [auth]
 type = htpasswd
 htpasswd_filename = $dir/users
@@ -177,7 +192,7 @@ EOF
             fail "$kind did not start"
         fi
     done
-    local base=http://127.0.0.1:$port/ calendar
+    local base=$scheme://127.0.0.1:$port/ calendar
     case $kind in
     radicale) calendar=$base$user/tests/ ;;
     xandikos) calendar=${base}$user/calendars/tests/ ;;
@@ -189,7 +204,6 @@ EOF
 <C:supported-calendar-component-set><C:comp name="VEVENT"/><C:comp name="VTODO"/></C:supported-calendar-component-set>
 </D:prop></D:set></C:mkcalendar>')
     [ "$status" = 201 ] || { cat "$dir/server.log" >&2; fail "$kind made no calendar at $calendar (status $status)"; }
-    echo "$base" >"$dir/base-url"
     echo "$calendar" >"$dir/calendar-url"
     echo "$user" >"$dir/user"
     echo "$password" >"$dir/password"
