@@ -102,6 +102,25 @@ public:
     // how much is done of how much there is, as far as the backend knows, and stops the work by returning false.
     using SearchProgress = std::function<bool(qint64 done, qint64 total)>;
     virtual void prepareSearch(const SearchProgress& progress) = 0;
+    // Several writes in one transaction, for work that must be stored whole or not at all (an import, a sync).
+    // Writes to the events' table keep the search in step as the program's posts do and stamp date_zap with the
+    // clock; they carry no RETURNING of their own. A date-time parameter is passed as a QDateTime or a QDate.
+    class Batch
+    {
+    public:
+        virtual ~Batch() = default;
+        // A statement in the program's SQL dialect, "?" standing for each parameter in order.
+        virtual void run(const QString& sql, const QList<QVariant>& parameters = {}) = 0;
+        // An INSERT into a table whose key the database makes; returns that key.
+        virtual qint64 insert(const QString& sql, const QList<QVariant>& parameters = {}) = 0;
+        // A select's rows, each value in the engine's own forms.
+        virtual std::vector<std::vector<QVariant>> rows(const QString& sql, const QList<QVariant>& parameters = {}) = 0;
+    };
+    // Runs work in one transaction: all of it is stored or none. token is the same on every try of the same work,
+    // so that on a server a try whose answer was lost is recognised rather than run twice. work may be run again
+    // when the connection breaks, so what it keeps is what its last run gave; a try found stored runs nothing.
+    virtual void writeBatch(const QByteArray& token, const std::function<void(Batch&)>& work) = 0;
+
     // Asks what runs on this backend in another thread to stop as soon as it can, failing; callable from any thread.
     virtual void interrupt() {}
 };

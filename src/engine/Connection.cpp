@@ -90,3 +90,8 @@ void Connection::appendTableRows(const std::vector<std::vector<QVariant>>& rows)
 {
     m_backend->appendTableRows(m_table, rows);
 }
+
+void Connection::writeBatch(const QByteArray& token, const std::function<void(Backend::Batch&)>& work)
+{
+    m_backend->writeBatch(token, work);
+}

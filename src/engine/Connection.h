@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/Backend.h"
 #include "engine/Snapshot.h"
 #include "engine/TableSchema.h"
 
@@ -7,10 +8,10 @@
 #include <QString>
 #include <QVariant>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
-class Backend;
 struct SearchWords;
 
 // The one connection to the diary database, over the backend that opened it. A Jet-style connection string names
@@ -49,6 +50,9 @@ public:
 
     // The keys of the events holding every word in one of its forms, at most limit of them (Backend::searchJobs).
     std::vector<qint64> searchJobs(const SearchWords& words, int limit);
+
+    // Several writes stored whole or not at all (Backend::writeBatch).
+    void writeBatch(const QByteArray& token, const std::function<void(Backend::Batch&)>& work);
 
     // Every row of the required table by its key, the values in the table's column order, for copying a diary.
     std::vector<std::vector<QVariant>> tableRows();

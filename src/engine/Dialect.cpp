@@ -542,6 +542,28 @@ Dialect::Translation translated(const std::vector<Item>& items, Emitter& emitter
     return translation;
 }
 
+// Which write items are, and the table it writes (as written, without brackets).
+Dialect::Translation::Write writeOf(const std::vector<Item>& items, QString* table)
+{
+    using Write = Dialect::Translation::Write;
+    Write write = Write::None;
+    size_t at = 1;
+    if (isWord(items[0], "insert") && items.size() > 2 && isWord(items[1], "into")) {
+        write = Write::Insert;
+        at = 2;
+    } else if (isWord(items[0], "delete") && items.size() > 2 && isWord(items[1], "from")) {
+        write = Write::Delete;
+        at = 2;
+    } else if (isWord(items[0], "update") && items.size() > 1) {
+        write = Write::Update;
+    }
+    if (write == Write::None || items[at].isGroup ||
+        (items[at].token.kind != TokenKind::Word && items[at].token.kind != TokenKind::Name))
+        return Write::None;
+    *table = items[at].token.text;
+    return write;
+}
+
 } // namespace
 
 QString Dialect::quotedName(const QString& name)
@@ -559,6 +581,7 @@ Dialect::Translation Dialect::translate(const QString& text)
     Translation translation = translated(items, emitter, from, qualifier, QStringLiteral("rowid"));
     if (from > 0)
         translation.table = table;
+    translation.write = writeOf(items, &translation.writtenTable);
     return translation;
 }
 
@@ -604,5 +627,6 @@ Dialect::Translation Dialect::translateForServer(const QString& text, const Tabl
     if (translation.hasRowIdentity)
         translation.table = table.name;
     translation.serverParameters = std::move(serverParameters);
+    translation.write = writeOf(items, &translation.writtenTable);
     return translation;
 }

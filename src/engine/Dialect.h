@@ -27,6 +27,10 @@ public:
         bool hasRowIdentity = false;
         // For the server: what each $n stands for, in order: a parameter of the text by its index, or the clock.
         std::vector<int> serverParameters;
+        // For an INSERT, UPDATE or DELETE: which it is, and the table it writes.
+        enum class Write { None, Insert, Update, Delete };
+        Write write = Write::None;
+        QString writtenTable;
     };
 
     static constexpr int clockNow = -1;

@@ -169,6 +169,7 @@ struct CalDavClient::Private
     QUrl base;
     QByteArray authorization;
     std::atomic<bool> cancelled{false};
+    std::atomic<int> requests{0};
     // Guards network, which cancel() reaches from other threads.
     std::mutex mutex;
     std::unique_ptr<QNetworkAccessManager> network;
@@ -209,6 +210,11 @@ void CalDavClient::cancel()
             Qt::QueuedConnection);
 }
 
+int CalDavClient::requestsSent() const
+{
+    return d->requests;
+}
+
 CalDavClient::Private::Answer CalDavClient::Private::send(const QByteArray& method, const QUrl& target,
                                                           const std::vector<Header>& headers, const QByteArray& body)
 {
@@ -237,6 +243,7 @@ CalDavClient::Private::Answer CalDavClient::Private::send(const QByteArray& meth
             tls.addCaCertificates(account.authorities);
             request.setSslConfiguration(tls);
         }
+        ++requests;
         const std::unique_ptr<QNetworkReply> reply(network->sendCustomRequest(request, method, body));
         QStringList tlsErrors;
         QObject::connect(reply.get(), &QNetworkReply::sslErrors, reply.get(), [&tlsErrors](const QList<QSslError>& e) {

@@ -100,6 +100,9 @@ public:
     // Makes the call under way, and every later one, fail with Cancelled; callable from any thread.
     void cancel();
 
+    // How many HTTP requests the client has sent, redirections counted: what a sync costs.
+    int requestsSent() const;
+
 private:
     struct Private;
     std::unique_ptr<Private> d;

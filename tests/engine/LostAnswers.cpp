@@ -66,6 +66,10 @@ public:
         return m_stored->searchJobs(words, limit);
     }
     void prepareSearch(const SearchProgress& progress) override { m_stored->prepareSearch(progress); }
+    void writeBatch(const QByteArray& token, const std::function<void(Batch&)>& work) override
+    {
+        m_stored->writeBatch(token, work);
+    }
 
 private:
     template <class Answer> Answer lost(Answer answer)

@@ -307,8 +307,8 @@ ServerResult PostgresBackend::run(const QByteArray& sql, const Parameters& param
         return m_session->run(sql, parameters, retry);
     } catch (const StatementRefused& error) {
         // A table, column, collation or right taken away while the program runs is told as such, not by the
-        // statement that met it.
-        if (!ServerChecks::mayBeSetUpFault(error.state()))
+        // statement that met it; within a batch's transaction, which the refusal ended, the server's reason stands.
+        if (!ServerChecks::mayBeSetUpFault(error.state()) || m_inBatch)
             throw;
         m_table = ServerChecks::inspect(*m_session, m_schema);
         throw;
@@ -322,9 +322,12 @@ Dialect::Translation PostgresBackend::translate(const QString& text) const
     return Dialect::translateForServer(text, m_schema);
 }
 
-void PostgresBackend::select(const Dialect::Translation& translation, const QList<QVariant>& parameters, RowSink& sink)
+namespace {
+
+// The values of a translated statement's $n: its parameters, and the clock read once, so every now() of one
+// statement is the same moment.
+Parameters serverValues(const Dialect::Translation& translation, const QList<QVariant>& parameters)
 {
-    // The clock is read once, so every now() of one select is the same moment.
     const QDateTime now = Clock::now();
     Parameters values;
     for (const int source : translation.serverParameters) {
@@ -335,7 +338,20 @@ void PostgresBackend::select(const Dialect::Translation& translation, const QLis
         else
             values.push_back(parameterText(parameters[source]));
     }
-    const ServerResult result = run(translation.sql.toUtf8(), values, ServerSession::Retry::OnceIfBroken);
+    return values;
+}
+
+} // namespace
+
+void PostgresBackend::select(const Dialect::Translation& translation, const QList<QVariant>& parameters, RowSink& sink)
+{
+    selectWith(translation, parameters, sink, ServerSession::Retry::OnceIfBroken);
+}
+
+void PostgresBackend::selectWith(const Dialect::Translation& translation, const QList<QVariant>& parameters,
+                                 RowSink& sink, ServerSession::Retry retry)
+{
+    const ServerResult result = run(translation.sql.toUtf8(), serverValues(translation, parameters), retry);
 
     const int count = result.columnCount() - (translation.hasRowIdentity ? 1 : 0);
     std::vector<ColumnInfo> columns;
@@ -802,4 +818,168 @@ std::vector<qint64> PostgresBackend::searchJobs(const SearchWords& typed, int li
     for (int r = 0; r < result.rowCount(); ++r)
         keys.push_back(integerOf(result.text(r, 0), result.length(r, 0)));
     return keys;
+}
+
+namespace {
+
+// The token of every batch stored, so that a try whose answer was lost is found rather than run twice.
+constexpr const char* batchTokenTable = "chronoteka_batch";
+constexpr const char* batchTokenDefinition = "CREATE TABLE IF NOT EXISTS chronoteka_batch (token text PRIMARY KEY, "
+                                             "made timestamp with time zone NOT NULL DEFAULT now())";
+
+// A select's rows kept whole, texts decoded.
+class RowsKept : public Backend::RowSink
+{
+public:
+    std::vector<std::vector<QVariant>> rows;
+
+    void describe(std::vector<ColumnInfo> columns, std::vector<int>) override { m_width = columns.size(); }
+    QVariant* addRow(qint64) override
+    {
+        decodeLast();
+        rows.emplace_back(m_width);
+        return rows.back().data();
+    }
+    void decodeLast()
+    {
+        if (rows.empty())
+            return;
+        for (QVariant& cell : rows.back())
+            if (cell.metaType().id() == QMetaType::QByteArray)
+                cell = QString::fromUtf8(cell.toByteArray());
+    }
+
+private:
+    size_t m_width = 0;
+};
+
+} // namespace
+
+// A batch's statements, inside the transaction writeBatch holds: none is tried again on its own, as the
+// transaction ends with the connection.
+class ServerBatch : public Backend::Batch
+{
+public:
+    explicit ServerBatch(PostgresBackend& backend)
+        : m_backend(backend), m_now(timestampText(DateSerial::fromDateTime(Clock::now())))
+    {
+    }
+
+    void run(const QString& sql, const QList<QVariant>& parameters) override { write(sql, parameters); }
+
+    qint64 insert(const QString& sql, const QList<QVariant>& parameters) override
+    {
+        if (const std::optional<qint64> key = write(sql, parameters))
+            return *key;
+        const ServerResult last = m_backend.run("SELECT lastval()", {});
+        return integerOf(last.text(0, 0), last.length(0, 0));
+    }
+
+    std::vector<std::vector<QVariant>> rows(const QString& sql, const QList<QVariant>& parameters) override
+    {
+        const Dialect::Translation translation = m_backend.translate(sql);
+        checkCount(translation, parameters);
+        RowsKept kept;
+        m_backend.selectWith(translation, parameters, kept, ServerSession::Retry::Never);
+        kept.decodeLast();
+        return std::move(kept.rows);
+    }
+
+private:
+    static void checkCount(const Dialect::Translation& translation, const QList<QVariant>& parameters)
+    {
+        if (parameters.size() < translation.parameterCount)
+            throw EngineErrors::missingParameters();
+        if (parameters.size() > translation.parameterCount)
+            throw EngineErrors::tooManyParameters();
+    }
+
+    // Events written are stamped, as a post of the program's would be; the search's index keeps itself. Returns
+    // the key of the first event an insert wrote.
+    std::optional<qint64> write(const QString& sql, const QList<QVariant>& parameters)
+    {
+        using Write = Dialect::Translation::Write;
+        const Dialect::Translation translation = m_backend.translate(sql);
+        checkCount(translation, parameters);
+        const bool event = translation.write != Write::None &&
+                           translation.writtenTable.compare(m_backend.m_schema.name, Qt::CaseInsensitive) == 0;
+        const QString key = Dialect::quotedName(m_backend.m_table.key);
+        const ServerResult result =
+            m_backend.run((event ? translation.sql + QStringLiteral(" RETURNING ") + key : translation.sql).toUtf8(),
+                          serverValues(translation, parameters));
+        if (!event || result.rowCount() == 0)
+            return std::nullopt;
+        QStringList keys;
+        for (int r = 0; r < result.rowCount(); ++r)
+            keys << QString::fromUtf8(result.text(r, 0), result.length(r, 0));
+        if (translation.write != Write::Delete)
+            m_backend.run(QStringLiteral("UPDATE %1 SET date_zap = $1 WHERE %2 = ANY($2::bigint[])")
+                              .arg(Dialect::quotedName(m_backend.m_schema.name), key)
+                              .toUtf8(),
+                          {m_now, (u'{' + keys.join(u',') + u'}').toUtf8()});
+        if (translation.write != Write::Insert)
+            return std::nullopt;
+        return integerOf(result.text(0, 0), result.length(0, 0));
+    }
+
+    PostgresBackend& m_backend;
+    const std::optional<QByteArray> m_now;
+};
+
+void PostgresBackend::readyBatchTokens()
+{
+    if (m_batchTokens != BatchTokens::Unknown)
+        return;
+    // Making a table needs the right to create in the schema even where it is there already: asked only when it is
+    // not. Without it, batches are stored without their tokens, and a lost answer is not tried again.
+    const bool missing =
+        m_session->run("SELECT to_regclass($1) IS NULL", {QByteArray(batchTokenTable)}).text(0, 0)[0] == 't';
+    const bool usable = !missing || inLockedTransaction(*m_session, "7236481537249785856",
+                                                        [this] { m_session->run(batchTokenDefinition); });
+    m_batchTokens = usable ? BatchTokens::Usable : BatchTokens::Forbidden;
+}
+
+void PostgresBackend::writeBatch(const QByteArray& token, const std::function<void(Batch&)>& work)
+{
+    readyBatchTokens();
+    const bool noted = !token.isEmpty() && m_batchTokens == BatchTokens::Usable;
+    // A connection lost on the way is opened anew and the work tried once more: the token tells whether the first
+    // try's COMMIT was done, its answer lost.
+    for (int attempt = 0;; ++attempt) {
+        try {
+            m_session->run("BEGIN");
+            try {
+                if (noted) {
+                    // Waits for a try of the same token still under way on a connection the server has yet to
+                    // find gone, and then finds its token if it was stored.
+                    const ServerResult fresh =
+                        m_session->run(QStringLiteral("INSERT INTO %1 (token) VALUES ($1) ON CONFLICT DO NOTHING "
+                                                      "RETURNING 1")
+                                           .arg(QLatin1String(batchTokenTable))
+                                           .toUtf8(),
+                                       {token});
+                    if (fresh.rowCount() == 0) {
+                        rollBack(*m_session);
+                        return;
+                    }
+                    m_session->run(QStringLiteral("DELETE FROM %1 WHERE made < now() - interval '30 days'")
+                                       .arg(QLatin1String(batchTokenTable))
+                                       .toUtf8());
+                }
+                ServerBatch batch(*this);
+                m_inBatch = true;
+                work(batch);
+                m_inBatch = false;
+                m_session->run("COMMIT");
+                return;
+            } catch (...) {
+                m_inBatch = false;
+                rollBack(*m_session);
+                throw;
+            }
+        } catch (const ServerUnreachable&) {
+            if (!noted || attempt > 0)
+                throw;
+        }
+    }
 }

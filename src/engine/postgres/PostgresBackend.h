@@ -33,12 +33,18 @@ public:
     void prepareSearch(const SearchProgress& progress) override;
     void interrupt() override;
     std::vector<qint64> searchJobs(const SearchWords& typed, int limit) override;
+    void writeBatch(const QByteArray& token, const std::function<void(Batch&)>& work) override;
 
     // The column types of a table's kinds on the server, and the statements that make the table.
     static QString createStatements(const TableSchema& table);
 
 private:
+    friend class ServerBatch;
+
     void readySearch();
+    void readyBatchTokens();
+    void selectWith(const Dialect::Translation& translation, const QList<QVariant>& parameters, RowSink& sink,
+                    ServerSession::Retry retry);
     void makeInsertTokenTable();
     // Runs a statement; one refused as if the diary's set-up had changed is told by what changed.
     ServerResult run(const QByteArray& sql, const ServerSession::Parameters& parameters,
@@ -51,4 +57,8 @@ private:
     ServerChecks::FoundTable m_table;
     // The configuration the search reads words with, chosen at the first search.
     QString m_searchConfiguration;
+    // The table of batch tokens: not looked for yet, there to use, or not there and not this user's to make.
+    enum class BatchTokens { Unknown, Usable, Forbidden };
+    BatchTokens m_batchTokens = BatchTokens::Unknown;
+    bool m_inBatch = false;
 };

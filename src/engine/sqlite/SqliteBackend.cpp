@@ -1,5 +1,7 @@
 #include "engine/sqlite/SqliteBackend.h"
 
+#include "base/Clock.h"
+#include "base/DateSerial.h"
 #include "engine/EngineErrors.h"
 #include "engine/sqlite/SearchIndex.h"
 #include "engine/sqlite/SqliteFunctions.h"
@@ -436,4 +438,96 @@ void SqliteBackend::prepareSearch(const SearchProgress& progress)
     if (!m_search)
         m_search = std::make_unique<SearchIndex>(m_db.get());
     m_search->prepare(progress);
+}
+
+namespace {
+
+// A batch's statements on the file, inside the transaction writeBatch holds.
+class FileBatch : public Backend::Batch
+{
+public:
+    explicit FileBatch(sqlite3* db) : m_db(db), m_now(DateSerial::fromDateTime(Clock::now())) {}
+
+    void run(const QString& sql, const QList<QVariant>& parameters) override { write(sql, parameters); }
+
+    qint64 insert(const QString& sql, const QList<QVariant>& parameters) override
+    {
+        write(sql, parameters);
+        return sqlite3_last_insert_rowid(m_db);
+    }
+
+    std::vector<std::vector<QVariant>> rows(const QString& sql, const QList<QVariant>& parameters) override
+    {
+        const Dialect::Translation translation = Dialect::translate(sql);
+        Statement statement(m_db, translation.sql);
+        bind(statement, translation, parameters);
+        const auto [columns, tableColumns] = describeColumns(m_db, statement, translation);
+        std::vector<std::vector<QVariant>> rows;
+        while (statement.step()) {
+            std::vector<QVariant> row;
+            for (size_t c = 0; c < columns.size(); ++c)
+                row.push_back(readCell(statement, static_cast<int>(c),
+                                       columns[c].baseColumn.isEmpty() ? ColumnKind::Text : columns[c].kind));
+            rows.push_back(std::move(row));
+        }
+        return rows;
+    }
+
+private:
+    static void bind(Statement& statement, const Dialect::Translation& translation, const QList<QVariant>& parameters)
+    {
+        if (parameters.size() < translation.parameterCount)
+            throw EngineErrors::missingParameters();
+        if (parameters.size() > translation.parameterCount)
+            throw EngineErrors::tooManyParameters();
+        for (int i = 0; i < translation.parameterCount; ++i) {
+            const QVariant& value = parameters[i];
+            // The file keeps date-times as serials, as the record sets write them.
+            if (value.metaType().id() == QMetaType::QDateTime && !value.isNull())
+                statement.bind(i + 1, DateSerial::fromDateTime(value.toDateTime()));
+            else if (value.metaType().id() == QMetaType::QDate && !value.isNull())
+                statement.bind(i + 1, DateSerial::fromDate(value.toDate()));
+            else
+                statement.bind(i + 1, value);
+        }
+    }
+
+    // An event written is recorded for the search index and stamped, as a post of the program's would be.
+    void write(const QString& sql, const QList<QVariant>& parameters)
+    {
+        using Write = Dialect::Translation::Write;
+        const Dialect::Translation translation = Dialect::translate(sql);
+        const bool event =
+            translation.write != Write::None &&
+            translation.writtenTable.compare(QLatin1String(SearchIndex::jobTable), Qt::CaseInsensitive) == 0;
+        Statement statement(m_db, event ? translation.sql + QStringLiteral(" RETURNING rowid") : translation.sql);
+        bind(statement, translation, parameters);
+        std::vector<qint64> written;
+        while (statement.step())
+            if (event)
+                written.push_back(statement.integer(0));
+        for (const qint64 key : written) {
+            SearchIndex::noteChanged(m_db, key);
+            if (translation.write == Write::Delete)
+                continue;
+            Statement stamp(m_db, QStringLiteral("UPDATE job SET date_zap = ? WHERE rowid = ?"));
+            stamp.bind(1, m_now);
+            stamp.bind(2, key);
+            stamp.run();
+        }
+    }
+
+    sqlite3* m_db;
+    const double m_now;
+};
+
+} // namespace
+
+// A file's transaction either is stored or fails whole, so its tries need no token.
+void SqliteBackend::writeBatch(const QByteArray&, const std::function<void(Batch&)>& work)
+{
+    WriteTransaction transaction(m_db.get());
+    FileBatch batch(m_db.get());
+    work(batch);
+    transaction.commit();
 }

@@ -35,6 +35,7 @@ public:
     QString databaseName() override { return m_path; }
     std::vector<qint64> searchJobs(const SearchWords& words, int limit) override;
     void prepareSearch(const SearchProgress& progress) override;
+    void writeBatch(const QByteArray& token, const std::function<void(Batch&)>& work) override;
     void interrupt() override;
 
 private:

@@ -1,0 +1,318 @@
+#include "sync/Synchronizer.h"
+
+#include "base/DateSerial.h"
+#include "diary/DiaryBackend.h"
+#include "diary/JobTable.h"
+#include "engine/Connection.h"
+#include "engine/Snapshot.h"
+#include "export/IcsUid.h"
+#include "support/CalDavServer.h"
+#include "support/TempDiary.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <memory>
+
+namespace {
+
+using Kind = CalDavServer::Kind;
+using Outcome = CalendarSync::Outcome;
+
+const QString diaryId = QStringLiteral("8d1f3c52-sync-tests");
+
+// An event of the diary as the test looks at it.
+struct Seen
+{
+    bool done = false;
+    QDate date;
+    int count = 0;
+};
+
+// An object of the phone as the test looks at it.
+struct OnPhone
+{
+    QString kind;
+    QString status;
+    QStringList attendees;
+    QStringList categories;
+    int count = 0;
+};
+
+class CalendarSyncing : public testing::TestWithParam<Kind>
+{
+protected:
+    void SetUp() override { use(std::make_unique<CalDavServer>(GetParam())); }
+
+    void use(std::unique_ptr<CalDavServer> owned)
+    {
+        server = std::move(owned);
+        calendar = server->makeCalendar();
+    }
+
+    // One sync with a client of its own; requests, when given, counts what it sent.
+    Outcome sync(int* requests = nullptr, const Synchronizer::Progress& progress = {})
+    {
+        CalDavClient client({calendar, server->user(), server->password(), {}});
+        const Outcome outcome = Synchronizer(connection(), client, diaryId).run(calendar, progress);
+        if (requests)
+            *requests = client.requestsSent();
+        return outcome;
+    }
+
+    Connection& connection()
+    {
+        if (!m_connection)
+            m_connection =
+                std::make_unique<Connection>(DiaryBackend::open(diary.connectionString()), JobTable::schema());
+        return *m_connection;
+    }
+
+    // The diary's events by their text.
+    std::map<QString, Seen> events()
+    {
+        std::map<QString, Seen> seen;
+        const auto rows = connection().select(QStringLiteral("SELECT job, vip, date_isp FROM job"), {});
+        for (int row = 0; row < rows->rowCount(); ++row) {
+            Seen& event = seen[rows->value(row, 0).toString()];
+            event.done = rows->value(row, 1).toBool();
+            event.date = rows->value(row, 2).isNull() ? QDate() : DateSerial::toDate(rows->value(row, 2).toDouble());
+            ++event.count;
+        }
+        return seen;
+    }
+
+    qint64 idOf(const QString& job)
+    {
+        const auto rows = connection().select(QStringLiteral("SELECT id_job FROM job WHERE job = ?"), {job});
+        return rows->rowCount() == 1 ? rows->value(0, 0).toLongLong() : 0;
+    }
+
+    // Deleted as another program would, beside the sync's state.
+    void remove(const QString& job)
+    {
+        connection().writeBatch({}, [&](Backend::Batch& batch) {
+            batch.run(QStringLiteral("DELETE FROM job WHERE id_job = ?"), {idOf(job)});
+        });
+    }
+
+    // Runs the second client; its list when asked for one.
+    QJsonArray phone(const QStringList& arguments)
+    {
+        QProcess python;
+        // Debian's own Python, which python3-caldav installs into.
+        python.start(QStringLiteral("/usr/bin/python3"),
+                     QStringList{QStringLiteral(PHONE), calendar.toString(), server->user(), server->password()} +
+                         arguments);
+        EXPECT_TRUE(python.waitForFinished(60000));
+        EXPECT_EQ(python.exitCode(), 0) << python.readAllStandardError().toStdString();
+        return QJsonDocument::fromJson(python.readAllStandardOutput()).array();
+    }
+
+    std::map<QString, OnPhone> onPhone()
+    {
+        std::map<QString, OnPhone> seen;
+        for (const QJsonValue& value : phone({QStringLiteral("list")})) {
+            const QJsonObject object = value.toObject();
+            OnPhone& item = seen[object[QStringLiteral("summary")].toString()];
+            item.kind = object[QStringLiteral("kind")].toString();
+            item.status = object[QStringLiteral("status")].toString();
+            for (const QJsonValue& a : object[QStringLiteral("attendees")].toArray())
+                item.attendees << a.toString();
+            for (const QJsonValue& c : object[QStringLiteral("categories")].toArray())
+                item.categories << c.toString();
+            ++item.count;
+        }
+        return seen;
+    }
+
+    void expectCompleted(const Outcome& outcome)
+    {
+        EXPECT_TRUE(outcome.error.isEmpty()) << outcome.error.toStdString();
+        EXPECT_FALSE(outcome.cancelled);
+    }
+
+    std::unique_ptr<CalDavServer> server;
+    QUrl calendar;
+    TempDiary diary;
+
+private:
+    std::unique_ptr<Connection> m_connection;
+};
+
+std::string kindName(const testing::TestParamInfo<Kind>& info)
+{
+    return info.param == Kind::Radicale ? "Radicale" : "Xandikos";
+}
+
+const QString copyOf(const QString& job)
+{
+    return job + Synchronizer::conflictMark();
+}
+
+TEST_P(CalendarSyncing, WhatThePhoneMakesChangesCompletesAndDeletesReachesTheDiary)
+{
+    phone({"add-todo", "t1", "Купить хлеб", "20270305"});
+    phone({"add-event", "e1", "Встреча", "20270306T090000Z", "20270306T100000Z"});
+    Outcome outcome = sync();
+    expectCompleted(outcome);
+    EXPECT_EQ(outcome.diaryChanges, 2);
+    auto seen = events();
+    ASSERT_EQ(seen.size(), 2u);
+    EXPECT_EQ(seen["Купить хлеб"].date, QDate(2027, 3, 5));
+    EXPECT_EQ(seen["Встреча"].date, QDate(2027, 3, 6));
+
+    phone({"edit", "t1", "Купить хлеб и молоко"});
+    phone({"complete", "t1"});
+    phone({"delete", "e1"});
+    outcome = sync();
+    expectCompleted(outcome);
+    EXPECT_EQ(outcome.diaryChanges, 2);
+    seen = events();
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_TRUE(seen["Купить хлеб и молоко"].done);
+    // Nothing of the diary's went back as new: the phone still has its one object.
+    EXPECT_EQ(onPhone().size(), 1u);
+}
+
+TEST_P(CalendarSyncing, WhatTheDiaryMakesChangesAndDeletesReachesThePhone)
+{
+    diary.addRow({{"job", "Сдать отчёт"}, {"date_isp", QDate(2027, 3, 6)}, {"vip", false}});
+    diary.addRow({{"job", "Иван"}, {"period", "День рождения"}, {"date_isp", QDate(1980, 3, 10)}});
+    diary.addRow({{"job", "Квартплата"}, {"period", "ежемесячное"}, {"date_isp", QDate(2027, 3, 10)}});
+    expectCompleted(sync());
+    auto seen = onPhone();
+    ASSERT_EQ(seen.size(), 3u);
+    EXPECT_EQ(seen["Сдать отчёт"].kind, "VTODO");
+    EXPECT_EQ(seen["День рождения: Иван"].kind, "VEVENT");
+
+    diary.setValue(idOf("Сдать отчёт"), "vip", true);
+    diary.setValue(idOf("Квартплата"), "job", "Квартплата и свет");
+    remove("Иван");
+    const Outcome outcome = sync();
+    expectCompleted(outcome);
+    EXPECT_EQ(outcome.diaryChanges, 0);
+    seen = onPhone();
+    ASSERT_EQ(seen.size(), 2u) << "the deletion reached the phone";
+    EXPECT_EQ(seen["Сдать отчёт"].status, "COMPLETED");
+    EXPECT_EQ(seen["Квартплата и свет"].count, 1);
+    EXPECT_EQ(events().size(), 2u);
+}
+
+TEST_P(CalendarSyncing, BothSidesChangedKeepsBothAndCountsOneConflict)
+{
+    diary.addRow({{"job", "Позвонить"}, {"date_isp", QDate(2027, 3, 6)}});
+    diary.addRow({{"job", "Одинаково"}, {"date_isp", QDate(2027, 3, 7)}});
+    expectCompleted(sync());
+    const QString uid = IcsUid::of(idOf("Позвонить"), diaryId);
+    phone({"edit", uid, "Позвонить маме"});
+    diary.setValue(idOf("Позвонить"), "job", "Позвонить папе");
+    // Both made the same change: no conflict.
+    phone({"edit", IcsUid::of(idOf("Одинаково"), diaryId), "Одинаково везде"});
+    diary.setValue(idOf("Одинаково"), "job", "Одинаково везде");
+
+    Outcome outcome = sync();
+    expectCompleted(outcome);
+    EXPECT_EQ(outcome.conflicts, 1);
+    auto seen = events();
+    EXPECT_EQ(seen.size(), 3u);
+    EXPECT_EQ(seen.count("Позвонить маме"), 1u);
+    EXPECT_EQ(seen.count(copyOf("Позвонить папе")), 1u);
+    EXPECT_EQ(seen.count("Одинаково везде"), 1u);
+    const auto phoneSeen = onPhone();
+    EXPECT_EQ(phoneSeen.size(), 3u);
+    EXPECT_EQ(phoneSeen.count(copyOf("Позвонить папе")), 1u);
+
+    outcome = sync();
+    expectCompleted(outcome);
+    EXPECT_EQ(outcome.conflicts, 0);
+    EXPECT_EQ(outcome.diaryChanges, 0);
+}
+
+// A deletion on one side of an event changed on the other keeps the changed one, on both sides.
+TEST_P(CalendarSyncing, ADeletionLosesToAChange)
+{
+    diary.addRow({{"job", "Удалён на телефоне"}, {"date_isp", QDate(2027, 3, 6)}});
+    diary.addRow({{"job", "Удалён в дневнике"}, {"date_isp", QDate(2027, 3, 7)}});
+    expectCompleted(sync());
+    phone({"delete", IcsUid::of(idOf("Удалён на телефоне"), diaryId)});
+    diary.setValue(idOf("Удалён на телефоне"), "job", "Изменён в дневнике");
+    phone({"edit", IcsUid::of(idOf("Удалён в дневнике"), diaryId), "Изменён на телефоне"});
+    remove("Удалён в дневнике");
+
+    expectCompleted(sync());
+    const auto seen = events();
+    EXPECT_EQ(seen.size(), 2u);
+    EXPECT_EQ(seen.count("Изменён в дневнике"), 1u);
+    EXPECT_EQ(seen.count("Изменён на телефоне"), 1u);
+    const auto phoneSeen = onPhone();
+    EXPECT_EQ(phoneSeen.size(), 2u);
+    EXPECT_EQ(phoneSeen.count("Изменён в дневнике"), 1u);
+    EXPECT_EQ(phoneSeen.count("Изменён на телефоне"), 1u);
+}
+
+TEST_P(CalendarSyncing, AnEditOfTheDiaryKeepsAttendeesAndCategories)
+{
+    phone({"add-todo", "t2", "Собрание", "20270305", "olya@example.org", "Работа,Важное"});
+    expectCompleted(sync());
+    diary.setValue(idOf("Собрание"), "job", "Собрание в 10");
+    expectCompleted(sync());
+    const auto seen = onPhone();
+    ASSERT_EQ(seen.count("Собрание в 10"), 1u);
+    EXPECT_EQ(seen.at("Собрание в 10").attendees, QStringList{"mailto:olya@example.org"});
+    EXPECT_EQ(seen.at("Собрание в 10").categories, (QStringList{"Работа", "Важное"}));
+}
+
+TEST_P(CalendarSyncing, NothingChangedCostsOneRequestAndChangesNothing)
+{
+    diary.addRow({{"job", "Сдать отчёт"}, {"date_isp", QDate(2027, 3, 6)}});
+    phone({"add-todo", "t3", "С телефона", "20270305"});
+    expectCompleted(sync());
+    for (int again = 0; again < 2; ++again) {
+        int requests = 0;
+        const Outcome outcome = sync(&requests);
+        expectCompleted(outcome);
+        EXPECT_EQ(requests, 1);
+        EXPECT_EQ(outcome.diaryChanges, 0);
+    }
+    EXPECT_EQ(events().size(), 2u);
+    EXPECT_EQ(onPhone().size(), 2u);
+}
+
+// The server stops in the middle of the first sync; the next one completes it with nothing lost or doubled.
+TEST_P(CalendarSyncing, AServerGoneMidSyncLosesNothing)
+{
+    use(CalDavServer::startOwn(GetParam()));
+    constexpr int count = 30;
+    for (int i = 0; i < count; ++i)
+        diary.addRow({{"job", QStringLiteral("Событие %1").arg(i)}, {"date_isp", QDate(2027, 3, 1).addDays(i)}});
+    phone({"add-todo", "t4", "С телефона", "20270305"});
+    bool paused = false;
+    const Outcome stopped = sync(nullptr, [&](int done, int) {
+        if (done == count / 2 && !paused) {
+            paused = true;
+            server->pause();
+        }
+    });
+    EXPECT_TRUE(paused);
+    EXPECT_FALSE(stopped.error.isEmpty());
+    server->resume();
+    expectCompleted(sync());
+    const auto seen = onPhone();
+    EXPECT_EQ(seen.size(), count + 1u);
+    for (const auto& [summary, item] : seen)
+        EXPECT_EQ(item.count, 1) << summary.toStdString();
+    EXPECT_EQ(events().size(), count + 1u);
+    int requests = 0;
+    expectCompleted(sync(&requests));
+    EXPECT_EQ(requests, 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Servers, CalendarSyncing, testing::Values(Kind::Radicale, Kind::Xandikos), kindName);
+
+} // namespace

@@ -1,0 +1,77 @@
+#!/usr/bin/python3
+"""A second client of a CalDAV calendar, as a phone would be: python3-caldav makes, edits, completes and deletes
+its objects, and lists them as JSON for the test to compare.
+
+phone.py URL USER PASSWORD add-todo UID SUMMARY DUE [ATTENDEE CATEGORIES]
+phone.py URL USER PASSWORD add-event UID SUMMARY START END
+phone.py URL USER PASSWORD edit UID SUMMARY
+phone.py URL USER PASSWORD complete UID
+phone.py URL USER PASSWORD delete UID
+phone.py URL USER PASSWORD list
+"""
+import json
+import sys
+
+import caldav
+import icalendar
+
+
+def calendar_of(url, user, password):
+    client = caldav.DAVClient(url, username=user, password=password)
+    return client.calendar(url=url)
+
+
+def find(calendar, uid):
+    try:
+        return calendar.todo_by_uid(uid)
+    except caldav.error.NotFoundError:
+        return calendar.event_by_uid(uid)
+
+
+def text(lines):
+    return "\r\n".join(["BEGIN:VCALENDAR", "VERSION:2.0", "PRODID:-//Phone//EN"] + lines + ["END:VCALENDAR", ""])
+
+
+def main(url, user, password, command, *args):
+    calendar = calendar_of(url, user, password)
+    if command == "add-todo":
+        uid, summary, due = args[:3]
+        lines = ["BEGIN:VTODO", "UID:" + uid, "DTSTAMP:20270101T000000Z", "SUMMARY:" + summary,
+                 "DUE;VALUE=DATE:" + due, "STATUS:NEEDS-ACTION"]
+        if len(args) > 3:
+            lines += ["ATTENDEE;CN=Guest:mailto:" + args[3], "CATEGORIES:" + args[4]]
+        calendar.save_todo(text(lines + ["END:VTODO"]))
+    elif command == "add-event":
+        uid, summary, start, end = args
+        calendar.save_event(text(["BEGIN:VEVENT", "UID:" + uid, "DTSTAMP:20270101T000000Z", "SUMMARY:" + summary,
+                                  "DTSTART:" + start, "DTEND:" + end, "END:VEVENT"]))
+    elif command == "edit":
+        found = find(calendar, args[0])
+        found.icalendar_component["SUMMARY"] = icalendar.vText(args[1])
+        found.save()
+    elif command == "complete":
+        calendar.todo_by_uid(args[0]).complete()
+    elif command == "delete":
+        find(calendar, args[0]).delete()
+    elif command == "list":
+        listed = []
+        for found in calendar.todos(include_completed=True) + calendar.events():
+            item = found.icalendar_component
+            categories = item.get("CATEGORIES", [])
+            attendees = item.get("ATTENDEE", [])
+            listed.append({
+                "kind": item.name,
+                "uid": str(item.get("UID")),
+                "summary": str(item.get("SUMMARY", "")),
+                "status": str(item.get("STATUS", "")),
+                "attendees": [str(a) for a in (attendees if isinstance(attendees, list) else [attendees])],
+                "categories": [str(c) for each in (categories if isinstance(categories, list) else [categories])
+                               for c in each.cats],
+            })
+        print(json.dumps(sorted(listed, key=lambda o: o["summary"]), ensure_ascii=False))
+    else:
+        sys.exit("unknown command " + command)
+
+
+if __name__ == "__main__":
+    main(*sys.argv[1:])
