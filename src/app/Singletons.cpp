@@ -35,7 +35,7 @@ ProgramSettings loadedSettings(const QString& path)
 } // namespace
 
 Singletons::Singletons(const DiaryLocation& location, TrayIcon& tray, const SuspendClocks& clocks,
-                       const QString& configHome)
+                       const QString& configHome, SecretStore* secrets)
     : m_programSettings(loadedSettings(location.settingsPath())),
       m_dataModule(std::make_unique<TDataModule1>(location.connectionString())),
       m_formShedul(std::make_unique<TFormShedul>(*m_dataModule)),
@@ -53,8 +53,9 @@ Singletons::Singletons(const DiaryLocation& location, TrayIcon& tray, const Susp
                                                  QCoreApplication::applicationFilePath(), location.folder(),
                                                  ProgramLook::title())),
       m_startOptions(std::make_unique<StartOptions>(m_programSettings, *m_autostart, *m_formMain->N4)),
-      m_secrets(std::make_unique<KeychainSecretStore>()),
-      m_sync(std::make_unique<WindowSync>(*m_formMain, *m_dataModule, m_programSettings, *m_secrets, clocks))
+      m_ownSecrets(secrets ? nullptr : std::make_unique<KeychainSecretStore>()),
+      m_sync(std::make_unique<WindowSync>(*m_formMain, *m_dataModule, m_programSettings,
+                                          secrets ? *secrets : *m_ownSecrets, clocks))
 {
     // The dialog sets the checks' timers; the checks need the main window, which needs the dialog: so the timers
     // come last.
@@ -81,7 +82,6 @@ Singletons::Singletons(const DiaryLocation& location, TrayIcon& tray, const Susp
     QTimer::singleShot(firstPlanDelay, m_alarms.get(), &AlarmScheduler::replan);
     if (m_startOptions->checksAtStart())
         m_reminders->checkSoonAfterStart();
-    QTimer::singleShot(WindowSync::startDelay, m_sync.get(), &WindowSync::SyncTimerTimer);
 }
 
 // The members are declared in creation order, so they are destroyed in the reverse one; the main window, which may

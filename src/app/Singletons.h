@@ -32,9 +32,10 @@ class Singletons
 {
 public:
     // The reminder timers count on clocks; the resume watch is made here but started by start-up. configHome: where
-    // the user's autostart folder is, the user's own unless a test says otherwise.
+    // the user's autostart folder is, the user's own unless a test says otherwise. secrets: the keyring of the sync
+    // account's password, the desktop's when none is given (tests give one in memory).
     Singletons(const DiaryLocation& location, TrayIcon& tray, const SuspendClocks& clocks = SuspendClocks::system(),
-               const QString& configHome = {});
+               const QString& configHome = {}, SecretStore* secrets = nullptr);
     ~Singletons();
 
     // How long after start the alarms are first planned, in milliseconds.
@@ -69,6 +70,6 @@ private:
     std::unique_ptr<SystemTimeWatch> m_systemTimeWatch;
     std::unique_ptr<XdgAutostart> m_autostart;
     std::unique_ptr<StartOptions> m_startOptions;
-    std::unique_ptr<SecretStore> m_secrets;
+    std::unique_ptr<SecretStore> m_ownSecrets;
     std::unique_ptr<WindowSync> m_sync;
 };
