@@ -25,9 +25,10 @@ class XdgAutostart;
 // program's own settings, the data module over the diary, the reminder window over the data module, the settings dialog
 // over the diary's config.dat, the About box, the main window over all of these, then the reminder checks that join the
 // data module, the reminder window, the tray, the desktop's notifications and the main window, with the watch that
-// tells them of a resume, the events' own alarms with the watch that tells them of a new system time, the
-// start-up choices of the "Настройка" menu, and last the calendar sync with the keyring of its password. All are destroyed in the reverse order. Creating the data module opens
-// the diary; when that fails the constructor throws before any window exists.
+// tells them of a resume, the events' own alarms with the watch that tells them of a new system time, the start-up
+// choices of the "Настройка" menu, and last the window's side of the calendar sync with the keyring of its password.
+// All are destroyed in the reverse order. Creating the data module opens the diary; when that fails the constructor
+// throws before any window exists.
 class Singletons
 {
 public:

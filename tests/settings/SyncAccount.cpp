@@ -88,14 +88,18 @@ TEST_F(SyncAccountTest, MinutesOutOfRangeAreTheDefault)
         const char* stored;
         int minutes;
     } cases[] = {
-        {nullptr, SyncAccount::defaultMinutes}, {"0", 0}, {"1440", 1440}, {"1441", SyncAccount::defaultMinutes},
-        {"-5", SyncAccount::defaultMinutes},    {"5 min", SyncAccount::defaultMinutes},
+        {nullptr, SyncAccount::defaultMinutes},
+        {"0", 0},
+        {"1440", 1440},
+        {"1441", SyncAccount::defaultMinutes},
+        {"-5", SyncAccount::defaultMinutes},
+        {"5 min", SyncAccount::defaultMinutes},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.stored ? c.stored : "absent");
         ProgramSettings settings(path());
-        settings.store(SyncAccount::minutesKey, c.stored ? std::optional<QString>(QString::fromLatin1(c.stored))
-                                                         : std::nullopt);
+        settings.store(SyncAccount::minutesKey,
+                       c.stored ? std::optional<QString>(QString::fromLatin1(c.stored)) : std::nullopt);
         EXPECT_EQ(SyncAccount::load(settings).minutes, c.minutes);
     }
 }

@@ -83,14 +83,13 @@ TEST(SyncTexts, ConflictsAreCountedInTheRussianPlural)
     {
         int conflicts;
         const char* noun;
-    } cases[] = {{1, "конфликт"},    {2, "конфликта"},   {4, "конфликта"},   {5, "конфликтов"},  {11, "конфликтов"},
-                 {12, "конфликтов"}, {14, "конфликтов"}, {21, "конфликт"},   {22, "конфликта"},  {25, "конфликтов"},
+    } cases[] = {{1, "конфликт"},    {2, "конфликта"},    {4, "конфликта"},    {5, "конфликтов"}, {11, "конфликтов"},
+                 {12, "конфликтов"}, {14, "конфликтов"},  {21, "конфликт"},    {22, "конфликта"}, {25, "конфликтов"},
                  {101, "конфликт"},  {111, "конфликтов"}, {112, "конфликтов"}, {123, "конфликта"}};
     for (const auto& c : cases)
-        EXPECT_EQ(WindowSync::conflictText(c.conflicts),
-                  QStringLiteral("Синхронизация: %1 %2, сохранены обе версии")
-                      .arg(c.conflicts)
-                      .arg(QString::fromUtf8(c.noun)));
+        EXPECT_EQ(WindowSync::conflictText(c.conflicts), QStringLiteral("Синхронизация: %1 %2, сохранены обе версии")
+                                                             .arg(c.conflicts)
+                                                             .arg(QString::fromUtf8(c.noun)));
 }
 
 // Posts start the post timer again each time, so that a run of edits goes in one sync; without an account they
