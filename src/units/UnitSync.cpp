@@ -14,6 +14,7 @@
 #include <QVBoxLayout>
 
 #include <mutex>
+#include <utility>
 #include <vector>
 
 namespace {

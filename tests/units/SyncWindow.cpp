@@ -9,6 +9,7 @@
 #include "support/Program.h"
 #include "support/QtPrinters.h"
 #include "support/ScriptedMessageBoxes.h"
+#include "units/SyncPasswords.h"
 #include "units/UnitMain.h"
 #include "units/UnitSync.h"
 
@@ -213,6 +214,23 @@ TEST_F(SyncWindowTest, AMissingPasswordIsAskedForOnceUnlessTheUserAsks)
     EXPECT_EQ(asked.size(), 2);
     EXPECT_EQ(outcome.error, QString());
     EXPECT_EQ(program.secrets.read(calendar.toString(), server.user()), server.password());
+}
+
+// Without a keyring the password given is kept for the session alone, and the user is told that once.
+TEST_F(SyncWindowTest, WithoutAKeyringThePasswordIsKeptForTheSessionAndThatToldOnce)
+{
+    program.secrets.available = false;
+    useAccount(QUrl(QStringLiteral("http://127.0.0.1:1/calendar/")), QStringLiteral("ivan"));
+    int asked = 0;
+    sync().askPassword = [&](QWidget*, const QString&) {
+        ++asked;
+        return std::optional<QString>(QStringLiteral("пароль"));
+    };
+    for (int i = 0; i < 2; ++i)
+        syncWith([&] { sync().SyncTimerTimer(); });
+    EXPECT_EQ(asked, 1);
+    EXPECT_EQ(ScriptedMessageBoxes::instance().shownTexts(), QStringList{SyncPasswords::unavailableText()});
+    EXPECT_TRUE(program.secrets.passwords.isEmpty());
 }
 
 // "Проверить" lists the account's calendars from the server's address, and tells a password the server refused.
