@@ -3,8 +3,11 @@
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
+# qtkeychain-qt6-dev keeps the sync account's password in the desktop's Secret Service, reached through libsecret,
+# which it opens at run time rather than links.
 build_packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-qpa-plugins qt6-translations-l10n libsqlite3-dev
-    libpq-dev fonts-liberation libfontconfig-dev libxlsxwriter-dev libical-dev libstemmer-dev)
+    libpq-dev fonts-liberation libfontconfig-dev libxlsxwriter-dev libical-dev libstemmer-dev qtkeychain-qt6-dev
+    libsecret-1-0)
 # postgresql: the tests of the server diary run against a private cluster of their own (tests/support/), openssl
 # makes the authorities and certificates of its TLS test and of the calendar sync's. dbus and dunst: desktop
 # notifications are tested on a private session bus, with a real notification daemon end to end.

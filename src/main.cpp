@@ -8,6 +8,7 @@
 #include "platform/SingleInstance.h"
 #include "platform/SystemTrayIcon.h"
 #include "units/UnitMain.h"
+#include "units/WindowSync.h"
 
 #include <QDir>
 #include <QTimer>
@@ -40,6 +41,8 @@ int main(int argc, char** argv)
         mainWindow.show();
         // Asking the system bus whether logind runs waits for an answer: done once the window is up.
         QTimer::singleShot(0, &singletons.resumeWatch(), &ResumeWatch::start);
+        // The calendar's news come once the window is up and painted.
+        QTimer::singleShot(WindowSync::startDelay, &singletons.sync(), &WindowSync::SyncTimerTimer);
         if (qEnvironmentVariableIsSet("CHRONOTEKA_QUIT_AFTER_SHOW"))
             Application::quitWhenShown(mainWindow);
         return app.exec();

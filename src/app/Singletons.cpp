@@ -2,8 +2,10 @@
 
 #include "diary/DiaryLocation.h"
 #include "diary/UnitDM.h"
+#include "platform/BootClockTimer.h"
 #include "platform/ErrorReporter.h"
 #include "platform/FreedesktopNotifications.h"
+#include "platform/KeychainSecretStore.h"
 #include "platform/SystemTimeWatch.h"
 #include "reminders/AlarmScheduler.h"
 #include "reminders/ReminderChecks.h"
@@ -15,6 +17,7 @@
 #include "units/UnitMain.h"
 #include "units/UnitOption.h"
 #include "units/UnitShedul.h"
+#include "units/WindowSync.h"
 
 #include <QCoreApplication>
 #include <QTimer>
@@ -32,7 +35,7 @@ ProgramSettings loadedSettings(const QString& path)
 } // namespace
 
 Singletons::Singletons(const DiaryLocation& location, TrayIcon& tray, const SuspendClocks& clocks,
-                       const QString& configHome)
+                       const QString& configHome, SecretStore* secrets)
     : m_programSettings(loadedSettings(location.settingsPath())),
       m_dataModule(std::make_unique<TDataModule1>(location.connectionString())),
       m_formShedul(std::make_unique<TFormShedul>(*m_dataModule)),
@@ -49,7 +52,10 @@ Singletons::Singletons(const DiaryLocation& location, TrayIcon& tray, const Susp
       m_autostart(std::make_unique<XdgAutostart>(configHome.isEmpty() ? XdgAutostart::userConfigHome() : configHome,
                                                  QCoreApplication::applicationFilePath(), location.folder(),
                                                  ProgramLook::title())),
-      m_startOptions(std::make_unique<StartOptions>(m_programSettings, *m_autostart, *m_formMain->N4))
+      m_startOptions(std::make_unique<StartOptions>(m_programSettings, *m_autostart, *m_formMain->N4)),
+      m_ownSecrets(secrets ? nullptr : std::make_unique<KeychainSecretStore>()),
+      m_sync(std::make_unique<WindowSync>(*m_formMain, *m_dataModule, m_programSettings,
+                                          secrets ? *secrets : *m_ownSecrets, clocks))
 {
     // The dialog sets the checks' timers; the checks need the main window, which needs the dialog: so the timers
     // come last.
@@ -61,7 +67,13 @@ Singletons::Singletons(const DiaryLocation& location, TrayIcon& tray, const Susp
 
     // The alarms are wall-clock times: planned again after a write, a sleep, a new system time or zone.
     m_reminders->attachAlarms(*m_alarms);
-    m_dataModule->setAfterWrite([alarms = m_alarms.get()] { alarms->replanSoon(); });
+    // A write is also sent to the calendar, a few seconds after the last one; what a sync writes is planned too.
+    m_dataModule->setAfterWrite([alarms = m_alarms.get(), sync = m_sync.get()] {
+        alarms->replanSoon();
+        sync->posted();
+    });
+    QObject::connect(m_sync.get(), &WindowSync::diaryChanged, m_alarms.get(), &AlarmScheduler::replanSoon);
+    QObject::connect(m_resumeWatch.get(), &ResumeWatch::resumed, &m_sync->syncTimer(), &BootClockTimer::catchUp);
     QObject::connect(m_resumeWatch.get(), &ResumeWatch::resumed, m_alarms.get(), &AlarmScheduler::replan);
     QObject::connect(m_systemTimeWatch.get(), &SystemTimeWatch::changed, m_alarms.get(), &AlarmScheduler::replan);
     QObject::connect(m_formShedul.get(), &TFormShedul::snoozeRequested, m_reminders.get(), &ReminderChecks::snooze);

@@ -10,11 +10,13 @@ class DesktopNotifications;
 class DiaryLocation;
 class TDataModule1;
 class ReminderChecks;
+class SecretStore;
 class TFormMain;
 class TFormShedul;
 class TFormOption;
 class TFormabout;
 class TrayIcon;
+class WindowSync;
 class SystemTimeWatch;
 class StartOptions;
 class XdgAutostart;
@@ -23,16 +25,18 @@ class XdgAutostart;
 // program's own settings, the data module over the diary, the reminder window over the data module, the settings dialog
 // over the diary's config.dat, the About box, the main window over all of these, then the reminder checks that join the
 // data module, the reminder window, the tray, the desktop's notifications and the main window, with the watch that
-// tells them of a resume, the events' own alarms with the watch that tells them of a new system time, and last the
-// start-up choices of the "Настройка" menu. All are destroyed in the reverse order. Creating the data module opens
-// the diary; when that fails the constructor throws before any window exists.
+// tells them of a resume, the events' own alarms with the watch that tells them of a new system time, the start-up
+// choices of the "Настройка" menu, and last the window's side of the calendar sync with the keyring of its password.
+// All are destroyed in the reverse order. Creating the data module opens the diary; when that fails the constructor
+// throws before any window exists.
 class Singletons
 {
 public:
     // The reminder timers count on clocks; the resume watch is made here but started by start-up. configHome: where
-    // the user's autostart folder is, the user's own unless a test says otherwise.
+    // the user's autostart folder is, the user's own unless a test says otherwise. secrets: the keyring of the sync
+    // account's password, the desktop's when none is given (tests give one in memory).
     Singletons(const DiaryLocation& location, TrayIcon& tray, const SuspendClocks& clocks = SuspendClocks::system(),
-               const QString& configHome = {});
+               const QString& configHome = {}, SecretStore* secrets = nullptr);
     ~Singletons();
 
     // How long after start the alarms are first planned, in milliseconds.
@@ -51,6 +55,7 @@ public:
     ResumeWatch& resumeWatch() { return *m_resumeWatch; }
     AlarmScheduler& alarms() { return *m_alarms; }
     StartOptions& startOptions() { return *m_startOptions; }
+    WindowSync& sync() { return *m_sync; }
 
 private:
     ProgramSettings m_programSettings;
@@ -66,4 +71,6 @@ private:
     std::unique_ptr<SystemTimeWatch> m_systemTimeWatch;
     std::unique_ptr<XdgAutostart> m_autostart;
     std::unique_ptr<StartOptions> m_startOptions;
+    std::unique_ptr<SecretStore> m_ownSecrets;
+    std::unique_ptr<WindowSync> m_sync;
 };

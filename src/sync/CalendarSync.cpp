@@ -120,10 +120,10 @@ CalendarSync::Outcome CalendarSync::Private::sync(CalendarSync* self, const Requ
     Outcome outcome;
     try {
         if (!connection) {
-            std::shared_ptr<Backend> backend = DiaryBackend::open(connectionString);
-            connection = std::make_unique<Connection>(backend, JobTable::schema());
+            std::shared_ptr<Backend> opened = DiaryBackend::open(connectionString);
+            connection = std::make_unique<Connection>(opened, JobTable::schema());
             const std::lock_guard lock(mutex);
-            backend = std::move(backend);
+            backend = std::move(opened);
         }
         // Made on this thread, whose event loop its answers come through.
         CalDavClient server(request.account);

@@ -131,12 +131,16 @@ void TFormMain::createMenus()
     N2 = file->addAction(QStringLiteral("Экспорт в Excel"));
     N10 = file->addAction(QStringLiteral("Экспорт в iCalendar"));
     N12 = file->addAction(QStringLiteral("Импорт из iCalendar…"));
+    // The calendar sync (WindowSync) answers these two.
+    N14 = file->addAction(QStringLiteral("Синхронизировать"));
+    N14->setEnabled(false);
     N3 = file->addAction(QStringLiteral("Выход"));
     QMenu* edit = MainMenu->addMenu(QStringLiteral("Правка"));
     N11 = edit->addAction(QStringLiteral("Найти…"));
     N11->setShortcut(QKeySequence::Find);
     N4 = MainMenu->addMenu(QStringLiteral("Настройка"));
     N5 = N4->addAction(QStringLiteral("Интервалы"));
+    N13 = N4->addAction(QStringLiteral("Синхронизация…"));
     QMenu* help = MainMenu->addMenu(QStringLiteral("Справка"));
     N8 = help->addAction(QStringLiteral("О Программе"));
     N9 = help->addAction(QStringLiteral("Вызов Справки"));

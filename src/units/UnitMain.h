@@ -41,10 +41,12 @@ public:
     QAction* N2 = nullptr;  // "Файл" -> "Экспорт в Excel"
     QAction* N10 = nullptr; // "Файл" -> "Экспорт в iCalendar"
     QAction* N12 = nullptr; // "Файл" -> "Импорт из iCalendar…"
+    QAction* N14 = nullptr; // "Файл" -> "Синхронизировать", off without an account
     QAction* N3 = nullptr;  // "Файл" -> "Выход"
     QAction* N11 = nullptr; // "Правка" -> "Найти…"
     QMenu* N4 = nullptr;    // "Настройка"
     QAction* N5 = nullptr;  // "Настройка" -> "Интервалы"
+    QAction* N13 = nullptr; // "Настройка" -> "Синхронизация…"
     QAction* N8 = nullptr;  // "Справка" -> "О Программе"
     QAction* N9 = nullptr;  // "Справка" -> "Вызов Справки"
     QAction* N7 = nullptr;  // "Выход" on the menu bar itself

@@ -1,0 +1,303 @@
+#include "units/WindowSync.h"
+
+#include "databind/RecordSet.h"
+#include "diary/Period.h"
+#include "diary/UnitDM.h"
+#include "settings/ProgramSettings.h"
+#include "settings/SyncAccount.h"
+#include "support/CalDavServer.h"
+#include "support/Program.h"
+#include "support/QtPrinters.h"
+#include "support/ScriptedMessageBoxes.h"
+#include "units/SyncPasswords.h"
+#include "units/UnitMain.h"
+#include "units/UnitSync.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <QToolButton>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using Kind = CalDavServer::Kind;
+constexpr int serverWait = 30000;
+const QString critical = Period(Period::Kind::Critical).text();
+
+// A calendar of the test's own on the shared server, and the diary's program set to sync with it.
+class SyncWindowTest : public ::testing::Test
+{
+protected:
+    void SetUp() override { ScriptedMessageBoxes::instance().clear(); }
+
+    void useAccount(const QUrl& calendar, const QString& user)
+    {
+        SyncAccount account;
+        account.url = calendar;
+        account.user = user;
+        account.calendar = calendar;
+        account.minutes = 0;
+        account.store(program.singletons.programSettings());
+    }
+
+    // Runs the sync the call starts and waits for its end.
+    CalendarSync::Outcome syncWith(const std::function<void()>& start)
+    {
+        std::optional<CalendarSync::Outcome> outcome;
+        const QMetaObject::Connection told = QObject::connect(
+            &sync(), &WindowSync::syncFinished, [&](const CalendarSync::Outcome& ended) { outcome = ended; });
+        start();
+        // The sync may be over already on its thread; its end is told through the event loop, after this.
+        EXPECT_EQ(sync().LabelSync->text(), QStringLiteral("Синхронизация…"));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return outcome.has_value(); }, serverWait));
+        QObject::disconnect(told);
+        return outcome.value_or(CalendarSync::Outcome{});
+    }
+
+    WindowSync& sync() { return program.singletons.sync(); }
+    TDataModule1& dataModule() { return program.singletons.dataModule(); }
+
+    TempDiary diary;
+    Program program{diary};
+};
+
+// The phone's to-do, as a client of its own puts it.
+QByteArray todo(const QString& uid, const QString& summary)
+{
+    return QStringLiteral("BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//Phone//EN\r\nBEGIN:VTODO\r\nUID:%1\r\n"
+                          "DTSTAMP:20270101T000000Z\r\nSUMMARY:%2\r\nDUE;VALUE=DATE:20270105\r\n"
+                          "STATUS:NEEDS-ACTION\r\nEND:VTODO\r\nEND:VCALENDAR\r\n")
+        .arg(uid, summary)
+        .toUtf8();
+}
+
+} // namespace
+
+TEST(SyncTexts, ConflictsAreCountedInTheRussianPlural)
+{
+    const struct
+    {
+        int conflicts;
+        const char* noun;
+    } cases[] = {{1, "конфликт"},    {2, "конфликта"},    {4, "конфликта"},    {5, "конфликтов"}, {11, "конфликтов"},
+                 {12, "конфликтов"}, {14, "конфликтов"},  {21, "конфликт"},    {22, "конфликта"}, {25, "конфликтов"},
+                 {101, "конфликт"},  {111, "конфликтов"}, {112, "конфликтов"}, {123, "конфликта"}};
+    for (const auto& c : cases)
+        EXPECT_EQ(WindowSync::conflictText(c.conflicts), QStringLiteral("Синхронизация: %1 %2, сохранены обе версии")
+                                                             .arg(c.conflicts)
+                                                             .arg(QString::fromUtf8(c.noun)));
+}
+
+// Posts start the post timer again each time, so that a run of edits goes in one sync; without an account they
+// start nothing and "Синхронизировать" is off.
+TEST_F(SyncWindowTest, PostsSyncOnceQuietAfterTheLast)
+{
+    RecordSet& list = dataModule().QJob;
+    dataModule().showAllEvents();
+    const auto post = [&](const QString& job) {
+        list.insert();
+        list.fieldByName(QStringLiteral("job")).setValue(job);
+        list.fieldByName(QStringLiteral("period")).setValue(critical);
+        list.post();
+    };
+    post(QStringLiteral("без учётной записи"));
+    EXPECT_FALSE(sync().postTimer().isActive());
+    EXPECT_FALSE(program.singletons.mainWindow().N14->isEnabled());
+
+    const CalDavServer server(Kind::Xandikos);
+    const QUrl calendar = server.makeCalendar();
+    useAccount(calendar, QString());
+    post(QStringLiteral("первое"));
+    ASSERT_TRUE(sync().postTimer().isActive());
+    EXPECT_EQ(sync().postTimer().interval(), WindowSync::postDelay);
+    sync().postTimer().stop();
+    post(QStringLiteral("второе"));
+    EXPECT_TRUE(sync().postTimer().isActive());
+    EXPECT_FALSE(sync().running());
+
+    const CalendarSync::Outcome outcome = syncWith([&] { sync().PostTimerTimer(); });
+    EXPECT_EQ(outcome.error, QString());
+    EXPECT_FALSE(sync().postTimer().isActive());
+    CalDavClient client({calendar, server.user(), server.password(), {}});
+    EXPECT_EQ(client.changes(calendar, {}).changed.size(), 3u);
+    EXPECT_FALSE(sync().LabelSync->isVisibleTo(&program.singletons.mainWindow()));
+}
+
+// What another client wrote comes into the list the window shows, its current row still the one the user was on
+// though the new row comes before it.
+TEST_F(SyncWindowTest, TheListIsReadAgainAfterASyncThatChangedTheDiary)
+{
+    const CalDavServer server(Kind::Radicale);
+    const QUrl calendar = server.makeCalendar();
+    useAccount(calendar, server.user());
+    program.secrets.store(calendar.toString(), server.user(), server.password());
+    for (const char* job : {"первое", "второе"})
+        diary.addRow({{QStringLiteral("job"), QString::fromUtf8(job)},
+                      {QStringLiteral("period"), critical},
+                      {QStringLiteral("date_isp"), QDate(2027, 1, 10)}});
+    RecordSet& list = dataModule().QJob;
+    dataModule().showAllEvents();
+    ASSERT_EQ(list.recordCount(), 2);
+    list.last();
+    const QString current = list.fieldByName(QStringLiteral("job")).asString();
+
+    CalDavClient phone({calendar, server.user(), server.password(), {}});
+    phone.put(calendar.resolved(QUrl(QStringLiteral("phone-1.ics"))).path(),
+              todo(QStringLiteral("phone-1"), QStringLiteral("с телефона")), {});
+    const CalendarSync::Outcome outcome = syncWith([&] { sync().N14Click(); });
+    EXPECT_EQ(outcome.error, QString());
+    EXPECT_EQ(outcome.diaryChanges, 1);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return list.recordCount() == 3; }, serverWait));
+    EXPECT_EQ(list.fieldByName(QStringLiteral("job")).asString(), current);
+    EXPECT_EQ(ScriptedMessageBoxes::instance().shownTexts(), QStringList());
+}
+
+// A sync the user asked for tells its failure in a box; a timed one only beside the menus.
+TEST_F(SyncWindowTest, AFailureIsToldInABoxOnlyWhenTheUserAsked)
+{
+    useAccount(QUrl(QStringLiteral("http://127.0.0.1:1/calendar/")), QString());
+    const TFormMain& window = program.singletons.mainWindow();
+    const struct
+    {
+        const char* what;
+        std::function<void()> start;
+        bool box;
+    } cases[] = {
+        {"timed", [this] { sync().SyncTimerTimer(); }, false},
+        {"by hand", [this] { sync().N14Click(); }, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        ScriptedMessageBoxes::instance().clear();
+        const CalendarSync::Outcome outcome = syncWith(c.start);
+        ASSERT_FALSE(outcome.error.isEmpty());
+        EXPECT_FALSE(outcome.error.contains(QStringLiteral("Authorization")));
+        const QList<MessageBoxes::Message>& shown = ScriptedMessageBoxes::instance().shown();
+        ASSERT_EQ(shown.size(), c.box ? 1 : 0);
+        if (c.box) {
+            EXPECT_EQ(shown.first().text, outcome.error);
+            EXPECT_EQ(shown.first().icon, MessageBoxes::Icon::Error);
+        } else {
+            EXPECT_EQ(sync().LabelSync->text(), QStringLiteral("Синхронизация не удалась"));
+            EXPECT_EQ(sync().LabelSync->toolTip(), outcome.error);
+        }
+        EXPECT_EQ(sync().LabelSync->isVisibleTo(&window), !c.box);
+        EXPECT_FALSE(sync().BtnStop->isVisibleTo(&window));
+    }
+}
+
+// With no password kept the user is asked; one refused is not asked for again by the timer, only by hand, and one
+// given is kept and used.
+TEST_F(SyncWindowTest, AMissingPasswordIsAskedForOnceUnlessTheUserAsks)
+{
+    const CalDavServer server(Kind::Radicale);
+    const QUrl calendar = server.makeCalendar();
+    useAccount(calendar, server.user());
+    QStringList asked;
+    std::optional<QString> answer;
+    sync().askPassword = [&](QWidget*, const QString& user) {
+        asked << user;
+        return answer;
+    };
+    sync().SyncTimerTimer();
+    sync().SyncTimerTimer();
+    EXPECT_EQ(asked, QStringList{server.user()});
+    EXPECT_FALSE(sync().running());
+
+    answer = server.password();
+    const CalendarSync::Outcome outcome = syncWith([&] { sync().N14Click(); });
+    EXPECT_EQ(asked.size(), 2);
+    EXPECT_EQ(outcome.error, QString());
+    EXPECT_EQ(program.secrets.read(calendar.toString(), server.user()), server.password());
+}
+
+// Without a keyring the password given is kept for the session alone, and the user is told that once.
+TEST_F(SyncWindowTest, WithoutAKeyringThePasswordIsKeptForTheSessionAndThatToldOnce)
+{
+    program.secrets.available = false;
+    useAccount(QUrl(QStringLiteral("http://127.0.0.1:1/calendar/")), QStringLiteral("ivan"));
+    int asked = 0;
+    sync().askPassword = [&](QWidget*, const QString&) {
+        ++asked;
+        return std::optional<QString>(QStringLiteral("пароль"));
+    };
+    for (int i = 0; i < 2; ++i)
+        syncWith([&] { sync().SyncTimerTimer(); });
+    EXPECT_EQ(asked, 1);
+    EXPECT_EQ(ScriptedMessageBoxes::instance().shownTexts(), QStringList{SyncPasswords::unavailableText()});
+    EXPECT_TRUE(program.secrets.passwords.isEmpty());
+}
+
+// "Проверить" lists the account's calendars from the server's address, and tells a password the server refused.
+TEST_F(SyncWindowTest, TheDialogListsTheCalendarsOrTellsWhy)
+{
+    const struct
+    {
+        Kind kind;
+        bool rightPassword;
+    } cases[] = {{Kind::Radicale, true}, {Kind::Radicale, false}, {Kind::Xandikos, true}};
+    for (const auto& c : cases) {
+        const CalDavServer server(c.kind);
+        SCOPED_TRACE(server.name().toStdString() + (c.rightPassword ? "" : ", wrong password"));
+        const QUrl calendar = server.makeCalendar();
+        TFormSync dialog;
+        dialog.setAccount({}, QString());
+        dialog.EdUrl->setText(server.baseUrl().toString());
+        dialog.EdUser->setText(server.user());
+        dialog.EdPassword->setText(c.rightPassword ? server.password() : QStringLiteral("не тот"));
+        QSignalSpy checked(&dialog, &TFormSync::checked);
+        dialog.BtnCheck->click();
+        EXPECT_FALSE(dialog.BtnCheck->isEnabled());
+        EXPECT_EQ(dialog.LabelState->text(), QStringLiteral("Проверка…"));
+        ASSERT_TRUE(checked.wait(serverWait));
+        EXPECT_TRUE(dialog.BtnCheck->isEnabled());
+        QList<QUrl> listed;
+        for (int row = 0; row < dialog.ListCalendars->count(); ++row)
+            listed << dialog.ListCalendars->item(row)->data(Qt::UserRole).toUrl();
+        if (c.rightPassword) {
+            EXPECT_TRUE(listed.contains(calendar)) << dialog.LabelState->text().toStdString();
+        } else {
+            EXPECT_TRUE(listed.isEmpty());
+            EXPECT_TRUE(dialog.LabelState->text().contains(QStringLiteral("неверное имя пользователя или пароль")))
+                << dialog.LabelState->text().toStdString();
+            EXPECT_FALSE(dialog.LabelState->text().contains(QStringLiteral("не тот")));
+        }
+    }
+}
+
+// What OK keeps: the calendar chosen, an address without a scheme as https; an empty address turns the sync off,
+// and an address without a calendar chosen is not taken.
+TEST_F(SyncWindowTest, TheDialogGivesTheAccountChosen)
+{
+    TFormSync dialog;
+    SyncAccount kept;
+    kept.url = QUrl(QStringLiteral("https://dav.example.org/"));
+    kept.user = QStringLiteral("ivan");
+    kept.calendar = QUrl(QStringLiteral("https://dav.example.org/ivan/work/"));
+    kept.minutes = 30;
+    dialog.setAccount(kept, QStringLiteral("secret"));
+    dialog.EdUrl->setText(QStringLiteral("dav.example.org/"));
+    const SyncAccount given = dialog.account();
+    EXPECT_EQ(given.url, kept.url);
+    EXPECT_EQ(given.calendar, kept.calendar);
+    EXPECT_EQ(given.minutes, 30);
+    EXPECT_EQ(dialog.password(), QStringLiteral("secret"));
+
+    // Another address lists no calendar until checked: OK refuses it.
+    dialog.EdUrl->setText(QStringLiteral("other.example.org"));
+    emit dialog.EdUrl->textEdited(dialog.EdUrl->text());
+    dialog.BtnOK->click();
+    EXPECT_EQ(dialog.result(), QDialog::Rejected);
+    EXPECT_EQ(ScriptedMessageBoxes::instance().shown().size(), 1);
+
+    dialog.EdUrl->clear();
+    EXPECT_FALSE(dialog.account().isOn());
+    dialog.BtnOK->click();
+    EXPECT_EQ(dialog.result(), QDialog::Accepted);
+}
