@@ -94,7 +94,9 @@ CalendarImport::Counts CalendarImport::write(Connection& diary, const QByteArray
 
 QString CalendarImport::doneText(const Counts& counts)
 {
-    return QStringLiteral("Импортировано: %1 новых, %2 заменено").arg(counts.added).arg(counts.replaced);
+    return QStringLiteral("Импорт из iCalendar: новых мероприятий — %1, заменено — %2")
+        .arg(counts.added)
+        .arg(counts.replaced);
 }
 
 CalendarImport::Dialogs CalendarImport::standardDialogs()
