@@ -316,7 +316,7 @@ private:
         }
         const SyncState::Object* known = id ? find(m_state, *id) : nullptr;
         const std::optional<SyncState::Object> before = known ? std::optional(*known) : std::nullopt;
-        const Event* local = id ? find(m_events, *id) : nullptr;
+        const Event* local = id ? current(batch, *id) : nullptr;
         if (local) {
             const Event ours = *local;
             if (DiaryEvents::objectDigest(m_components, ours) == DiaryEvents::digest(theirs)) {
@@ -360,7 +360,7 @@ private:
         if (!id)
             return;
         const SyncState::Object known = m_state.at(*id);
-        if (const Event* local = find(m_events, *id)) {
+        if (const Event* local = current(batch, *id)) {
             if (DiaryEvents::digest(*local) == known.digest) {
                 DiaryEvents::remove(batch, *id);
                 eraseEvent(*id);
@@ -370,6 +370,20 @@ private:
         // An event kept has no state now, so it is sent again as a new object.
         SyncState::remove(batch, m_collection, *id);
         eraseState(*id);
+    }
+
+    // The event as the diary holds it now, read in the transaction that is about to write it: the user may have
+    // saved an edit since the sync read the diary, which the sync must weigh rather than overwrite.
+    const Event* current(Backend::Batch& batch, qint64 id)
+    {
+        const std::optional<Event> event = DiaryEvents::read(batch, id);
+        if (!event) {
+            if (find(m_events, id))
+                eraseEvent(id);
+            return nullptr;
+        }
+        setEvent(*event);
+        return find(m_events, id);
     }
 
     void keepState(Backend::Batch& batch, const SyncState::Object& object, const QByteArray& text)

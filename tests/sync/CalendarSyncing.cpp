@@ -22,6 +22,7 @@
 
 #include <map>
 #include <memory>
+#include <utility>
 
 namespace {
 
@@ -236,6 +237,26 @@ TEST_P(CalendarSyncing, BothSidesChangedKeepsBothAndCountsOneConflict)
     expectCompleted(outcome);
     EXPECT_EQ(outcome.conflicts, 0);
     EXPECT_EQ(outcome.diaryChanges, 0);
+}
+
+// An edit the user saves after the sync read the diary, before it applies the phone's change to the same event, is
+// a change of the diary's too: both kept, not overwritten.
+TEST_P(CalendarSyncing, AnEditSavedDuringTheSyncIsNotOverwritten)
+{
+    diary.addRow({{"job", "Позвонить"}, {"date_isp", QDate(2027, 3, 6)}});
+    expectCompleted(sync());
+    const qint64 id = idOf("Позвонить");
+    phone({"edit", IcsUid::of(id, diaryId), "Позвонить маме"});
+    bool edited = false;
+    const Outcome outcome = sync(nullptr, [&](int, int) {
+        if (!std::exchange(edited, true))
+            diary.setValue(id, "job", "Позвонить папе");
+    });
+    expectCompleted(outcome);
+    EXPECT_EQ(outcome.conflicts, 1);
+    const auto seen = events();
+    EXPECT_EQ(seen.count("Позвонить маме"), 1u);
+    EXPECT_EQ(seen.count(copyOf("Позвонить папе")), 1u);
 }
 
 // A deletion on one side of an event changed on the other keeps the changed one, on both sides.
