@@ -5,17 +5,54 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 
 namespace {
 
 // Rows are packed into arenas of this size; a larger row has one of its own.
 constexpr std::size_t arenaSize = 64 * 1024;
 
+// Set in where a text's bytes end when the text is kept narrow.
+constexpr std::uint32_t narrowText = 1U << 31;
+
 std::uint32_t textEnd(const char* row, std::uint32_t offset)
 {
     std::uint32_t end;
     std::memcpy(&end, row + offset, sizeof end);
     return end;
+}
+
+// A text of ASCII and the Cyrillic letters U+0400-U+047F alone is kept narrow, a byte a character: ASCII as it is,
+// the letters as 0x80 on, half the UTF-8 a Russian text takes. Writes it at out and returns its length; none when the
+// text has other characters.
+std::optional<std::size_t> narrowed(QByteArrayView utf8, char* out)
+{
+    const auto* bytes = reinterpret_cast<const unsigned char*>(utf8.data());
+    const auto size = static_cast<std::size_t>(utf8.size());
+    std::size_t length = 0;
+    for (std::size_t i = 0; i < size; ++i) {
+        const unsigned char byte = bytes[i];
+        if (byte < 0x80) {
+            out[length++] = static_cast<char>(byte);
+        } else if ((byte == 0xD0 || byte == 0xD1) && i + 1 < size && (bytes[i + 1] & 0xC0) == 0x80) {
+            ++i;
+            out[length++] = static_cast<char>(byte == 0xD0 ? bytes[i] : bytes[i] + 0x40);
+        } else {
+            return std::nullopt;
+        }
+    }
+    return length;
+}
+
+QString widened(const char* narrow, std::size_t length)
+{
+    QString text(static_cast<qsizetype>(length), Qt::Uninitialized);
+    char16_t* out = reinterpret_cast<char16_t*>(text.data());
+    for (std::size_t i = 0; i < length; ++i) {
+        const auto byte = static_cast<unsigned char>(narrow[i]);
+        out[i] = static_cast<char16_t>(byte < 0x80 ? byte : 0x0380 + byte);
+    }
+    return text;
 }
 
 } // namespace
@@ -48,6 +85,7 @@ PackedRows::PackedRows(const std::vector<ColumnInfo>& columns)
         m_columns.push_back(column);
     }
     m_fixedSize = offset;
+    m_textEnds.resize(columns.size());
 }
 
 char* PackedRows::allocate(std::size_t size)
@@ -66,22 +104,48 @@ char* PackedRows::allocate(std::size_t size)
 
 const char* PackedRows::pack(std::span<const Backend::Cell> cells)
 {
+    // The texts are laid out first, each narrow when it can be, where the row's end is.
     std::size_t textBytes = 0;
     for (std::size_t c = 0; c < m_columns.size(); ++c) {
         if (m_columns[c].form == Form::Text && !cells[c].isNull)
             textBytes += static_cast<std::size_t>(cells[c].text.size());
     }
-    char* row = allocate(m_fixedSize + textBytes);
-    std::memset(row, 0, m_nullBytes);
+    if (m_texts.size() < textBytes)
+        m_texts.resize(textBytes);
     std::uint32_t end = 0;
+    for (std::size_t c = 0; c < m_columns.size(); ++c) {
+        if (m_columns[c].form != Form::Text)
+            continue;
+        const Backend::Cell& cell = cells[c];
+        std::uint32_t& stored = m_textEnds[c];
+        if (cell.isNull) {
+            stored = end;
+            continue;
+        }
+        char* at = m_texts.data() + end;
+        if (const auto length = narrowed(cell.text, at)) {
+            end += static_cast<std::uint32_t>(*length);
+            stored = end | narrowText;
+        } else {
+            if (!cell.text.isEmpty())
+                std::memcpy(at, cell.text.data(), static_cast<std::size_t>(cell.text.size()));
+            end += static_cast<std::uint32_t>(cell.text.size());
+            stored = end;
+        }
+    }
+
+    char* row = allocate(m_fixedSize + end);
+    std::memset(row, 0, m_nullBytes);
+    if (end > 0)
+        std::memcpy(row + m_fixedSize, m_texts.data(), end);
     for (std::size_t c = 0; c < m_columns.size(); ++c) {
         const Backend::Cell& cell = cells[c];
         const Column& column = m_columns[c];
         char* at = row + column.offset;
+        if (column.form == Form::Text)
+            std::memcpy(at, &m_textEnds[c], sizeof(std::uint32_t));
         if (cell.isNull) {
             row[c / 8] = static_cast<char>(row[c / 8] | (1 << (c % 8)));
-            if (column.form == Form::Text)
-                std::memcpy(at, &end, sizeof end);
             continue;
         }
         switch (column.form) {
@@ -95,10 +159,6 @@ const char* PackedRows::pack(std::span<const Backend::Cell> cells)
             std::memcpy(at, &cell.real, sizeof cell.real);
             break;
         case Form::Text:
-            if (!cell.text.isEmpty())
-                std::memcpy(row + m_fixedSize + end, cell.text.data(), static_cast<std::size_t>(cell.text.size()));
-            end += static_cast<std::uint32_t>(cell.text.size());
-            std::memcpy(at, &end, sizeof end);
             break;
         }
     }
@@ -180,9 +240,15 @@ QVariant PackedRows::value(int slot, int column) const
         break;
     }
     const std::uint32_t begin =
-        info.previousText < 0 ? 0 : textEnd(row, m_columns[static_cast<std::size_t>(info.previousText)].offset);
+        info.previousText < 0
+            ? 0
+            : textEnd(row, m_columns[static_cast<std::size_t>(info.previousText)].offset) & ~narrowText;
     const std::uint32_t end = textEnd(row, info.offset);
-    return QVariant(QString::fromUtf8(row + m_fixedSize + begin, static_cast<qsizetype>(end - begin)));
+    const char* text = row + m_fixedSize + begin;
+    const std::size_t length = (end & ~narrowText) - begin;
+    if ((end & narrowText) != 0)
+        return QVariant(widened(text, length));
+    return QVariant(QString::fromUtf8(text, static_cast<qsizetype>(length)));
 }
 
 std::vector<QVariant> PackedRows::values(int slot) const

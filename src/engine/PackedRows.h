@@ -11,10 +11,10 @@
 #include <vector>
 
 // The cells of many rows, each row packed into one block of a few large arenas: a bit a column for null, a boolean
-// as one byte, an integer or a number as eight, and the texts' UTF-8 bytes one after another behind the row's fixed
-// part, each text column keeping where its bytes end. Rows are held by slot, which never changes; a row written anew
-// is packed again and its old block is left unused in its arena.
-// Cells come out in the engine's forms (see Snapshot): a text is decoded on every read.
+// as one byte, an integer or a number as eight, and the texts' bytes one after another behind the row's fixed part,
+// each text column keeping where its bytes end: UTF-8, or a byte a character for a text of ASCII and Cyrillic alone.
+// Rows are held by slot, which never changes; a row written anew is packed again and its old block is left unused in
+// its arena. Cells come out in the engine's forms (see Snapshot): a text is decoded on every read.
 class PackedRows
 {
 public:
@@ -52,8 +52,11 @@ private:
 
     std::vector<Column> m_columns;
     std::size_t m_nullBytes = 0;
-    std::uint32_t m_fixedSize = 0; // the null bits and every column's fixed part; the texts follow
+    std::uint32_t m_fixedSize = 0;   // the null bits and every column's fixed part; the texts follow
     std::vector<const char*> m_rows; // by slot; none for a cleared row
+    // The row being packed: its texts' bytes, and where each text column's end.
+    std::vector<char> m_texts;
+    std::vector<std::uint32_t> m_textEnds;
     std::vector<std::unique_ptr<char[]>> m_arenas;
     char* m_free = nullptr;
     std::size_t m_left = 0;

@@ -68,6 +68,33 @@ TEST(PackedRows, EveryKindComesBackAsWrittenNullsAndEmptyTextsApart)
     EXPECT_FALSE(packed.value(0, 0).isNull()) << "an empty text is no null";
 }
 
+TEST(PackedRows, TextsAtTheEdgesOfTheNarrowFormComeBackWhole)
+{
+    const QString texts[] = {
+        QStringLiteral("plain ASCII ~\x7f"),
+        QStringLiteral("\u0400 Ѐ and \u047f ѿ, ё Ё й Й"),
+        QStringLiteral("\u03ff before Cyrillic"),
+        QStringLiteral("\u0480 after the narrow letters, Ԁ"),
+        QStringLiteral("café"),
+        QStringLiteral("Россия 🇷🇺"),
+        QString(QChar(u'\0')),
+    };
+    const std::vector<ColumnInfo> two{columnOf(ColumnKind::Text), columnOf(ColumnKind::Memo)};
+    PackedRows packed(two);
+    // Each text beside every other, so either may come first.
+    for (const QString& first : texts)
+        for (const QString& second : texts)
+            packed.add({first, second});
+    int slot = 0;
+    for (const QString& first : texts) {
+        for (const QString& second : texts) {
+            EXPECT_EQ(packed.value(slot, 0).toString(), first);
+            EXPECT_EQ(packed.value(slot, 1).toString(), second);
+            ++slot;
+        }
+    }
+}
+
 TEST(PackedRows, ARowWrittenAnewOrClearedLeavesTheOthersAlone)
 {
     PackedRows packed(columns);

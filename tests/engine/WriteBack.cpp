@@ -279,7 +279,8 @@ TEST_P(WriteBack, TextsOfEveryScriptAndLengthComeBackAsStoredThroughReadsUpdates
     const QString note = QStringLiteral("Заметка 🎉 с переносом\nстрок ").repeated(400);
     const int count = static_cast<int>(std::size(texts));
     for (int i = 0; i < count; ++i)
-        diary.add({texts[i], QStringLiteral("ежедневное"), {2026, 5, i + 1}, {}, i % 2 == 0, i == 1 ? note : QString()});
+        diary.add(
+            {texts[i], QStringLiteral("ежедневное"), {2026, 5, i + 1}, {}, i % 2 == 0, i == 1 ? note : QString()});
     list->reread();
     ASSERT_EQ(list->rowCount(), count + 2);
     for (int i = 0; i < count; ++i) {

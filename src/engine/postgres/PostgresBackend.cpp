@@ -396,8 +396,7 @@ void PostgresBackend::select(const Dialect::Translation& translation, const QLis
     for (int r = 0; r < rows; ++r) {
         for (int c = 0; c < count; ++c)
             readCell(result, r, c, kinds[static_cast<size_t>(c)], cells[static_cast<size_t>(c)]);
-        sink.addRow(translation.hasRowIdentity ? integerOf(result.text(r, count), result.length(r, count)) : 0,
-                    cells);
+        sink.addRow(translation.hasRowIdentity ? integerOf(result.text(r, count), result.length(r, count)) : 0, cells);
     }
 }
 
