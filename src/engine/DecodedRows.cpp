@@ -32,7 +32,7 @@ const QVariant& DecodedRows::value(const PackedRows& rows, int slot, int column)
     Row& decoded = held(rows, slot);
     const auto c = static_cast<std::size_t>(column);
     if (!decoded.decoded[c]) {
-        decoded.cells[c] = rows.value(slot, column);
+        rows.read(slot, column, decoded.cells[c]);
         decoded.decoded[c] = 1;
     }
     return decoded.cells[c];
@@ -45,7 +45,7 @@ void DecodedRows::refresh(const PackedRows& rows, int slot)
             continue;
         for (std::size_t c = 0; c < row.cells.size(); ++c) {
             if (row.decoded[c])
-                row.cells[c] = rows.value(slot, static_cast<int>(c));
+                rows.read(slot, static_cast<int>(c), row.cells[c]);
         }
     }
 }

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringDecoder>
 
 #include <algorithm>
 #include <cstring>
@@ -44,15 +45,12 @@ std::optional<std::size_t> narrowed(QByteArrayView utf8, char* out)
     return length;
 }
 
-QString widened(const char* narrow, std::size_t length)
+void widen(const char* narrow, std::size_t length, QChar* out)
 {
-    QString text(static_cast<qsizetype>(length), Qt::Uninitialized);
-    char16_t* out = reinterpret_cast<char16_t*>(text.data());
     for (std::size_t i = 0; i < length; ++i) {
         const auto byte = static_cast<unsigned char>(narrow[i]);
-        out[i] = static_cast<char16_t>(byte < 0x80 ? byte : 0x0380 + byte);
+        out[i] = QChar(static_cast<char16_t>(byte < 0x80 ? byte : 0x0380 + byte));
     }
-    return text;
 }
 
 } // namespace
@@ -218,23 +216,35 @@ void PackedRows::clear(int slot)
 
 QVariant PackedRows::value(int slot, int column) const
 {
+    QVariant value;
+    read(slot, column, value);
+    return value;
+}
+
+void PackedRows::read(int slot, int column, QVariant& target) const
+{
     const char* row = m_rows[static_cast<std::size_t>(slot)];
-    if (!row || (row[column / 8] & (1 << (column % 8))) != 0)
-        return {};
+    if (!row || (row[column / 8] & (1 << (column % 8))) != 0) {
+        target = QVariant();
+        return;
+    }
     const Column& info = m_columns[static_cast<std::size_t>(column)];
     const char* at = row + info.offset;
     switch (info.form) {
     case Form::Flag:
-        return QVariant(*at != 0);
+        target = QVariant(*at != 0);
+        return;
     case Form::Integer: {
         qint64 number;
         std::memcpy(&number, at, sizeof number);
-        return QVariant(number);
+        target = QVariant(number);
+        return;
     }
     case Form::Real: {
         double number;
         std::memcpy(&number, at, sizeof number);
-        return QVariant(number);
+        target = QVariant(number);
+        return;
     }
     case Form::Text:
         break;
@@ -244,11 +254,24 @@ QVariant PackedRows::value(int slot, int column) const
             ? 0
             : textEnd(row, m_columns[static_cast<std::size_t>(info.previousText)].offset) & ~narrowText;
     const std::uint32_t end = textEnd(row, info.offset);
-    const char* text = row + m_fixedSize + begin;
-    const std::size_t length = (end & ~narrowText) - begin;
-    if ((end & narrowText) != 0)
-        return QVariant(widened(text, length));
-    return QVariant(QString::fromUtf8(text, static_cast<qsizetype>(length)));
+    const char* bytes = row + m_fixedSize + begin;
+    const auto length = static_cast<qsizetype>((end & ~narrowText) - begin);
+
+    if (target.typeId() != QMetaType::QString)
+        target = QVariant(QString());
+    auto& text = *static_cast<QString*>(target.data());
+    if (!text.isDetached())
+        text = QString();
+    // Never fewer bytes than UTF-16 units.
+    text.resize(length);
+    if ((end & narrowText) != 0) {
+        widen(bytes, static_cast<std::size_t>(length), text.data());
+        return;
+    }
+    // As QString::fromUtf8 decodes: a leading byte-order mark dropped, a broken sequence replaced.
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringConverter::Flag::Stateless);
+    const QChar* decodedEnd = utf8.appendToBuffer(text.data(), QByteArrayView(bytes, length));
+    text.truncate(decodedEnd - text.constData());
 }
 
 std::vector<QVariant> PackedRows::values(int slot) const

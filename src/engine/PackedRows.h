@@ -35,6 +35,9 @@ public:
     void clear(int slot);
 
     QVariant value(int slot, int column) const;
+    // The same into target, whose text, if no one shares it, takes the decoded one where it is: read row after row
+    // into the same cells, texts need no new blocks.
+    void read(int slot, int column, QVariant& target) const;
     std::vector<QVariant> values(int slot) const;
 
 private:

@@ -95,6 +95,33 @@ TEST(PackedRows, TextsAtTheEdgesOfTheNarrowFormComeBackWhole)
     }
 }
 
+TEST(PackedRows, BytesAsADatabaseHoldsThemDecodeAsQtDecodesUtf8)
+{
+    const QByteArray texts[] = {
+        "\xEF\xBB\xBF\xD1\x82\xD0\xB5\xD0\xBA\xD1\x81\xD1\x82", // a byte-order mark before Cyrillic
+        "\xD0\xBF\xD1",                                         // a letter, then half of one
+        "\xD0",
+        "abc\xFF\xFE"
+        "def",
+        "\xC0\xAF overlong",
+    };
+    const std::vector<ColumnInfo> two{columnOf(ColumnKind::Text), columnOf(ColumnKind::Memo)};
+    PackedRows packed(two);
+    for (const QByteArray& text : texts) {
+        Backend::Cell cells[2];
+        cells[0].isNull = cells[1].isNull = false;
+        cells[0].text = cells[1].text = text;
+        packed.add(cells);
+    }
+    QVariant reused;
+    for (int slot = 0; slot < static_cast<int>(std::size(texts)); ++slot) {
+        const QString expected = QString::fromUtf8(texts[slot]);
+        EXPECT_EQ(packed.value(slot, 0).toString(), expected) << slot;
+        packed.read(slot, 1, reused);
+        EXPECT_EQ(reused.toString(), expected) << slot;
+    }
+}
+
 TEST(PackedRows, ARowWrittenAnewOrClearedLeavesTheOthersAlone)
 {
     PackedRows packed(columns);
