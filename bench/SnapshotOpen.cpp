@@ -1,16 +1,23 @@
 // Opening the list query over 100,000 matching rows: the snapshot against a bare SQLite step loop that reads every
-// column of the same translated statement, side by side in one run, and the snapshot's memory per row.
+// column of the same translated statement, side by side in one run, and the snapshot's memory per row; then the
+// memory per row of the list of every event in diaries of the start-up's kind, of 100,000 and of 1,000,000 events.
 #include "BenchDiary.h"
 #include "PeriodList.h"
 #include "SideBySide.h"
 #include "diary/DiaryBackend.h"
 #include "diary/JobTable.h"
+#include "diary/Queries.h"
 #include "engine/Connection.h"
 #include "engine/Dialect.h"
 #include "engine/sqlite/SqliteFunctions.h"
 
 #include <benchmark/benchmark.h>
 #include <sqlite3.h>
+
+#include <malloc.h>
+
+#include <map>
+#include <memory>
 
 namespace {
 
@@ -69,10 +76,58 @@ void BareStepLoop(benchmark::State& state)
     sqlite3_close(db);
 }
 
+// A diary as bench_fill_diary writes it for the start-up figures, one per size asked for.
+BenchDiary& startUpDiary(int events)
+{
+    static std::map<int, std::unique_ptr<BenchDiary>> diaries;
+    std::unique_ptr<BenchDiary>& diary = diaries[events];
+    if (!diary) {
+        DiaryRows rows;
+        rows.events = events;
+        rows.periods = {QStringLiteral("ежедневное"), QStringLiteral("еженедельное"), QStringLiteral("ежемесячное"),
+                        QStringLiteral("ежегодное")};
+        rows.other = DiaryRows::Text::Numbered;
+        rows.dates = true;
+        diary = std::make_unique<BenchDiary>(rows);
+    }
+    return *diary;
+}
+
+size_t heapInUse()
+{
+    const struct mallinfo2 info = mallinfo2();
+    return info.uordblks + info.hblkhd;
+}
+
+// The heap the list of every event keeps per row once opened, and once every cell of every row has been read, as
+// the rows a list shows are.
+void RowsOfEveryEventKept(benchmark::State& state)
+{
+    const int events = static_cast<int>(state.range(0));
+    Connection connection(DiaryBackend::open(startUpDiary(events).connectionString()), JobTable::schema());
+    size_t before = 0;
+    size_t opened = 0;
+    size_t read = 0;
+    for (auto _ : state) {
+        before = heapInUse();
+        const auto kept = connection.select(Queries::jobListAll(), {});
+        opened = heapInUse();
+        if (kept->rowCount() != events)
+            state.SkipWithError("the list lost rows");
+        for (int row = 0; row < kept->rowCount(); ++row)
+            for (int column = 0; column < kept->columnCount(); ++column)
+                benchmark::DoNotOptimize(kept->value(row, column));
+        read = heapInUse();
+    }
+    state.counters["bytes_per_row"] = static_cast<double>(opened - before) / events;
+    state.counters["bytes_per_row_read"] = static_cast<double>(read - before) / events;
+}
+
 } // namespace
 
 BENCHMARK(SnapshotOpen)->Unit(benchmark::kMillisecond);
 BENCHMARK(BareStepLoop)->Unit(benchmark::kMillisecond);
+BENCHMARK(RowsOfEveryEventKept)->Arg(100000)->Arg(1000000)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv)
 {

@@ -6,6 +6,7 @@
 #include "engine/TableSchema.h"
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QList>
 #include <QString>
 #include <QVariant>
@@ -13,6 +14,7 @@
 #include <functional>
 #include <map>
 #include <optional>
+#include <span>
 #include <utility>
 #include <vector>
 
@@ -23,6 +25,15 @@ class Backend
 public:
     virtual ~Backend() = default;
 
+    // One cell of a row a select reads, in the form of its column's kind.
+    struct Cell
+    {
+        bool isNull = true;
+        qint64 integer = 0;  // Boolean (0 or 1), AutoIncrement, Integer
+        double real = 0;     // Float, DateTime (a DateSerial day count)
+        QByteArrayView text; // Text, Memo: UTF-8, good until the next row is read
+    };
+
     // Where the rows of a select go as they are read.
     class RowSink
     {
@@ -30,8 +41,8 @@ public:
         virtual ~RowSink() = default;
         // The result's columns, and which of them are read from the table the select writes back to.
         virtual void describe(std::vector<ColumnInfo> columns, std::vector<int> tableColumns) = 0;
-        // Room for the next row's cells, one a column.
-        virtual QVariant* addRow(qint64 rowIdentity) = 0;
+        // The next row: one cell a column, in the form of the column's kind as described.
+        virtual void addRow(qint64 rowIdentity, std::span<const Cell> cells) = 0;
     };
 
     // One row's write: the table, the result's columns, and the ones read from the table (in that order the
@@ -47,7 +58,7 @@ public:
     virtual QString filePath() const { return {}; }
 
     virtual Dialect::Translation translate(const QString& text) const = 0;
-    // Runs a translated select with its parameters; text cells may be handed over as undecoded UTF-8 bytes.
+    // Runs a translated select with its parameters.
     virtual void select(const Dialect::Translation& translation, const QList<QVariant>& parameters, RowSink& sink) = 0;
 
     // What a write expects a row to hold, column by column: one of these states. The first is the row as it was

@@ -1,6 +1,8 @@
 #include "engine/Snapshot.h"
 
 #include "engine/Backend.h"
+#include "engine/DecodedRows.h"
+#include "engine/PackedRows.h"
 #include "base/CodePoints.h"
 #include "base/DateSerial.h"
 #include "engine/EngineErrors.h"
@@ -13,9 +15,6 @@
 #include <set>
 
 namespace {
-
-// Rows are kept in fixed blocks, so a large result never needs one huge block nor copies rows as it grows.
-constexpr int rowsPerBlock = 1024;
 
 EngineError typeMismatch(const ColumnInfo& column, const QVariant& value)
 {
@@ -70,17 +69,6 @@ QVariant storable(const ColumnInfo& column, const QVariant& value)
     return QVariant(value.toString());
 }
 
-// A text cell still held as UTF-8 becomes its QString in place.
-const QVariant& decoded(QVariant& cell)
-{
-    if (cell.typeId() == QMetaType::QByteArray) {
-        QString text = QString::fromUtf8(cell.toByteArray());
-        text.squeeze();
-        cell = std::move(text);
-    }
-    return cell;
-}
-
 } // namespace
 
 struct Snapshot::Data : Backend::RowSink
@@ -93,7 +81,8 @@ struct Snapshot::Data : Backend::RowSink
     std::vector<int> tableColumns;
 
     // Cells of every row ever held, by slot; a row's slot never changes, only its position in order.
-    std::vector<std::unique_ptr<QVariant[]>> blocks;
+    PackedRows rows;
+    DecodedRows decoded;
     std::vector<qint64> rowIds;
     std::vector<int> order;
     // By slot: the values of writes of the row whose answer never came (the server went away), which the row may
@@ -103,29 +92,17 @@ struct Snapshot::Data : Backend::RowSink
     std::optional<Backend::InsertTries> insert;
 
     int width() const { return static_cast<int>(columns.size()); }
-    QVariant* cells(int slot) const
-    {
-        return blocks[static_cast<size_t>(slot / rowsPerBlock)].get() + (slot % rowsPerBlock) * width();
-    }
-    int addSlot(qint64 rowId)
-    {
-        const int slot = static_cast<int>(rowIds.size());
-        if (slot % rowsPerBlock == 0)
-            blocks.push_back(std::make_unique<QVariant[]>(static_cast<size_t>(rowsPerBlock * width())));
-        rowIds.push_back(rowId);
-        return slot;
-    }
 
     void describe(std::vector<ColumnInfo> described, std::vector<int> fromTable) override
     {
         columns = std::move(described);
         tableColumns = std::move(fromTable);
+        rows = PackedRows(columns);
     }
-    QVariant* addRow(qint64 rowIdentity) override
+    void addRow(qint64 rowIdentity, std::span<const Backend::Cell> cells) override
     {
-        const int slot = addSlot(rowIdentity);
-        order.push_back(slot);
-        return cells(slot);
+        order.push_back(rows.add(cells));
+        rowIds.push_back(rowIdentity);
     }
 
     void load();
@@ -133,7 +110,7 @@ struct Snapshot::Data : Backend::RowSink
     const ColumnInfo& writableColumn(int column) const;
     void requireUpdatable() const;
     Backend::RowWrite write() const { return {translation.table, columns, tableColumns}; }
-    void store(int slot, const std::vector<QVariant>& tableValues) const;
+    void store(int slot, const std::vector<QVariant>& tableValues);
     Backend::RowStates expectedStates(int slot, const std::set<int>& columns) const;
 };
 
@@ -143,7 +120,8 @@ void Snapshot::Data::load()
         throw EngineErrors::missingParameters();
     if (parameters.size() > translation.parameterCount)
         throw EngineErrors::tooManyParameters();
-    blocks.clear();
+    rows = PackedRows();
+    decoded = DecodedRows();
     rowIds.clear();
     order.clear();
     backend->select(translation, parameters, *this);
@@ -173,20 +151,21 @@ void Snapshot::Data::requireUpdatable() const
         throw EngineErrors::notUpdatable();
 }
 
-void Snapshot::Data::store(int slot, const std::vector<QVariant>& tableValues) const
+void Snapshot::Data::store(int slot, const std::vector<QVariant>& tableValues)
 {
-    QVariant* row = cells(slot);
+    std::vector<QVariant> values = rows.values(slot);
     for (size_t i = 0; i < tableValues.size(); ++i)
-        row[tableColumns[i]] = tableValues[i];
+        values[static_cast<size_t>(tableColumns[i])] = tableValues[i];
+    rows.replace(slot, values);
+    decoded.refresh(rows, slot);
 }
 
 // The row of slot as read, over columns, and the same overlaid by each write of it whose answer was lost.
 Backend::RowStates Snapshot::Data::expectedStates(int slot, const std::set<int>& columns) const
 {
     std::map<int, QVariant> read;
-    QVariant* row = cells(slot);
     for (int column : columns)
-        read[column] = decoded(row[column]);
+        read[column] = rows.value(slot, column);
     Backend::RowStates states{read};
     if (const auto tries = unconfirmed.find(slot); tries != unconfirmed.end()) {
         for (const std::map<int, QVariant>& values : tries->second) {
@@ -243,7 +222,7 @@ const QVariant& Snapshot::value(int row, int column) const
     if (column < 0 || column >= d->width())
         throw EngineError(
             QStringLiteral("Column %1 is outside the %2 columns of the result.").arg(column).arg(d->width()));
-    return decoded(d->cells(d->slotAt(row))[column]);
+    return d->decoded.value(d->rows, d->slotAt(row), column);
 }
 
 qint64 Snapshot::rowId(int row) const
@@ -322,8 +301,11 @@ void Snapshot::insertRow(int position, const Values& values)
     }
     d->insert.reset();
     auto& [rowId, stored] = inserted;
-    const int slot = d->addSlot(rowId);
-    d->store(slot, stored);
+    std::vector<QVariant> cells(static_cast<size_t>(d->width()));
+    for (size_t i = 0; i < stored.size(); ++i)
+        cells[static_cast<size_t>(d->tableColumns[i])] = std::move(stored[i]);
+    const int slot = d->rows.add(cells);
+    d->rowIds.push_back(rowId);
     d->order.insert(d->order.begin() + position, slot);
 }
 
@@ -335,8 +317,8 @@ void Snapshot::deleteRow(int row)
     const std::set<int> columns(d->tableColumns.begin(), d->tableColumns.end());
     d->backend->deleteRow(d->write(), d->rowIds[static_cast<size_t>(slot)], d->expectedStates(slot, columns));
     d->unconfirmed.erase(slot);
-    QVariant* cells = d->cells(slot);
-    std::fill(cells, cells + d->width(), QVariant());
+    d->rows.clear(slot);
+    d->decoded.refresh(d->rows, slot);
     d->order.erase(d->order.begin() + row);
 }
 

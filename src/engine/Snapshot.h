@@ -32,7 +32,9 @@ public:
     int columnCount() const;
     const ColumnInfo& column(int column) const;
     int columnIndex(const QString& name) const; // -1 when there is none; case-insensitive
-    // A text is decoded from the stored UTF-8 the first time its cell is read, so reading is for one thread.
+    // Rows are kept packed, texts as UTF-8, and a cell is decoded as it is read into the few rows read last (see
+    // DecodedRows): the reference stays good while the snapshot is, showing the cell until several other rows have
+    // been read since, and the row's new value after a write of it. Reading is for one thread.
     const QVariant& value(int row, int column) const;
     qint64 rowId(int row) const;     // 0 when the select has no row identity
     int findRow(qint64 rowId) const; // -1 when absent

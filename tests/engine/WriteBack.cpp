@@ -267,6 +267,47 @@ TEST_P(WriteBack, RereadRunsTheSameSelectAgain)
     EXPECT_EQ(list->value(1, col("job")), QStringLiteral("первое"));
 }
 
+TEST_P(WriteBack, TextsOfEveryScriptAndLengthComeBackAsStoredThroughReadsUpdatesAndInserts)
+{
+    const QString texts[] = {
+        QStringLiteral(""),
+        QStringLiteral("Ёлка, щётка и «кавычки»"),
+        QStringLiteral("🎉🎂 праздник 👨‍👩‍👧"),
+        QStringLiteral("Ünïcödé ∑ 𝄞 中文"),
+        QString(250, QChar(u'ж')),
+    };
+    const QString note = QStringLiteral("Заметка 🎉 с переносом\nстрок ").repeated(400);
+    const int count = static_cast<int>(std::size(texts));
+    for (int i = 0; i < count; ++i)
+        diary.add(
+            {texts[i], QStringLiteral("ежедневное"), {2026, 5, i + 1}, {}, i % 2 == 0, i == 1 ? note : QString()});
+    list->reread();
+    ASSERT_EQ(list->rowCount(), count + 2);
+    for (int i = 0; i < count; ++i) {
+        const int row = i + 2;
+        EXPECT_EQ(list->value(row, col("job")), QVariant(texts[i])) << i;
+        EXPECT_FALSE(list->value(row, col("job")).isNull()) << "an empty text is no null";
+        EXPECT_EQ(list->value(row, col("other")), i == 1 ? QVariant(note) : QVariant()) << i;
+        EXPECT_EQ(list->value(row, col("vip")), QVariant(i % 2 == 0)) << i;
+    }
+
+    // Each row takes the next row's text, read back from the database.
+    for (int i = 0; i < count; ++i)
+        list->updateRow(i + 2, {{col("job"), texts[(i + 1) % count]}, {col("other"), texts[i]}});
+    for (int i = 0; i < count; ++i) {
+        EXPECT_EQ(list->value(i + 2, col("job")), QVariant(texts[(i + 1) % count])) << i;
+        EXPECT_EQ(list->value(i + 2, col("other")), QVariant(texts[i])) << i;
+        EXPECT_EQ(list->value(i + 2, col("period")), QVariant(QStringLiteral("ежедневное"))) << i;
+    }
+
+    list->insertRow(0, {{col("job"), texts[2]}, {col("other"), note}, {col("vip"), true}});
+    EXPECT_EQ(list->value(0, col("job")), QVariant(texts[2]));
+    EXPECT_EQ(list->value(0, col("other")), QVariant(note));
+    EXPECT_EQ(list->value(0, col("vip")), QVariant(true));
+    EXPECT_TRUE(list->value(0, col("period")).isNull());
+    EXPECT_EQ(stored("job", list->rowId(0)), texts[2]);
+}
+
 TEST_P(FileWriteBack, AWriteWhileAnotherProcessHoldsTheLockFailsClearly)
 {
     const auto impatient = diary.connect(0);

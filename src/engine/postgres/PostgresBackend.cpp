@@ -185,10 +185,7 @@ std::optional<QByteArray> columnText(const ColumnInfo& column, const QVariant& v
     return utf8Text(value.toString());
 }
 
-enum class TextCells { Undecoded, Decoded };
-
-QVariant readCell(const ServerResult& result, int row, int column, ColumnKind kind,
-                  TextCells texts = TextCells::Decoded)
+QVariant readCell(const ServerResult& result, int row, int column, ColumnKind kind)
 {
     if (result.isNull(row, column))
         return {};
@@ -208,11 +205,38 @@ QVariant readCell(const ServerResult& result, int row, int column, ColumnKind ki
     case ColumnKind::Memo:
         break;
     }
-    if (texts == TextCells::Undecoded)
-        return QVariant(QByteArray(text, length));
     QString decoded = QString::fromUtf8(text, length);
     decoded.squeeze();
     return QVariant(std::move(decoded));
+}
+
+// The same cell as a select hands it over, its text left in the result's UTF-8.
+void readCell(const ServerResult& result, int row, int column, ColumnKind kind, Backend::Cell& cell)
+{
+    cell.isNull = result.isNull(row, column);
+    if (cell.isNull)
+        return;
+    const char* text = result.text(row, column);
+    const int length = result.length(row, column);
+    switch (kind) {
+    case ColumnKind::Boolean:
+        cell.integer = text[0] == 't' ? 1 : 0;
+        break;
+    case ColumnKind::AutoIncrement:
+    case ColumnKind::Integer:
+        cell.integer = integerOf(text, length);
+        break;
+    case ColumnKind::Float:
+        cell.real = numberOf(text, length);
+        break;
+    case ColumnKind::DateTime:
+        cell.real = serialOfTimestamp(text, length);
+        break;
+    case ColumnKind::Text:
+    case ColumnKind::Memo:
+        cell.text = QByteArrayView(text, length);
+        break;
+    }
 }
 
 // The server refused a statement because this user may not write: a role without the rights, or a server that
@@ -384,11 +408,11 @@ void PostgresBackend::selectWith(const Dialect::Translation& translation, const 
     sink.describe(std::move(columns), std::move(tableColumns));
 
     const int rows = result.rowCount();
+    std::vector<Cell> cells(kinds.size());
     for (int r = 0; r < rows; ++r) {
-        QVariant* row =
-            sink.addRow(translation.hasRowIdentity ? integerOf(result.text(r, count), result.length(r, count)) : 0);
         for (int c = 0; c < count; ++c)
-            row[c] = readCell(result, r, c, kinds[static_cast<size_t>(c)], TextCells::Undecoded);
+            readCell(result, r, c, kinds[static_cast<size_t>(c)], cells[static_cast<size_t>(c)]);
+        sink.addRow(translation.hasRowIdentity ? integerOf(result.text(r, count), result.length(r, count)) : 0, cells);
     }
 }
 

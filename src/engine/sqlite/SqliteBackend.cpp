@@ -97,9 +97,7 @@ std::shared_ptr<sqlite3> openFile(const QString& path, const TableSchema& requir
 
 // How a text cell is read: a whole list is kept as the stored UTF-8 and decoded when a cell is first read, since
 // only the rows on the screen are ever read for most lists; a single re-read row is decoded at once.
-enum class TextCells { Undecoded, Decoded };
-
-QVariant readCell(const Statement& statement, int column, ColumnKind kind, TextCells texts = TextCells::Decoded)
+QVariant readCell(const Statement& statement, int column, ColumnKind kind)
 {
     if (statement.isNull(column))
         return {};
@@ -116,9 +114,32 @@ QVariant readCell(const Statement& statement, int column, ColumnKind kind, TextC
     case ColumnKind::Memo:
         break;
     }
-    if (texts == TextCells::Undecoded)
-        return QVariant(statement.utf8(column));
     return QVariant(statement.text(column));
+}
+
+// The same cell as a select hands it over, its text left in the statement's UTF-8.
+void readCell(const Statement& statement, int column, ColumnKind kind, Backend::Cell& cell)
+{
+    cell.isNull = statement.isNull(column);
+    if (cell.isNull)
+        return;
+    switch (kind) {
+    case ColumnKind::Boolean:
+        cell.integer = statement.integer(column) != 0 ? 1 : 0;
+        break;
+    case ColumnKind::AutoIncrement:
+    case ColumnKind::Integer:
+        cell.integer = statement.integer(column);
+        break;
+    case ColumnKind::Float:
+    case ColumnKind::DateTime:
+        cell.real = statement.real(column);
+        break;
+    case ColumnKind::Text:
+    case ColumnKind::Memo:
+        cell.text = statement.utf8View(column);
+        break;
+    }
 }
 
 // The columns of a prepared select, and which of them are the table's; the row identity the translation adds
@@ -202,10 +223,11 @@ void SqliteBackend::select(const Dialect::Translation& translation, const QList<
     sink.describe(std::move(columns), std::move(tableColumns));
 
     const int n = static_cast<int>(kinds.size());
+    std::vector<Cell> cells(kinds.size());
     while (statement.step()) {
-        QVariant* row = sink.addRow(translation.hasRowIdentity ? statement.integer(n) : 0);
         for (int c = 0; c < n; ++c)
-            row[c] = readCell(statement, c, kinds[static_cast<size_t>(c)], TextCells::Undecoded);
+            readCell(statement, c, kinds[static_cast<size_t>(c)], cells[static_cast<size_t>(c)]);
+        sink.addRow(translation.hasRowIdentity ? statement.integer(n) : 0, cells);
     }
 }
 

@@ -114,8 +114,13 @@ QString Statement::text(int column) const
 
 QByteArray Statement::utf8(int column) const
 {
+    return utf8View(column).toByteArray();
+}
+
+QByteArrayView Statement::utf8View(int column) const
+{
     const auto* data = reinterpret_cast<const char*>(sqlite3_column_text(m_stmt, column));
-    return QByteArray(data, sqlite3_column_bytes(m_stmt, column));
+    return QByteArrayView(data, sqlite3_column_bytes(m_stmt, column));
 }
 
 void Statement::execute(sqlite3* db, const QString& sql)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArrayView>
 #include <QString>
 #include <QVariant>
 
@@ -34,6 +35,8 @@ public:
     QString text(int column) const;
     // The stored UTF-8 bytes of a text column, undecoded.
     QByteArray utf8(int column) const;
+    // The same bytes where the statement holds them, good until it steps on.
+    QByteArrayView utf8View(int column) const;
 
     // Runs sql, which returns no rows, on db.
     static void execute(sqlite3* db, const QString& sql);
