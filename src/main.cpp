@@ -7,10 +7,10 @@
 #include "platform/FontConfigWarmUp.h"
 #include "platform/SingleInstance.h"
 #include "platform/SystemTrayIcon.h"
+#include "units/FirstPaint.h"
 #include "units/UnitMain.h"
 
 #include <QDir>
-#include <QTimer>
 
 int main(int argc, char** argv)
 {
@@ -37,9 +37,10 @@ int main(int argc, char** argv)
         Singletons singletons(location, tray);
         TFormMain& mainWindow = singletons.mainWindow();
         QObject::connect(&instance, &SingleInstance::showRequested, &mainWindow, &TFormMain::PopShowClick);
+        // Asking the system bus whether logind runs waits for an answer: done once the window is painted.
+        ResumeWatch& resumeWatch = singletons.resumeWatch();
+        FirstPaint::then(mainWindow, resumeWatch, [&resumeWatch] { resumeWatch.start(); });
         mainWindow.show();
-        // Asking the system bus whether logind runs waits for an answer: done once the window is up.
-        QTimer::singleShot(0, &singletons.resumeWatch(), &ResumeWatch::start);
         if (qEnvironmentVariableIsSet("CHRONOTEKA_QUIT_AFTER_SHOW"))
             Application::quitWhenShown(mainWindow);
         return app.exec();

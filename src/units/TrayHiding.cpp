@@ -1,5 +1,7 @@
 #include "units/TrayHiding.h"
 
+#include "units/FirstPaint.h"
+
 #include <QEvent>
 #include <QMenu>
 #include <QWidget>
@@ -15,6 +17,11 @@ TrayHiding::TrayHiding(QWidget& window, TrayIcon& tray, QMenu& menu)
 void TrayHiding::addIcon()
 {
     m_tray.add();
+}
+
+void TrayHiding::addIconOnceShown()
+{
+    FirstPaint::then(m_window, *this, [this] { m_tray.add(); });
 }
 
 void TrayHiding::removeIcon()

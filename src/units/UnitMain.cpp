@@ -328,7 +328,7 @@ void TFormMain::createNavigatorArea()
 
 void TFormMain::FormCreate()
 {
-    m_trayHiding->addIcon();
+    m_trayHiding->addIconOnceShown();
     DTIsp->setDate(Clock::today());
     DTShed_Date->setDate(Clock::today());
 }
