@@ -16,7 +16,7 @@ bool SystemTrayIcon::add()
     if (!QSystemTrayIcon::isSystemTrayAvailable() || m_picture.isNull())
         return false;
     if (!m_icon) {
-        // Made at the first add, which comes just after the main window is first shown; where the desktop has no
+        // Made at the first add, which the main window's FormCreate makes at start-up; where the desktop has no
         // tray none is ever made.
         m_icon = std::make_unique<QSystemTrayIcon>(m_picture);
         m_icon->setToolTip(m_tip);

@@ -1,7 +1,5 @@
 #include "units/TrayHiding.h"
 
-#include "units/FirstPaint.h"
-
 #include <QEvent>
 #include <QMenu>
 #include <QWidget>
@@ -17,11 +15,6 @@ TrayHiding::TrayHiding(QWidget& window, TrayIcon& tray, QMenu& menu)
 void TrayHiding::addIcon()
 {
     m_tray.add();
-}
-
-void TrayHiding::addIconOnceShown()
-{
-    FirstPaint::then(m_window, *this, [this] { m_tray.add(); });
 }
 
 void TrayHiding::removeIcon()

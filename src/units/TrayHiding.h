@@ -19,9 +19,6 @@ public:
     TrayHiding(QWidget& window, TrayIcon& tray, QMenu& menu);
 
     void addIcon();
-    // Adds the icon just after the window's first paint rather than before it: the tray answers over the window
-    // system or the session bus, and the window is the first thing the user waits for.
-    void addIconOnceShown();
     void removeIcon();
     void hideToTray();
     void showFromTray();

@@ -328,7 +328,7 @@ void TFormMain::createNavigatorArea()
 
 void TFormMain::FormCreate()
 {
-    m_trayHiding->addIconOnceShown();
+    m_trayHiding->addIcon();
     DTIsp->setDate(Clock::today());
     DTShed_Date->setDate(Clock::today());
 }

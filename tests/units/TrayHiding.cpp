@@ -131,24 +131,3 @@ TEST_F(WithoutTray, TrayThatAppearsLaterIsUsed)
     EXPECT_FALSE(m_window.isVisible());
     EXPECT_TRUE(m_tray.isPresent());
 }
-
-// At start the icon comes once the window is painted, and once: a window shown again from the tray leaves it.
-TEST(TrayIconAtStart, ComesAfterTheFirstPaintOnly)
-{
-    FakeTray tray;
-    QWidget window;
-    QMenu menu;
-    TrayHiding& hiding = *new TrayHiding(window, tray, menu);
-    window.resize(300, 200);
-    hiding.addIconOnceShown();
-    window.show();
-    EXPECT_FALSE(tray.isPresent()) << "not before the window is painted";
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
-    QCoreApplication::processEvents();
-    EXPECT_TRUE(tray.isPresent());
-
-    hiding.hideToTray();
-    hiding.showFromTray();
-    QCoreApplication::processEvents();
-    EXPECT_FALSE(tray.isPresent());
-}
