@@ -7,6 +7,7 @@
 #include "platform/FontConfigWarmUp.h"
 #include "platform/SingleInstance.h"
 #include "platform/SystemTrayIcon.h"
+#include "units/FirstPaint.h"
 #include "units/UnitMain.h"
 #include "units/WindowSync.h"
 
@@ -38,10 +39,11 @@ int main(int argc, char** argv)
         Singletons singletons(location, tray);
         TFormMain& mainWindow = singletons.mainWindow();
         QObject::connect(&instance, &SingleInstance::showRequested, &mainWindow, &TFormMain::PopShowClick);
+        // Asking the system bus whether logind runs waits for an answer: done once the window is painted.
+        ResumeWatch& resumeWatch = singletons.resumeWatch();
+        FirstPaint::then(mainWindow, resumeWatch, [&resumeWatch] { resumeWatch.start(); });
         mainWindow.show();
-        // Asking the system bus whether logind runs waits for an answer: done once the window is up.
-        QTimer::singleShot(0, &singletons.resumeWatch(), &ResumeWatch::start);
-        // The calendar's news come once the window is up and painted.
+        // The calendar's news come a little after the window is up and painted.
         QTimer::singleShot(WindowSync::startDelay, &singletons.sync(), &WindowSync::SyncTimerTimer);
         if (qEnvironmentVariableIsSet("CHRONOTEKA_QUIT_AFTER_SHOW"))
             Application::quitWhenShown(mainWindow);
