@@ -851,30 +851,43 @@ constexpr const char* batchTokenTable = "chronoteka_batch";
 constexpr const char* batchTokenDefinition = "CREATE TABLE IF NOT EXISTS chronoteka_batch (token text PRIMARY KEY, "
                                              "made timestamp with time zone NOT NULL DEFAULT now())";
 
-// A select's rows kept whole, texts decoded.
+// A select's rows kept whole, each cell in the engine's own form of its column's kind.
 class RowsKept : public Backend::RowSink
 {
 public:
     std::vector<std::vector<QVariant>> rows;
 
-    void describe(std::vector<ColumnInfo> columns, std::vector<int>) override { m_width = columns.size(); }
-    QVariant* addRow(qint64) override
+    void describe(std::vector<ColumnInfo> columns, std::vector<int>) override { m_columns = std::move(columns); }
+    void addRow(qint64, std::span<const Backend::Cell> cells) override
     {
-        decodeLast();
-        rows.emplace_back(m_width);
-        return rows.back().data();
-    }
-    void decodeLast()
-    {
-        if (rows.empty())
-            return;
-        for (QVariant& cell : rows.back())
-            if (cell.metaType().id() == QMetaType::QByteArray)
-                cell = QString::fromUtf8(cell.toByteArray());
+        std::vector<QVariant>& row = rows.emplace_back();
+        row.reserve(cells.size());
+        for (std::size_t c = 0; c < cells.size(); ++c)
+            row.push_back(valueOf(cells[c], m_columns[c].kind));
     }
 
 private:
-    size_t m_width = 0;
+    static QVariant valueOf(const Backend::Cell& cell, ColumnKind kind)
+    {
+        if (cell.isNull)
+            return QVariant();
+        switch (kind) {
+        case ColumnKind::Boolean:
+            return QVariant(cell.integer != 0);
+        case ColumnKind::AutoIncrement:
+        case ColumnKind::Integer:
+            return QVariant(cell.integer);
+        case ColumnKind::Float:
+        case ColumnKind::DateTime:
+            return QVariant(cell.real);
+        case ColumnKind::Text:
+        case ColumnKind::Memo:
+            break;
+        }
+        return QString::fromUtf8(cell.text);
+    }
+
+    std::vector<ColumnInfo> m_columns;
 };
 
 } // namespace
@@ -906,7 +919,6 @@ public:
         checkCount(translation, parameters);
         RowsKept kept;
         m_backend.selectWith(translation, parameters, kept, ServerSession::Retry::Never);
-        kept.decodeLast();
         return std::move(kept.rows);
     }
 
