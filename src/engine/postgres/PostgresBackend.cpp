@@ -4,6 +4,7 @@
 #include "base/CodePoints.h"
 #include "base/DateSerial.h"
 #include "engine/EngineErrors.h"
+#include "engine/PackedRows.h"
 #include "engine/postgres/ServerChecks.h"
 #include "engine/postgres/ServerSearch.h"
 #include "engine/postgres/ServerSession.h"
@@ -851,30 +852,28 @@ constexpr const char* batchTokenTable = "chronoteka_batch";
 constexpr const char* batchTokenDefinition = "CREATE TABLE IF NOT EXISTS chronoteka_batch (token text PRIMARY KEY, "
                                              "made timestamp with time zone NOT NULL DEFAULT now())";
 
-// A select's rows kept whole, texts decoded.
+// A select's rows kept whole, in the engine's forms.
 class RowsKept : public Backend::RowSink
 {
 public:
-    std::vector<std::vector<QVariant>> rows;
-
-    void describe(std::vector<ColumnInfo> columns, std::vector<int>) override { m_width = columns.size(); }
-    QVariant* addRow(qint64) override
+    void describe(std::vector<ColumnInfo> columns, std::vector<int>) override { m_packed = PackedRows(columns); }
+    void addRow(qint64, std::span<const Backend::Cell> cells) override
     {
-        decodeLast();
-        rows.emplace_back(m_width);
-        return rows.back().data();
+        m_packed.add(cells);
+        ++m_count;
     }
-    void decodeLast()
+    std::vector<std::vector<QVariant>> rows() const
     {
-        if (rows.empty())
-            return;
-        for (QVariant& cell : rows.back())
-            if (cell.metaType().id() == QMetaType::QByteArray)
-                cell = QString::fromUtf8(cell.toByteArray());
+        std::vector<std::vector<QVariant>> rows;
+        rows.reserve(static_cast<std::size_t>(m_count));
+        for (int slot = 0; slot < m_count; ++slot)
+            rows.push_back(m_packed.values(slot));
+        return rows;
     }
 
 private:
-    size_t m_width = 0;
+    PackedRows m_packed;
+    int m_count = 0;
 };
 
 } // namespace
@@ -906,8 +905,7 @@ public:
         checkCount(translation, parameters);
         RowsKept kept;
         m_backend.selectWith(translation, parameters, kept, ServerSession::Retry::Never);
-        kept.decodeLast();
-        return std::move(kept.rows);
+        return kept.rows();
     }
 
 private:
