@@ -6,6 +6,8 @@
 #include "engine/Connection.h"
 #include "sync/Synchronizer.h"
 
+#include <QScopeGuard>
+
 #include <condition_variable>
 #include <mutex>
 #include <optional>
@@ -133,6 +135,11 @@ CalendarSync::Outcome CalendarSync::Private::sync(CalendarSync* self, const Requ
             if (cancelled)
                 server.cancel();
         }
+        // Forgotten before the client goes, so that a cancel from the window never reaches it gone.
+        const auto forget = qScopeGuard([this] {
+            const std::lock_guard lock(mutex);
+            client = nullptr;
+        });
         int told = -1;
         outcome = Synchronizer(*connection, server, diaryId).run(request.calendar, [&](int done, int total) {
             // Told once for each percent: a first sync of many events would flood the window otherwise.
@@ -147,7 +154,6 @@ CalendarSync::Outcome CalendarSync::Private::sync(CalendarSync* self, const Requ
         outcome.error = QString::fromUtf8(failure.what());
     }
     const std::lock_guard lock(mutex);
-    client = nullptr;
     if (cancelled) {
         outcome.cancelled = true;
         outcome.error.clear();

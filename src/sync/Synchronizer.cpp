@@ -59,7 +59,8 @@ public:
     Run(Connection& diary, CalDavClient& client, const QString& diaryId, const QUrl& calendar,
         const Synchronizer::Progress& progress)
         : m_diary(diary), m_client(client), m_diaryId(diaryId), m_components(diaryId), m_calendar(calendar),
-          m_collection(calendar.toString(QUrl::StripTrailingSlash)), m_progress(progress)
+          m_collection(calendar.toString(QUrl::StripTrailingSlash)),
+          m_members(calendar.adjusted(QUrl::StripTrailingSlash).path(QUrl::FullyEncoded) + u'/'), m_progress(progress)
     {
     }
 
@@ -201,7 +202,7 @@ private:
     void sendNew(qint64 id)
     {
         const Event& event = m_events.at(id);
-        const QString href = m_calendar.path(QUrl::FullyEncoded) + fileNameOf(uidOf(id));
+        const QString href = m_members + fileNameOf(uidOf(id));
         const QByteArray text = m_components.calendarOf(DiaryEvents::component(event, uidOf(id)));
         QByteArray etag;
         try {
@@ -527,6 +528,9 @@ private:
     const IcsComponents m_components;
     const QUrl m_calendar;
     const QString m_collection;
+    // The path the collection's objects are named under: the collection's own with its closing slash, which an
+    // address typed without one lacks.
+    const QString m_members;
     const Synchronizer::Progress& m_progress;
 
     std::unordered_map<qint64, Event> m_events;

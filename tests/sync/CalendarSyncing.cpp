@@ -209,6 +209,16 @@ TEST_P(CalendarSyncing, WhatTheDiaryMakesChangesAndDeletesReachesThePhone)
     EXPECT_EQ(events().size(), 2u);
 }
 
+// A calendar's address typed without its closing slash still names the collection the new objects go into.
+TEST_P(CalendarSyncing, ACalendarAddressWithoutItsClosingSlash)
+{
+    diary.addRow({{"job", "Сдать отчёт"}, {"date_isp", QDate(2027, 3, 6)}});
+    const QUrl collection = std::exchange(calendar, calendar.adjusted(QUrl::StripTrailingSlash));
+    expectCompleted(sync());
+    calendar = collection;
+    EXPECT_EQ(onPhone()["Сдать отчёт"].count, 1);
+}
+
 TEST_P(CalendarSyncing, BothSidesChangedKeepsBothAndCountsOneConflict)
 {
     diary.addRow({{"job", "Позвонить"}, {"date_isp", QDate(2027, 3, 6)}});

@@ -4,6 +4,7 @@
 #include "base/CodePoints.h"
 #include "base/DateSerial.h"
 #include "engine/EngineErrors.h"
+#include "engine/PackedRows.h"
 #include "engine/postgres/ServerChecks.h"
 #include "engine/postgres/ServerSearch.h"
 #include "engine/postgres/ServerSession.h"
@@ -851,43 +852,28 @@ constexpr const char* batchTokenTable = "chronoteka_batch";
 constexpr const char* batchTokenDefinition = "CREATE TABLE IF NOT EXISTS chronoteka_batch (token text PRIMARY KEY, "
                                              "made timestamp with time zone NOT NULL DEFAULT now())";
 
-// A select's rows kept whole, each cell in the engine's own form of its column's kind.
+// A select's rows kept whole, in the engine's forms.
 class RowsKept : public Backend::RowSink
 {
 public:
-    std::vector<std::vector<QVariant>> rows;
-
-    void describe(std::vector<ColumnInfo> columns, std::vector<int>) override { m_columns = std::move(columns); }
+    void describe(std::vector<ColumnInfo> columns, std::vector<int>) override { m_packed = PackedRows(columns); }
     void addRow(qint64, std::span<const Backend::Cell> cells) override
     {
-        std::vector<QVariant>& row = rows.emplace_back();
-        row.reserve(cells.size());
-        for (std::size_t c = 0; c < cells.size(); ++c)
-            row.push_back(valueOf(cells[c], m_columns[c].kind));
+        m_packed.add(cells);
+        ++m_count;
+    }
+    std::vector<std::vector<QVariant>> rows() const
+    {
+        std::vector<std::vector<QVariant>> rows;
+        rows.reserve(static_cast<std::size_t>(m_count));
+        for (int slot = 0; slot < m_count; ++slot)
+            rows.push_back(m_packed.values(slot));
+        return rows;
     }
 
 private:
-    static QVariant valueOf(const Backend::Cell& cell, ColumnKind kind)
-    {
-        if (cell.isNull)
-            return QVariant();
-        switch (kind) {
-        case ColumnKind::Boolean:
-            return QVariant(cell.integer != 0);
-        case ColumnKind::AutoIncrement:
-        case ColumnKind::Integer:
-            return QVariant(cell.integer);
-        case ColumnKind::Float:
-        case ColumnKind::DateTime:
-            return QVariant(cell.real);
-        case ColumnKind::Text:
-        case ColumnKind::Memo:
-            break;
-        }
-        return QString::fromUtf8(cell.text);
-    }
-
-    std::vector<ColumnInfo> m_columns;
+    PackedRows m_packed;
+    int m_count = 0;
 };
 
 } // namespace
@@ -919,7 +905,7 @@ public:
         checkCount(translation, parameters);
         RowsKept kept;
         m_backend.selectWith(translation, parameters, kept, ServerSession::Retry::Never);
-        return std::move(kept.rows);
+        return kept.rows();
     }
 
 private:
