@@ -8,11 +8,8 @@
 #include "diary/IcsUid.h"
 #include "support/CalDavServer.h"
 #include "support/TempDiary.h"
+#include "Phone.h"
 
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QProcess>
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QThread>
@@ -35,16 +32,6 @@ struct Seen
 {
     bool done = false;
     QDate date;
-    int count = 0;
-};
-
-// An object of the phone as the test looks at it.
-struct OnPhone
-{
-    QString kind;
-    QString status;
-    QStringList attendees;
-    QStringList categories;
     int count = 0;
 };
 
@@ -105,35 +92,9 @@ protected:
         });
     }
 
-    // Runs the second client; its list when asked for one.
-    QJsonArray phone(const QStringList& arguments)
-    {
-        QProcess python;
-        // Debian's own Python, which python3-caldav installs into.
-        python.start(QStringLiteral("/usr/bin/python3"),
-                     QStringList{QStringLiteral(PHONE), calendar.toString(), server->user(), server->password()} +
-                         arguments);
-        EXPECT_TRUE(python.waitForFinished(60000));
-        EXPECT_EQ(python.exitCode(), 0) << python.readAllStandardError().toStdString();
-        return QJsonDocument::fromJson(python.readAllStandardOutput()).array();
-    }
-
-    std::map<QString, OnPhone> onPhone()
-    {
-        std::map<QString, OnPhone> seen;
-        for (const QJsonValue& value : phone({QStringLiteral("list")})) {
-            const QJsonObject object = value.toObject();
-            OnPhone& item = seen[object[QStringLiteral("summary")].toString()];
-            item.kind = object[QStringLiteral("kind")].toString();
-            item.status = object[QStringLiteral("status")].toString();
-            for (const QJsonValue& a : object[QStringLiteral("attendees")].toArray())
-                item.attendees << a.toString();
-            for (const QJsonValue& c : object[QStringLiteral("categories")].toArray())
-                item.categories << c.toString();
-            ++item.count;
-        }
-        return seen;
-    }
+    QJsonArray phone(const QStringList& arguments) const { return thePhone().run(arguments); }
+    std::map<QString, Phone::Item> onPhone() const { return thePhone().objects(); }
+    Phone thePhone() const { return Phone(calendar, server->user(), server->password()); }
 
     void expectCompleted(const Outcome& outcome)
     {
