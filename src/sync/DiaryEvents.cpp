@@ -143,7 +143,7 @@ QByteArray DiaryEvents::digest(const Event& event)
     return QCryptographicHash::hash(parts.join(QChar(0x1f)).toUtf8(), QCryptographicHash::Sha1).toHex();
 }
 
-IcsComponents::Row DiaryEvents::component(const Event& event, const QString& uid)
+IcsComponents::Row DiaryEvents::component(const Event& event, const QString& uid, Writer writer)
 {
     IcsComponents::Row row;
     row.id = event.id.value_or(0);
@@ -152,7 +152,7 @@ IcsComponents::Row DiaryEvents::component(const Event& event, const QString& uid
     row.period = event.period;
     row.date = event.date;
     row.time = event.time;
-    if (event.napom) {
+    if (event.napom || writer == Writer::Export) {
         row.shedDate = event.shedDate;
         row.shedTime = event.shedTime;
     }
@@ -161,8 +161,9 @@ IcsComponents::Row DiaryEvents::component(const Event& event, const QString& uid
     return row;
 }
 
-QByteArray DiaryEvents::objectDigest(const IcsComponents& components, const Event& event)
+QByteArray DiaryEvents::objectDigest(const IcsComponents& components, const Event& event, Writer writer)
 {
-    const std::vector<Event> read = IcsImport::read(components.calendarOf(component(event, QString())), QString());
+    const std::vector<Event> read =
+        IcsImport::read(components.calendarOf(component(event, QString(), writer)), QString());
     return read.empty() ? QByteArray() : digest(read.front());
 }

@@ -319,7 +319,11 @@ private:
         const Event* local = id ? find(m_events, *id) : nullptr;
         if (local) {
             const Event ours = *local;
-            if (DiaryEvents::objectDigest(m_components, ours) == DiaryEvents::digest(theirs)) {
+            // An object met for the first time may be the diary's own export that the user put on the server.
+            const QByteArray theirDigest = DiaryEvents::digest(theirs);
+            if (DiaryEvents::objectDigest(m_components, ours) == theirDigest ||
+                (!before &&
+                 DiaryEvents::objectDigest(m_components, ours, DiaryEvents::Writer::Export) == theirDigest)) {
                 keepState(batch, {*id, object.href, object.etag, DiaryEvents::digest(ours)}, object.data);
                 return;
             }

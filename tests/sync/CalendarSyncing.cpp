@@ -5,13 +5,17 @@
 #include "diary/JobTable.h"
 #include "engine/Connection.h"
 #include "engine/Snapshot.h"
+#include "diary/EventUids.h"
 #include "diary/IcsUid.h"
+#include "databind/RecordSet.h"
+#include "export/IcsExport.h"
 #include "support/CalDavServer.h"
 #include "support/TempDiary.h"
 #include "Phone.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
+#include <QFile>
 #include <QThread>
 #include <QTimer>
 
@@ -247,6 +251,36 @@ TEST_P(CalendarSyncing, NothingChangedCostsOneRequestAndChangesNothing)
     }
     EXPECT_EQ(events().size(), 2u);
     EXPECT_EQ(onPhone().size(), 2u);
+}
+
+// A calendar the user made with the diary's own export and put on the server is the diary's events at the first
+// sync, not changes of another client's: the export writes a birthday's reminder window as an alarm, reminding or not.
+TEST_P(CalendarSyncing, TheDiarysOwnExportOnTheServerIsRecognised)
+{
+    diary.addRow({{"job", "Иван"},
+                  {"period", "День рождения"},
+                  {"date_isp", QDate(1980, 3, 10)},
+                  {"date_shed", QDate(1980, 3, 3)},
+                  {"napom", false}});
+    const QString path = diary.folder() + QStringLiteral("/export.ics");
+    {
+        RecordSet list(QStringLiteral("QJob"), connection());
+        list.setSql({QStringLiteral("select * from job")});
+        list.open();
+        ASSERT_TRUE(IcsExport::write(list, path, EventUids(diaryId)));
+    }
+    QFile exported(path);
+    ASSERT_TRUE(exported.open(QIODevice::ReadOnly));
+    CalDavClient client({calendar, server->user(), server->password(), {}});
+    client.put(calendar.path() + QStringLiteral("exported.ics"), exported.readAll(), {});
+
+    const Outcome outcome = sync();
+    expectCompleted(outcome);
+    EXPECT_EQ(outcome.conflicts, 0);
+    EXPECT_EQ(outcome.diaryChanges, 0);
+    EXPECT_EQ(events().size(), 1u);
+    EXPECT_EQ(diary.value(idOf("Иван"), "napom").toBool(), false);
+    EXPECT_EQ(onPhone().size(), 1u);
 }
 
 // The server stops in the middle of the first sync; the next one completes it with nothing lost or doubled.
