@@ -44,22 +44,39 @@ QByteArray BenchCalDav::authorization() const
 
 QUrl BenchCalDav::makeCalendar()
 {
-    const QUrl url = m_calendarUrl.resolved(QUrl(QStringLiteral("../bench-%1/").arg(++m_made)));
+    const QUrl url = newUrl();
+    send(url, "MKCALENDAR", "application/xml; charset=utf-8", newCalendarBody, 201);
+    return url;
+}
+
+QUrl BenchCalDav::putCollection(const QByteArray& calendar)
+{
+    const QUrl url = newUrl();
+    send(url, "PUT", "text/calendar; charset=utf-8", calendar, 201);
+    return url;
+}
+
+QUrl BenchCalDav::newUrl()
+{
+    return m_calendarUrl.resolved(QUrl(QStringLiteral("../bench-%1/").arg(++m_made)));
+}
+
+void BenchCalDav::send(const QUrl& url, const QByteArray& method, const QByteArray& contentType, const QByteArray& body,
+                       int expected) const
+{
     QNetworkAccessManager network;
     QNetworkRequest request(url);
     request.setRawHeader("Authorization", authorization());
-    request.setHeader(QNetworkRequest::ContentTypeHeader, QByteArrayLiteral("application/xml; charset=utf-8"));
-    const std::unique_ptr<QNetworkReply> reply(
-        network.sendCustomRequest(request, QByteArrayLiteral("MKCALENDAR"), newCalendarBody));
+    request.setRawHeader("Content-Type", contentType);
+    const std::unique_ptr<QNetworkReply> reply(network.sendCustomRequest(request, method, body));
     QEventLoop loop;
     QObject::connect(reply.get(), &QNetworkReply::finished, &loop, &QEventLoop::quit);
     loop.exec();
     const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-    if (status != 201)
-        throw std::runtime_error(QStringLiteral("Radicale made no calendar at %1: status %2, %3")
-                                     .arg(url.toString())
+    if (status != expected)
+        throw std::runtime_error(QStringLiteral("Radicale refused %1 %2: status %3, %4")
+                                     .arg(QString::fromLatin1(method), url.toString())
                                      .arg(status)
                                      .arg(reply->errorString())
                                      .toStdString());
-    return url;
 }

@@ -20,8 +20,16 @@ public:
     // A new, empty calendar collection with a name no other call gives; its path ends in /. Throws
     // std::runtime_error when the server makes none.
     QUrl makeCalendar();
+    // A new calendar collection holding the calendar's components, put in one request; its path ends in /. Throws
+    // std::runtime_error when the server refuses it.
+    QUrl putCollection(const QByteArray& calendar);
 
 private:
+    // Sends the request, waits for its answer and throws unless its status is the one expected.
+    void send(const QUrl& url, const QByteArray& method, const QByteArray& contentType, const QByteArray& body,
+              int expected) const;
+    QUrl newUrl();
+
     ScriptedServer m_server;
     QUrl m_calendarUrl;
     QString m_user;
