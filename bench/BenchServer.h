@@ -1,9 +1,8 @@
 #pragma once
 
-#include <QByteArray>
-#include <QString>
+#include "ScriptedServer.h"
 
-#include <sys/types.h>
+#include <QString>
 
 // A private PostgreSQL server for one benchmark run, made by tests/support/server-cluster.sh in a short folder
 // under /tmp and reached through its Unix socket there or through TCP on 127.0.0.1. It is stopped and its folder
@@ -14,9 +13,6 @@ class BenchServer
 public:
     // Throws std::runtime_error when the server does not start.
     BenchServer();
-    ~BenchServer();
-    BenchServer(const BenchServer&) = delete;
-    BenchServer& operator=(const BenchServer&) = delete;
 
     // libpq connection info of the server's database of that name, through its socket.
     QString connectionInfo(const QString& database) const;
@@ -28,9 +24,5 @@ public:
     static void execute(const QString& connectionInfo, const char* sql);
 
 private:
-    void stop();
-
-    QByteArray m_folder;
-    int m_watchdogPipe = -1;
-    pid_t m_watchdog = -1;
+    ScriptedServer m_server;
 };

@@ -12,6 +12,8 @@ public:
     explicit ListedDiary(const DiaryRows& rows);
 
     RecordSet& list() { return m_list; }
+    // The connection string of the diary, for a connection of the caller's own.
+    QString connectionString() const { return m_diary.connectionString(); }
     // A file next to the diary, removed with it.
     QString file(const char* name) const { return m_diary.filePath(QString::fromLatin1(name)); }
 

@@ -28,9 +28,13 @@ public:
 
     // What the diary owns of the event, as a short text that differs when any of it does.
     static QByteArray digest(const Event& event);
+    // How an event becomes an object: as the sync writes it, its reminder window an alarm when it reminds; or as the
+    // calendar export writes it, the window an alarm whether the event reminds or not.
+    enum class Writer { Sync, Export };
+
     // The event as a component of a calendar; uid empty: the one made from its id.
-    static IcsComponents::Row component(const Event& event, const QString& uid);
+    static IcsComponents::Row component(const Event& event, const QString& uid, Writer writer = Writer::Sync);
     // The event as its calendar object says it, with what the mapping keeps: equal for two events the object
     // of each would show alike.
-    static QByteArray objectDigest(const IcsComponents& components, const Event& event);
+    static QByteArray objectDigest(const IcsComponents& components, const Event& event, Writer writer = Writer::Sync);
 };

@@ -89,6 +89,7 @@ private:
             SyncState::prepare(batch);
             token = SyncState::token(batch, m_collection);
             m_events.clear();
+            m_digests.clear();
             for (Event& event : DiaryEvents::all(batch))
                 m_events.emplace(*event.id, std::move(event));
             m_state.clear();
@@ -158,7 +159,7 @@ private:
                 const SyncState::Object* known = find(m_state, id);
                 if (!known)
                     added.push_back(id);
-                else if (DiaryEvents::digest(event) != known->digest)
+                else if (digestOf(id) != known->digest)
                     changed.push_back(id);
             }
             for (const auto& [id, known] : m_state)
@@ -187,12 +188,12 @@ private:
         }
     }
 
-    int localWork() const
+    int localWork()
     {
         int work = 0;
         for (const auto& [id, event] : m_events) {
             const SyncState::Object* known = find(m_state, id);
-            work += !known || DiaryEvents::digest(event) != known->digest;
+            work += !known || digestOf(id) != known->digest;
         }
         for (const auto& [id, known] : m_state)
             work += !m_events.count(id);
@@ -320,7 +321,11 @@ private:
         const Event* local = id ? current(batch, *id) : nullptr;
         if (local) {
             const Event ours = *local;
-            if (DiaryEvents::objectDigest(m_components, ours) == DiaryEvents::digest(theirs)) {
+            // An object met for the first time may be the diary's own export that the user put on the server.
+            const QByteArray theirDigest = DiaryEvents::digest(theirs);
+            if (DiaryEvents::objectDigest(m_components, ours) == theirDigest ||
+                (!before &&
+                 DiaryEvents::objectDigest(m_components, ours, DiaryEvents::Writer::Export) == theirDigest)) {
                 keepState(batch, {*id, object.href, object.etag, DiaryEvents::digest(ours)}, object.data);
                 return;
             }
@@ -400,6 +405,16 @@ private:
         return job.left(longest - mark.size()) + mark;
     }
 
+    // The digest of the diary's event, taken once a sync unless the event changes: a sync with nothing to do
+    // compares every event's.
+    const QByteArray& digestOf(qint64 id)
+    {
+        const auto cached = m_digests.find(id);
+        if (cached != m_digests.end())
+            return cached->second;
+        return m_digests.emplace(id, DiaryEvents::digest(m_events.at(id))).first->second;
+    }
+
     QString uidOf(qint64 id) const { return m_uids->uidOf(id); }
 
     // The event of the diary with that UID: one it kept, or one of its own that is there.
@@ -453,6 +468,7 @@ private:
 
     void undo()
     {
+        m_digests.clear();
         while (!m_journal.empty()) {
             m_journal.back()();
             m_journal.pop_back();
@@ -470,12 +486,14 @@ private:
 
     void setEvent(const Event& event)
     {
+        m_digests.erase(*event.id);
         journal(m_events, *event.id);
         m_events.insert_or_assign(*event.id, event);
     }
 
     void eraseEvent(qint64 id)
     {
+        m_digests.erase(id);
         journal(m_events, id);
         m_events.erase(id);
     }
@@ -534,6 +552,7 @@ private:
     const Synchronizer::Progress& m_progress;
 
     std::unordered_map<qint64, Event> m_events;
+    std::unordered_map<qint64, QByteArray> m_digests;
     std::unordered_map<qint64, SyncState::Object> m_state;
     std::unordered_map<QString, qint64> m_byHref;
     std::optional<EventUids> m_uids;

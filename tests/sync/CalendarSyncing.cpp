@@ -5,16 +5,17 @@
 #include "diary/JobTable.h"
 #include "engine/Connection.h"
 #include "engine/Snapshot.h"
+#include "diary/EventUids.h"
 #include "diary/IcsUid.h"
+#include "databind/RecordSet.h"
+#include "export/IcsExport.h"
 #include "support/CalDavServer.h"
 #include "support/TempDiary.h"
+#include "Phone.h"
 
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QProcess>
 #include <QCoreApplication>
 #include <QEventLoop>
+#include <QFile>
 #include <QThread>
 #include <QTimer>
 
@@ -36,16 +37,6 @@ struct Seen
 {
     bool done = false;
     QDate date;
-    int count = 0;
-};
-
-// An object of the phone as the test looks at it.
-struct OnPhone
-{
-    QString kind;
-    QString status;
-    QStringList attendees;
-    QStringList categories;
     int count = 0;
 };
 
@@ -106,35 +97,9 @@ protected:
         });
     }
 
-    // Runs the second client; its list when asked for one.
-    QJsonArray phone(const QStringList& arguments)
-    {
-        QProcess python;
-        // Debian's own Python, which python3-caldav installs into.
-        python.start(QStringLiteral("/usr/bin/python3"),
-                     QStringList{QStringLiteral(PHONE), calendar.toString(), server->user(), server->password()} +
-                         arguments);
-        EXPECT_TRUE(python.waitForFinished(60000));
-        EXPECT_EQ(python.exitCode(), 0) << python.readAllStandardError().toStdString();
-        return QJsonDocument::fromJson(python.readAllStandardOutput()).array();
-    }
-
-    std::map<QString, OnPhone> onPhone()
-    {
-        std::map<QString, OnPhone> seen;
-        for (const QJsonValue& value : phone({QStringLiteral("list")})) {
-            const QJsonObject object = value.toObject();
-            OnPhone& item = seen[object[QStringLiteral("summary")].toString()];
-            item.kind = object[QStringLiteral("kind")].toString();
-            item.status = object[QStringLiteral("status")].toString();
-            for (const QJsonValue& a : object[QStringLiteral("attendees")].toArray())
-                item.attendees << a.toString();
-            for (const QJsonValue& c : object[QStringLiteral("categories")].toArray())
-                item.categories << c.toString();
-            ++item.count;
-        }
-        return seen;
-    }
+    QJsonArray phone(const QStringList& arguments) const { return thePhone().run(arguments); }
+    std::map<QString, Phone::Item> onPhone() const { return thePhone().objects(); }
+    Phone thePhone() const { return Phone(calendar, server->user(), server->password()); }
 
     void expectCompleted(const Outcome& outcome)
     {
@@ -317,6 +282,36 @@ TEST_P(CalendarSyncing, NothingChangedCostsOneRequestAndChangesNothing)
     }
     EXPECT_EQ(events().size(), 2u);
     EXPECT_EQ(onPhone().size(), 2u);
+}
+
+// A calendar the user made with the diary's own export and put on the server is the diary's events at the first
+// sync, not changes of another client's: the export writes a birthday's reminder window as an alarm, reminding or not.
+TEST_P(CalendarSyncing, TheDiarysOwnExportOnTheServerIsRecognised)
+{
+    diary.addRow({{"job", "Иван"},
+                  {"period", "День рождения"},
+                  {"date_isp", QDate(1980, 3, 10)},
+                  {"date_shed", QDate(1980, 3, 3)},
+                  {"napom", false}});
+    const QString path = diary.folder() + QStringLiteral("/export.ics");
+    {
+        RecordSet list(QStringLiteral("QJob"), connection());
+        list.setSql({QStringLiteral("select * from job")});
+        list.open();
+        ASSERT_TRUE(IcsExport::write(list, path, EventUids(diaryId)));
+    }
+    QFile exported(path);
+    ASSERT_TRUE(exported.open(QIODevice::ReadOnly));
+    CalDavClient client({calendar, server->user(), server->password(), {}});
+    client.put(calendar.path() + QStringLiteral("exported.ics"), exported.readAll(), {});
+
+    const Outcome outcome = sync();
+    expectCompleted(outcome);
+    EXPECT_EQ(outcome.conflicts, 0);
+    EXPECT_EQ(outcome.diaryChanges, 0);
+    EXPECT_EQ(events().size(), 1u);
+    EXPECT_EQ(diary.value(idOf("Иван"), "napom").toBool(), false);
+    EXPECT_EQ(onPhone().size(), 1u);
 }
 
 // The server stops in the middle of the first sync; the next one completes it with nothing lost or doubled.

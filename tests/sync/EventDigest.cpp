@@ -57,6 +57,28 @@ TEST_P(EventDigestChanges, DiffersExactlyWhenWhatTheDiaryOwnsDoes)
     EXPECT_EQ(DiaryEvents::digest(changed) != DiaryEvents::digest(event()), GetParam().seen);
 }
 
+// The digests of earlier syncs are kept in the diary's sync state: another digest of the same event would send every
+// event of a synced diary again.
+TEST(EventDigest, StaysWhatEarlierSyncsStored)
+{
+    Event bare;
+    bare.job = QStringLiteral("Без дат");
+    Event distant = event();
+    distant.date = QDate(12000, 1, 1);
+    const struct
+    {
+        const char* name;
+        Event event;
+        QByteArray digest;
+    } cases[] = {
+        {"full", event(), "394dd77c8ce7f864fea93282bec890680f6c5d9b"},
+        {"bare", bare, "d4322e22c266c62a94f74bf4d6f0262d6dc5d3c4"},
+        {"beyond four-digit years", distant, "e438d198efc92735d18b92ad3e75c65991828031"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(DiaryEvents::digest(c.event), c.digest) << c.name;
+}
+
 INSTANTIATE_TEST_SUITE_P(EventDigest, EventDigestChanges, testing::ValuesIn(changes),
                          [](const auto& info) { return std::string(info.param.name); });
 
