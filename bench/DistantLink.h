@@ -18,11 +18,15 @@ public:
 
     // The port on 127.0.0.1 that reaches the server through the link.
     int port() const { return m_port; }
+    // The round trips the link has carried so far, over every connection (see TcpProxy::roundTrips); asked of the
+    // link's process, so it includes every burst the link read before this call.
+    int roundTrips() const;
 
 private:
     void stop();
 
     int m_port = 0;
-    int m_pipe = -1;
+    int m_pipe = -1;    // to the link: a byte asks for the round trips; closed, the link ends
+    int m_answers = -1; // from the link: its port, then the round trips asked for
     pid_t m_process = -1;
 };

@@ -2,7 +2,8 @@
 // libpq loop that runs the same translated statement and reads every column of every row, side by side in one run,
 // and the snapshot's memory per row. Once reached through the server's Unix socket, and once through a link that
 // holds every byte 25 ms each way, as a distant network does, where each extra trip to the server shows. The
-// server is a private one, started for the run and stopped after it.
+// server is a private one, started for the run and stopped after it. Through the link also the list's first screen:
+// the time from asking for the list to having its first 40 rows' values, and the round trips that took.
 #include "BenchDiary.h"
 #include "BenchServer.h"
 #include "DistantLink.h"
@@ -16,9 +17,12 @@
 #include "engine/sqlite/SqliteSchema.h"
 #include "support/ConnectionInfo.h"
 
+#include <QLocale>
+
 #include <benchmark/benchmark.h>
 #include <libpq-fe.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <exception>
@@ -29,6 +33,12 @@ namespace {
 // libpq connection info of the diary's database through the server's socket, and through the distant link.
 QString serverDiary;
 QString distantDiary;
+const DistantLink* distantLink = nullptr;
+// The most round trips a first screen took.
+int firstScreenTrips = 0;
+
+// The rows the main window's grid shows at once.
+constexpr int screenRows = 40;
 
 QString connectionString(const QString& diary)
 {
@@ -117,6 +127,27 @@ void DistantBareLibpqLoop(benchmark::State& state)
     runBareLibpqLoop(state, distantDiary);
 }
 
+// From asking for the list on an open connection to having read every value of its first screen, as the window
+// shows it; the counter round_trips is the link's round trips for one such screen.
+void DistantFirstScreen(benchmark::State& state)
+{
+    Connection connection(DiaryBackend::open(connectionString(distantDiary)), JobTable::schema());
+    const QString query = PeriodList::text();
+    const QList<QVariant> parameters{PeriodList::period()};
+    for (auto _ : state) {
+        const int before = distantLink->roundTrips();
+        const auto snapshot = connection.select(query, parameters);
+        if (snapshot->rowCount() != PeriodList::rowCount)
+            state.SkipWithError("the list query lost rows");
+        for (int row = 0; row < screenRows; ++row)
+            for (int column = 0; column < snapshot->columnCount(); ++column)
+                benchmark::DoNotOptimize(snapshot->value(row, column));
+        const int trips = distantLink->roundTrips() - before;
+        firstScreenTrips = std::max(firstScreenTrips, trips);
+        state.counters["round_trips"] = trips;
+    }
+}
+
 } // namespace
 
 // Repeated, so that the figure is a ratio of medians: two processes, the benchmark and the server, share the
@@ -125,6 +156,8 @@ BENCHMARK(ServerSnapshotOpen)->Unit(benchmark::kMillisecond)->Repetitions(5);
 BENCHMARK(BareLibpqLoop)->Unit(benchmark::kMillisecond)->Repetitions(5);
 BENCHMARK(DistantSnapshotOpen)->Unit(benchmark::kMillisecond)->Repetitions(5);
 BENCHMARK(DistantBareLibpqLoop)->Unit(benchmark::kMillisecond)->Repetitions(5);
+// Waits rather than works: real time is the figure.
+BENCHMARK(DistantFirstScreen)->Unit(benchmark::kMillisecond)->Repetitions(5)->UseRealTime();
 
 int main(int argc, char** argv)
 {
@@ -134,9 +167,10 @@ int main(int argc, char** argv)
     try {
         BenchServer server;
         serverDiary = server.createDatabase(QStringLiteral("chronoteka_bench"));
-        const DistantLink link(server.tcpPort(), std::chrono::milliseconds(25));
+        const DistantLink distant(server.tcpPort(), std::chrono::milliseconds(25));
+        distantLink = &distant;
         distantDiary = ConnectionInfo::withKeywords(
-            serverDiary, {{"host", QStringLiteral("127.0.0.1")}, {"port", QString::number(link.port())}});
+            serverDiary, {{"host", QStringLiteral("127.0.0.1")}, {"port", QString::number(distant.port())}});
         fillServerDiary();
         SideBySideReporter reporter;
         benchmark::RunSpecifiedBenchmarks(&reporter);
@@ -145,6 +179,11 @@ int main(int argc, char** argv)
                             "medians; at most 2");
         reporter.printRatio("the same, 25 ms each way: server snapshot / bare libpq loop", "DistantSnapshotOpen",
                             "DistantBareLibpqLoop", "medians; at most 1.2");
+        if (const auto screen = reporter.seconds("DistantFirstScreen"))
+            std::printf("server diary, %s events, 25 ms each way: first screen in %d round trip(s) (at most 3), "
+                        "%.3f s (median; at most 0.3)\n",
+                        QLocale(QLocale::English).toString(PeriodList::rowCount).toUtf8().constData(), firstScreenTrips,
+                        screen->real);
     } catch (const std::exception& error) {
         std::fprintf(stderr, "bench_server: %s\n", error.what());
         return 1;

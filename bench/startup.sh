@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Start-up as whole processes under Xvfb, side by side with a bare Qt window: the program to its main window with an
 # empty diary and with 10,000 events listed, and a second start on a diary the program is running on, which hands
-# over to the running one and ends. Installs what it needs (hyperfine, Xvfb, openbox) when missing.
+# over to the running one and ends. Then a diary of 1,000,000 events listed against the empty one: the time to the
+# window and the peak resident memory of the whole process. Installs what it needs (hyperfine, Xvfb, openbox, GNU
+# time) when missing.
 # Usage: bench/startup.sh <build dir>, a build configured with -DCHRONOTEKA_BENCH=ON (scripts/test makes one in build/).
 set -euo pipefail
 if [ "${1:-}" != --inside ]; then
@@ -14,9 +16,10 @@ build=$2
 work=$(mktemp -d)
 running=
 trap '[ -z "$running" ] || kill "$running" 2>/dev/null; rm -rf "$work"' EXIT
-mkdir "$work/empty" "$work/full" "$work/running"
+mkdir "$work/empty" "$work/full" "$work/million" "$work/running"
 "$build/bin/chronoteka-newdb" "$work/empty/db1.mdb"
 "$build/bin/bench_fill_diary" "$work/full/db1.mdb" 10000
+"$build/bin/bench_fill_diary" "$work/million/db1.mdb" 1000000
 "$build/bin/chronoteka-newdb" "$work/running/db1.mdb"
 # A runtime folder of this run's own.
 export XDG_RUNTIME_DIR=$work/runtime
@@ -50,21 +53,40 @@ hyperfine -N --warmup 10 --runs 60 --export-markdown "$work/handover.md" --expor
     -n "second start, handed over" "env -C $work/running $build/bin/chronoteka"
 kill -0 "$running" 2>/dev/null || { echo "a second start ended the running program" >&2; exit 1; }
 
+# A million events against none: fewer runs, as a start on the large diary may take seconds.
+CHRONOTEKA_QUIT_AFTER_SHOW=1 hyperfine -N --warmup 2 --runs 10 --export-markdown "$work/million.md" \
+    --export-json "$work/million.json" \
+    -n "empty diary" "env -C $work/empty $build/bin/chronoteka" \
+    -n "1,000,000 events" "env -C $work/million $build/bin/chronoteka"
+# The peak resident set of the whole process to its window shown, in KiB, one line a run, the two diaries in turn.
+for _ in 1 2 3 4 5; do
+    for diary in empty million; do
+        CHRONOTEKA_QUIT_AFTER_SHOW=1 /usr/bin/time -a -o "$work/$diary.rss" -f %M \
+            env -C "$work/$diary" "$build/bin/chronoteka"
+    done
+done
+
 cat "$work/startup.md"
 echo
 cat "$work/handover.md"
-python3 - "$work/startup.json" "$work/handover.json" <<'PY'
-import json, sys
+echo
+cat "$work/million.md"
+python3 - "$work/startup.json" "$work/handover.json" "$work/million.json" "$work/empty.rss" "$work/million.rss" <<'PY'
+import json, statistics, sys
 # Real time (medians) and processor time (user + system, means), which a busy machine disturbs less.
 def load(path):
     return {r["command"]: r for r in json.load(open(path))["results"]}
-start, handover = load(sys.argv[1]), load(sys.argv[2])
-def line(runs, name, goal):
-    run, bare = runs[name], runs["bare Qt window"]
+start, handover, million = load(sys.argv[1]), load(sys.argv[2]), load(sys.argv[3])
+def line(runs, name, goal, against="bare Qt window", figure=""):
+    run, bare = runs[name], runs[against]
     cpu = lambda r: r["user"] + r["system"]
-    print("%s / bare Qt window: %.2f real, %.2f CPU (at most %s)"
-          % (name, run["median"] / bare["median"], cpu(run) / cpu(bare), goal))
+    print("%s%s / %s: %.2f real, %.2f CPU (at most %s)"
+          % (figure, name, against, run["median"] / bare["median"], cpu(run) / cpu(bare), goal))
 line(start, "empty diary", "1.2")
 line(start, "10,000 events", "1.3")
 line(handover, "second start, handed over", "1.2")
+line(million, "1,000,000 events", "1.5", "empty diary", "start, ")
+rss = [statistics.median(int(kib) for kib in open(path)) for path in sys.argv[4:6]]
+print("resident memory, 1,000,000 events / empty diary: %.2f (%.0f MB / %.0f MB, medians of 5; at most 2)"
+      % (rss[1] / rss[0], rss[1] / 1024, rss[0] / 1024))
 PY

@@ -18,7 +18,7 @@ test_packages=(libgtest-dev libgmock-dev libbenchmark-dev clang-format clang pos
     xvfb xauth openbox trayer xdotool wmctrl sqlite3 x11-utils desktop-file-utils unzip python3-icalendar dbus dunst
     radicale xandikos python3-caldav gnome-keyring khal)
 # bench/startup.sh times whole processes under Xvfb with a window manager.
-bench_packages=(hyperfine xvfb xauth openbox)
+bench_packages=(hyperfine xvfb xauth openbox time)
 
 # Installs those of the named packages that are missing, with one apt-get update first.
 ensure_packages() {

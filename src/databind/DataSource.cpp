@@ -38,9 +38,10 @@ void DataSource::removeLink(DataLink* link)
     const auto found = std::find(m_links.begin(), m_links.end(), link);
     if (found == m_links.end())
         return;
-    if (m_notifying > 0)
+    if (m_notifying > 0) {
         *found = nullptr;
-    else
+        m_linksRemoved = true;
+    } else
         m_links.erase(found);
     link->m_source = nullptr;
 }
@@ -62,8 +63,10 @@ template <class Call> void DataSource::forEachLink(Call call)
         explicit Depth(DataSource& s) : source(s) { ++source.m_notifying; }
         ~Depth()
         {
-            if (--source.m_notifying == 0)
+            if (--source.m_notifying == 0 && source.m_linksRemoved) {
                 std::erase(source.m_links, nullptr);
+                source.m_linksRemoved = false;
+            }
         }
     } depth(*this);
     // Index loop: a link may attach or detach links while it is being notified.

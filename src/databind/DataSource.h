@@ -44,5 +44,6 @@ private:
     QString m_name;
     RecordSet* m_recordSet = nullptr;
     std::vector<DataLink*> m_links;
-    int m_notifying = 0; // links removed while notifying are left as nullptr and swept afterwards
+    int m_notifying = 0;         // links removed while notifying are left as nullptr and swept afterwards
+    bool m_linksRemoved = false; // some are left to sweep: most notifications remove none
 };

@@ -71,13 +71,13 @@ QVariant Field::value() const
 {
     // Read once: every bound control reads its fields at each move.
     const QVariant& v = stored();
+    // A stored value is the null QVariant or one of the kind's own, so only a date-time needs converting.
+    if (m_kind != FieldKind::DateTime)
+        return v;
     if (v.isNull())
         return QVariant();
-    if (m_kind == FieldKind::DateTime) {
-        const double serial = v.toDouble();
-        return DateSerial::isShowable(serial) ? QVariant(DateSerial::toDateTime(serial)) : QVariant();
-    }
-    return v;
+    const double serial = v.toDouble();
+    return DateSerial::isShowable(serial) ? QVariant(DateSerial::toDateTime(serial)) : QVariant();
 }
 
 bool Field::isNull() const

@@ -19,6 +19,9 @@ bool continuesName(QChar c)
     return c.isLetterOrNumber() || c == QLatin1Char('_');
 }
 
+// What a field reads where there is no value: a constant, as a function's static would cost a guard check each read.
+const QVariant nullValue;
+
 } // namespace
 
 RecordSet::RecordSet(QString name, Connection& connection) : m_name(std::move(name)), m_connection(connection) {}
@@ -227,6 +230,27 @@ int RecordSet::recordCount() const
     return m_snapshot->rowCount() + (m_state == State::Insert ? 1 : 0);
 }
 
+bool RecordSet::readAhead(int first, int count)
+{
+    if (!m_snapshot)
+        return true;
+    // The record being inserted is no row of the snapshot: the rows after it are one place further down.
+    const int before = m_state == State::Insert && m_current < first ? 1 : 0;
+    return m_snapshot->readAhead(std::max(first - before, 0), count);
+}
+
+RecordSet::HeldRowsOnly::HeldRowsOnly(RecordSet* set) : m_snapshot(set ? set->m_snapshot.get() : nullptr)
+{
+    if (m_snapshot)
+        m_snapshot->setHeldRowsOnly(true);
+}
+
+RecordSet::HeldRowsOnly::~HeldRowsOnly()
+{
+    if (m_snapshot)
+        m_snapshot->setHeldRowsOnly(false);
+}
+
 int RecordSet::setActiveRow(int row)
 {
     const int previous = m_activeOverride;
@@ -254,12 +278,13 @@ int RecordSet::snapshotRow(int row) const
 
 const QVariant& RecordSet::storedValue(const Field& field) const
 {
-    static const QVariant null;
     if (readsBuffer())
         return m_buffer[static_cast<std::size_t>(field.m_index)];
     const int row = snapshotRow(activeRow());
     if (row < 0 || field.m_column < 0)
-        return null;
+        return nullValue;
+    if (m_activeOverride < 0)
+        m_snapshot->keepRow(row);
     return m_snapshot->value(row, field.m_column);
 }
 
@@ -416,6 +441,7 @@ void RecordSet::startEditing(State state)
     m_buffer.assign(m_fields.size(), QVariant());
     if (state == State::Edit) {
         const int row = m_current;
+        m_snapshot->keepRow(row);
         for (const std::unique_ptr<Field>& field : m_fields) {
             if (field->m_column >= 0)
                 m_buffer[static_cast<std::size_t>(field->m_index)] = m_snapshot->value(row, field->m_column);

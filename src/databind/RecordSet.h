@@ -99,6 +99,21 @@ public:
     // Has every bound control write its pending change back now; fails outside edit and insert state.
     void updateRecord();
 
+    // Reads the rows from first on ahead of their fields being read (a grid about to paint them); false when that
+    // must wait until the wait on the server in progress has ended.
+    bool readAhead(int first, int count);
+    // While one lives, the set's rows not read ahead read empty rather than being read (a grid painting).
+    class HeldRowsOnly
+    {
+    public:
+        explicit HeldRowsOnly(RecordSet* set);
+        ~HeldRowsOnly();
+        HeldRowsOnly(const HeldRowsOnly&) = delete;
+        HeldRowsOnly& operator=(const HeldRowsOnly&) = delete;
+
+    private:
+        Snapshot* m_snapshot = nullptr;
+    };
     // Makes the fields read row instead of the current record, without notifying anyone (a grid painting its
     // rows); -1 makes them follow the current record again. Returns the previous setting.
     int setActiveRow(int row);

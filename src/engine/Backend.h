@@ -61,6 +61,13 @@ public:
     // Runs a translated select with its parameters.
     virtual void select(const Dialect::Translation& translation, const QList<QVariant>& parameters, RowSink& sink) = 0;
 
+    // For a select whose translation has keysSql and rowsSql: the row identities of its rows, in its order.
+    virtual std::vector<qint64> selectKeys(const Dialect::Translation& translation,
+                                           const QList<QVariant>& parameters) = 0;
+    // The rows of those identities as select gives them, described first, in any order; an identity whose row is gone
+    // gives none, and rows of other identities may come too, for the sink to pass over.
+    virtual void selectRows(const Dialect::Translation& translation, std::span<const qint64> keys, RowSink& sink) = 0;
+
     // What a write expects a row to hold, column by column: one of these states. The first is the row as it was
     // read; the others come from earlier tries of the same write whose answer never came (the server went away),
     // which may or may not have been stored.

@@ -2,14 +2,14 @@
 
 #include "engine/PackedRows.h"
 
-DecodedRows::Row& DecodedRows::held(const PackedRows& rows, int slot)
+DecodedRows::Row& DecodedRows::held(const PackedRows& rows, qint64 handle)
 {
-    if (m_rows[m_last].slot == slot)
+    if (m_rows[m_last].handle == handle)
         return m_rows[m_last];
     // Else the row kept, or the one read longest ago makes room for it.
     std::size_t found = 0;
     for (std::size_t i = 0; i < m_rows.size(); ++i) {
-        if (m_rows[i].slot == slot) {
+        if (m_rows[i].handle == handle) {
             found = i;
             break;
         }
@@ -17,8 +17,8 @@ DecodedRows::Row& DecodedRows::held(const PackedRows& rows, int slot)
             found = i;
     }
     Row& row = m_rows[found];
-    if (row.slot != slot) {
-        row.slot = slot;
+    if (row.handle != handle) {
+        row.handle = handle;
         row.cells.resize(static_cast<std::size_t>(rows.width()));
         row.decoded.assign(static_cast<std::size_t>(rows.width()), 0);
     }
@@ -27,9 +27,9 @@ DecodedRows::Row& DecodedRows::held(const PackedRows& rows, int slot)
     return row;
 }
 
-const QVariant& DecodedRows::value(const PackedRows& rows, int slot, int column)
+const QVariant& DecodedRows::value(const PackedRows& rows, int slot, qint64 handle, int column)
 {
-    Row& decoded = held(rows, slot);
+    Row& decoded = held(rows, handle);
     const auto c = static_cast<std::size_t>(column);
     if (!decoded.decoded[c]) {
         rows.read(slot, column, decoded.cells[c]);
@@ -38,10 +38,10 @@ const QVariant& DecodedRows::value(const PackedRows& rows, int slot, int column)
     return decoded.cells[c];
 }
 
-void DecodedRows::refresh(const PackedRows& rows, int slot)
+void DecodedRows::refresh(const PackedRows& rows, int slot, qint64 handle)
 {
     for (Row& row : m_rows) {
-        if (row.slot != slot)
+        if (row.handle != handle)
             continue;
         for (std::size_t c = 0; c < row.cells.size(); ++c) {
             if (row.decoded[c])

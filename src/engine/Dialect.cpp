@@ -525,9 +525,37 @@ std::vector<Item> parse(const QString& text)
     return group(tokens, position, 0);
 }
 
+// Whether the select list of items, before from, names only columns of the table: "*", or names, each perhaps
+// after its table's, between commas. Such a row reads the same when it is read again by its row identity alone.
+bool namesColumnsOnly(const std::vector<Item>& items, size_t from)
+{
+    const auto isSymbolItem = [&items](size_t i, QLatin1String symbol) {
+        return !items[i].isGroup && items[i].token.kind == TokenKind::Symbol && items[i].token.text == symbol;
+    };
+    const auto isName = [&items](size_t i) {
+        return !items[i].isGroup && (items[i].token.kind == TokenKind::Name ||
+                                     (items[i].token.kind == TokenKind::Word && !isKeyword(items[i])));
+    };
+    if (from == 2 && isSymbolItem(1, QLatin1String("*")))
+        return true;
+    size_t i = 1;
+    while (i < from) {
+        if (!isName(i++))
+            return false;
+        if (i + 1 < from && isSymbolItem(i, QLatin1String(".")) && isName(i + 1))
+            i += 2;
+        if (i == from)
+            return true;
+        if (!isSymbolItem(i++, QLatin1String(",")))
+            return false;
+    }
+    return false;
+}
+
 // The translation of items; identity, when not empty, is how the plain select's table names its row identity.
+// server, when set, makes the texts for the PostgreSQL server, its parameters told there.
 Dialect::Translation translated(const std::vector<Item>& items, Emitter& emitter, size_t from, const QString& qualifier,
-                                const QString& identity)
+                                const QString& identity, std::vector<int>* server = nullptr)
 {
     Dialect::Translation translation;
     if (from > 0 && !identity.isEmpty()) {
@@ -535,6 +563,20 @@ Dialect::Translation translated(const std::vector<Item>& items, Emitter& emitter
                               .arg(emitter.list(items, 0, from), qualifier, identity, Dialect::rowIdentityName,
                                    emitter.list(items, from, items.size()));
         translation.hasRowIdentity = true;
+        if (namesColumnsOnly(items, from)) {
+            size_t clauses = from + 1;
+            while (clauses < items.size() && !isWord(items[clauses], "where") && !isWord(items[clauses], "order"))
+                ++clauses;
+            const QString key = QStringLiteral("%1.%2").arg(qualifier, identity);
+            std::vector<int> keysParameters;
+            Emitter keys(server ? &keysParameters : nullptr);
+            translation.keysSql = QStringLiteral("SELECT %1 AS %2 %3")
+                                      .arg(key, Dialect::rowIdentityName, keys.list(items, from, items.size()));
+            Emitter rows(server ? &keysParameters : nullptr);
+            translation.rowsSql =
+                QStringLiteral("%1, %2 AS %3 %4 WHERE %2")
+                    .arg(rows.list(items, 0, from), key, Dialect::rowIdentityName, rows.list(items, from, clauses));
+        }
     } else {
         translation.sql = emitter.list(items, 0, items.size());
     }
@@ -618,12 +660,12 @@ Dialect::Translation Dialect::translateForServer(const QString& text, const Tabl
         }
         const size_t namedFrom = named.size();
         named.insert(named.end(), items.begin() + 2, items.end());
-        Translation translation = translated(named, emitter, namedFrom, qualifier, key);
+        Translation translation = translated(named, emitter, namedFrom, qualifier, key, &serverParameters);
         translation.table = table.name;
         translation.serverParameters = std::move(serverParameters);
         return translation;
     }
-    Translation translation = translated(items, emitter, from, qualifier, key);
+    Translation translation = translated(items, emitter, from, qualifier, key, &serverParameters);
     if (translation.hasRowIdentity)
         translation.table = table.name;
     translation.serverParameters = std::move(serverParameters);

@@ -25,6 +25,12 @@ public:
         QString table;
         // When set, the last result column is the table's row identity, named rowIdentityName.
         bool hasRowIdentity = false;
+        // For a select of the table's own columns, which reads the same when its rows are read again by their row
+        // identity: the select of the row identities alone (named rowIdentityName), in order, with the same
+        // parameters; and the select of the rows, ending in "WHERE <row identity>", to which a backend adds its test
+        // of a list of identities. Empty for any other.
+        QString keysSql;
+        QString rowsSql;
         // For the server: what each $n stands for, in order: a parameter of the text by its index, or the clock.
         std::vector<int> serverParameters;
         // For an INSERT, UPDATE or DELETE: which it is, and the table it writes.

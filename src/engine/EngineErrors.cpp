@@ -32,6 +32,12 @@ EngineError readOnly()
     return EngineError(QStringLiteral("Cannot update. Database or object is read-only."));
 }
 
+EngineError columnsChanged()
+{
+    return EngineError(
+        QStringLiteral("The columns of the table have changed since the rows were read. Read them again."));
+}
+
 EngineError rowNotLocated()
 {
     return EngineError(QStringLiteral(

@@ -14,6 +14,8 @@ EngineError cannotOpen(const QString& path);
 EngineError locked();
 EngineError readOnly();
 EngineError rowNotLocated();
+// Another program changed the columns of a table a select reads with "*" while its rows were being read.
+EngineError columnsChanged();
 EngineError fieldTooSmall();
 EngineError invalidText();
 EngineError notUpdatable();

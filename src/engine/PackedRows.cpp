@@ -10,9 +10,6 @@
 
 namespace {
 
-// Rows are packed into arenas of this size; a larger row has one of its own.
-constexpr std::size_t arenaSize = 64 * 1024;
-
 // Set in where a text's bytes end when the text is kept narrow.
 constexpr std::uint32_t narrowText = 1U << 31;
 
@@ -55,7 +52,7 @@ void widen(const char* narrow, std::size_t length, QChar* out)
 
 } // namespace
 
-PackedRows::PackedRows(const std::vector<ColumnInfo>& columns)
+PackedRows::PackedRows(const std::vector<ColumnInfo>& columns, std::size_t arena) : m_arenaSize(arena)
 {
     m_nullBytes = (columns.size() + 7) / 8;
     auto offset = static_cast<std::uint32_t>(m_nullBytes);
@@ -89,7 +86,7 @@ PackedRows::PackedRows(const std::vector<ColumnInfo>& columns)
 char* PackedRows::allocate(std::size_t size)
 {
     if (size > m_left) {
-        const std::size_t arena = std::max(size, arenaSize);
+        const std::size_t arena = std::max(size, m_arenaSize);
         m_arenas.push_back(std::make_unique_for_overwrite<char[]>(arena));
         m_free = m_arenas.back().get();
         m_left = arena;

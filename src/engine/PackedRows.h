@@ -19,7 +19,9 @@ class PackedRows
 {
 public:
     PackedRows() = default;
-    explicit PackedRows(const std::vector<ColumnInfo>& columns);
+    // Rows are packed into arenas of arena bytes each; a larger row has one of its own.
+    static constexpr std::size_t defaultArena = 64 * 1024;
+    explicit PackedRows(const std::vector<ColumnInfo>& columns, std::size_t arena = defaultArena);
     PackedRows(const PackedRows&) = delete;
     PackedRows& operator=(const PackedRows&) = delete;
     PackedRows(PackedRows&&) = default;
@@ -60,6 +62,7 @@ private:
     // The row being packed: its texts' bytes, and where each text column's end.
     std::vector<char> m_texts;
     std::vector<std::uint32_t> m_textEnds;
+    std::size_t m_arenaSize = defaultArena;
     std::vector<std::unique_ptr<char[]>> m_arenas;
     char* m_free = nullptr;
     std::size_t m_left = 0;

@@ -6,10 +6,12 @@
 #include "base/CodePoints.h"
 #include "base/DateSerial.h"
 #include "engine/EngineErrors.h"
+#include "engine/ServerWait.h"
 
 #include <QDateTime>
 #include <QUuid>
 
+#include <algorithm>
 #include <map>
 #include <optional>
 #include <set>
@@ -69,25 +71,113 @@ QVariant storable(const ColumnInfo& column, const QVariant& value)
     return QVariant(value.toString());
 }
 
+// Rows of a paged select read by their keys, as one span of positions: a page.
+struct Page
+{
+    int first = 0; // the position of its first row
+    int count = 0;
+    qint64 id = 0; // names its rows to the decoded ones, never given again
+    PackedRows rows;
+    std::vector<int> slotAt; // by position from first: the row's slot in rows, -1 when the row is gone
+    unsigned lastUse = 0;
+
+    int end() const { return first + count; }
+};
+
+// Gathers a page's rows as the backend gives them, in any order.
+class PageSink : public Backend::RowSink
+{
+public:
+    static constexpr std::size_t pageArena = 4096;
+
+    // The first page tells the columns; every later one must read the same.
+    PageSink(Page& page, std::vector<std::pair<qint64, int>> offsets, std::vector<ColumnInfo>& columns,
+             std::vector<int>& tableColumns, bool first)
+        : m_page(page), m_offsets(std::move(offsets)), m_columns(columns), m_tableColumns(tableColumns), m_first(first)
+    {
+        std::sort(m_offsets.begin(), m_offsets.end());
+    }
+
+    void describe(std::vector<ColumnInfo> columns, std::vector<int> tableColumns) override
+    {
+        if (m_first) {
+            m_columns = std::move(columns);
+            m_tableColumns = std::move(tableColumns);
+        } else if (!sameColumns(columns) || tableColumns != m_tableColumns) {
+            // Another program changed the table's columns since the list was read (a "*" reads them anew).
+            throw EngineErrors::columnsChanged();
+        }
+        // Small arenas: a page of a few rows wastes little of its last one.
+        m_page.rows = PackedRows(m_columns, pageArena);
+    }
+    void addRow(qint64 rowIdentity, std::span<const Backend::Cell> cells) override
+    {
+        const auto found = std::lower_bound(m_offsets.begin(), m_offsets.end(), std::pair<qint64, int>(rowIdentity, 0));
+        if (found == m_offsets.end() || found->first != rowIdentity)
+            return;
+        m_page.slotAt[static_cast<size_t>(found->second)] = m_page.rows.add(cells);
+    }
+
+private:
+    bool sameColumns(const std::vector<ColumnInfo>& columns) const
+    {
+        return std::equal(
+            columns.begin(), columns.end(), m_columns.begin(), m_columns.end(),
+            [](const ColumnInfo& a, const ColumnInfo& b) { return a.name == b.name && a.kind == b.kind; });
+    }
+
+    Page& m_page;
+    std::vector<std::pair<qint64, int>> m_offsets; // (key, position from the page's first)
+    std::vector<ColumnInfo>& m_columns;
+    std::vector<int>& m_tableColumns;
+    bool m_first;
+};
+
 } // namespace
+
+// What a cell of a row not read, or of a row gone, reads as.
+const QVariant gone;
 
 struct Snapshot::Data : Backend::RowSink
 {
+    // A paged select reads its rows this many at a time, and more when they are read one after another.
+    static constexpr int pageRows = 64;
+    static constexpr int mostPageRows = 1024;
+    // The most rows its pages hold at once; those read longest ago are dropped.
+    static constexpr int heldRows = 2 * mostPageRows;
+
     std::shared_ptr<Backend> backend;
     Dialect::Translation translation;
     QList<QVariant> parameters;
     std::vector<ColumnInfo> columns;
     // Indexes of the columns read from the table itself; the ones re-read after a write.
     std::vector<int> tableColumns;
+    // By position: each row's identity, 0 when the select has none.
+    std::vector<qint64> keys;
 
-    // Cells of every row ever held, by slot; a row's slot never changes, only its position in order.
+    // A select whose rows can be read again by their keys holds only the pages read lately; any other holds every
+    // row, each at a slot that never changes, only its position in order.
+    bool paged = false;
     PackedRows rows;
-    DecodedRows decoded;
-    std::vector<qint64> rowIds;
     std::vector<int> order;
-    // By slot: the values of writes of the row whose answer never came (the server went away), which the row may
+    std::vector<std::shared_ptr<Page>> pages; // the one read last first
+    bool heldOnly = false;
+    int lastPageEnd = -1; // where the page read last ends, and how many rows it had
+    int lastPageRows = 0;
+    unsigned uses = 0;
+    qint64 nextId = 1;
+    // The record kept as it was read while pages come and go (see keepRow): its page stays while it is kept.
+    struct Kept
+    {
+        qint64 key = 0;
+        std::shared_ptr<Page> page;
+        int offset = 0;
+    } kept;
+    DecodedRows decoded;
+
+    // By key: the values of writes of the row whose answer never came (the server went away), which the row may
     // hold now. A write the database refused is known not to be stored.
-    std::map<int, std::vector<std::map<int, QVariant>>> unconfirmed;
+    std::map<qint64, std::vector<std::map<int, QVariant>>> unconfirmed;
     // The record being inserted, once a try has failed: its token and the values of the tries.
     std::optional<Backend::InsertTries> insert;
 
@@ -102,16 +192,25 @@ struct Snapshot::Data : Backend::RowSink
     void addRow(qint64 rowIdentity, std::span<const Backend::Cell> cells) override
     {
         order.push_back(rows.add(cells));
-        rowIds.push_back(rowIdentity);
+        keys.push_back(rowIdentity);
     }
 
     void load();
-    int slotAt(int row) const;
+    void checkRow(int row) const;
     const ColumnInfo& writableColumn(int column) const;
     void requireUpdatable() const;
     Backend::RowWrite write() const { return {translation.table, columns, tableColumns}; }
-    void store(int slot, const std::vector<QVariant>& tableValues);
-    Backend::RowStates expectedStates(int slot, const std::set<int>& columns) const;
+
+    Page* heldPage(int row);
+    Page& pageAt(int row);
+    void readPage(int first, int count, bool describing);
+    void dropPagesFrom(int row);
+    const QVariant& cell(int row, int column);
+    const QVariant& pageCell(Page& page, int offset, int column);
+    void writePage(Page& page, int offset, const std::vector<QVariant>& cells);
+    std::vector<QVariant> values(int row);
+    void store(int row, const std::vector<QVariant>& tableValues);
+    Backend::RowStates expectedStates(int row, const std::set<int>& columns);
 };
 
 void Snapshot::Data::load()
@@ -122,16 +221,141 @@ void Snapshot::Data::load()
         throw EngineErrors::tooManyParameters();
     rows = PackedRows();
     decoded = DecodedRows();
-    rowIds.clear();
+    keys.clear();
     order.clear();
-    backend->select(translation, parameters, *this);
+    pages.clear();
+    kept = {};
+    paged = !translation.rowsSql.isEmpty();
+    if (!paged) {
+        backend->select(translation, parameters, *this);
+        return;
+    }
+    // The keys first, then the first rows, whose select tells the columns even when there are none.
+    keys = backend->selectKeys(translation, parameters);
+    readPage(0, std::min<int>(pageRows, static_cast<int>(keys.size())), true);
 }
 
-int Snapshot::Data::slotAt(int row) const
+void Snapshot::Data::readPage(int first, int count, bool describing)
 {
-    if (row < 0 || row >= static_cast<int>(order.size()))
-        throw EngineError(QStringLiteral("Row %1 is outside the %2 rows of the result.").arg(row).arg(order.size()));
-    return order[static_cast<size_t>(row)];
+    // Room first: the pages read longest ago go.
+    int held = count;
+    for (const auto& page : pages)
+        held += page->count;
+    while (!pages.empty() && held > heldRows) {
+        const auto oldest = std::min_element(pages.begin(), pages.end(),
+                                             [](const auto& a, const auto& b) { return a->lastUse < b->lastUse; });
+        held -= (*oldest)->count;
+        pages.erase(oldest);
+    }
+    auto page = std::make_shared<Page>();
+    page->first = first;
+    page->count = count;
+    page->id = nextId++;
+    page->slotAt.assign(static_cast<size_t>(count), -1);
+    page->lastUse = ++uses;
+    std::vector<std::pair<qint64, int>> offsets;
+    offsets.reserve(static_cast<size_t>(count));
+    for (int i = 0; i < count; ++i)
+        offsets.emplace_back(keys[static_cast<size_t>(first + i)], i);
+    PageSink sink(*page, std::move(offsets), columns, tableColumns, describing);
+    const std::span<const qint64> wanted(keys.data() + first, static_cast<size_t>(count));
+    backend->selectRows(translation, wanted, sink);
+    lastPageEnd = page->end();
+    lastPageRows = count;
+    // The first read of an empty list only tells the columns: a page of no rows is not kept.
+    if (count > 0)
+        pages.insert(pages.begin(), std::move(page));
+}
+
+Page* Snapshot::Data::heldPage(int row)
+{
+    if (!pages.empty() && row >= pages.front()->first && row < pages.front()->end())
+        return pages.front().get();
+    for (auto it = pages.begin(); it != pages.end(); ++it) {
+        if (row >= (*it)->first && row < (*it)->end()) {
+            (*it)->lastUse = ++uses;
+            std::rotate(pages.begin(), it, it + 1);
+            return pages.front().get();
+        }
+    }
+    return nullptr;
+}
+
+Page& Snapshot::Data::pageAt(int row)
+{
+    if (Page* page = heldPage(row))
+        return *page;
+    // Rows read one page after another are read in larger pages, up to a limit.
+    const int first = row / pageRows * pageRows;
+    const int wanted = first == lastPageEnd ? std::clamp(2 * lastPageRows, pageRows, mostPageRows) : pageRows;
+    int count = std::min(wanted, static_cast<int>(keys.size()) - first);
+    // A page stops where a page after the row begins.
+    for (const auto& page : pages) {
+        if (page->first > row && page->first < first + count)
+            count = page->first - first;
+    }
+    readPage(first, count, false);
+    return *pages.front();
+}
+
+void Snapshot::Data::dropPagesFrom(int row)
+{
+    // Positions from row on shift: a page over them would show other rows.
+    pages.erase(std::remove_if(pages.begin(), pages.end(), [row](const auto& page) { return page->end() > row; }),
+                pages.end());
+    lastPageEnd = -1;
+}
+
+void Snapshot::Data::checkRow(int row) const
+{
+    if (row < 0 || row >= static_cast<int>(keys.size()))
+        throw EngineError(QStringLiteral("Row %1 is outside the %2 rows of the result.").arg(row).arg(keys.size()));
+}
+
+const QVariant& Snapshot::Data::cell(int row, int column)
+{
+    if (!paged) {
+        const int slot = order[static_cast<size_t>(row)];
+        return decoded.value(rows, slot, slot, column);
+    }
+    if (kept.page && kept.key == keys[static_cast<size_t>(row)])
+        return pageCell(*kept.page, kept.offset, column);
+    Page* page = heldPage(row);
+    if (!page) {
+        // While the window waits for the server it may paint, but the server can't be asked anything else: a row
+        // not held then shows empty, and its reader reads it again after the wait (see readAhead).
+        if (heldOnly || ServerWait::inProgress())
+            return gone;
+        page = &pageAt(row);
+    }
+    return pageCell(*page, row - page->first, column);
+}
+
+const QVariant& Snapshot::Data::pageCell(Page& page, int offset, int column)
+{
+    const int slot = page.slotAt[static_cast<size_t>(offset)];
+    // A row deleted by someone else after its key was read shows empty until the list is read again.
+    if (slot < 0)
+        return gone;
+    return decoded.value(page.rows, slot, (page.id << 32) + offset, column);
+}
+
+void Snapshot::Data::writePage(Page& page, int offset, const std::vector<QVariant>& cells)
+{
+    int& slot = page.slotAt[static_cast<size_t>(offset)];
+    if (slot < 0)
+        slot = page.rows.add(cells);
+    else
+        page.rows.replace(slot, cells);
+    decoded.refresh(page.rows, slot, (page.id << 32) + offset);
+}
+
+std::vector<QVariant> Snapshot::Data::values(int row)
+{
+    std::vector<QVariant> cells(static_cast<size_t>(width()));
+    for (int c = 0; c < width(); ++c)
+        cells[static_cast<size_t>(c)] = cell(row, c);
+    return cells;
 }
 
 const ColumnInfo& Snapshot::Data::writableColumn(int column) const
@@ -151,23 +375,34 @@ void Snapshot::Data::requireUpdatable() const
         throw EngineErrors::notUpdatable();
 }
 
-void Snapshot::Data::store(int slot, const std::vector<QVariant>& tableValues)
+void Snapshot::Data::store(int row, const std::vector<QVariant>& tableValues)
 {
-    std::vector<QVariant> values = rows.values(slot);
+    std::vector<QVariant> cells = values(row);
     for (size_t i = 0; i < tableValues.size(); ++i)
-        values[static_cast<size_t>(tableColumns[i])] = tableValues[i];
-    rows.replace(slot, values);
-    decoded.refresh(rows, slot);
+        cells[static_cast<size_t>(tableColumns[i])] = tableValues[i];
+    if (!paged) {
+        const int slot = order[static_cast<size_t>(row)];
+        rows.replace(slot, cells);
+        decoded.refresh(rows, slot, slot);
+        return;
+    }
+    const bool isKept = kept.page && kept.key == keys[static_cast<size_t>(row)];
+    if (isKept)
+        writePage(*kept.page, kept.offset, cells);
+    for (const auto& page : pages) {
+        if (row >= page->first && row < page->end() && !(isKept && page == kept.page))
+            writePage(*page, row - page->first, cells);
+    }
 }
 
-// The row of slot as read, over columns, and the same overlaid by each write of it whose answer was lost.
-Backend::RowStates Snapshot::Data::expectedStates(int slot, const std::set<int>& columns) const
+// The row as held, over columns, and the same overlaid by each write of it whose answer was lost.
+Backend::RowStates Snapshot::Data::expectedStates(int row, const std::set<int>& columns)
 {
     std::map<int, QVariant> read;
     for (int column : columns)
-        read[column] = rows.value(slot, column);
+        read[column] = cell(row, column);
     Backend::RowStates states{read};
-    if (const auto tries = unconfirmed.find(slot); tries != unconfirmed.end()) {
+    if (const auto tries = unconfirmed.find(keys[static_cast<size_t>(row)]); tries != unconfirmed.end()) {
         for (const std::map<int, QVariant>& values : tries->second) {
             std::map<int, QVariant> state = read;
             for (const auto& [column, value] : values)
@@ -195,7 +430,7 @@ std::unique_ptr<Snapshot> Snapshot::create(std::shared_ptr<Backend> backend, con
 
 int Snapshot::rowCount() const
 {
-    return static_cast<int>(d->order.size());
+    return static_cast<int>(d->keys.size());
 }
 
 int Snapshot::columnCount() const
@@ -222,23 +457,57 @@ const QVariant& Snapshot::value(int row, int column) const
     if (column < 0 || column >= d->width())
         throw EngineError(
             QStringLiteral("Column %1 is outside the %2 columns of the result.").arg(column).arg(d->width()));
-    return d->decoded.value(d->rows, d->slotAt(row), column);
+    d->checkRow(row);
+    return d->cell(row, column);
+}
+
+void Snapshot::keepRow(int row)
+{
+    if (!d->paged || row < 0 || row >= rowCount())
+        return;
+    const qint64 key = d->keys[static_cast<size_t>(row)];
+    if (d->kept.page && d->kept.key == key)
+        return;
+    // As a read: no page is read for it while a wait on the server is in progress or while only held rows are read.
+    if (!d->heldPage(row) && (d->heldOnly || ServerWait::inProgress()))
+        return;
+    // pageAt leaves the row's page first.
+    const int first = d->pageAt(row).first;
+    d->kept = {key, d->pages.front(), row - first};
+}
+
+bool Snapshot::readAhead(int first, int count)
+{
+    if (!d->paged)
+        return true;
+    const int end = std::min(first + count, rowCount());
+    for (int row = std::max(first, 0); row < end; ++row) {
+        if (d->heldPage(row))
+            continue;
+        if (ServerWait::inProgress())
+            return false;
+        d->pageAt(row);
+    }
+    return true;
+}
+
+void Snapshot::setHeldRowsOnly(bool heldOnly)
+{
+    d->heldOnly = heldOnly;
 }
 
 qint64 Snapshot::rowId(int row) const
 {
-    return d->rowIds[static_cast<size_t>(d->slotAt(row))];
+    d->checkRow(row);
+    return d->keys[static_cast<size_t>(row)];
 }
 
 int Snapshot::findRow(qint64 rowId) const
 {
     if (!d->translation.hasRowIdentity)
         return -1;
-    for (size_t row = 0; row < d->order.size(); ++row) {
-        if (d->rowIds[static_cast<size_t>(d->order[row])] == rowId)
-            return static_cast<int>(row);
-    }
-    return -1;
+    const auto found = std::find(d->keys.begin(), d->keys.end(), rowId);
+    return found == d->keys.end() ? -1 : static_cast<int>(found - d->keys.begin());
 }
 
 bool Snapshot::isUpdatable() const
@@ -249,7 +518,8 @@ bool Snapshot::isUpdatable() const
 void Snapshot::updateRow(int row, const Values& changes)
 {
     d->requireUpdatable();
-    const int slot = d->slotAt(row);
+    d->checkRow(row);
+    const qint64 key = d->keys[static_cast<size_t>(row)];
     std::map<int, QVariant> values; // by column; a column named twice takes its last value
     for (const auto& [column, value] : changes)
         values[column] = storable(d->writableColumn(column), value);
@@ -262,20 +532,19 @@ void Snapshot::updateRow(int row, const Values& changes)
     std::set<int> columns;
     for (const auto& entry : values)
         columns.insert(entry.first);
-    if (const auto tries = d->unconfirmed.find(slot); tries != d->unconfirmed.end())
+    if (const auto tries = d->unconfirmed.find(key); tries != d->unconfirmed.end())
         for (const std::map<int, QVariant>& earlier : tries->second)
             for (const auto& entry : earlier)
                 columns.insert(entry.first);
     std::vector<QVariant> stored;
     try {
-        stored = d->backend->updateRow(d->write(), d->rowIds[static_cast<size_t>(slot)], values,
-                                       d->expectedStates(slot, columns));
+        stored = d->backend->updateRow(d->write(), key, values, d->expectedStates(row, columns));
     } catch (const ServerUnreachable&) {
-        d->unconfirmed[slot].push_back(values);
+        d->unconfirmed[key].push_back(values);
         throw;
     }
-    d->unconfirmed.erase(slot);
-    d->store(slot, stored);
+    d->unconfirmed.erase(key);
+    d->store(row, stored);
 }
 
 void Snapshot::insertRow(int position, const Values& values)
@@ -304,22 +573,42 @@ void Snapshot::insertRow(int position, const Values& values)
     std::vector<QVariant> cells(static_cast<size_t>(d->width()));
     for (size_t i = 0; i < stored.size(); ++i)
         cells[static_cast<size_t>(d->tableColumns[i])] = std::move(stored[i]);
-    const int slot = d->rows.add(cells);
-    d->rowIds.push_back(rowId);
-    d->order.insert(d->order.begin() + position, slot);
+    d->keys.insert(d->keys.begin() + position, rowId);
+    if (!d->paged) {
+        d->order.insert(d->order.begin() + position, d->rows.add(cells));
+        return;
+    }
+    // The new row is the record kept, on a page of its own: it becomes the current one.
+    d->dropPagesFrom(position);
+    auto page = std::make_shared<Page>();
+    page->first = position;
+    page->count = 1;
+    page->id = d->nextId++;
+    page->rows = PackedRows(d->columns, 1024);
+    page->slotAt = {page->rows.add(cells)};
+    d->kept = {rowId, std::move(page), 0};
 }
 
 void Snapshot::deleteRow(int row)
 {
     d->requireUpdatable();
-    const int slot = d->slotAt(row);
+    d->checkRow(row);
+    const qint64 key = d->keys[static_cast<size_t>(row)];
     // Refused, as an update is, when someone else changed or deleted the row since it was read.
     const std::set<int> columns(d->tableColumns.begin(), d->tableColumns.end());
-    d->backend->deleteRow(d->write(), d->rowIds[static_cast<size_t>(slot)], d->expectedStates(slot, columns));
-    d->unconfirmed.erase(slot);
-    d->rows.clear(slot);
-    d->decoded.refresh(d->rows, slot);
-    d->order.erase(d->order.begin() + row);
+    d->backend->deleteRow(d->write(), key, d->expectedStates(row, columns));
+    d->unconfirmed.erase(key);
+    d->keys.erase(d->keys.begin() + row);
+    if (!d->paged) {
+        const int slot = d->order[static_cast<size_t>(row)];
+        d->rows.clear(slot);
+        d->decoded.refresh(d->rows, slot, slot);
+        d->order.erase(d->order.begin() + row);
+        return;
+    }
+    if (d->kept.key == key)
+        d->kept = {};
+    d->dropPagesFrom(row);
 }
 
 void Snapshot::beginInsert()

@@ -12,8 +12,11 @@
 
 class Backend;
 
-// A static copy of every row a select returned, with the column metadata, that writes its changes back to the
-// table row by row. Values: null QVariant for SQL NULL; bool for Boolean, qint64 for AutoIncrement and Integer,
+// A static copy of the rows a select returned, with the column metadata, that writes its changes back to the
+// table row by row. A select of a table's own columns is read keys first: the rows' identities in order, a few bytes
+// a row, and the rows themselves in pages as they are read, the pages read longest ago dropped; a row is then as it
+// is when its page is read, and a row someone else deleted meanwhile reads as empty (every cell null). Any other
+// select is read whole. Values: null QVariant for SQL NULL; bool for Boolean, qint64 for AutoIncrement and Integer,
 // double for Float and DateTime (a DateSerial day count), QString for Text and Memo.
 // Rows are addressed by position; positions shift on insert and delete. Each row keeps its table row identity,
 // so write-back reaches exactly its row also when the query did not select the key.
@@ -34,8 +37,18 @@ public:
     int columnIndex(const QString& name) const; // -1 when there is none; case-insensitive
     // Rows are kept packed, texts as UTF-8, and a cell is decoded as it is read into the few rows read last (see
     // DecodedRows): the reference stays good while the snapshot is, showing the cell until several other rows have
-    // been read since, and the row's new value after a write of it. Reading is for one thread.
+    // been read since, and the row's new value after a write of it. Reading is for one thread. Reading a row no page
+    // holds reads its page, which fails as a select does.
     const QVariant& value(int row, int column) const;
+    // Keeps the row's values as they are now, whatever pages are dropped, until another row is kept, the row is
+    // written, or the rows are read again: the record a user sees and edits, so that a write expects what the user
+    // saw. A row inserted is kept.
+    void keepRow(int row);
+    // Reads the rows from first on into pages now, ahead of reading their cells (a grid about to paint them);
+    // false when it could not because a wait on the server is in progress: their cells then read empty.
+    bool readAhead(int first, int count);
+    // While set, a row no page holds reads empty rather than being read.
+    void setHeldRowsOnly(bool heldOnly);
     qint64 rowId(int row) const;     // 0 when the select has no row identity
     int findRow(qint64 rowId) const; // -1 when absent
 

@@ -134,6 +134,20 @@ TEST_F(FieldTexts, EmptyAndClosedSetsReadNull)
     EXPECT_TRUE(field("job").isNull());
 }
 
+// A control tells an empty cell by its value being the null QVariant, which reaches it as stored, whatever the
+// storage makes of a null text or date.
+TEST_F(FieldTexts, NullCellsOfEveryKindReadAsTheNullValue)
+{
+    diary.addRow({{"job", QStringLiteral("без подробностей")}});
+    allJobs();
+    for (const char* name : {"period", "other", "date_isp", "time_isp"}) {
+        const QVariant value = field(name).value();
+        EXPECT_FALSE(value.isValid()) << name;
+        EXPECT_TRUE(field(name).isNull()) << name;
+    }
+    EXPECT_EQ(field("job").value(), QVariant(QStringLiteral("без подробностей")));
+}
+
 } // namespace
 
 TEST_F(FieldTexts, DatesTheProgramCannotShowReadAsNullEverywhere)

@@ -32,6 +32,14 @@ public:
     {
         m_stored->select(translation, parameters, sink);
     }
+    std::vector<qint64> selectKeys(const Dialect::Translation& translation, const QList<QVariant>& parameters) override
+    {
+        return m_stored->selectKeys(translation, parameters);
+    }
+    void selectRows(const Dialect::Translation& translation, std::span<const qint64> keys, RowSink& sink) override
+    {
+        m_stored->selectRows(translation, keys, sink);
+    }
     std::vector<QVariant> updateRow(const RowWrite& write, qint64 rowIdentity, const std::map<int, QVariant>& values,
                                     const RowStates& expected) override
     {

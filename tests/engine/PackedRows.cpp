@@ -157,24 +157,24 @@ TEST(DecodedRows, AReferenceShowsItsCellWhileOtherRowsAreReadAndTheNewValueAfter
         packed.add(row(QStringLiteral("строка %1").arg(r), qint64(r), QVariant(), r % 2 == 0, r * 0.5, QString(),
                        QVariant(), QVariant(), QVariant()));
     DecodedRows decoded;
-    const QVariant& held = decoded.value(packed, 3, 0);
+    const QVariant& held = decoded.value(packed, 3, 3, 0);
     for (int r = 0; r < DecodedRows::kept - 1; ++r)
-        EXPECT_EQ(decoded.value(packed, 10 + r, 0), QVariant(QStringLiteral("строка %1").arg(10 + r)));
+        EXPECT_EQ(decoded.value(packed, 10 + r, 10 + r, 0), QVariant(QStringLiteral("строка %1").arg(10 + r)));
     EXPECT_EQ(held, QVariant(QStringLiteral("строка 3")));
 
     // Rows read in turn, again and again, each cell as often as a bound control and a grid read it.
     for (int round = 0; round < 3; ++round)
         for (int r = 39; r >= 0; r -= 3)
             for (int c : {1, 0, 1, 4, 3})
-                EXPECT_EQ(decoded.value(packed, r, c), packed.value(r, c)) << r << ' ' << c;
+                EXPECT_EQ(decoded.value(packed, r, r, c), packed.value(r, c)) << r << ' ' << c;
 
-    const QVariant& written = decoded.value(packed, 5, 0);
+    const QVariant& written = decoded.value(packed, 5, 5, 0);
     packed.replace(5, row(QStringLiteral("исправлено"), qint64(5), QVariant(), true, 2.5, QString(), QVariant(),
                           QVariant(), QVariant()));
-    decoded.refresh(packed, 5);
+    decoded.refresh(packed, 5, 5);
     EXPECT_EQ(written, QVariant(QStringLiteral("исправлено")));
     packed.clear(5);
-    decoded.refresh(packed, 5);
+    decoded.refresh(packed, 5, 5);
     EXPECT_TRUE(written.isNull());
-    EXPECT_TRUE(decoded.value(packed, 5, 1).isNull());
+    EXPECT_TRUE(decoded.value(packed, 5, 5, 1).isNull());
 }

@@ -13,6 +13,7 @@
 #include <functional>
 #include <memory>
 #include <ostream>
+#include <vector>
 
 namespace {
 
@@ -100,5 +101,34 @@ TEST(ProxySwitches, EachSwitchDoesToTheBytesWhatItSays)
         const Connection next(PQconnectdb(proxy.connectionInfo(database.connectionInfo()).toUtf8()), PQfinish);
         ASSERT_EQ(PQstatus(next.get()), CONNECTION_OK) << PQerrorMessage(next.get());
         EXPECT_EQ(answerWithin(next.get(), "select 1", 10s), Answer::Result);
+    }
+}
+
+// A round trip is the client's bytes and the server's answer, however many reads each side's burst takes.
+TEST(ProxySwitches, CountsRoundTripsNotReads)
+{
+    ServerDatabase database;
+    const struct
+    {
+        const char* name;
+        std::vector<QByteArray> statements; // each sent once the answer to the one before has come
+        int trips;
+    } cases[] = {
+        {"one small answer", {"select 1"}, 1},
+        {"an answer of many reads", {"select repeat('x', 100) from generate_series(1, 100000)"}, 1},
+        {"two statements in one burst", {"select 1; select 2"}, 1},
+        {"two statements one after the other", {"select 1", "select 2"}, 2},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TcpProxy proxy(database.tcpPort());
+        const Connection connection(PQconnectdb(proxy.connectionInfo(database.connectionInfo()).toUtf8()), PQfinish);
+        ASSERT_EQ(PQstatus(connection.get()), CONNECTION_OK) << PQerrorMessage(connection.get());
+        // Each read of the big answer held a while, so that it comes in many.
+        proxy.setDelay(5ms);
+        const int before = proxy.roundTrips();
+        for (const QByteArray& statement : c.statements)
+            EXPECT_EQ(answerWithin(connection.get(), statement, 10s), Answer::Result);
+        EXPECT_EQ(proxy.roundTrips() - before, c.trips);
     }
 }

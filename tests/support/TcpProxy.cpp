@@ -122,6 +122,12 @@ void TcpProxy::setDelay(std::chrono::milliseconds delay)
     wake();
 }
 
+int TcpProxy::roundTrips()
+{
+    const std::lock_guard lock(m_mutex);
+    return m_roundTrips;
+}
+
 void TcpProxy::wake()
 {
     const std::uint64_t one = 1;
@@ -221,6 +227,12 @@ void TcpProxy::read(Link& link, Direction& direction)
     if (&direction == &link.up && got > 0 && m_dropArmed) {
         m_dropArmed = false;
         link.answerToDrop = true;
+    }
+    if (got > 0 && &direction == &link.up) {
+        link.asked = true;
+    } else if (got > 0 && link.asked) {
+        ++m_roundTrips;
+        link.asked = false;
     }
     bytes.resize(got > 0 ? static_cast<size_t>(got) : 0);
     direction.ended = got <= 0;

@@ -35,6 +35,9 @@ public:
     void dropNextAnswer();
     // Every byte is held that long before it is passed on, each way.
     void setDelay(std::chrono::milliseconds delay);
+    // Round trips over every connection so far: bytes from a client answered by bytes from its server, however
+    // many reads either burst took.
+    int roundTrips();
 
 private:
     using Clock = std::chrono::steady_clock;
@@ -57,6 +60,7 @@ private:
         Direction down; // server to client
         bool answerToDrop = false;
         bool closed = false;
+        bool asked = false; // the client sent bytes the server has not answered yet
     };
 
     void run();
@@ -76,6 +80,7 @@ private:
     bool m_hanging = false;
     bool m_dropArmed = false;
     std::chrono::milliseconds m_delay{0};
+    int m_roundTrips = 0;
     std::vector<Link> m_links;
 
     std::thread m_thread;

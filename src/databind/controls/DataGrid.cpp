@@ -1,9 +1,12 @@
 #include "databind/controls/DataGrid.h"
 
+#include "engine/ServerWait.h"
+
 #include "databind/ActiveRowScope.h"
 #include "databind/Field.h"
 #include "databind/RecordSet.h"
 #include "databind/controls/DeleteConfirmation.h"
+#include "engine/ServerWait.h"
 #include "platform/ErrorReporter.h"
 
 #include <QAbstractItemDelegate>
@@ -16,6 +19,7 @@
 #include <QPainterPath>
 #include <QScopedValueRollback>
 #include <QScrollBar>
+#include <QTimer>
 
 namespace {
 
@@ -289,6 +293,7 @@ void DataGrid::rebuild()
     }
     m_currentColumn = std::clamp(m_currentColumn, 0, std::max(0, dataColumnCount() - 1));
     m_shownRows = shownRowCount();
+    m_readAheadFailed = false;
     m_model->reset();
     applyColumnWidths();
     followCurrent();
@@ -296,6 +301,7 @@ void DataGrid::rebuild()
 
 void DataGrid::refreshRows()
 {
+    m_readAheadFailed = false;
     // An insert or a removal changes one row at the current record; anything else is read again in place.
     const int rows = shownRowCount();
     const int current = currentRow();
@@ -418,7 +424,24 @@ void DataGrid::defaultDrawColumnCell(const QRect& rect, int, const DataGridColum
 
 void DataGrid::paintEvent(QPaintEvent* event)
 {
-    QTableView::paintEvent(event);
+    // The rows in view are read before painting starts; during a wait on the server they can't be, and are painted
+    // once it has ended. A failure is told after the paint, once; painting itself reads only what is held.
+    RecordSet* set = recordSet();
+    if (set && set->isOpen() && !m_readAheadFailed) {
+        try {
+            if (!set->readAhead(topRow(), visibleRowCount() + 1))
+                ServerWait::whenIdle(this, [this] { viewport()->update(); });
+        } catch (const std::exception&) {
+            m_readAheadFailed = true;
+            QTimer::singleShot(0, this, [error = std::current_exception()] {
+                ErrorReporter::guarded([&error] { std::rethrow_exception(error); });
+            });
+        }
+    }
+    {
+        const RecordSet::HeldRowsOnly heldOnly(set);
+        QTableView::paintEvent(event);
+    }
     if (!m_rowSelect || !hasFocus() || dataColumnCount() == 0)
         return;
     // The dotted focus frame around the current row goes on top of everything.

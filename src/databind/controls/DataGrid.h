@@ -123,6 +123,9 @@ private:
     bool m_readOnly = false;
     bool m_rowSelect = false;
     bool m_alwaysShowSelection = false;
+    // Reading the rows in view failed (the server went away): they show empty, and are not asked for again at every
+    // paint, until the set's rows change.
+    bool m_readAheadFailed = false;
     bool m_entered = false;
     bool m_sizingColumns = false;
     int m_currentColumn = 0;

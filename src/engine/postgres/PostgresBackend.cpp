@@ -373,6 +373,35 @@ void PostgresBackend::select(const Dialect::Translation& translation, const QLis
     selectWith(translation, parameters, sink, ServerSession::Retry::OnceIfBroken);
 }
 
+std::vector<qint64> PostgresBackend::selectKeys(const Dialect::Translation& translation,
+                                                const QList<QVariant>& parameters)
+{
+    const ServerResult result =
+        run(translation.keysSql.toUtf8(), serverValues(translation, parameters), ServerSession::Retry::OnceIfBroken);
+    std::vector<qint64> keys;
+    const int rows = result.rowCount();
+    keys.reserve(static_cast<size_t>(rows));
+    for (int r = 0; r < rows; ++r)
+        keys.push_back(integerOf(result.text(r, 0), result.length(r, 0)));
+    return keys;
+}
+
+void PostgresBackend::selectRows(const Dialect::Translation& translation, std::span<const qint64> keys, RowSink& sink)
+{
+    // The keys go as one array parameter, so the statement is the same text whatever their number.
+    QString list = QStringLiteral("{");
+    for (const qint64 key : keys) {
+        if (list.size() > 1)
+            list += u',';
+        list += QString::number(key);
+    }
+    list += u'}';
+    Dialect::Translation rows = translation;
+    rows.sql = translation.rowsSql + QStringLiteral(" = ANY ($1::bigint[])");
+    rows.serverParameters = {0};
+    selectWith(rows, {list}, sink, ServerSession::Retry::OnceIfBroken);
+}
+
 void PostgresBackend::selectWith(const Dialect::Translation& translation, const QList<QVariant>& parameters,
                                  RowSink& sink, ServerSession::Retry retry)
 {

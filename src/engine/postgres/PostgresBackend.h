@@ -20,6 +20,8 @@ public:
 
     Dialect::Translation translate(const QString& text) const override;
     void select(const Dialect::Translation& translation, const QList<QVariant>& parameters, RowSink& sink) override;
+    std::vector<qint64> selectKeys(const Dialect::Translation& translation, const QList<QVariant>& parameters) override;
+    void selectRows(const Dialect::Translation& translation, std::span<const qint64> keys, RowSink& sink) override;
     std::vector<QVariant> updateRow(const RowWrite& write, qint64 rowIdentity, const std::map<int, QVariant>& values,
                                     const RowStates& expected) override;
     std::pair<qint64, std::vector<QVariant>> insertRow(const RowWrite& write, const std::map<int, QVariant>& values,

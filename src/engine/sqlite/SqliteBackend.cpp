@@ -216,6 +216,50 @@ void SqliteBackend::select(const Dialect::Translation& translation, const QList<
     Statement statement(m_db.get(), translation.sql);
     for (int i = 0; i < translation.parameterCount; ++i)
         statement.bind(i + 1, parameters[i]);
+    readRows(statement, translation, sink);
+}
+
+std::vector<qint64> SqliteBackend::selectKeys(const Dialect::Translation& translation,
+                                              const QList<QVariant>& parameters)
+{
+    Statement statement(m_db.get(), translation.keysSql);
+    for (int i = 0; i < translation.parameterCount; ++i)
+        statement.bind(i + 1, parameters[i]);
+    std::vector<qint64> keys;
+    while (statement.step())
+        keys.push_back(statement.integer(0));
+    return keys;
+}
+
+void SqliteBackend::selectRows(const Dialect::Translation& translation, std::span<const qint64> keys, RowSink& sink)
+{
+    // Keys close together, as a list in the order of the key has them, are read as one run of the table, which costs
+    // less than finding each; the rows between that were not asked for are the sink's to pass over.
+    if (!keys.empty()) {
+        const auto [low, high] = std::minmax_element(keys.begin(), keys.end());
+        if (static_cast<quint64>(*high - *low) < 4 * keys.size()) {
+            Statement statement(m_db.get(), translation.rowsSql + QStringLiteral(" BETWEEN ? AND ?"));
+            statement.bind(1, QVariant(*low));
+            statement.bind(2, QVariant(*high));
+            readRows(statement, translation, sink);
+            return;
+        }
+    }
+    // Else they go as one JSON list, so the statement is the same text whatever their number.
+    QByteArray list("[");
+    for (const qint64 key : keys) {
+        if (list.size() > 1)
+            list += ',';
+        list += QByteArray::number(key);
+    }
+    list += ']';
+    Statement statement(m_db.get(), translation.rowsSql + QStringLiteral(" IN (SELECT value FROM json_each(?))"));
+    statement.bind(1, QVariant(QString::fromLatin1(list)));
+    readRows(statement, translation, sink);
+}
+
+void SqliteBackend::readRows(Statement& statement, const Dialect::Translation& translation, RowSink& sink)
+{
     auto [columns, tableColumns] = describeColumns(m_db.get(), statement, translation);
     std::vector<ColumnKind> kinds;
     for (const ColumnInfo& column : columns)
@@ -223,8 +267,12 @@ void SqliteBackend::select(const Dialect::Translation& translation, const QList<
     sink.describe(std::move(columns), std::move(tableColumns));
 
     const int n = static_cast<int>(kinds.size());
+    const int width = sqlite3_column_count(statement.handle());
     std::vector<Cell> cells(kinds.size());
     while (statement.step()) {
+        // A statement made again at its step, as a changed schema makes it, reads the columns as they are now.
+        if (sqlite3_column_count(statement.handle()) != width)
+            throw EngineErrors::columnsChanged();
         for (int c = 0; c < n; ++c)
             readCell(statement, c, kinds[static_cast<size_t>(c)], cells[static_cast<size_t>(c)]);
         sink.addRow(translation.hasRowIdentity ? statement.integer(n) : 0, cells);

@@ -5,6 +5,7 @@
 #include <memory>
 
 class SearchIndex;
+class Statement;
 struct sqlite3;
 
 // The diary in an SQLite file: rows are told apart by the table's rowid.
@@ -23,6 +24,8 @@ public:
 
     Dialect::Translation translate(const QString& text) const override;
     void select(const Dialect::Translation& translation, const QList<QVariant>& parameters, RowSink& sink) override;
+    std::vector<qint64> selectKeys(const Dialect::Translation& translation, const QList<QVariant>& parameters) override;
+    void selectRows(const Dialect::Translation& translation, std::span<const qint64> keys, RowSink& sink) override;
     std::vector<QVariant> updateRow(const RowWrite& write, qint64 rowIdentity, const std::map<int, QVariant>& values,
                                     const RowStates& expected) override;
     std::pair<qint64, std::vector<QVariant>> insertRow(const RowWrite& write, const std::map<int, QVariant>& values,
@@ -39,6 +42,8 @@ public:
     void interrupt() override;
 
 private:
+    // The rows of a prepared select to sink, described first.
+    void readRows(Statement& statement, const Dialect::Translation& translation, RowSink& sink);
     std::vector<QVariant> rereadRow(const RowWrite& write, qint64 rowIdentity) const;
     // Inside a write's transaction: a changed event is recorded for the search index.
     void noteChanged(const QString& table, qint64 rowIdentity) const;
