@@ -31,6 +31,8 @@ public:
     virtual void stateChanged() {}
     // Records were read again, inserted, posted or removed: row count and current record may both differ.
     virtual void dataSetChanged() { recordChanged(nullptr); }
+    // Rows were added at the end of a list read in steps, from first on: nothing else changed.
+    virtual void rowsListed(int /*first*/, int /*count*/) {}
     // The current record moved by distance rows (negative: towards the start); nothing else changed.
     virtual void recordMoved(int distance);
     // A value of the current record changed: field is the one that changed, nullptr for the whole record.

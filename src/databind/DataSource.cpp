@@ -96,6 +96,11 @@ void DataSource::notifyRecordMoved(int distance)
     forEachLink([distance](DataLink& link) { link.recordMoved(distance); });
 }
 
+void DataSource::notifyRowsListed(int first, int count)
+{
+    forEachLink([first, count](DataLink& link) { link.rowsListed(first, count); });
+}
+
 void DataSource::notifyRecordChanged(Field* field)
 {
     forEachLink([field](DataLink& link) { link.recordChanged(field); });

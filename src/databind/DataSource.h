@@ -34,6 +34,7 @@ public:
     void notifyStateChanged();
     void notifyDataSetChanged();
     void notifyRecordMoved(int distance);
+    void notifyRowsListed(int first, int count);
     void notifyRecordChanged(Field* field);
     void notifyUpdateData();
 

@@ -6,6 +6,7 @@
 #include "engine/Snapshot.h"
 
 #include <algorithm>
+#include <limits>
 
 namespace {
 
@@ -230,6 +231,30 @@ int RecordSet::recordCount() const
     return m_snapshot->rowCount() + (m_state == State::Insert ? 1 : 0);
 }
 
+int RecordSet::listedCount() const
+{
+    if (!m_snapshot)
+        return 0;
+    return m_snapshot->listedRows() + (m_state == State::Insert ? 1 : 0);
+}
+
+bool RecordSet::isEmpty() const
+{
+    if (!m_snapshot)
+        return true;
+    return m_state != State::Insert && !m_snapshot->hasRow(0);
+}
+
+bool RecordSet::isListing() const
+{
+    return m_snapshot && m_snapshot->isListing();
+}
+
+bool RecordSet::listMore()
+{
+    return m_snapshot && m_snapshot->listMore();
+}
+
 bool RecordSet::readAhead(int first, int count)
 {
     if (!m_snapshot)
@@ -273,7 +298,7 @@ int RecordSet::snapshotRow(int row) const
         if (row > m_current)
             --row;
     }
-    return row < m_snapshot->rowCount() ? row : -1;
+    return m_snapshot->hasRow(row) ? row : -1;
 }
 
 const QVariant& RecordSet::storedValue(const Field& field) const
@@ -318,7 +343,9 @@ void RecordSet::open()
         m_snapshot.reset();
         throw;
     }
-    const int rows = m_snapshot->rowCount();
+    m_snapshot->setListed(
+        [this](int first, int count) { notify([=](DataSource& source) { source.notifyRowsListed(first, count); }); });
+    const int rows = m_snapshot->listedRows();
     m_state = State::Browse;
     m_modified = false;
     m_current = rows > 0 ? 0 : -1;
@@ -377,10 +404,10 @@ void RecordSet::first()
 {
     checkBrowseMode();
     const int previous = m_current;
-    const int count = recordCount();
-    m_current = count > 0 ? 0 : -1;
+    const bool empty = isEmpty();
+    m_current = empty ? -1 : 0;
     m_atStart = true;
-    m_atEnd = count == 0;
+    m_atEnd = empty;
     notify([&](DataSource& source) { source.notifyRecordMoved(m_current - previous); });
 }
 
@@ -410,11 +437,14 @@ int RecordSet::moveBy(int distance)
     checkBrowseMode();
     if (distance == 0 || (distance > 0 && m_atEnd) || (distance < 0 && m_atStart))
         return 0;
-    const int count = recordCount();
     const int previous = m_current;
     m_atStart = m_atEnd = false;
     // Wide arithmetic: a grid may ask to move by INT_MIN or INT_MAX rows.
     const long long target = static_cast<long long>(m_current) + distance;
+    // A list read in steps is listed as far as the move goes (browsing: no record is being inserted).
+    if (target >= 0)
+        m_snapshot->hasRow(static_cast<int>(std::min<long long>(target, std::numeric_limits<int>::max() - 1)));
+    const int count = listedCount();
     if (target >= count) {
         m_current = count - 1;
         m_atEnd = true;
@@ -433,7 +463,7 @@ int RecordSet::moveBy(int distance)
 
 void RecordSet::settleFlags()
 {
-    m_atStart = m_atEnd = recordCount() == 0;
+    m_atStart = m_atEnd = isEmpty();
 }
 
 void RecordSet::startEditing(State state)
@@ -459,8 +489,8 @@ void RecordSet::finishEditing()
     m_modified = false;
     m_buffer.clear();
     m_written.clear();
-    if (inserting && m_current >= m_snapshot->rowCount())
-        m_current = m_snapshot->rowCount() - 1;
+    if (inserting && !m_snapshot->hasRow(m_current))
+        m_current = m_snapshot->listedRows() - 1;
 }
 
 void RecordSet::edit()
@@ -468,7 +498,7 @@ void RecordSet::edit()
     if (isEditing())
         return;
     checkOpen();
-    if (m_snapshot->rowCount() == 0) {
+    if (!m_snapshot->hasRow(0)) {
         insert();
         return;
     }
@@ -533,14 +563,15 @@ void RecordSet::remove()
         cancel();
         return;
     }
-    if (m_snapshot->rowCount() == 0)
+    if (!m_snapshot->hasRow(0))
         fail(QStringLiteral("Cannot perform this operation on an empty dataset"));
     checkCanModify();
     m_snapshot->deleteRow(m_current);
 
     const bool wasEditing = m_state == State::Edit;
     finishEditing();
-    m_current = std::min(m_current, m_snapshot->rowCount() - 1);
+    if (!m_snapshot->hasRow(m_current))
+        m_current = m_snapshot->listedRows() - 1;
     settleFlags();
     if (wasEditing)
         notify([](DataSource& source) { source.notifyStateChanged(); });
@@ -555,10 +586,12 @@ void RecordSet::refresh()
     const bool hadRecord = m_current >= 0;
     const qint64 rowId = hadRecord ? m_snapshot->rowId(m_current) : 0;
     m_snapshot->reread();
-    const int rows = m_snapshot->rowCount();
     int current = hadRecord ? m_snapshot->findRow(rowId) : -1;
-    if (current < 0)
+    if (current < 0) {
+        m_snapshot->hasRow(std::max(m_current, 0));
+        const int rows = m_snapshot->listedRows();
         current = rows == 0 ? -1 : std::clamp(m_current, 0, rows - 1);
+    }
     m_current = current;
     settleFlags();
     notify([](DataSource& source) { source.notifyDataSetChanged(); });

@@ -59,7 +59,7 @@ public:
     void close();
     bool isOpen() const { return m_state != State::Inactive; }
     // No records, counting one being inserted; also true while closed.
-    bool isEmpty() const { return recordCount() == 0; }
+    bool isEmpty() const;
     State state() const { return m_state; }
     // In Edit or Insert state: the current record holds changes not yet posted or cancelled.
     bool isEditing() const { return m_state == State::Edit || m_state == State::Insert; }
@@ -70,7 +70,14 @@ public:
     void setReadOnly(bool readOnly) { m_readOnly = readOnly; }
     // Open, not read-only, and its rows can be written back.
     bool canModify() const;
+    // Every record: a list still being read in steps is read to its end first.
     int recordCount() const;
+    // A long list in the order of its key is read in steps (the rest as a row further on is reached, or by
+    // listMore): the records listed so far, which only grow, and whether more are to come. Each step that adds
+    // rows is told to the sources as rows listed.
+    int listedCount() const;
+    bool isListing() const;
+    bool listMore();
     // The current record's row, -1 when there is none.
     int recNo() const { return m_current; }
 

@@ -552,10 +552,73 @@ bool namesColumnsOnly(const std::vector<Item>& items, size_t from)
     return false;
 }
 
+// Whether items from order on are "ORDER BY <column>" (ascending) and the column is one of names: a list in the
+// order of a key that a next step can go on from.
+bool ordersBy(const std::vector<Item>& items, size_t order, const QStringList& names)
+{
+    if (order + 3 > items.size() || order + 4 < items.size() || !isWord(items[order + 1], "by"))
+        return false;
+    const Item& column = items[order + 2];
+    if (column.isGroup || (column.token.kind != TokenKind::Name && column.token.kind != TokenKind::Word))
+        return false;
+    if (order + 4 == items.size() && !isWord(items[order + 3], "asc"))
+        return false;
+    return names.contains(column.token.text, Qt::CaseInsensitive);
+}
+
+int parametersIn(const std::vector<Item>& items, size_t from, size_t to)
+{
+    int count = 0;
+    for (size_t i = from; i < to; ++i) {
+        const Item& item = items[i];
+        if (item.isGroup)
+            count += parametersIn(item.items, 0, item.items.size());
+        else if (item.token.kind == TokenKind::Parameter)
+            ++count;
+    }
+    return count;
+}
+
+// The parameters that a WHERE clause, items from where to end, compares for equality with a column in a condition
+// the whole clause requires ("... AND <column> = ? AND ..."): nothing equals null, so with any of them null the
+// select has no rows. None when the clause has an OR, a BETWEEN or a CASE outside brackets, whose ANDs join less.
+std::vector<int> equalledParameters(const std::vector<Item>& items, size_t where, size_t end)
+{
+    if (where >= end || !isWord(items[where], "where"))
+        return {};
+    for (size_t i = where + 1; i < end; ++i) {
+        for (const char* word : {"or", "between", "case"})
+            if (isWord(items[i], word))
+                return {};
+    }
+    const auto isColumn = [](const Item& item) {
+        return !item.isGroup &&
+               (item.token.kind == TokenKind::Name || (item.token.kind == TokenKind::Word && !isKeyword(item)));
+    };
+    const auto isParameter = [](const Item& item) { return !item.isGroup && item.token.kind == TokenKind::Parameter; };
+    std::vector<int> equalled;
+    size_t start = where + 1;
+    for (size_t i = start; i <= end; ++i) {
+        if (i < end && !isWord(items[i], "and"))
+            continue;
+        if (i - start == 3 && isSymbol(items[start + 1], "=")) {
+            const Item& left = items[start];
+            const Item& right = items[start + 2];
+            // The parameter is the first of the three items to count, whichever side it is on.
+            if ((isColumn(left) && isParameter(right)) || (isParameter(left) && isColumn(right)))
+                equalled.push_back(parametersIn(items, 0, start));
+        }
+        start = i + 1;
+    }
+    return equalled;
+}
+
 // The translation of items; identity, when not empty, is how the plain select's table names its row identity.
-// server, when set, makes the texts for the PostgreSQL server, its parameters told there.
+// server, when set, makes the texts for the PostgreSQL server, its parameters told there. keyColumns names the
+// columns whose order is the row identity's, for which the keys may be listed in steps.
 Dialect::Translation translated(const std::vector<Item>& items, Emitter& emitter, size_t from, const QString& qualifier,
-                                const QString& identity, std::vector<int>* server = nullptr)
+                                const QString& identity, std::vector<int>* server = nullptr,
+                                const QStringList& keyColumns = {})
 {
     Dialect::Translation translation;
     if (from > 0 && !identity.isEmpty()) {
@@ -576,6 +639,28 @@ Dialect::Translation translated(const std::vector<Item>& items, Emitter& emitter
             translation.rowsSql =
                 QStringLiteral("%1, %2 AS %3 %4 WHERE %2")
                     .arg(rows.list(items, 0, from), key, Dialect::rowIdentityName, rows.list(items, from, clauses));
+            size_t order = clauses;
+            while (order < items.size() && !isWord(items[order], "order"))
+                ++order;
+            translation.emptyWhenNull = equalledParameters(items, clauses, order);
+            if (order < items.size() && ordersBy(items, order, keyColumns)) {
+                // The same parameters in the same places: only numbers follow them.
+                std::vector<int> stepParameters;
+                Emitter step(server ? &stepParameters : nullptr);
+                const QString source = step.list(items, from, clauses);
+                // The condition in brackets, still after WHERE, where texts compare as they do in the select.
+                QString where = QStringLiteral("WHERE ");
+                if (clauses < order) {
+                    Item condition{Token{TokenKind::Symbol, QStringLiteral("(")}, true, {}};
+                    condition.items.assign(items.begin() + static_cast<std::ptrdiff_t>(clauses) + 1,
+                                           items.begin() + static_cast<std::ptrdiff_t>(order));
+                    const std::vector<Item> clause{items[clauses], std::move(condition)};
+                    where = step.list(clause, 0, clause.size()) + QStringLiteral(" AND ");
+                }
+                translation.keysAfterSql =
+                    QStringLiteral("SELECT %1 AS %2 %3 %4%1 > ").arg(key, Dialect::rowIdentityName, source, where);
+                translation.keysLimitSql = QStringLiteral(" ORDER BY %1 LIMIT ").arg(key);
+            }
         }
     } else {
         translation.sql = emitter.list(items, 0, items.size());
@@ -613,14 +698,23 @@ QString Dialect::quotedName(const QString& name)
     return QStringLiteral("\"%1\"").arg(QString(name).replace(u'"', QStringLiteral("\"\"")));
 }
 
-Dialect::Translation Dialect::translate(const QString& text)
+Dialect::Translation Dialect::translate(const QString& text, const TableSchema* known)
 {
     const std::vector<Item> items = parse(text);
     Emitter emitter;
     QString table;
     QString qualifier;
     const size_t from = plainSelectFrom(items, &table, &qualifier);
-    Translation translation = translated(items, emitter, from, qualifier, QStringLiteral("rowid"));
+    // The rowid orders rows as the key of a table the engine knows, which is its alias.
+    QStringList keyColumns{QStringLiteral("rowid")};
+    if (known && from > 0 && table.compare(known->name, Qt::CaseInsensitive) == 0) {
+        for (const TableSchema::Column& column : known->columns) {
+            if (column.kind == ColumnKind::AutoIncrement)
+                keyColumns << column.name;
+        }
+    }
+    Translation translation = translated(items, emitter, from, qualifier, QStringLiteral("rowid"), nullptr,
+                                         known ? keyColumns : QStringList());
     if (from > 0)
         translation.table = table;
     translation.write = writeOf(items, &translation.writtenTable);

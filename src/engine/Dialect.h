@@ -31,6 +31,12 @@ public:
         // of a list of identities. Empty for any other.
         QString keysSql;
         QString rowsSql;
+        // For such a select ordered by its row identity, in a file the engine knows: the keys after a key, when
+        // keysAfterSql + <key> + keysLimitSql + <count> are run, so that a long list can be read in steps.
+        QString keysAfterSql;
+        QString keysLimitSql;
+        // For such a select: the parameters (by index) any of which, null, makes the select return no rows.
+        std::vector<int> emptyWhenNull;
         // For the server: what each $n stands for, in order: a parameter of the text by its index, or the clock.
         std::vector<int> serverParameters;
         // For an INSERT, UPDATE or DELETE: which it is, and the table it writes.
@@ -42,7 +48,8 @@ public:
     static constexpr int clockNow = -1;
     static constexpr int clockToday = -2;
 
-    static Translation translate(const QString& text);
+    // For a file; a select of known, whose key is the rowid's alias, may list its keys in steps.
+    static Translation translate(const QString& text, const TableSchema* known = nullptr);
     // For a PostgreSQL server; a plain select of table gets its key column as the row identity.
     static Translation translateForServer(const QString& text, const TableSchema& table);
 

@@ -12,6 +12,7 @@
 #include <QUuid>
 
 #include <algorithm>
+#include <limits>
 #include <map>
 #include <optional>
 #include <set>
@@ -145,6 +146,10 @@ struct Snapshot::Data : Backend::RowSink
     static constexpr int mostPageRows = 1024;
     // The most rows its pages hold at once; those read longest ago are dropped.
     static constexpr int heldRows = 2 * mostPageRows;
+    // A list that can go on from its last key is read this many keys first, enough for a screen, and the rest as
+    // it is needed or in steps of listStepRows.
+    static constexpr int firstListedRows = 4 * pageRows;
+    static constexpr int listStepRows = 8192;
 
     std::shared_ptr<Backend> backend;
     Dialect::Translation translation;
@@ -154,6 +159,12 @@ struct Snapshot::Data : Backend::RowSink
     std::vector<int> tableColumns;
     // By position: each row's identity, 0 when the select has none.
     std::vector<qint64> keys;
+    // While the list is being read in steps: the last key listed, and the keys of rows this snapshot inserted
+    // meanwhile, which a later step must not list a second time.
+    bool listing = false;
+    qint64 listedAfter = 0;
+    std::set<qint64> insertedWhileListing;
+    std::function<void(int, int)> listed;
 
     // A select whose rows can be read again by their keys holds only the pages read lately; any other holds every
     // row, each at a slot that never changes, only its position in order.
@@ -196,7 +207,9 @@ struct Snapshot::Data : Backend::RowSink
     }
 
     void load();
-    void checkRow(int row) const;
+    void listStep(int count);
+    void listTo(int row);
+    void checkRow(int row);
     const ColumnInfo& writableColumn(int column) const;
     void requireUpdatable() const;
     Backend::RowWrite write() const { return {translation.table, columns, tableColumns}; }
@@ -225,14 +238,59 @@ void Snapshot::Data::load()
     order.clear();
     pages.clear();
     kept = {};
+    listing = false;
+    insertedWhileListing.clear();
     paged = !translation.rowsSql.isEmpty();
     if (!paged) {
         backend->select(translation, parameters, *this);
         return;
     }
     // The keys first, then the first rows, whose select tells the columns even when there are none.
-    keys = backend->selectKeys(translation, parameters);
+    const bool none = std::any_of(translation.emptyWhenNull.begin(), translation.emptyWhenNull.end(),
+                                  [this](int parameter) { return parameters[parameter].isNull(); });
+    if (none) {
+        // Nothing equals null: no need to look through the table to find that no row does.
+    } else if (translation.keysAfterSql.isEmpty()) {
+        keys = backend->selectKeys(translation, parameters);
+    } else {
+        listing = true;
+        listedAfter = std::numeric_limits<qint64>::min();
+        listStep(firstListedRows);
+    }
     readPage(0, std::min<int>(pageRows, static_cast<int>(keys.size())), true);
+}
+
+void Snapshot::Data::listStep(int count)
+{
+    if (!listing)
+        return;
+    Dialect::Translation step = translation;
+    step.keysSql =
+        translation.keysAfterSql + QString::number(listedAfter) + translation.keysLimitSql + QString::number(count);
+    const std::vector<qint64> more = backend->selectKeys(step, parameters);
+    if (static_cast<int>(more.size()) < count)
+        listing = false;
+    if (!more.empty())
+        listedAfter = more.back();
+    const int first = static_cast<int>(keys.size());
+    for (const qint64 key : more) {
+        if (!insertedWhileListing.contains(key))
+            keys.push_back(key);
+    }
+    if (!listing)
+        insertedWhileListing.clear();
+    const int added = static_cast<int>(keys.size()) - first;
+    if (added > 0 && listed)
+        listed(first, added);
+}
+
+void Snapshot::Data::listTo(int row)
+{
+    // Steps that grow with the rows wanted: a position far ahead is reached in a few.
+    while (listing && row >= static_cast<int>(keys.size())) {
+        const long long wanted = static_cast<long long>(row) - static_cast<long long>(keys.size()) + 1;
+        listStep(static_cast<int>(std::clamp<long long>(wanted, listStepRows, std::numeric_limits<int>::max() / 2)));
+    }
 }
 
 void Snapshot::Data::readPage(int first, int count, bool describing)
@@ -306,8 +364,9 @@ void Snapshot::Data::dropPagesFrom(int row)
     lastPageEnd = -1;
 }
 
-void Snapshot::Data::checkRow(int row) const
+void Snapshot::Data::checkRow(int row)
 {
+    listTo(row);
     if (row < 0 || row >= static_cast<int>(keys.size()))
         throw EngineError(QStringLiteral("Row %1 is outside the %2 rows of the result.").arg(row).arg(keys.size()));
 }
@@ -430,7 +489,35 @@ std::unique_ptr<Snapshot> Snapshot::create(std::shared_ptr<Backend> backend, con
 
 int Snapshot::rowCount() const
 {
+    d->listTo(std::numeric_limits<int>::max() - 1);
     return static_cast<int>(d->keys.size());
+}
+
+int Snapshot::listedRows() const
+{
+    return static_cast<int>(d->keys.size());
+}
+
+bool Snapshot::hasRow(int row) const
+{
+    d->listTo(row);
+    return row >= 0 && row < static_cast<int>(d->keys.size());
+}
+
+bool Snapshot::isListing() const
+{
+    return d->listing;
+}
+
+bool Snapshot::listMore()
+{
+    d->listStep(Data::listStepRows);
+    return d->listing;
+}
+
+void Snapshot::setListed(std::function<void(int, int)> listed)
+{
+    d->listed = std::move(listed);
 }
 
 int Snapshot::columnCount() const
@@ -463,7 +550,7 @@ const QVariant& Snapshot::value(int row, int column) const
 
 void Snapshot::keepRow(int row)
 {
-    if (!d->paged || row < 0 || row >= rowCount())
+    if (!d->paged || row < 0 || row >= listedRows())
         return;
     const qint64 key = d->keys[static_cast<size_t>(row)];
     if (d->kept.page && d->kept.key == key)
@@ -480,7 +567,7 @@ bool Snapshot::readAhead(int first, int count)
 {
     if (!d->paged)
         return true;
-    const int end = std::min(first + count, rowCount());
+    const int end = std::min(first + count, listedRows());
     for (int row = std::max(first, 0); row < end; ++row) {
         if (d->heldPage(row))
             continue;
@@ -506,7 +593,12 @@ int Snapshot::findRow(qint64 rowId) const
 {
     if (!d->translation.hasRowIdentity)
         return -1;
-    const auto found = std::find(d->keys.begin(), d->keys.end(), rowId);
+    auto found = std::find(d->keys.begin(), d->keys.end(), rowId);
+    if (found == d->keys.end() && d->listing) {
+        const auto listedBefore = static_cast<std::ptrdiff_t>(d->keys.size());
+        d->listTo(std::numeric_limits<int>::max() - 1);
+        found = std::find(d->keys.begin() + listedBefore, d->keys.end(), rowId);
+    }
     return found == d->keys.end() ? -1 : static_cast<int>(found - d->keys.begin());
 }
 
@@ -550,8 +642,11 @@ void Snapshot::updateRow(int row, const Values& changes)
 void Snapshot::insertRow(int position, const Values& values)
 {
     d->requireUpdatable();
-    if (position < 0 || position > rowCount())
-        throw EngineError(QStringLiteral("Row %1 is outside the %2 rows of the result.").arg(position).arg(rowCount()));
+    if (position > 0)
+        d->listTo(position - 1);
+    if (position < 0 || position > listedRows())
+        throw EngineError(
+            QStringLiteral("Row %1 is outside the %2 rows of the result.").arg(position).arg(listedRows()));
     std::map<int, QVariant> given;
     for (const auto& [column, value] : values) {
         // The key and computed columns of a new row are the database's to give.
@@ -574,6 +669,8 @@ void Snapshot::insertRow(int position, const Values& values)
     for (size_t i = 0; i < stored.size(); ++i)
         cells[static_cast<size_t>(d->tableColumns[i])] = std::move(stored[i]);
     d->keys.insert(d->keys.begin() + position, rowId);
+    if (d->listing)
+        d->insertedWhileListing.insert(rowId);
     if (!d->paged) {
         d->order.insert(d->order.begin() + position, d->rows.add(cells));
         return;
@@ -623,5 +720,7 @@ void Snapshot::reread()
     fresh->translation = d->translation;
     fresh->parameters = d->parameters;
     fresh->load();
+    // The rows read again are told as a whole, not step by step from the start.
+    fresh->listed = d->listed;
     d = std::move(fresh);
 }

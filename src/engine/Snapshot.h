@@ -6,6 +6,7 @@
 #include <QString>
 #include <QVariant>
 
+#include <functional>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -31,7 +32,18 @@ public:
     Snapshot(const Snapshot&) = delete;
     Snapshot& operator=(const Snapshot&) = delete;
 
+    // Every row: a list still being read in steps is read to its end first.
     int rowCount() const;
+    // A select of the table's own columns in the order of its key is listed in steps: the first rows at once,
+    // more as a row further on is read or listMore is called. The rows listed so far, which a step only adds to.
+    int listedRows() const;
+    // Whether there is a row at row, listing up to it when it is not listed yet.
+    bool hasRow(int row) const;
+    bool isListing() const;
+    // Lists one more step; false once every row is listed.
+    bool listMore();
+    // Called with (first, count) after each step that added rows to the end of the list, a re-read's included.
+    void setListed(std::function<void(int, int)> listed);
     int columnCount() const;
     const ColumnInfo& column(int column) const;
     int columnIndex(const QString& name) const; // -1 when there is none; case-insensitive

@@ -6,6 +6,8 @@
 
 #include <QHeaderView>
 
+#include <sqlite3.h>
+
 namespace {
 
 class GridBehaviour : public ControlTest
@@ -287,6 +289,31 @@ TEST_F(GridBehaviour, PaintsOnlyTheVisibleRows)
     grid->viewport()->repaint();
     EXPECT_GT(calls, 0);
     EXPECT_LE(calls, 2 * (grid->visibleRowCount() + 1));
+}
+
+// A long list shows a screen's rows at once and grows between events until it is whole, also under an insert.
+TEST_F(GridBehaviour, ALongListGrowsBetweenEventsUntilItIsWhole)
+{
+    constexpr int rows = 20000;
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(diary.databasePath().toUtf8().constData(), &db), SQLITE_OK);
+    const int added = sqlite3_exec(db,
+                                   "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 20000) "
+                                   "INSERT INTO job (job, period) SELECT 'дело ' || i, 'ежедневное' FROM n",
+                                   nullptr, nullptr, nullptr);
+    sqlite3_close(db);
+    ASSERT_EQ(added, SQLITE_OK);
+    RecordSet& q = bind(0);
+    ASSERT_TRUE(q.isListing());
+    EXPECT_LT(shownRows(), rows);
+    q.insert();
+    EXPECT_EQ(shownRows(), q.listedCount());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !q.isListing(); }, 10000));
+    EXPECT_EQ(shownRows(), rows + 1);
+    q.cancel();
+    EXPECT_EQ(shownRows(), rows);
+    q.last();
+    EXPECT_EQ(q.recNo(), rows - 1);
 }
 
 // The reminder window's grid keeps Tab: it moves to the next and previous record instead of the next control.

@@ -103,6 +103,39 @@ TEST(Dialect, RowIdentityIsAddedOnlyWhereRowsMapToTableRows)
     EXPECT_EQ(translated("select job from job j"), QStringLiteral("select job, j.rowid AS row_identity_ from job j"));
 }
 
+// A null parameter empties a select only where the whole condition needs its column to equal it; a list can go on
+// from its last key only in the order of the key of a table the engine knows.
+TEST(Dialect, WhatASelectOfTheTableMakesOfNullParametersAndOfItsOrder)
+{
+    const TableSchema known{QStringLiteral("job"), {{QStringLiteral("id_job"), ColumnKind::AutoIncrement}}, {}};
+    const struct
+    {
+        QString text;
+        std::vector<int> emptyWhenNull;
+        bool inSteps;
+    } cases[] = {
+        {"select * from job where period = ? order by date_isp", {0}, false},
+        {"select * from job where ? = period and vip = false and date_isp > ? and other = ?", {0, 2}, false},
+        {"select * from job j where (a = ?) and j.b = ? order by id_job", {}, true},
+        {"select * from job where a = ? or b = ?", {}, false},
+        {"select * from job where x between ? and ? and a = ?", {}, false},
+        {"select * from job where case when x and a = ? then 1 end = 1", {}, false},
+        {"select * from job where a = ? + 1 and not b = ?", {}, false},
+        {"select * from job where a = ? order by ID_JOB asc", {0}, true},
+        {"select * from job order by rowid", {}, true},
+        {"select * from job order by id_job desc", {}, false},
+        {"select * from job order by id_job, job", {}, false},
+        {"select * from job order by job", {}, false},
+    };
+    for (const auto& c : cases) {
+        const Dialect::Translation translation = Dialect::translate(c.text, &known);
+        EXPECT_EQ(translation.emptyWhenNull, c.emptyWhenNull) << c.text.toStdString();
+        EXPECT_EQ(!translation.keysAfterSql.isEmpty(), c.inSteps) << c.text.toStdString();
+    }
+    // Without the table's schema only the rowid is known to be the key.
+    EXPECT_TRUE(Dialect::translate(QStringLiteral("select * from job order by id_job")).keysAfterSql.isEmpty());
+}
+
 TEST(Dialect, MalformedTextsAreRefusedWithAReason)
 {
     const struct

@@ -190,5 +190,55 @@ TEST_P(PagedRows, AnInsertAndADeleteInTheMiddleOfAHugeSetKeepEveryOtherRowInItsP
     set.setActiveRow(-1);
 }
 
+TEST_P(PagedRows, ANullParameterThatTheConditionComparesGivesNoRowsWithEveryColumn)
+{
+    const QString ofPeriod = QStringLiteral("select * from job where period = ? order by date_isp");
+    const auto none = connection->select(ofPeriod, {QVariant()});
+    EXPECT_EQ(none->rowCount(), 0);
+    EXPECT_GE(none->columnIndex(QStringLiteral("job")), 0);
+    EXPECT_EQ(connection->select(ofPeriod, {QStringLiteral("ежедневное")})->rowCount(), manyRows);
+}
+
+// In the file a list in the order of its key is read in steps: a screen's rows at once, more as they are reached.
+// Rows another program adds or deletes meanwhile are listed as the database has them when their step is read; a row
+// the set inserts itself is listed once.
+TEST_P(FilePagedRows, AListInTheOrderOfItsKeyIsReadInStepsAsFarAsItIsReached)
+{
+    const auto rows = connection->select(allRows, {});
+    EXPECT_TRUE(rows->isListing());
+    EXPECT_LT(rows->listedRows(), 1000);
+    const int job = rows->columnIndex(QStringLiteral("job"));
+    const qint64 gone = rows->rowId(0) + 15000;
+    diary.execute("DELETE FROM job WHERE id_job = ?", {gone});
+    diary.execute("INSERT INTO job (job, period) VALUES ('чужое', 'ежедневное')");
+
+    EXPECT_EQ(rows->value(5000, job), QVariant(eventOf(rows->rowId(5000))));
+    EXPECT_TRUE(rows->hasRow(5000));
+    EXPECT_LT(rows->listedRows(), manyRows - 1000);
+    rows->insertRow(100, {{job, QStringLiteral("моё")}});
+    const qint64 mine = rows->rowId(100);
+    std::vector<std::pair<int, int>> steps;
+    rows->setListed([&steps](int first, int count) { steps.emplace_back(first, count); });
+    const int listed = rows->listedRows();
+    while (rows->listMore()) {
+    }
+    EXPECT_FALSE(rows->isListing());
+    EXPECT_FALSE(rows->listMore());
+    EXPECT_EQ(rows->rowCount(), manyRows + 1);
+    // Each step is told once, each starting where the one before ended.
+    ASSERT_FALSE(steps.empty());
+    EXPECT_EQ(steps.front().first, listed);
+    for (size_t i = 1; i < steps.size(); ++i)
+        EXPECT_EQ(steps[i].first, steps[i - 1].first + steps[i - 1].second) << i;
+    EXPECT_EQ(steps.back().first + steps.back().second, rows->rowCount());
+    EXPECT_EQ(rows->findRow(gone), -1);
+    EXPECT_EQ(rows->value(rows->rowCount() - 1, job), QVariant(QStringLiteral("чужое")));
+    int seen = 0;
+    for (int row = 0; row < rows->rowCount(); ++row)
+        seen += rows->rowId(row) == mine ? 1 : 0;
+    EXPECT_EQ(seen, 1);
+    EXPECT_FALSE(rows->hasRow(rows->rowCount()));
+}
+
 INSTANTIATE_TEST_SUITE_P(Diaries, PagedRows, bothDiaryKinds(), diaryKindName);
 INSTANTIATE_TEST_SUITE_P(Diaries, FilePagedRows, testing::Values(DiaryKind::File), diaryKindName);

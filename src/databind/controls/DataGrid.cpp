@@ -81,6 +81,12 @@ public:
         ++m_grid.m_shownRows;
         endInsertRows();
     }
+    void appendRows(int count)
+    {
+        beginInsertRows({}, m_grid.m_shownRows, m_grid.m_shownRows + count - 1);
+        m_grid.m_shownRows += count;
+        endInsertRows();
+    }
     void removeRow(int row)
     {
         beginRemoveRows({}, row, row);
@@ -243,7 +249,7 @@ int DataGrid::shownRowCount() const
 {
     // An empty or closed set still shows one blank row.
     const RecordSet* set = recordSet();
-    return set && set->isOpen() && !set->isEmpty() ? set->recordCount() : 1;
+    return set && set->isOpen() && !set->isEmpty() ? set->listedCount() : 1;
 }
 
 int DataGrid::currentRow() const
@@ -294,9 +300,11 @@ void DataGrid::rebuild()
     m_currentColumn = std::clamp(m_currentColumn, 0, std::max(0, dataColumnCount() - 1));
     m_shownRows = shownRowCount();
     m_readAheadFailed = false;
+    m_listingFailed = false;
     m_model->reset();
     applyColumnWidths();
     followCurrent();
+    listRest();
 }
 
 void DataGrid::refreshRows()
@@ -314,6 +322,42 @@ void DataGrid::refreshRows()
         m_model->reset();
     }
     followCurrent();
+    listRest();
+}
+
+void DataGrid::addListedRows(int first, int count)
+{
+    // Rows added after those shown; a list that showed as empty (one blank row) is shown anew.
+    const int rows = shownRowCount();
+    if (first > 0 && rows == m_shownRows + count) {
+        m_model->appendRows(count);
+    } else if (rows != m_shownRows) {
+        m_shownRows = rows;
+        m_model->reset();
+        followCurrent();
+    }
+}
+
+void DataGrid::listRest()
+{
+    const RecordSet* set = recordSet();
+    if (m_listStepQueued || m_listingFailed || !set || !set->isOpen() || !set->isListing())
+        return;
+    m_listStepQueued = true;
+    QTimer::singleShot(0, this, &DataGrid::listStep);
+}
+
+void DataGrid::listStep()
+{
+    m_listStepQueued = false;
+    RecordSet* set = recordSet();
+    if (!set || !set->isOpen())
+        return;
+    if (!ErrorReporter::guarded([set] { set->listMore(); })) {
+        m_listingFailed = true;
+        return;
+    }
+    listRest();
 }
 
 void DataGrid::followCurrent()

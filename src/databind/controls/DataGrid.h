@@ -93,6 +93,7 @@ private:
         void dataSetChanged() override { m_grid.refreshRows(); }
         void recordMoved(int) override { m_grid.followCurrent(); }
         void recordChanged(Field*) override { m_grid.viewport()->update(); }
+        void rowsListed(int first, int count) override { m_grid.addListedRows(first, count); }
 
     private:
         DataGrid& m_grid;
@@ -102,6 +103,9 @@ private:
     int shownRowCount() const;
     void rebuild();
     void refreshRows();
+    void addListedRows(int first, int count);
+    void listRest();
+    void listStep();
     void followCurrent();
     void applyRowHeight();
     void applyColumnWidths();
@@ -126,6 +130,10 @@ private:
     // Reading the rows in view failed (the server went away): they show empty, and are not asked for again at every
     // paint, until the set's rows change.
     bool m_readAheadFailed = false;
+    // A list read in steps is read on, a step at a time between events, once it is shown: the scroll bar grows as
+    // it goes. Stops for good on a failure, which is told once (the rest is read when a row further on is reached).
+    bool m_listStepQueued = false;
+    bool m_listingFailed = false;
     bool m_entered = false;
     bool m_sizingColumns = false;
     int m_currentColumn = 0;

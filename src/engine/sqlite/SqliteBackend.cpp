@@ -203,12 +203,15 @@ void SqliteBackend::noteChanged(const QString& table, qint64 rowIdentity) const
 std::shared_ptr<SqliteBackend> SqliteBackend::open(const QString& path, const TableSchema& required,
                                                    int busyTimeoutMilliseconds)
 {
-    return std::make_shared<SqliteBackend>(openFile(path, required, busyTimeoutMilliseconds), path);
+    auto backend = std::make_shared<SqliteBackend>(openFile(path, required, busyTimeoutMilliseconds), path);
+    // Opening checked that its key is the rowid's alias.
+    backend->m_known = required;
+    return backend;
 }
 
 Dialect::Translation SqliteBackend::translate(const QString& text) const
 {
-    return Dialect::translate(text);
+    return Dialect::translate(text, m_known ? &*m_known : nullptr);
 }
 
 void SqliteBackend::select(const Dialect::Translation& translation, const QList<QVariant>& parameters, RowSink& sink)

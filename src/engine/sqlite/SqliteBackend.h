@@ -3,6 +3,7 @@
 #include "engine/Backend.h"
 
 #include <memory>
+#include <optional>
 
 class SearchIndex;
 class Statement;
@@ -52,6 +53,7 @@ private:
 
     std::shared_ptr<sqlite3> m_db;
     QString m_path;
+    std::optional<TableSchema> m_known; // the program's table, when opened as the diary
     // Made at the first search: it holds a stemmer.
     std::unique_ptr<SearchIndex> m_search;
 };
