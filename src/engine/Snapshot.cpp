@@ -146,6 +146,8 @@ struct Snapshot::Data : Backend::RowSink
     static constexpr int mostPageRows = 1024;
     // The most rows its pages hold at once; those read longest ago are dropped.
     static constexpr int heldRows = 2 * mostPageRows;
+    // Rows read ahead this many or more at once are read as they are asked for.
+    static constexpr int screenRows = 16;
     // A list that can go on from its last key is read this many keys first, enough for a screen, and the rest as
     // it is needed or in steps of listStepRows.
     static constexpr int firstListedRows = 4 * pageRows;
@@ -344,15 +346,17 @@ Page& Snapshot::Data::pageAt(int row)
     if (Page* page = heldPage(row))
         return *page;
     // Rows read one page after another are read in larger pages, up to a limit.
-    const int first = row / pageRows * pageRows;
+    int first = row / pageRows * pageRows;
     const int wanted = first == lastPageEnd ? std::clamp(2 * lastPageRows, pageRows, mostPageRows) : pageRows;
-    int count = std::min(wanted, static_cast<int>(keys.size()) - first);
-    // A page stops where a page after the row begins.
+    int end = std::min(first + wanted, static_cast<int>(keys.size()));
+    // A page starts after the pages before the row and stops where a page after it begins.
     for (const auto& page : pages) {
-        if (page->first > row && page->first < first + count)
-            count = page->first - first;
+        if (page->end() <= row && page->end() > first)
+            first = page->end();
+        if (page->first > row && page->first < end)
+            end = page->first;
     }
-    readPage(first, count, false);
+    readPage(first, end - first, false);
     return *pages.front();
 }
 
@@ -573,7 +577,17 @@ bool Snapshot::readAhead(int first, int count)
             continue;
         if (ServerWait::inProgress())
             return false;
-        d->pageAt(row);
+        // The rows up to the next held one: a screen of them is read as one page of just those rows, a few (a
+        // scroll by a line) as a page of the usual size around them.
+        int runEnd = row + 1;
+        while (runEnd < end && runEnd - row < Data::mostPageRows && !d->heldPage(runEnd))
+            ++runEnd;
+        if (runEnd - row >= Data::screenRows) {
+            d->readPage(row, runEnd - row, false);
+            row = runEnd - 1;
+        } else {
+            d->pageAt(row);
+        }
     }
     return true;
 }

@@ -60,6 +60,10 @@ TEST_P(PagedRows, EveryRowReadsItsOwnCellsWalkedAndJumpedTo)
     const int job = rows->columnIndex(QStringLiteral("job"));
     const int key = rows->columnIndex(QStringLiteral("id_job"));
     walk(*rows, job);
+    // A screen read ahead from any row, then the rows about it, whose pages meet it.
+    ASSERT_TRUE(rows->readAhead(10001, 40));
+    for (int row = 9990; row < 10060; ++row)
+        ASSERT_EQ(rows->value(row, job), QVariant(eventOf(rows->rowId(row)))) << row;
     // Backwards and in jumps, across the pages' edges and back to pages long dropped.
     for (const int row : {manyRows - 1, 0, 10000, 64, 63, 8191, 8192, 12345, 1, manyRows - 2, 0}) {
         EXPECT_EQ(rows->value(row, key), QVariant(rows->rowId(row))) << row;
