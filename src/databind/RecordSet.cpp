@@ -245,6 +245,11 @@ bool RecordSet::isEmpty() const
     return m_state != State::Insert && !m_snapshot->hasRow(0);
 }
 
+int RecordSet::findRecord(qint64 rowId) const
+{
+    return m_snapshot && m_state == State::Browse ? m_snapshot->findRow(rowId) : -1;
+}
+
 bool RecordSet::isListing() const
 {
     return m_snapshot && m_snapshot->isListing();

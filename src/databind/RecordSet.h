@@ -78,6 +78,9 @@ public:
     int listedCount() const;
     bool isListing() const;
     bool listMore();
+    // The row of the record whose row identity (the table's key) is rowId, -1 when the set has none; in browse
+    // state.
+    int findRecord(qint64 rowId) const;
     // The current record's row, -1 when there is none.
     int recNo() const { return m_current; }
 

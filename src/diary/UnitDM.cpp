@@ -8,7 +8,6 @@
 #include "base/Clock.h"
 #include "base/DateSerial.h"
 #include "base/Error.h"
-#include "databind/ActiveRowScope.h"
 #include "engine/Snapshot.h"
 
 TDataModule1::TDataModule1(const QString& connectionString)
@@ -87,16 +86,8 @@ std::optional<Period> TDataModule1::showEvent(qint64 id)
         showPeriod(*period);
     else
         showAllEvents();
-    const Field& key = QJob.fieldByName(JobTable::name(JobTable::Column::IdJob));
-    int found = -1;
-    {
-        ActiveRowScope row(QJob, 0);
-        for (int i = 0; i < QJob.recordCount() && found < 0; ++i) {
-            row.moveTo(i);
-            if (!key.isNull() && key.value().toLongLong() == id)
-                found = i;
-        }
-    }
+    // The key is the row's identity: found among the keys, no row read.
+    const int found = QJob.findRecord(id);
     if (found > 0)
         QJob.moveBy(found - QJob.recNo());
     return period;
