@@ -6,6 +6,7 @@
 #include "engine/Snapshot.h"
 
 #include <algorithm>
+#include <exception>
 #include <limits>
 
 namespace {
@@ -348,8 +349,11 @@ void RecordSet::open()
         m_snapshot.reset();
         throw;
     }
-    m_snapshot->setListed(
-        [this](int first, int count) { notify([=](DataSource& source) { source.notifyRowsListed(first, count); }); });
+    m_snapshot->setListed([this](int first, int count) {
+        // As the set numbers its records: a record being inserted before them moves them one down.
+        const int at = m_state == State::Insert && m_current <= first ? first + 1 : first;
+        notify([=](DataSource& source) { source.notifyRowsListed(at, count); });
+    });
     const int rows = m_snapshot->listedRows();
     m_state = State::Browse;
     m_modified = false;
@@ -443,12 +447,12 @@ int RecordSet::moveBy(int distance)
     if (distance == 0 || (distance > 0 && m_atEnd) || (distance < 0 && m_atStart))
         return 0;
     const int previous = m_current;
-    m_atStart = m_atEnd = false;
     // Wide arithmetic: a grid may ask to move by INT_MIN or INT_MAX rows.
     const long long target = static_cast<long long>(m_current) + distance;
     // A list read in steps is listed as far as the move goes (browsing: no record is being inserted).
     if (target >= 0)
         m_snapshot->hasRow(static_cast<int>(std::min<long long>(target, std::numeric_limits<int>::max() - 1)));
+    m_atStart = m_atEnd = false;
     const int count = listedCount();
     if (target >= count) {
         m_current = count - 1;
@@ -494,7 +498,8 @@ void RecordSet::finishEditing()
     m_modified = false;
     m_buffer.clear();
     m_written.clear();
-    if (inserting && !m_snapshot->hasRow(m_current))
+    // After the write nothing more is read: the current record stays among the rows listed.
+    if (inserting && m_current >= m_snapshot->listedRows())
         m_current = m_snapshot->listedRows() - 1;
 }
 
@@ -575,8 +580,8 @@ void RecordSet::remove()
 
     const bool wasEditing = m_state == State::Edit;
     finishEditing();
-    if (!m_snapshot->hasRow(m_current))
-        m_current = m_snapshot->listedRows() - 1;
+    // After the write nothing more is read: the current record stays among the rows listed.
+    m_current = std::min(m_current, m_snapshot->listedRows() - 1);
     settleFlags();
     if (wasEditing)
         notify([](DataSource& source) { source.notifyStateChanged(); });
@@ -591,13 +596,24 @@ void RecordSet::refresh()
     const bool hadRecord = m_current >= 0;
     const qint64 rowId = hadRecord ? m_snapshot->rowId(m_current) : 0;
     m_snapshot->reread();
-    int current = hadRecord ? m_snapshot->findRow(rowId) : -1;
+    // The rows are new whatever listing them further does: a failure is told after the set has taken them.
+    int current = -1;
+    std::exception_ptr failed;
+    try {
+        current = hadRecord ? m_snapshot->findRow(rowId) : -1;
+        if (current < 0)
+            m_snapshot->hasRow(std::max(m_current, 0));
+    } catch (...) {
+        failed = std::current_exception();
+        current = -1;
+    }
     if (current < 0) {
-        m_snapshot->hasRow(std::max(m_current, 0));
         const int rows = m_snapshot->listedRows();
         current = rows == 0 ? -1 : std::clamp(m_current, 0, rows - 1);
     }
     m_current = current;
     settleFlags();
     notify([](DataSource& source) { source.notifyDataSetChanged(); });
+    if (failed)
+        std::rethrow_exception(failed);
 }

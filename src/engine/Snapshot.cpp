@@ -254,6 +254,7 @@ void Snapshot::Data::load()
         // Nothing equals null: no need to look through the table to find that no row does.
     } else if (translation.keysAfterSql.isEmpty()) {
         keys = backend->selectKeys(translation, parameters);
+        keys.shrink_to_fit();
     } else {
         listing = true;
         listedAfter = std::numeric_limits<qint64>::min();
@@ -279,8 +280,11 @@ void Snapshot::Data::listStep(int count)
         if (!insertedWhileListing.contains(key))
             keys.push_back(key);
     }
-    if (!listing)
+    if (!listing) {
         insertedWhileListing.clear();
+        // The keys grew by doubling: what they no longer need goes once they are all listed.
+        keys.shrink_to_fit();
+    }
     const int added = static_cast<int>(keys.size()) - first;
     if (added > 0 && listed)
         listed(first, added);
@@ -288,6 +292,9 @@ void Snapshot::Data::listStep(int count)
 
 void Snapshot::Data::listTo(int row)
 {
+    // A painting reads only what is held: no step either.
+    if (heldOnly)
+        return;
     // Steps that grow with the rows wanted: a position far ahead is reached in a few.
     while (listing && row >= static_cast<int>(keys.size())) {
         const long long wanted = static_cast<long long>(row) - static_cast<long long>(keys.size()) + 1;
@@ -345,14 +352,16 @@ Page& Snapshot::Data::pageAt(int row)
 {
     if (Page* page = heldPage(row))
         return *page;
-    // Rows read one page after another are read in larger pages, up to a limit.
-    int first = row / pageRows * pageRows;
-    const int wanted = first == lastPageEnd ? std::clamp(2 * lastPageRows, pageRows, mostPageRows) : pageRows;
-    int end = std::min(first + wanted, static_cast<int>(keys.size()));
     // A page starts after the pages before the row and stops where a page after it begins.
+    int first = row / pageRows * pageRows;
     for (const auto& page : pages) {
         if (page->end() <= row && page->end() > first)
             first = page->end();
+    }
+    // Rows read one page after another are read in larger pages, up to a limit.
+    const int wanted = first == lastPageEnd ? std::clamp(2 * lastPageRows, pageRows, mostPageRows) : pageRows;
+    int end = std::min(first + wanted, static_cast<int>(keys.size()));
+    for (const auto& page : pages) {
         if (page->first > row && page->first < end)
             end = page->first;
     }
@@ -609,8 +618,10 @@ int Snapshot::findRow(qint64 rowId) const
         return -1;
     auto found = std::find(d->keys.begin(), d->keys.end(), rowId);
     if (found == d->keys.end() && d->listing) {
+        // The list goes up the keys: no further than the key sought.
         const auto listedBefore = static_cast<std::ptrdiff_t>(d->keys.size());
-        d->listTo(std::numeric_limits<int>::max() - 1);
+        while (d->listing && d->listedAfter < rowId)
+            d->listStep(Data::listStepRows);
         found = std::find(d->keys.begin() + listedBefore, d->keys.end(), rowId);
     }
     return found == d->keys.end() ? -1 : static_cast<int>(found - d->keys.begin());

@@ -42,7 +42,8 @@ public:
     bool isListing() const;
     // Lists one more step; false once every row is listed.
     bool listMore();
-    // Called with (first, count) after each step that added rows to the end of the list, a re-read's included.
+    // Called with (first, count) after each step that added rows to the end of the list; it must neither destroy
+    // the snapshot nor read it again.
     void setListed(std::function<void(int, int)> listed);
     int columnCount() const;
     const ColumnInfo& column(int column) const;

@@ -216,6 +216,9 @@ TEST_P(FilePagedRows, AListInTheOrderOfItsKeyIsReadInStepsAsFarAsItIsReached)
     diary.execute("DELETE FROM job WHERE id_job = ?", {gone});
     diary.execute("INSERT INTO job (job, period) VALUES ('чужое', 'ежедневное')");
 
+    // A find goes no further than the key it looks for.
+    EXPECT_EQ(rows->findRow(rows->rowId(0) + 3000), 3000);
+    EXPECT_LT(rows->listedRows(), manyRows - 1000);
     EXPECT_EQ(rows->value(5000, job), QVariant(eventOf(rows->rowId(5000))));
     EXPECT_TRUE(rows->hasRow(5000));
     EXPECT_LT(rows->listedRows(), manyRows - 1000);

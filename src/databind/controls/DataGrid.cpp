@@ -310,6 +310,7 @@ void DataGrid::rebuild()
 void DataGrid::refreshRows()
 {
     m_readAheadFailed = false;
+    m_listingFailed = false;
     // An insert or a removal changes one row at the current record; anything else is read again in place.
     const int rows = shownRowCount();
     const int current = currentRow();
@@ -353,10 +354,11 @@ void DataGrid::listStep()
     RecordSet* set = recordSet();
     if (!set || !set->isOpen())
         return;
-    if (!ErrorReporter::guarded([set] { set->listMore(); })) {
-        m_listingFailed = true;
+    // Set while the failure is told, so that no step is queued meanwhile.
+    m_listingFailed = true;
+    if (!ErrorReporter::guarded([set] { set->listMore(); }))
         return;
-    }
+    m_listingFailed = false;
     listRest();
 }
 
