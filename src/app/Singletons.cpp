@@ -48,7 +48,6 @@ Singletons::Singletons(const DiaryLocation& location, TrayIcon& tray, const Susp
                                                    ConfigFile(location.configPath()), clocks)),
       m_resumeWatch(std::make_unique<ResumeWatch>(clocks)),
       m_alarms(std::make_unique<AlarmScheduler>(*m_dataModule, m_programSettings)),
-      m_systemTimeWatch(std::make_unique<SystemTimeWatch>()),
       m_autostart(std::make_unique<XdgAutostart>(configHome.isEmpty() ? XdgAutostart::userConfigHome() : configHome,
                                                  QCoreApplication::applicationFilePath(), location.folder(),
                                                  ProgramLook::title())),
@@ -75,11 +74,16 @@ Singletons::Singletons(const DiaryLocation& location, TrayIcon& tray, const Susp
     QObject::connect(m_sync.get(), &WindowSync::diaryChanged, m_alarms.get(), &AlarmScheduler::replanSoon);
     QObject::connect(m_resumeWatch.get(), &ResumeWatch::resumed, &m_sync->syncTimer(), &BootClockTimer::catchUp);
     QObject::connect(m_resumeWatch.get(), &ResumeWatch::resumed, m_alarms.get(), &AlarmScheduler::replan);
-    QObject::connect(m_systemTimeWatch.get(), &SystemTimeWatch::changed, m_alarms.get(), &AlarmScheduler::replan);
     QObject::connect(m_formShedul.get(), &TFormShedul::snoozeRequested, m_reminders.get(), &ReminderChecks::snooze);
     // The first plan, which rings what came due while the program was not running, reads every event with a timer:
-    // it comes a moment after start, once the window is up, rather than before the window's first paint.
-    QTimer::singleShot(firstPlanDelay, m_alarms.get(), &AlarmScheduler::replan);
+    // it comes a moment after start, once the window is up, rather than before the window's first paint. A new system
+    // time or zone matters from that plan on, so the watch on them starts with it: its folder watch costs the kernel
+    // a wait when it is let go, which a program closed at once would otherwise pay.
+    QTimer::singleShot(firstPlanDelay, m_alarms.get(), [this] {
+        m_systemTimeWatch = std::make_unique<SystemTimeWatch>();
+        QObject::connect(m_systemTimeWatch.get(), &SystemTimeWatch::changed, m_alarms.get(), &AlarmScheduler::replan);
+        m_alarms->replan();
+    });
     if (m_startOptions->checksAtStart())
         m_reminders->checkSoonAfterStart();
 }
