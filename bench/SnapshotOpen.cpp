@@ -114,6 +114,8 @@ struct RowBytes
 {
     double notInView = 0; // once every row has been read once, as an export walks the list
     double inView = 0;    // for each row of a screen read, beyond what the snapshot holds for a row not read
+    double values = 0;    // the screen's own values, a row: its texts in UTF-8 and eight bytes for any other value
+    int rows = 0;
 };
 
 // By the list's description, in the order measured.
@@ -149,6 +151,17 @@ void measureRows(benchmark::State& state, const std::string& list, Connection& c
             for (int column = 0; column < shown->columnCount(); ++column)
                 benchmark::DoNotOptimize(shown->value(row, column));
         const double withScreen = heapInUse() - before;
+        double values = 0;
+        for (int row = rows / 2; row < rows / 2 + screenRows; ++row)
+            for (int column = 0; column < shown->columnCount(); ++column) {
+                const QVariant& value = shown->value(row, column);
+                if (value.typeId() == QMetaType::QString)
+                    values += value.toString().toUtf8().size();
+                else if (!value.isNull())
+                    values += 8;
+            }
+        bytes.values = values / screenRows;
+        bytes.rows = rows;
         bytes.inView = (withScreen - opened / rows * (rows - screenRows)) / screenRows;
         state.counters["bytes_per_row"] = opened / rows;
         state.counters["bytes_per_row_read"] = bytes.notInView;
@@ -191,8 +204,19 @@ int main(int argc, char** argv)
     reporter.printRatio("snapshot / bare step loop", "SnapshotOpen", "BareStepLoop", "at most 2");
     for (const auto& [list, bytes] : rowBytes)
         std::printf("%s: bytes a row kept for a listed row not in view %.0f (at most 16), bytes a row for rows in "
-                    "view %.0f (at most 300)\n",
-                    list.c_str(), bytes.notInView, bytes.inView);
+                    "view %.0f (at most 300; the rows' own values take %.0f)\n",
+                    list.c_str(), bytes.notInView, bytes.inView, bytes.values);
+    // What a list holds beside its rows, whatever their number (the database's page cache, the pages of rows held
+    // for the screen), weighs on a list of 100,000 rows ten times as much as on one of 1,000,000: what each further
+    // row costs is what the two lists of every event differ by.
+    if (rowBytes.size() >= 2) {
+        const RowBytes& smaller = rowBytes[rowBytes.size() - 2].second;
+        const RowBytes& larger = rowBytes.back().second;
+        if (larger.rows > smaller.rows)
+            std::printf("every event: each row beyond %d kept %.1f bytes\n", smaller.rows,
+                        (larger.notInView * larger.rows - smaller.notInView * smaller.rows) /
+                            (larger.rows - smaller.rows));
+    }
     benchmark::Shutdown();
     return 0;
 }
