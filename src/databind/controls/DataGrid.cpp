@@ -304,7 +304,7 @@ void DataGrid::rebuild()
     m_model->reset();
     applyColumnWidths();
     followCurrent();
-    listRest();
+    listRest(firstListStepDelay);
 }
 
 void DataGrid::refreshRows()
@@ -339,13 +339,13 @@ void DataGrid::addListedRows(int first, int count)
     }
 }
 
-void DataGrid::listRest()
+void DataGrid::listRest(int delay)
 {
     const RecordSet* set = recordSet();
     if (m_listStepQueued || m_listingFailed || !set || !set->isOpen() || !set->isListing())
         return;
     m_listStepQueued = true;
-    QTimer::singleShot(0, this, &DataGrid::listStep);
+    QTimer::singleShot(delay, this, &DataGrid::listStep);
 }
 
 void DataGrid::listStep()

@@ -104,7 +104,10 @@ private:
     void rebuild();
     void refreshRows();
     void addListedRows(int first, int count);
-    void listRest();
+    // A list newly shown is listed on from a moment later, once the window's first paints and the window manager's
+    // answers are through; its later steps come one pass of the event loop apart.
+    static constexpr int firstListStepDelay = 100;
+    void listRest(int delay = 0);
     void listStep();
     void followCurrent();
     void applyRowHeight();
