@@ -80,6 +80,7 @@ PackedRows::PackedRows(const std::vector<ColumnInfo>& columns, std::size_t arena
         m_columns.push_back(column);
     }
     m_fixedSize = offset;
+    m_lastText = previousText;
     m_textEnds.resize(columns.size());
 }
 
@@ -209,6 +210,38 @@ void PackedRows::replace(int slot, const std::vector<QVariant>& values)
 void PackedRows::clear(int slot)
 {
     m_rows[static_cast<std::size_t>(slot)] = nullptr;
+}
+
+std::size_t PackedRows::rowSize(const char* row) const
+{
+    if (m_lastText < 0)
+        return m_fixedSize;
+    return m_fixedSize + (textEnd(row, m_columns[static_cast<std::size_t>(m_lastText)].offset) & ~narrowText);
+}
+
+void PackedRows::shrinkToFit()
+{
+    std::size_t total = 0;
+    for (const char* row : m_rows) {
+        if (row)
+            total += rowSize(row);
+    }
+    std::vector<std::unique_ptr<char[]>> arenas;
+    if (total > 0) {
+        arenas.push_back(std::make_unique_for_overwrite<char[]>(total));
+        char* at = arenas.back().get();
+        for (const char*& row : m_rows) {
+            if (!row)
+                continue;
+            const std::size_t size = rowSize(row);
+            std::memcpy(at, row, size);
+            row = at;
+            at += size;
+        }
+    }
+    m_arenas = std::move(arenas);
+    m_free = nullptr;
+    m_left = 0;
 }
 
 QVariant PackedRows::value(int slot, int column) const

@@ -35,6 +35,9 @@ public:
     void replace(int slot, const std::vector<QVariant>& values);
     // Every cell of the row becomes null.
     void clear(int slot);
+    // Moves the rows into one block of just their bytes, leaving the arenas' unused ends and the blocks of rows
+    // written anew; for rows that are read once and then only looked at, as a page of a list is.
+    void shrinkToFit();
 
     QVariant value(int slot, int column) const;
     // The same into target, whose text, if no one shares it, takes the decoded one where it is: read row after row
@@ -52,12 +55,14 @@ private:
     };
 
     const char* pack(std::span<const Backend::Cell> cells);
+    std::size_t rowSize(const char* row) const;
     const char* packValues(const std::vector<QVariant>& values);
     char* allocate(std::size_t size);
 
     std::vector<Column> m_columns;
     std::size_t m_nullBytes = 0;
     std::uint32_t m_fixedSize = 0;   // the null bits and every column's fixed part; the texts follow
+    int m_lastText = -1;             // the text column whose bytes end the row
     std::vector<const char*> m_rows; // by slot; none for a cleared row
     // The row being packed: its texts' bytes, and where each text column's end.
     std::vector<char> m_texts;

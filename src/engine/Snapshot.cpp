@@ -327,6 +327,8 @@ void Snapshot::Data::readPage(int first, int count, bool describing)
     PageSink sink(*page, std::move(offsets), columns, tableColumns, describing);
     const std::span<const qint64> wanted(keys.data() + first, static_cast<size_t>(count));
     backend->selectRows(translation, wanted, sink);
+    // Its rows are read once and written seldom: they keep one block of just their bytes.
+    page->rows.shrinkToFit();
     lastPageEnd = page->end();
     lastPageRows = count;
     // The first read of an empty list only tells the columns: a page of no rows is not kept.

@@ -122,21 +122,48 @@ TEST(PackedRows, BytesAsADatabaseHoldsThemDecodeAsQtDecodesUtf8)
     }
 }
 
-TEST(PackedRows, ARowWrittenAnewOrClearedLeavesTheOthersAlone)
+TEST(PackedRows, ARowWrittenAnewClearedOrMovedToOneBlockLeavesTheOthersAlone)
 {
-    PackedRows packed(columns);
+    PackedRows packed(columns, 256);
     for (const std::vector<QVariant>& values : rows)
         packed.add(values);
     packed.replace(1, rows[2]);
     packed.clear(2);
     const std::vector<QVariant> none(columns.size());
-    const std::vector<const std::vector<QVariant>*> expected{&rows[0], &rows[2], &none, &rows[3], &rows[4]};
-    for (std::size_t r = 0; r < expected.size(); ++r) {
-        SCOPED_TRACE(r);
-        const std::vector<QVariant> read = packed.values(static_cast<int>(r));
-        for (std::size_t c = 0; c < columns.size(); ++c)
-            expectSame(read[c], (*expected[r])[c], static_cast<int>(c));
-    }
+    std::vector<const std::vector<QVariant>*> expected{&rows[0], &rows[2], &none, &rows[3], &rows[4]};
+    auto expectRows = [&](const char* when) {
+        SCOPED_TRACE(when);
+        for (std::size_t r = 0; r < expected.size(); ++r) {
+            SCOPED_TRACE(r);
+            const std::vector<QVariant> read = packed.values(static_cast<int>(r));
+            for (std::size_t c = 0; c < columns.size(); ++c)
+                expectSame(read[c], (*expected[r])[c], static_cast<int>(c));
+        }
+    };
+    expectRows("written");
+    packed.shrinkToFit();
+    expectRows("moved to one block");
+    // Written on after the move: new blocks beside the moved one.
+    packed.add(rows[1]);
+    packed.replace(0, rows[4]);
+    expected.push_back(&rows[1]);
+    expected[0] = &rows[4];
+    expectRows("written after the move");
+    packed.shrinkToFit();
+    expectRows("moved again");
+
+    // Rows of no text, and a set of no rows.
+    const std::vector<ColumnInfo> numbers{columnOf(ColumnKind::Integer), columnOf(ColumnKind::Boolean)};
+    PackedRows plain(numbers, 16);
+    for (qint64 r = 0; r < 10; ++r)
+        plain.add({r, r % 2 == 0});
+    plain.clear(3);
+    plain.shrinkToFit();
+    for (int r = 0; r < 10; ++r)
+        EXPECT_EQ(plain.value(r, 0), r == 3 ? QVariant() : QVariant(qint64(r))) << r;
+    PackedRows empty(numbers);
+    empty.shrinkToFit();
+    EXPECT_EQ(empty.add({qint64(1), true}), 0);
 }
 
 TEST(PackedRows, RowsLargerThanAnArenaAndManySmallOnesKeepTheirPlaces)
