@@ -113,6 +113,7 @@ constexpr int screenRows = 40;
 struct RowBytes
 {
     double notInView = 0; // once every row has been read once, as an export walks the list
+    double sqlite = 0;    // of that, what SQLite itself took meanwhile: its page cache, whatever the rows
     double inView = 0;    // for each row of a screen read, beyond what the snapshot holds for a row not read
     double values = 0;    // the screen's own values, a row: its texts in UTF-8 and eight bytes for any other value
     int rows = 0;
@@ -130,6 +131,7 @@ void measureRows(benchmark::State& state, const std::string& list, Connection& c
     RowBytes bytes;
     for (auto _ : state) {
         double before = heapInUse();
+        const sqlite3_int64 sqliteBefore = sqlite3_memory_used();
         {
             const auto walked = connection.select(query, parameters);
             if (walked->rowCount() != rows)
@@ -138,6 +140,7 @@ void measureRows(benchmark::State& state, const std::string& list, Connection& c
                 for (int column = 0; column < walked->columnCount(); ++column)
                     benchmark::DoNotOptimize(walked->value(row, column));
             bytes.notInView = (heapInUse() - before) / rows;
+            bytes.sqlite = static_cast<double>(sqlite3_memory_used() - sqliteBefore) / rows;
         }
         before = heapInUse();
         const auto shown = connection.select(query, parameters);
@@ -203,9 +206,9 @@ int main(int argc, char** argv)
     benchmark::RunSpecifiedBenchmarks(&reporter);
     reporter.printRatio("snapshot / bare step loop", "SnapshotOpen", "BareStepLoop", "at most 2");
     for (const auto& [list, bytes] : rowBytes)
-        std::printf("%s: bytes a row kept for a listed row not in view %.0f (at most 16), bytes a row for rows in "
-                    "view %.0f (at most 300; the rows' own values take %.0f)\n",
-                    list.c_str(), bytes.notInView, bytes.inView, bytes.values);
+        std::printf("%s: bytes a row kept for a listed row not in view %.0f (at most 16; SQLite's own heap %.0f of "
+                    "it), bytes a row for rows in view %.0f (at most 300; the rows' own values take %.0f)\n",
+                    list.c_str(), bytes.notInView, bytes.sqlite, bytes.inView, bytes.values);
     // What a list holds beside its rows, whatever their number (the database's page cache, the pages of rows held
     // for the screen), weighs on a list of 100,000 rows ten times as much as on one of 1,000,000: what each further
     // row costs is what the two lists of every event differ by.
