@@ -4,6 +4,9 @@
 #include <QPainter>
 #include <QPixmap>
 
+#include <map>
+#include <tuple>
+
 namespace {
 
 class Engine : public QIconEngine
@@ -26,13 +29,20 @@ public:
         painter->restore();
     }
 
-    // QIconEngine's own pixmap() paints over an uninitialised picture.
+    // QIconEngine's own pixmap() paints over an uninitialised picture. A picture once drawn is kept: the window
+    // system asks for every size of the window's icon more than once as the window is made.
     QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State state) override
     {
+        const auto key = std::make_tuple(size.width(), size.height(), mode, state);
+        if (const auto kept = m_pictures.find(key); kept != m_pictures.end())
+            return kept->second;
         QPixmap picture(size);
         picture.fill(Qt::transparent);
-        QPainter painter(&picture);
-        paint(&painter, QRect(QPoint(0, 0), size), mode, state);
+        {
+            QPainter painter(&picture);
+            paint(&painter, QRect(QPoint(0, 0), size), mode, state);
+        }
+        m_pictures.emplace(key, picture);
         return picture;
     }
 
@@ -46,6 +56,7 @@ private:
     PaintedIcon::Drawing m_drawing;
     qreal m_viewBox;
     QList<QSize> m_sizes;
+    std::map<std::tuple<int, int, QIcon::Mode, QIcon::State>, QPixmap> m_pictures;
 };
 
 } // namespace

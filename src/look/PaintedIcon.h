@@ -8,8 +8,8 @@
 
 class QPainter;
 
-// An icon drawn by code, at whatever size is asked and only when it is asked: nothing is drawn for an icon that is
-// never shown, and no image file is read (reading one makes Qt load every image-format plugin).
+// An icon drawn by code, at whatever size is asked and only when it is asked, each size once: nothing is drawn for
+// an icon that is never shown, and no image file is read (reading one makes Qt load every image-format plugin).
 namespace PaintedIcon {
 
 // Paints the picture in a square of viewBox × viewBox units, scaled to the size asked; a disabled icon is drawn
