@@ -234,14 +234,24 @@ void TFormMain::createListArea()
         [this](const QRect& rect, int dataColumn, const DataGridColumn& column, DataGrid::DrawState state) {
             DBGrid1DrawColumnCell(rect, dataColumn, column, state);
         });
-    Search = new SearchPanel(m_dataModule, GroupBox3);
-    connect(Search, &SearchPanel::eventChosen, this, &TFormMain::SearchEventChosen);
-    connect(Search, &SearchPanel::closed, this, [this] { DBGrid1->setFocus(); });
-    auto* listSide = new QVBoxLayout;
-    listSide->setSpacing(0);
-    listSide->addWidget(Search);
-    listSide->addWidget(DBGrid1, 1);
-    layout->addLayout(listSide, 1);
+    m_listSide = new QVBoxLayout;
+    m_listSide->setSpacing(0);
+    m_listSide->addWidget(DBGrid1, 1);
+    layout->addLayout(m_listSide, 1);
+}
+
+SearchPanel& TFormMain::searchPanel()
+{
+    if (!Search) {
+        Search = new SearchPanel(m_dataModule, GroupBox3);
+        connect(Search, &SearchPanel::eventChosen, this, &TFormMain::SearchEventChosen);
+        connect(Search, &SearchPanel::closed, this, [this] { DBGrid1->setFocus(); });
+        m_listSide->insertWidget(0, Search);
+        // Tab goes from the grid into the search, and on from it to the editor panel, as the panel's place says.
+        setTabOrder(DBGrid1, Search->EdSearch);
+        setTabOrder(Search->EdSearch, Search->ListFound);
+    }
+    return *Search;
 }
 
 void TFormMain::createEditorPanel()
@@ -531,7 +541,7 @@ void TFormMain::N1Click()
 
 void TFormMain::N11Click()
 {
-    Search->openSearch();
+    searchPanel().openSearch();
 }
 
 void TFormMain::SearchEventChosen(qint64 id)
@@ -548,6 +558,6 @@ void TFormMain::SearchEventChosen(qint64 id)
         Tree->scrollToItem(node);
         m_listNode = node;
         setBirthdayMode(period && period->kind() == Period::Kind::Birthday);
-        Search->closeSearch();
+        searchPanel().closeSearch();
     });
 }

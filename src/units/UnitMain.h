@@ -20,6 +20,7 @@ class QLabel;
 class QMenu;
 class QTreeWidget;
 class QTreeWidgetItem;
+class QVBoxLayout;
 class ReminderWindow;
 class SearchPanel;
 class TDataModule1;
@@ -60,7 +61,7 @@ public:
     QGroupBox* GroupBox3 = nullptr;
     QTreeWidget* Tree = nullptr;
     DataGrid* DBGrid1 = nullptr;
-    // The search line and what it found, over the grid while open.
+    // The search line and what it found, over the grid while open; made at the first search (see searchPanel).
     SearchPanel* Search = nullptr;
 
     // Editor panel.
@@ -108,6 +109,8 @@ public:
     void N1Click();
     // Opens the search line (Ctrl+F).
     void N11Click();
+    // The search panel, made over the grid when first asked for: most starts never search.
+    SearchPanel& searchPanel();
     // Shows the event the search picked as choosing its node and its row would, and closes the search.
     void SearchEventChosen(qint64 id);
 
@@ -146,6 +149,8 @@ private:
     // The node whose list QJob shows, nullptr before the first choice.
     QTreeWidgetItem* m_allNode = nullptr;
     QTreeWidgetItem* m_listNode = nullptr;
+    // The column of the search panel, once made, over the grid.
+    QVBoxLayout* m_listSide = nullptr;
     // The tree's node is being set to match the list already shown: choosing it must not read the list anew.
     bool m_quietNodeChange = false;
     bool m_birthdayMode = false;

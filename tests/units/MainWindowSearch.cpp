@@ -36,7 +36,7 @@ protected:
 
     TFormMain& form() { return program->singletons.mainWindow(); }
     RecordSet& list() { return program->singletons.dataModule().QJob; }
-    SearchPanel& search() { return *form().Search; }
+    SearchPanel& search() { return form().searchPanel(); }
 
     qint64 add(const QString& job, const QVariant& period, const QString& other = {}, bool done = false)
     {
