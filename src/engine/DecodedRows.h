@@ -15,7 +15,9 @@ class PackedRows;
 class DecodedRows
 {
 public:
-    static constexpr int kept = 8;
+    // A grid reads a row's cells one after another and a record's controls read the one current row, so a few rows
+    // serve every reader; each row kept holds its texts decoded, some hundred bytes on a row of notes.
+    static constexpr int kept = 4;
 
     const QVariant& value(const PackedRows& rows, int slot, qint64 handle, int column);
     // The row of handle, at slot of rows, was written: the cells decoded of it take its new values.
