@@ -3,6 +3,7 @@
 #include "databind/Field.h"
 #include "platform/ErrorReporter.h"
 
+#include <QCompleter>
 #include <QFocusEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -66,9 +67,15 @@ bool changesValue(const QKeyEvent* event)
 
 BoundComboBox::BoundComboBox(QWidget* parent) : FieldBound(parent)
 {
-    setEditable(true);
+    // Editable through a line edit of its own that comes with a completer, a bare one: given a line edit without
+    // one, the box would make its default completer, with a model over the items and a view, only for it to be
+    // dropped below.
+    auto* edit = new QLineEdit(this);
+    edit->setCompleter(new QCompleter(edit));
+    setLineEdit(edit);
     setInsertPolicy(QComboBox::NoInsert);
     setCompleter(nullptr); // typed text stays as typed
+    adjustSize();
     setValidator(m_limit);
     m_link.onDataChange = [this] { showField(); };
     m_link.onUpdateData = [this] { writeField(); };
