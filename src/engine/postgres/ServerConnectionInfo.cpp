@@ -1,25 +1,25 @@
 #include "engine/postgres/ServerConnectionInfo.h"
 
 #include "base/Error.h"
+#include "engine/postgres/Libpq.h"
 
 #include <QStringList>
-
-#include <libpq-fe.h>
 
 #include <memory>
 
 namespace {
 
-using Options = std::unique_ptr<PQconninfoOption, decltype(&PQconninfoFree)>;
+using Options = std::unique_ptr<PQconninfoOption, decltype(Libpq::PQconninfoFree)>;
 
 // libpq's reading of the connection info, or none with its reason.
 Options parsed(const QString& connectionInfo, QString* reason = nullptr)
 {
     char* error = nullptr;
-    Options options(PQconninfoParse(connectionInfo.toUtf8().constData(), &error), &PQconninfoFree);
+    Options options(Libpq::get().PQconninfoParse(connectionInfo.toUtf8().constData(), &error),
+                    Libpq::get().PQconninfoFree);
     if (reason && error)
         *reason = QString::fromUtf8(error).simplified();
-    PQfreemem(error);
+    Libpq::get().PQfreemem(error);
     return options;
 }
 

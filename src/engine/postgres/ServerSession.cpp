@@ -1,11 +1,10 @@
 #include "engine/postgres/ServerSession.h"
 
 #include "base/Error.h"
+#include "engine/postgres/Libpq.h"
 #include "engine/ServerWait.h"
 
 #include <QStringList>
-
-#include <libpq-fe.h>
 
 #include <sys/socket.h>
 
@@ -51,13 +50,13 @@ std::chrono::milliseconds currentLimit()
 // take the request, which a cut network may make forever: it is done beside the window's thread.
 void sendCancel(PGconn* connection)
 {
-    PGcancel* cancel = PQgetCancel(connection);
+    PGcancel* cancel = Libpq::get().PQgetCancel(connection);
     if (!cancel)
         return;
     std::thread([cancel] {
         char reason[256];
-        PQcancel(cancel, reason, sizeof reason);
-        PQfreeCancel(cancel);
+        Libpq::get().PQcancel(cancel, reason, sizeof reason);
+        Libpq::get().PQfreeCancel(cancel);
     }).detach();
 }
 
@@ -66,7 +65,8 @@ void sendCancel(PGconn* connection)
 QString reasonOf(const PGconn* connection)
 {
     QStringList lines;
-    for (const QString& line : QString::fromUtf8(PQerrorMessage(connection)).split(u'\n', Qt::SkipEmptyParts)) {
+    for (const QString& line :
+         QString::fromUtf8(Libpq::get().PQerrorMessage(connection)).split(u'\n', Qt::SkipEmptyParts)) {
         const QString simplified = line.simplified();
         if (!simplified.isEmpty() && !lines.contains(simplified))
             lines << simplified;
@@ -80,71 +80,74 @@ ServerResult::ServerResult(PGresult* result) : m_result(result) {}
 
 ServerResult::~ServerResult()
 {
-    PQclear(m_result);
+    // A result is had only through the library, so it is loaded here whenever there is one to clear.
+    if (m_result)
+        Libpq::get().PQclear(m_result);
 }
 
 ServerResult::ServerResult(ServerResult&& other) noexcept : m_result(std::exchange(other.m_result, nullptr)) {}
 
 ServerResult& ServerResult::operator=(ServerResult&& other) noexcept
 {
-    PQclear(std::exchange(m_result, std::exchange(other.m_result, nullptr)));
+    if (PGresult* old = std::exchange(m_result, std::exchange(other.m_result, nullptr)))
+        Libpq::get().PQclear(old);
     return *this;
 }
 
 int ServerResult::rowCount() const
 {
-    return PQntuples(m_result);
+    return Libpq::get().PQntuples(m_result);
 }
 
 int ServerResult::columnCount() const
 {
-    return PQnfields(m_result);
+    return Libpq::get().PQnfields(m_result);
 }
 
 QString ServerResult::columnName(int column) const
 {
-    return QString::fromUtf8(PQfname(m_result, column));
+    return QString::fromUtf8(Libpq::get().PQfname(m_result, column));
 }
 
 unsigned ServerResult::tableOf(int column) const
 {
-    return PQftable(m_result, column);
+    return Libpq::get().PQftable(m_result, column);
 }
 
 int ServerResult::tableColumnOf(int column) const
 {
-    return PQftablecol(m_result, column);
+    return Libpq::get().PQftablecol(m_result, column);
 }
 
 unsigned ServerResult::typeOf(int column) const
 {
-    return PQftype(m_result, column);
+    return Libpq::get().PQftype(m_result, column);
 }
 
 bool ServerResult::isNull(int row, int column) const
 {
-    return PQgetisnull(m_result, row, column) != 0;
+    return Libpq::get().PQgetisnull(m_result, row, column) != 0;
 }
 
 const char* ServerResult::text(int row, int column) const
 {
-    return PQgetvalue(m_result, row, column);
+    return Libpq::get().PQgetvalue(m_result, row, column);
 }
 
 int ServerResult::length(int row, int column) const
 {
-    return PQgetlength(m_result, row, column);
+    return Libpq::get().PQgetlength(m_result, row, column);
 }
 
 qint64 ServerResult::affectedRows() const
 {
-    return std::strtoll(PQcmdTuples(m_result), nullptr, 10);
+    return std::strtoll(Libpq::get().PQcmdTuples(m_result), nullptr, 10);
 }
 
 ServerSession::ServerSession(const QString& connectionInfo) : m_info(connectionInfo.toUtf8())
 {
     open();
-    m_databaseName = QString::fromUtf8(PQdb(m_connection));
+    m_databaseName = QString::fromUtf8(Libpq::get().PQdb(m_connection));
 }
 
 ServerSession::~ServerSession()
@@ -164,7 +167,7 @@ std::chrono::milliseconds ServerSession::answerLimit()
 
 bool ServerSession::isBroken() const
 {
-    return !m_connection || PQstatus(m_connection) != CONNECTION_OK;
+    return !m_connection || Libpq::get().PQstatus(m_connection) != CONNECTION_OK;
 }
 
 void ServerSession::drop()
@@ -172,9 +175,9 @@ void ServerSession::drop()
     if (!m_connection)
         return;
     // Non-blocking, the goodbye to a server that is gone never waits.
-    PQsetnonblocking(m_connection, 1);
+    Libpq::get().PQsetnonblocking(m_connection, 1);
     const std::lock_guard change(m_connectionChange);
-    PQfinish(std::exchange(m_connection, nullptr));
+    Libpq::get().PQfinish(std::exchange(m_connection, nullptr));
 }
 
 ServerSession::LongStatements::LongStatements(ServerSession& session, std::chrono::milliseconds limit)
@@ -199,8 +202,8 @@ void ServerSession::interrupt()
 {
     m_interrupted = true;
     const std::lock_guard change(m_connectionChange);
-    if (m_connection && PQsocket(m_connection) >= 0)
-        shutdown(PQsocket(m_connection), SHUT_RDWR);
+    if (m_connection && Libpq::get().PQsocket(m_connection) >= 0)
+        shutdown(Libpq::get().PQsocket(m_connection), SHUT_RDWR);
 }
 
 void ServerSession::throwIfInterrupted() const
@@ -232,46 +235,46 @@ void ServerSession::open()
     keywords.push_back(nullptr);
     values.push_back(nullptr);
     const ServerWait::InProgress busy;
-    PGconn* connection = PQconnectStartParams(keywords.data(), values.data(), 1);
+    PGconn* connection = Libpq::get().PQconnectStartParams(keywords.data(), values.data(), 1);
     if (!connection)
         throw ServerUnreachable(QStringLiteral("Out of memory while connecting to the database server."));
     const auto fail = [&connection](const QString& reason) {
-        PQfinish(connection);
+        Libpq::get().PQfinish(connection);
         return ServerUnreachable(reason);
     };
-    if (PQstatus(connection) == CONNECTION_BAD)
+    if (Libpq::get().PQstatus(connection) == CONNECTION_BAD)
         throw fail(reasonOf(connection));
     // libpq leaves connect_timeout to whoever polls the connection: it is kept here, within the session's limit.
     std::chrono::milliseconds limit = m_longLimit ? *m_longLimit : currentLimit();
-    if (PQconninfoOption* const options = PQconninfo(connection)) {
+    if (PQconninfoOption* const options = Libpq::get().PQconninfo(connection)) {
         for (const PQconninfoOption* option = options; option->keyword; ++option) {
             if (qstrcmp(option->keyword, "connect_timeout") == 0 && option->val && std::atoi(option->val) > 0)
                 limit = std::min<std::chrono::milliseconds>(limit,
                                                             std::chrono::seconds(std::max(2, std::atoi(option->val))));
         }
-        PQconninfoFree(options);
+        Libpq::get().PQconninfoFree(options);
     }
     const auto deadline = ServerWait::Clock::now() + limit;
     // The connect's wait ends before the session's set-up begins a wait of its own.
     std::unique_ptr<ServerWait::Operation> wait = ServerWait::current().begin(ServerWait::quietLimit().has_value());
     for (PostgresPollingStatusType polled = PGRES_POLLING_WRITING; polled != PGRES_POLLING_OK;
-         polled = PQconnectPoll(connection)) {
+         polled = Libpq::get().PQconnectPoll(connection)) {
         if (polled == PGRES_POLLING_FAILED)
             throw fail(reasonOf(connection));
         const auto direction =
             polled == PGRES_POLLING_READING ? ServerWait::Direction::Read : ServerWait::Direction::Write;
-        switch (wait->waitFor(PQsocket(connection), direction, deadline)) {
+        switch (wait->waitFor(Libpq::get().PQsocket(connection), direction, deadline)) {
         case ServerWait::Outcome::Ready:
             break;
         case ServerWait::Outcome::TimedOut:
             throw fail(noAnswer(limit));
         case ServerWait::Outcome::Cancelled:
-            PQfinish(connection);
+            Libpq::get().PQfinish(connection);
             throw cancelled();
         }
     }
     wait.reset();
-    PQsetnonblocking(connection, 1);
+    Libpq::get().PQsetnonblocking(connection, 1);
     {
         const std::lock_guard change(m_connectionChange);
         m_connection = connection;
@@ -294,7 +297,7 @@ void ServerSession::prepareSession()
         "'), ('statement_timeout', '" + defaultStatementTimeout +
         "')) AS d(name, setting) JOIN pg_settings s ON s.name = d.name WHERE s.source = 'default'";
     const ServerResult result = execute(statements, nullptr, {}, {});
-    const ExecStatusType status = PQresultStatus(result.handle());
+    const ExecStatusType status = Libpq::get().PQresultStatus(result.handle());
     const bool done = status == PGRES_TUPLES_OK || status == PGRES_COMMAND_OK;
     // A connection that is fine but refuses the settings is a fault of the set-up, which trying later won't mend.
     if (!done && isBroken())
@@ -309,9 +312,10 @@ ServerResult ServerSession::execute(const QByteArray& sql, const std::vector<uns
     const ServerWait::InProgress busy;
     const std::chrono::milliseconds limit = m_longLimit ? *m_longLimit : currentLimit();
     auto deadline = ServerWait::Clock::now() + limit;
-    const int sent = types ? PQsendQueryParams(m_connection, sql.constData(), static_cast<int>(values.size()),
+    const int sent =
+        types ? Libpq::get().PQsendQueryParams(m_connection, sql.constData(), static_cast<int>(values.size()),
                                                types->data(), values.data(), lengths.data(), nullptr, 0)
-                           : PQsendQuery(m_connection, sql.constData());
+              : Libpq::get().PQsendQuery(m_connection, sql.constData());
     if (!sent)
         return ServerResult(nullptr);
     const std::unique_ptr<ServerWait::Operation> wait =
@@ -319,7 +323,7 @@ ServerResult ServerSession::execute(const QByteArray& sql, const std::vector<uns
     bool cancelling = false;
     // Waits for the socket; false when the connection broke.
     const auto await = [&](ServerWait::Direction direction) {
-        switch (wait->waitFor(PQsocket(m_connection), direction, deadline)) {
+        switch (wait->waitFor(Libpq::get().PQsocket(m_connection), direction, deadline)) {
         case ServerWait::Outcome::Ready:
             return;
         case ServerWait::Outcome::TimedOut:
@@ -335,29 +339,29 @@ ServerResult ServerSession::execute(const QByteArray& sql, const std::vector<uns
             return;
         }
     };
-    for (int flushed = PQflush(m_connection); flushed != 0; flushed = PQflush(m_connection)) {
+    for (int flushed = Libpq::get().PQflush(m_connection); flushed != 0; flushed = Libpq::get().PQflush(m_connection)) {
         if (flushed < 0)
             return ServerResult(nullptr);
         await(ServerWait::Direction::Write);
     }
     ServerResult kept(nullptr);
     for (;;) {
-        while (PQisBusy(m_connection)) {
+        while (Libpq::get().PQisBusy(m_connection)) {
             await(ServerWait::Direction::Read);
-            if (!PQconsumeInput(m_connection))
+            if (!Libpq::get().PQconsumeInput(m_connection))
                 return ServerResult(nullptr);
         }
-        PGresult* next = PQgetResult(m_connection);
+        PGresult* next = Libpq::get().PQgetResult(m_connection);
         if (!next)
             break;
         // The first error stands, as the statements after it were not run.
-        const ExecStatusType status = PQresultStatus(kept.handle());
+        const ExecStatusType status = Libpq::get().PQresultStatus(kept.handle());
         if (kept.handle() && status != PGRES_TUPLES_OK && status != PGRES_COMMAND_OK)
-            PQclear(next);
+            Libpq::get().PQclear(next);
         else
             kept = ServerResult(next);
     }
-    const char* state = PQresultErrorField(kept.handle(), PG_DIAG_SQLSTATE);
+    const char* state = Libpq::get().PQresultErrorField(kept.handle(), PG_DIAG_SQLSTATE);
     if (cancelling && state && qstrcmp(state, "57014") == 0)
         throw cancelled();
     return kept;
@@ -380,7 +384,7 @@ ServerResult ServerSession::run(const QByteArray& sql, const Parameters& paramet
     }
     for (int attempt = 0;; ++attempt) {
         ServerResult result = execute(sql, &types, values, lengths);
-        const ExecStatusType status = PQresultStatus(result.handle());
+        const ExecStatusType status = Libpq::get().PQresultStatus(result.handle());
         if (status == PGRES_TUPLES_OK || status == PGRES_COMMAND_OK)
             return result;
         if (isBroken()) {
@@ -391,7 +395,7 @@ ServerResult ServerSession::run(const QByteArray& sql, const Parameters& paramet
             }
             throw ServerUnreachable(reason);
         }
-        const char* state = PQresultErrorField(result.handle(), PG_DIAG_SQLSTATE);
+        const char* state = Libpq::get().PQresultErrorField(result.handle(), PG_DIAG_SQLSTATE);
         if (!typesGuessed && state && qstrcmp(state, "42P18") == 0) {
             for (unsigned& type : types)
                 type = type == 0 ? textType : type;
@@ -399,7 +403,7 @@ ServerResult ServerSession::run(const QByteArray& sql, const Parameters& paramet
             --attempt;
             continue;
         }
-        const char* primary = PQresultErrorField(result.handle(), PG_DIAG_MESSAGE_PRIMARY);
+        const char* primary = Libpq::get().PQresultErrorField(result.handle(), PG_DIAG_MESSAGE_PRIMARY);
         throw StatementRefused(primary ? QString::fromUtf8(primary) : reasonOf(m_connection), state);
     }
 }
