@@ -1,4 +1,5 @@
 #include "app/Application.h"
+#include "app/QuitWhenShown.h"
 #include "app/Singletons.h"
 #include "databind/FormatSettings.h"
 #include "databind/UserLocale.h"
@@ -46,7 +47,7 @@ int main(int argc, char** argv)
         // The calendar's news come a little after the window is up and painted.
         QTimer::singleShot(WindowSync::startDelay, &singletons.sync(), &WindowSync::SyncTimerTimer);
         if (qEnvironmentVariableIsSet("CHRONOTEKA_QUIT_AFTER_SHOW"))
-            Application::quitWhenShown(mainWindow);
+            QuitWhenShown::watch(mainWindow);
         return app.exec();
     } catch (const std::exception& error) {
         Application::showFatalError(error);

@@ -18,9 +18,6 @@ public:
     // Backstop for an exception a handler let through: shown like any other, never passed into the event loop.
     bool notify(QObject* receiver, QEvent* event) override;
 
-    // Ends the event loop as soon as window is on the screen and active (start-up measurements).
-    static void quitWhenShown(QWidget& window);
-
     // The general error handler: the error's text, caption the title, error icon, OK; the program goes on.
     static void showError(const std::exception& error);
 
