@@ -1,31 +1,19 @@
 #include "engine/postgres/Libpq.h"
 
 #include "base/Error.h"
-
-#include <QString>
-
-#include <dlfcn.h>
-
-#include <type_traits>
+#include "base/SharedLibrary.h"
 
 namespace {
 
-// The library's functions, or the loader's reason why not.
+// The library's functions; throws, with the loader's reason, when there is none.
 Libpq open()
 {
-    const auto failed = [] {
-        return EngineError(QStringLiteral("Не удалось загрузить клиентскую библиотеку PostgreSQL %1: %2")
-                               .arg(QStringLiteral(LIBPQ_SONAME), QString::fromLocal8Bit(dlerror())));
-    };
-    // Never closed: a connection may be finished at any later time, on any thread.
-    void* handle = dlopen(LIBPQ_SONAME, RTLD_NOW | RTLD_LOCAL);
-    if (!handle)
-        throw failed();
+    SharedLibrary opened(LIBPQ_SONAME);
     Libpq library{};
-    const auto resolve = [&](const char* name, auto& function) {
-        function = reinterpret_cast<std::remove_reference_t<decltype(function)>>(dlsym(handle, name));
-        if (!function)
-            throw failed();
+    const auto resolve = [&opened](const char* name, auto& function) {
+        if (!opened.resolve(name, function))
+            throw EngineError(QStringLiteral("Не удалось загрузить клиентскую библиотеку PostgreSQL %1: %2")
+                                  .arg(QStringLiteral(LIBPQ_SONAME), opened.error()));
     };
     resolve("PQcancel", library.PQcancel);
     resolve("PQclear", library.PQclear);
