@@ -14,9 +14,14 @@ build_packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-qpa-plugins qt
 # radicale and xandikos are the CalDAV servers the calendar sync is tested against (tests/support/caldav-server.sh),
 # python3-caldav a second client on them; gnome-keyring gives the tests a Secret Service on a private session bus.
 # khal writes a calendar file of another program for the import's tests, as python3-icalendar does.
+# davical (with apache2 and libapache2-mod-php, which serve it, on the tests' PostgreSQL), cyrus-imapd with
+# cyrus-caldav (sasl2-bin writes its password file) and sogo (with its memcached, on the tests' PostgreSQL) are three
+# more CalDAV servers users run, each with quirks of its own: caldav-server.sh starts each privately, none of their
+# system services.
 test_packages=(libgtest-dev libgmock-dev libbenchmark-dev clang-format clang postgresql openssl
     xvfb xauth openbox trayer xdotool wmctrl sqlite3 x11-utils desktop-file-utils unzip python3-icalendar dbus dunst
-    radicale xandikos python3-caldav gnome-keyring khal)
+    radicale xandikos python3-caldav gnome-keyring khal davical apache2 libapache2-mod-php cyrus-imapd cyrus-caldav
+    sasl2-bin sogo)
 # bench/startup.sh times whole processes under Xvfb with a window manager.
 bench_packages=(hyperfine xvfb xauth openbox time)
 
@@ -31,7 +36,19 @@ ensure_packages() {
     [ "$(id -u)" -eq 0 ] || sudo=(sudo)
     echo "Installing: ${missing[*]}"
     "${sudo[@]}" apt-get update
-    DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y --no-install-recommends "${missing[@]}"
+    # Debian starts a server package's system service on install (Apache on port 80, Cyrus, PostgreSQL's cluster);
+    # the tests start private servers of their own and need none, so a policy that refuses every start is put in
+    # place for the install, unless the machine has one of its own.
+    local policy=/usr/sbin/policy-rc.d own_policy=0
+    if [ ! -e "$policy" ]; then
+        printf '#!/bin/sh\nexit 101\n' | "${sudo[@]}" tee "$policy" >/dev/null
+        "${sudo[@]}" chmod 755 "$policy"
+        own_policy=1
+    fi
+    local status=0
+    DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y --no-install-recommends "${missing[@]}" || status=$?
+    [ "$own_policy" -eq 0 ] || "${sudo[@]}" rm -f "$policy"
+    return "$status"
 }
 
 # Configures and builds into the folder $1 with any further cmake options.

@@ -55,7 +55,7 @@ protected:
 
 std::string kindName(const ::testing::TestParamInfo<Kind>& info)
 {
-    return info.param == Kind::Radicale ? "Radicale" : "Xandikos";
+    return CalDavServer::nameOf(info.param).toStdString();
 }
 
 // The server takes the test user and, where it checks passwords, refuses a wrong one.
@@ -105,6 +105,6 @@ TEST_P(CalDavFixture, PausedServerKeepsItsObjects)
     EXPECT_EQ(statusOf("GET", object, headers), 200);
 }
 
-INSTANTIATE_TEST_SUITE_P(Servers, CalDavFixture, ::testing::Values(Kind::Radicale, Kind::Xandikos), kindName);
+INSTANTIATE_TEST_SUITE_P(Servers, CalDavFixture, ::testing::ValuesIn(CalDavServer::kinds()), kindName);
 
 } // namespace

@@ -71,9 +71,21 @@ void CalDavServer::readFolder()
         throw std::runtime_error("the server's folder " + m_folder.toStdString() + " holds no usable URLs");
 }
 
-QString CalDavServer::name() const
+QString CalDavServer::nameOf(Kind kind)
 {
-    return m_kind == Kind::Radicale ? QStringLiteral("Radicale") : QStringLiteral("Xandikos");
+    switch (kind) {
+    case Kind::Radicale:
+        return QStringLiteral("Radicale");
+    case Kind::Xandikos:
+        return QStringLiteral("Xandikos");
+    case Kind::DAViCal:
+        return QStringLiteral("DAViCal");
+    case Kind::Cyrus:
+        return QStringLiteral("Cyrus");
+    case Kind::SOGo:
+        return QStringLiteral("SOGo");
+    }
+    throw std::logic_error("unknown CalDAV server kind");
 }
 
 QByteArray CalDavServer::authorization() const
@@ -121,6 +133,14 @@ void CalDavServer::runScript(const QString& action, const QStringList& options) 
                                "d: take a server of the test's own");
     QProcess script;
     script.setProcessChannelMode(QProcess::MergedChannels);
+    // DAViCal's and SOGo's databases live on the tests' PostgreSQL server, which the shared one's folder names.
+    if ((m_kind == Kind::DAViCal || m_kind == Kind::SOGo) && !qEnvironmentVariableIsSet("CHRONOTEKA_TEST_SERVER")) {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("CHRONOTEKA_TEST_SERVER"),
+                           firstLine(qEnvironmentVariable("CHRONOTEKA_TEST_CALDAV") + u'/' + name().toLower() +
+                                     QStringLiteral("/database")));
+        script.setProcessEnvironment(environment);
+    }
     script.start(QStringLiteral(CALDAV_SERVER_SCRIPT), QStringList{action, m_folder, name().toLower()} + options);
     if (!script.waitForFinished(60000) || script.exitStatus() != QProcess::NormalExit || script.exitCode() != 0)
         throw std::runtime_error("caldav-server.sh " + action.toStdString() +

@@ -6,28 +6,35 @@
 #include <QUrl>
 
 #include <memory>
+#include <vector>
 
 // One of the private CalDAV servers ctest starts for the executables marked CALDAV (support/caldav-server.sh), as
-// the files in its folder describe it: radicale or xandikos under the folder CHRONOTEKA_TEST_CALDAV names. Without
+// the files in its folder describe it: radicale, xandikos, davical, cyrus or sogo under the folder
+// CHRONOTEKA_TEST_CALDAV names. Without
 // the variable, or with a folder of a server that did not start, the constructor throws, so that a test run outside
 // ctest fails rather than tests nothing. Errors are std::runtime_error.
 class CalDavServer
 {
 public:
-    enum class Kind { Radicale, Xandikos };
+    enum class Kind { Radicale, Xandikos, DAViCal, Cyrus, SOGo };
+    // Every kind, for a suite that runs on each server.
+    static std::vector<Kind> kinds() { return {Kind::Radicale, Kind::Xandikos, Kind::DAViCal, Kind::Cyrus, Kind::SOGo}; }
+    // The server's name as users know it; in lower case, its folder's and caldav-server.sh's.
+    static QString nameOf(Kind kind);
 
     // The server ctest started, shared by every test.
     explicit CalDavServer(Kind kind);
     // A server of the caller's own, started in a new folder and stopped with the object, for a test that stops it.
     // With a certificate and its key (PEM files; Radicale only) it speaks TLS alone, its URLs https; its
-    // makeCalendar then fails, since the certificate's authority is the test's own.
+    // makeCalendar then fails, since the certificate's authority is the test's own. A DAViCal or SOGo of its own
+    // keeps its database on the PostgreSQL server the shared one uses.
     static std::unique_ptr<CalDavServer> startOwn(Kind kind, const QString& certificate = {}, const QString& key = {});
     ~CalDavServer();
     CalDavServer(const CalDavServer&) = delete;
     CalDavServer& operator=(const CalDavServer&) = delete;
 
     Kind kind() const { return m_kind; }
-    QString name() const;
+    QString name() const { return nameOf(m_kind); }
     // The server's root, with a path of /.
     QUrl baseUrl() const { return m_baseUrl; }
     int port() const { return m_baseUrl.port(); }
@@ -37,7 +44,7 @@ public:
     QString user() const { return m_user; }
     QString password() const { return m_password; }
     // Whether the server refuses a wrong password. Xandikos has no authentication of its own and answers anyone.
-    bool checksPassword() const { return m_kind == Kind::Radicale; }
+    bool checksPassword() const { return m_kind != Kind::Xandikos; }
     // The value of an Authorization header with the user and password.
     QByteArray authorization() const;
 

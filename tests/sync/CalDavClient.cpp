@@ -71,7 +71,7 @@ protected:
 
 std::string kindName(const ::testing::TestParamInfo<Kind>& info)
 {
-    return info.param == Kind::Radicale ? "Radicale" : "Xandikos";
+    return CalDavServer::nameOf(info.param).toStdString();
 }
 
 // The calendar is found from the server's root, through the principal and the calendar home, as from its own URL.
@@ -215,7 +215,7 @@ TEST_P(CalDavClientTest, WrongPasswordIsRefused)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Servers, CalDavClientTest, ::testing::Values(Kind::Radicale, Kind::Xandikos), kindName);
+INSTANTIATE_TEST_SUITE_P(Servers, CalDavClientTest, ::testing::ValuesIn(CalDavServer::kinds()), kindName);
 
 // A port nothing listens on fails at once with the network's reason.
 TEST(CalDavClientNetwork, ServerThatIsDownFailsQuickly)

@@ -117,7 +117,7 @@ private:
 
 std::string kindName(const testing::TestParamInfo<Kind>& info)
 {
-    return info.param == Kind::Radicale ? "Radicale" : "Xandikos";
+    return CalDavServer::nameOf(info.param).toStdString();
 }
 
 const QString copyOf(const QString& job)
@@ -380,6 +380,6 @@ TEST_P(CalendarSyncing, InTheBackgroundTellsProgressAndOutcomeOnTheWindowsThread
     EXPECT_EQ(onPhone().size(), 2u);
 }
 
-INSTANTIATE_TEST_SUITE_P(Servers, CalendarSyncing, testing::Values(Kind::Radicale, Kind::Xandikos), kindName);
+INSTANTIATE_TEST_SUITE_P(Servers, CalendarSyncing, testing::ValuesIn(CalDavServer::kinds()), kindName);
 
 } // namespace
