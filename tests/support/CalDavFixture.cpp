@@ -81,6 +81,8 @@ TEST_P(CalDavFixture, PasswordDecidesAccessToTheCalendar)
 // A new object is written only where none is: the second identical write is refused, not taken over the first.
 TEST_P(CalDavFixture, NewObjectIsNotWrittenTwice)
 {
+    if (GetParam() == Kind::SOGo)
+        GTEST_SKIP() << "SOGo ignores If-None-Match: * and writes over the object that is there";
     const QUrl object = server.makeCalendar().resolved(QUrl(QStringLiteral("fixture-event.ics")));
     const std::vector<Header> headers = {
         {"Authorization", authorization}, {"If-None-Match", "*"}, {"Content-Type", "text/calendar; charset=utf-8"}};

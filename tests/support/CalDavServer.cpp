@@ -65,6 +65,7 @@ void CalDavServer::readFolder()
 {
     m_baseUrl = QUrl(firstLine(m_folder + QStringLiteral("/base-url")));
     m_calendarUrl = QUrl(firstLine(m_folder + QStringLiteral("/calendar-url")));
+    m_davUrl = QUrl(firstLine(m_folder + QStringLiteral("/dav-url")));
     m_user = firstLine(m_folder + QStringLiteral("/user"));
     m_password = firstLine(m_folder + QStringLiteral("/password"));
     if (!m_baseUrl.isValid() || m_baseUrl.port() <= 0 || !m_calendarUrl.path().endsWith(u'/'))

@@ -37,6 +37,9 @@ public:
     QString name() const { return nameOf(m_kind); }
     // The server's root, with a path of /.
     QUrl baseUrl() const { return m_baseUrl; }
+    // The root of the server's CalDAV, the address its users are told: the root itself but for DAViCal
+    // (/caldav.php/) and SOGo (/SOGo/dav/).
+    QUrl davUrl() const { return m_davUrl; }
     int port() const { return m_baseUrl.port(); }
     // The calendar collection the server was started with, its path ending in /. Every test that writes should
     // take a calendar of its own from makeCalendar instead.
@@ -66,6 +69,7 @@ private:
     Kind m_kind;
     QString m_folder;
     QUrl m_baseUrl;
+    QUrl m_davUrl;
     QUrl m_calendarUrl;
     QString m_user;
     QString m_password;

@@ -6,6 +6,8 @@
 #            base-url      the server's root, http://127.0.0.1:<port>/ (https with a certificate)
 #            port          the port
 #            calendar-url  the collection's URL, ending in /
+#            dav-url       the root of the server's CalDAV, the address its users are told: base-url but for
+#                          DAViCal (/caldav.php/) and SOGo (/SOGo/dav/)
 #            user          the user name, and password its password
 #   stop:  stops the server and removes <folder>.
 #   pause: stops the server, keeping its storage; resume starts it again on the same port, for tests of a server
@@ -349,11 +351,13 @@ run_server() {
     sogo)
         local url
         url=$(cat "$dir/database-url")
-        # memcached starts beside sogod in its process group. A setting's value is a property list: memcached's
+        # A worker holds a connection while it is kept alive, idle or not, and the watchdog drops a new connection
+        # when every worker holds one: the tests side by side, each with its Qt client and its phone, keep several
+        # open. memcached starts beside sogod in its process group. A setting's value is a property list: memcached's
         # socket a quoted string, since a bare value that starts with - would be taken for a setting's name.
         command=("${as_server[@]}" sh -c '/usr/bin/memcached -s "$0/memcached.sock" -a 0700 -m 16 & exec "$@"' "$dir"
             env HOME="$dir" /usr/sbin/sogod -WONoDetach YES -WOPort "127.0.0.1:$port" -WOLogFile -
-            -WOPidFile "$dir/sogod.pid" -WOWorkersCount 1 -SOGoTimeZone UTC
+            -WOPidFile "$dir/sogod.pid" -WOWorkersCount 8 -SOGoTimeZone UTC
             -SOGoMemcachedHost "$dir/memcached.sock"
             -SOGoProfileURL "$url/sogo_user_profile" -OCSFolderInfoURL "$url/sogo_folder_info"
             -OCSSessionsFolderURL "$url/sogo_sessions_folder" -OCSEMailAlarmsFolderURL "$url/sogo_alarms_folder"
@@ -429,7 +433,12 @@ EOF
             fail "$kind did not start"
         fi
     done
-    local base=$scheme://127.0.0.1:$port/ calendar
+    local base=$scheme://127.0.0.1:$port/ calendar dav
+    case $kind in
+    davical) dav=${base}caldav.php/ ;;
+    sogo) dav=${base}SOGo/dav/ ;;
+    *) dav=$base ;;
+    esac
     case $kind in
     radicale) calendar=$base$user/tests/ ;;
     xandikos) calendar=${base}$user/calendars/tests/ ;;
@@ -448,6 +457,7 @@ EOF
 </D:prop></D:set></C:mkcalendar>')
     [ "$status" = 201 ] || { cat "$dir/server.log" >&2; fail "$kind made no calendar at $calendar (status $status)"; }
     echo "$calendar" >"$dir/calendar-url"
+    echo "$dav" >"$dir/dav-url"
     echo "$user" >"$dir/user"
     echo "$password" >"$dir/password"
     echo "$kind $(server_version) ready: $calendar user=$user"
