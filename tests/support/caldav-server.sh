@@ -75,6 +75,7 @@ cyrus)
     ;;
 sogo)
     [ -x /usr/sbin/sogod ] && [ -x /usr/bin/memcached ] || fail "SOGo is not installed (install the Debian package sogo)"
+    sogo_workers=8
     ;;
 *) fail "$usage" ;;
 esac
@@ -357,7 +358,7 @@ run_server() {
         # socket a quoted string, since a bare value that starts with - would be taken for a setting's name.
         command=("${as_server[@]}" sh -c '/usr/bin/memcached -s "$0/memcached.sock" -a 0700 -m 16 & exec "$@"' "$dir"
             env HOME="$dir" /usr/sbin/sogod -WONoDetach YES -WOPort "127.0.0.1:$port" -WOLogFile -
-            -WOPidFile "$dir/sogod.pid" -WOWorkersCount 8 -SOGoTimeZone UTC
+            -WOPidFile "$dir/sogod.pid" -WOWorkersCount "$sogo_workers" -SOGoTimeZone UTC
             -SOGoMemcachedHost "$dir/memcached.sock"
             -SOGoProfileURL "$url/sogo_user_profile" -OCSFolderInfoURL "$url/sogo_folder_info"
             -OCSSessionsFolderURL "$url/sogo_sessions_folder" -OCSEMailAlarmsFolderURL "$url/sogo_alarms_folder"
@@ -365,6 +366,8 @@ run_server() {
                 isAddressBook = NO; userPasswordAlgorithm = plain;})")
         ;;
     esac
+    local logged
+    logged=$(wc -l <"$dir/server.log")
     # Cyrus's programs keep the folder as their current one.
     (cd "$dir" && exec setsid "${command[@]}" </dev/null >>"$dir/server.log" 2>&1) &
     echo $! >"$dir/pid"
@@ -372,13 +375,18 @@ run_server() {
     for _ in $(seq 300); do
         running "$(cat "$dir/pid")" || return 1
         status=$(request PROPFIND "$(cat "$dir/base-url")")
-        # SOGo's watchdog takes connections before its workers can answer them.
-        if [ "$status" != 0 ] && { [ "$kind" != sogo ] || [[ $status != 5* ]]; }; then
+        if [ "$status" != 0 ] && { [ "$kind" != sogo ] || sogo_workers_ready "$logged"; }; then
             return 0
         fi
         sleep 0.1
     done
     return 1
+}
+
+# Whether every SOGo worker started after the log's first <lines> lines is ready: the watchdog takes connections
+# before, and drops those that come while none is.
+sogo_workers_ready() {
+    [ "$(tail -n "+$(($1 + 1))" "$dir/server.log" | grep -c 'notified the watchdog that we are ready')" -ge "$sogo_workers" ]
 }
 
 server_version() {

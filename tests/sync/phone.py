@@ -14,10 +14,14 @@ import sys
 
 import caldav
 import icalendar
+import requests
 
 
 def calendar_of(url, user, password):
-    client = caldav.DAVClient(url, username=user, password=password)
+    # The password goes with every request, as a phone set up for the server sends it, rather than after a 401:
+    # SOGo answers its 401 and closes the connection without reading the request's body, which at times resets the
+    # connection before the client reads the answer.
+    client = caldav.DAVClient(url, auth=requests.auth.HTTPBasicAuth(user, password))
     return client.calendar(url=url)
 
 
