@@ -18,7 +18,10 @@ class CalDavServer
 public:
     enum class Kind { Radicale, Xandikos, DAViCal, Cyrus, SOGo };
     // Every kind, for a suite that runs on each server.
-    static std::vector<Kind> kinds() { return {Kind::Radicale, Kind::Xandikos, Kind::DAViCal, Kind::Cyrus, Kind::SOGo}; }
+    static std::vector<Kind> kinds()
+    {
+        return {Kind::Radicale, Kind::Xandikos, Kind::DAViCal, Kind::Cyrus, Kind::SOGo};
+    }
     // The server's name as users know it; in lower case, its folder's and caldav-server.sh's.
     static QString nameOf(Kind kind);
 

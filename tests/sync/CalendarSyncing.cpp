@@ -31,7 +31,6 @@ namespace {
 using Kind = CalDavServer::Kind;
 using Outcome = CalendarSync::Outcome;
 
-
 // An event of the diary as the test looks at it.
 struct Seen
 {
