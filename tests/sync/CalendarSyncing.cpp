@@ -186,6 +186,21 @@ TEST_P(CalendarSyncing, ACalendarAddressWithoutItsClosingSlash)
     EXPECT_EQ(onPhone()["Сдать отчёт"].count, 1);
 }
 
+// The sync pointed at another calendar of the same account, the first one still holding the diary's events: the
+// diary keeps its events and writes them to the new calendar.
+TEST_P(CalendarSyncing, AnotherCalendarOfTheSameAccount)
+{
+    diary.addRow({{"job", "Сдать отчёт"}, {"date_isp", QDate(2027, 3, 6)}});
+    expectCompleted(sync());
+    if (server->kind() == Kind::Cyrus)
+        GTEST_SKIP() << "Cyrus refuses (403, unique-scheduling-object-resource) an object whose UID another calendar "
+                        "of the user holds, so the diary's events cannot be written to a second calendar";
+    calendar = server->makeCalendar();
+    expectCompleted(sync());
+    EXPECT_EQ(events().size(), 1u);
+    EXPECT_EQ(onPhone()["Сдать отчёт"].count, 1);
+}
+
 TEST_P(CalendarSyncing, BothSidesChangedKeepsBothAndCountsOneConflict)
 {
     diary.addRow({{"job", "Позвонить"}, {"date_isp", QDate(2027, 3, 6)}});
