@@ -18,10 +18,12 @@ import requests
 
 
 def calendar_of(url, user, password):
-    # The password goes with every request, as a phone set up for the server sends it, rather than after a 401:
-    # SOGo answers its 401 and closes the connection without reading the request's body, which at times resets the
-    # connection before the client reads the answer.
+    # The password goes with every request, as a phone set up for the server sends it, rather than after a 401, and
+    # every request has a connection of its own: SOGo at times closes a connection after an answer without saying
+    # so, or after its 401 without reading the request's body, and requests does not ask again when the next
+    # request on it is reset.
     client = caldav.DAVClient(url, auth=requests.auth.HTTPBasicAuth(user, password))
+    client.headers["Connection"] = "close"
     return client.calendar(url=url)
 
 
