@@ -17,7 +17,7 @@ build_packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-qpa-plugins qt
 # davical (with apache2 and libapache2-mod-php, which serve it, on the tests' PostgreSQL), cyrus-imapd with
 # cyrus-caldav (sasl2-bin writes its password file) and sogo (with its memcached, on the tests' PostgreSQL) are three
 # more CalDAV servers users run, each with quirks of its own: caldav-server.sh starts each privately, none of their
-# system services.
+# system services (SOGo's tests run when CMake is given -DCHRONOTEKA_TEST_SOGO=ON, tests/CMakeLists.txt says why).
 test_packages=(libgtest-dev libgmock-dev libbenchmark-dev clang-format clang postgresql openssl
     xvfb xauth openbox trayer xdotool wmctrl sqlite3 x11-utils desktop-file-utils unzip python3-icalendar dbus dunst
     radicale xandikos python3-caldav gnome-keyring khal davical apache2 libapache2-mod-php cyrus-imapd cyrus-caldav

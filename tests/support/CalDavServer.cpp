@@ -72,6 +72,15 @@ void CalDavServer::readFolder()
         throw std::runtime_error("the server's folder " + m_folder.toStdString() + " holds no usable URLs");
 }
 
+std::vector<CalDavServer::Kind> CalDavServer::kinds()
+{
+#ifdef CHRONOTEKA_TEST_SOGO
+    return {Kind::Radicale, Kind::Xandikos, Kind::DAViCal, Kind::Cyrus, Kind::SOGo};
+#else
+    return {Kind::Radicale, Kind::Xandikos, Kind::DAViCal, Kind::Cyrus};
+#endif
+}
+
 QString CalDavServer::nameOf(Kind kind)
 {
     switch (kind) {
