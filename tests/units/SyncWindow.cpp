@@ -20,6 +20,7 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
 
 #include <gtest/gtest.h>
@@ -215,6 +216,72 @@ TEST_F(SyncWindowTest, AMissingPasswordIsAskedForOnceUnlessTheUserAsks)
     EXPECT_EQ(asked.size(), 2);
     EXPECT_EQ(outcome.error, QString());
     EXPECT_EQ(program.secrets.read(calendar.toString(), server.user()), server.password());
+}
+
+// A keyring that answers late, as a locked one does, holds neither the window nor the program: the sync says beside
+// the menus that it waits, starts once the keyring answers, and the keyring is read once a session.
+TEST_F(SyncWindowTest, ASyncWaitsForALateKeyringBesideTheMenusAndReadsItOnce)
+{
+    const CalDavServer server(Kind::Radicale);
+    const QUrl calendar = server.makeCalendar();
+    useAccount(calendar, server.user());
+    program.secrets.store(calendar.toString(), server.user(), server.password());
+    program.secrets.answerLate = true;
+    int asked = 0;
+    sync().askPassword = [&](QWidget*, const QString&) {
+        ++asked;
+        return std::optional<QString>();
+    };
+    const TFormMain& window = program.singletons.mainWindow();
+    sync().N14Click();
+    sync().SyncTimerTimer();
+    EXPECT_EQ(sync().LabelSync->text(), WindowSync::keyringWaitText());
+    EXPECT_TRUE(sync().LabelSync->isVisibleTo(&window));
+    EXPECT_FALSE(sync().BtnStop->isVisibleTo(&window));
+    EXPECT_FALSE(sync().running());
+    EXPECT_EQ(program.secrets.reads, 1);
+
+    for (const auto& start :
+         std::initializer_list<std::function<void()>>{[&] { program.secrets.answer(); }, [&] { sync().N14Click(); }}) {
+        const CalendarSync::Outcome outcome = syncWith(start);
+        EXPECT_EQ(outcome.error, QString());
+    }
+    EXPECT_EQ(program.secrets.reads, 1);
+    EXPECT_EQ(asked, 0);
+    EXPECT_EQ(ScriptedMessageBoxes::instance().shownTexts(), QStringList());
+}
+
+// OK in the dialog opened before the keyring answered, on a password field the user left alone, keeps the password
+// as it was rather than forgetting it; a dialog open when the keyring answers shows the password.
+TEST_F(SyncWindowTest, TheDialogNeverForgetsAPasswordUnseenAndShowsItWhenTheKeyringAnswers)
+{
+    const QUrl calendar(QStringLiteral("http://127.0.0.1:1/calendar/"));
+    const QString user = QStringLiteral("ivan");
+    useAccount(calendar, user);
+    program.secrets.store(calendar.toString(), user, QStringLiteral("пароль"));
+    program.secrets.answerLate = true;
+    const auto inDialog = [this](const std::function<void(TFormSync&)>& steps) {
+        QTimer::singleShot(0, [&] {
+            auto* dialog = program.singletons.mainWindow().findChild<TFormSync*>();
+            ASSERT_NE(dialog, nullptr);
+            EXPECT_EQ(dialog->password(), QString());
+            steps(*dialog);
+        });
+        sync().N13Click();
+    };
+    inDialog([](TFormSync& dialog) { dialog.BtnOK->click(); });
+    EXPECT_EQ(program.secrets.read(calendar.toString(), user), QStringLiteral("пароль"));
+    EXPECT_EQ(sync().LabelSync->text(), WindowSync::keyringWaitText());
+
+    QSignalSpy ended(&sync(), &WindowSync::syncFinished);
+    inDialog([this](TFormSync& dialog) {
+        program.secrets.answer();
+        EXPECT_EQ(dialog.password(), QStringLiteral("пароль"));
+        dialog.BtnCancel->click();
+    });
+    EXPECT_EQ(program.secrets.reads, 1);
+    // The sync asked for by the first OK ran once the keyring answered.
+    EXPECT_TRUE(!ended.isEmpty() || ended.wait(serverWait));
 }
 
 // Without a keyring the password given is kept for the session alone, and the user is told that once.
