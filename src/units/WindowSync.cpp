@@ -172,7 +172,8 @@ void WindowSync::start(Origin origin)
     }
     m_byHand = m_byHand || origin == Origin::ByHand;
     showStatus(QStringLiteral("Синхронизация…"), QString(), true);
-    m_sync->start(CalDavClient::Account{account.url, account.user, password, {}}, account.calendar);
+    m_sync->start(CalDavClient::Account{account.url, account.user, password, {}, account.trustedCertificate},
+                  account.calendar);
 }
 
 void WindowSync::keyringAnswered()

@@ -9,16 +9,20 @@
 #include "support/Program.h"
 #include "support/QtPrinters.h"
 #include "support/ScriptedMessageBoxes.h"
+#include "support/TlsCertificates.h"
 #include "units/SyncPasswords.h"
 #include "units/UnitMain.h"
 #include "units/UnitSync.h"
 
 #include <QAction>
+#include <QCryptographicHash>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QSslCertificate>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
@@ -367,4 +371,60 @@ TEST_F(SyncWindowTest, TheDialogGivesTheAccountChosen)
     EXPECT_FALSE(dialog.account().isOn());
     dialog.BtnOK->click();
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
+}
+
+// A server at home whose certificate no authority of the system's signs: the dialog's check shows the certificate's
+// fingerprint and offers to trust it; trusted, the check lists the calendars, the account keeps the digest for that
+// server alone and the window's sync uses it; a certificate other than the one trusted is refused with the reason.
+TEST_F(SyncWindowTest, TheDialogTrustsAHomeServersCertificateByItsFingerprint)
+{
+    const QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    TlsCertificates::makeAuthority(folder, QStringLiteral("home"));
+    TlsCertificates::makeServer(folder, QStringLiteral("home"));
+    if (HasFatalFailure())
+        return;
+    const std::unique_ptr<CalDavServer> server = CalDavServer::startOwn(
+        Kind::Radicale, folder.filePath(QStringLiteral("server.pem")), folder.filePath(QStringLiteral("server.key")));
+    const QList<QSslCertificate> certificates =
+        QSslCertificate::fromPath(folder.filePath(QStringLiteral("server.pem")), QSsl::Pem);
+    ASSERT_EQ(certificates.size(), 1);
+    const QByteArray digest = certificates.first().digest(QCryptographicHash::Sha256);
+
+    TFormSync dialog;
+    dialog.EdUrl->setText(server->calendarUrl().toString());
+    dialog.EdUser->setText(server->user());
+    dialog.EdPassword->setText(server->password());
+    const auto checkBy = [&](QPushButton* button) {
+        QSignalSpy checked(&dialog, &TFormSync::checked);
+        button->click();
+        EXPECT_TRUE(checked.wait(serverWait));
+    };
+    checkBy(dialog.BtnCheck);
+    EXPECT_TRUE(dialog.LabelState->text().startsWith(QStringLiteral("Сертификат сервера не подтверждён: ")));
+    EXPECT_TRUE(dialog.LabelState->text().endsWith(u'\n' + TFormSync::fingerprintText(digest)));
+    EXPECT_TRUE(dialog.BtnTrust->isVisibleTo(&dialog));
+    EXPECT_EQ(dialog.ListCalendars->count(), 0);
+    EXPECT_TRUE(dialog.account().trustedCertificate.isEmpty());
+
+    checkBy(dialog.BtnTrust);
+    EXPECT_EQ(dialog.ListCalendars->count(), 1) << dialog.LabelState->text().toStdString();
+    EXPECT_FALSE(dialog.BtnTrust->isVisibleTo(&dialog));
+    SyncAccount chosen = dialog.account();
+    EXPECT_EQ(chosen.trustedCertificate, digest);
+    dialog.EdUrl->setText(QStringLiteral("https://127.0.0.2:%1/").arg(server->port()));
+    EXPECT_TRUE(dialog.account().trustedCertificate.isEmpty()) << "another server is not given the trust";
+
+    chosen.minutes = 0;
+    chosen.store(program.singletons.programSettings());
+    EXPECT_EQ(SyncAccount::load(program.singletons.programSettings()).trustedCertificate, digest);
+    program.secrets.store(chosen.url.toString(QUrl::RemoveUserInfo), chosen.user, server->password());
+    EXPECT_EQ(syncWith([&] { sync().N14Click(); }).error, QString());
+
+    chosen.trustedCertificate = QCryptographicHash::hash("другой", QCryptographicHash::Sha256);
+    chosen.store(program.singletons.programSettings());
+    const CalendarSync::Outcome refused = syncWith([&] { sync().SyncTimerTimer(); });
+    EXPECT_TRUE(refused.error.startsWith(QStringLiteral("Сертификат сервера сменился: ")))
+        << refused.error.toStdString();
+    EXPECT_EQ(sync().LabelSync->toolTip(), refused.error);
 }
