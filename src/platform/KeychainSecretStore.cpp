@@ -14,14 +14,19 @@ QString keyOf(const QString& server, const QString& user)
     return user + u'@' + server;
 }
 
-// Runs the job and waits for its answer; returns its error, NoError on success.
-QKeychain::Error run(QKeychain::Job& job, const QString& server, const QString& user)
+void prepare(QKeychain::Job& job, const QString& server, const QString& user)
 {
-    job.setAutoDelete(false);
     // Without a keyring the password stays in memory for the session: QtKeychain's fallback would write it to a
     // settings file in the clear.
     job.setInsecureFallback(false);
     job.setKey(keyOf(server, user));
+}
+
+// Runs the job and waits for its answer; returns its error, NoError on success.
+QKeychain::Error run(QKeychain::Job& job, const QString& server, const QString& user)
+{
+    job.setAutoDelete(false);
+    prepare(job, server, user);
     QEventLoop loop;
     QObject::connect(&job, &QKeychain::Job::finished, &loop, &QEventLoop::quit);
     job.start();
@@ -36,17 +41,25 @@ QKeychain::Error run(QKeychain::Job& job, const QString& server, const QString& 
 
 } // namespace
 
-std::optional<QString> KeychainSecretStore::read(const QString& server, const QString& user)
+void KeychainSecretStore::read(const QString& server, const QString& user, QObject* context,
+                               std::function<void(const Answer&)> done)
 {
-    QKeychain::ReadPasswordJob job(service);
-    switch (run(job, server, user)) {
-    case QKeychain::NoError:
-        return job.textData();
-    case QKeychain::EntryNotFound:
-        return std::nullopt;
-    default:
-        unavailable(job);
-    }
+    // The job deletes itself once it has answered.
+    auto* job = new QKeychain::ReadPasswordJob(service);
+    prepare(*job, server, user);
+    QObject::connect(job, &QKeychain::Job::finished, context, [job, done = std::move(done)] {
+        switch (job->error()) {
+        case QKeychain::NoError:
+            done({job->textData(), std::nullopt});
+            break;
+        case QKeychain::EntryNotFound:
+            done({std::nullopt, std::nullopt});
+            break;
+        default:
+            done({std::nullopt, job->errorString().toStdString()});
+        }
+    });
+    job->start();
 }
 
 void KeychainSecretStore::store(const QString& server, const QString& user, const QString& password)

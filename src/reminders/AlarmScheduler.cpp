@@ -75,7 +75,9 @@ AlarmScheduler::~AlarmScheduler()
     // gone) or when none is kept yet: most runs end without touching the file, whose safe replacement waits for the
     // disk. As the program ends there is no one left to tell of a failure; at worst the next start rings again what
     // came due since the moment kept.
-    const QDateTime until = std::max(m_rungUntil, Clock::now().toUTC());
+    // Past the last plan only when it read the events: it armed the timer for the next of them, so nothing rang
+    // unseen since. A plan that could not read leaves the moment where the last read one put it.
+    const QDateTime until = m_eventsRead ? std::max(m_rungUntil, Clock::now().toUTC()) : m_rungUntil;
     const QTimeZone zone = QTimeZone::systemTimeZone();
     const bool wouldRingAgain =
         !m_storedRungUntil.isValid() || std::any_of(m_events.begin(), m_events.end(), [&](const TimedEvent& event) {
@@ -153,15 +155,21 @@ void AlarmScheduler::replan()
         return;
     }
     m_soon.stop();
-    // A diary out of reach keeps the events last read; any other failure is told, and they are kept too. A server
-    // diary is read as the reminder checks read theirs, quietly and within their limit.
+    // A server diary is read as the reminder checks read theirs, quietly and within their limit. A plan that could
+    // not read rings none of the events and keeps the moment rung up to where it was, so that what comes due
+    // meanwhile rings once a plan reads them: a diary out of reach is tried again soon, as the checks' reminders are,
+    // and any other failure is told and tried again within the hour, rather than a box every few minutes.
+    std::optional<int> retryWait;
     try {
         const ServerWait::Quiet quiet(ReminderChecks::serverWaitLimit);
         m_events = m_dataModule.timedEvents();
     } catch (const ServerUnreachable&) {
+        retryWait = ReminderChecks::retryMinutes * 60 * 1000;
     } catch (const std::exception& error) {
         ErrorReporter::report(error);
+        retryWait = longestWaitMilliseconds;
     }
+    m_eventsRead = !retryWait;
 
     const QDateTime now = Clock::now().toUTC();
     const QTimeZone zone = QTimeZone::systemTimeZone();
@@ -177,14 +185,18 @@ void AlarmScheduler::replan()
         if (!next || moment < *next)
             next = moment;
     };
-    for (const TimedEvent& event : m_events) {
-        std::optional<QDateTime> rings = AlarmRules::nextAfter(event, m_rungUntil, zone);
-        if (rings && *rings <= now) {
-            dueAlarms.append(event.id);
-            rings = AlarmRules::nextAfter(event, plannedFrom, zone);
+    if (m_eventsRead) {
+        for (const TimedEvent& event : m_events) {
+            std::optional<QDateTime> rings = AlarmRules::nextAfter(event, m_rungUntil, zone);
+            if (rings && *rings <= now) {
+                dueAlarms.append(event.id);
+                rings = AlarmRules::nextAfter(event, plannedFrom, zone);
+            }
+            if (rings)
+                consider(*rings);
         }
-        if (rings)
-            consider(*rings);
+    } else {
+        consider(now.addMSecs(*retryWait));
     }
 
     std::vector<ReminderKind> dueSnoozes;
@@ -205,7 +217,8 @@ void AlarmScheduler::replan()
         consider(snooze.until);
 
     const bool alarmsRang = !dueAlarms.isEmpty();
-    m_rungUntil = plannedFrom;
+    if (m_eventsRead)
+        m_rungUntil = plannedFrom;
     if (alarmsRang)
         storeRungUntil();
     if (snoozesRang)

@@ -22,7 +22,8 @@ class TDataModule1;
 //
 // What has rung is remembered as the moment the alarms were last planned up to, kept in the program's settings
 // with the snoozes: an alarm rings once, also across a restart, and a clock set back does not ring again what
-// already rang. Alarms that came due while the program was not running ring together at its first plan.
+// already rang. Alarms that came due while the program was not running ring together at the first plan that reads
+// the events; a plan that can't read them tries again soon and moves the moment on only once one has.
 class AlarmScheduler : public QObject
 {
     Q_OBJECT
@@ -76,6 +77,8 @@ private:
     std::vector<TimedEvent> m_events;
     std::vector<Snooze> m_snoozes;
     QDateTime m_rungUntil;
+    // The last plan read the events: the moment rung up to may pass now.
+    bool m_eventsRead = false;
     // The moment the settings file holds, invalid while it holds none.
     QDateTime m_storedRungUntil;
     std::optional<QDateTime> m_nextDue;

@@ -6,6 +6,8 @@
 
 namespace {
 
+constexpr qsizetype sha256Size = 32;
+
 std::optional<QString> textOf(const QUrl& url)
 {
     if (url.isEmpty())
@@ -30,6 +32,10 @@ SyncAccount SyncAccount::load(const ProgramSettings& settings)
     const int minutes = settings.value(minutesKey).value_or(QString()).toInt(&number);
     if (number && minutes >= 0 && minutes <= maxMinutes)
         account.minutes = minutes;
+    const QByteArray hex = settings.value(certificateKey).value_or(QString()).toLatin1();
+    const QByteArray digest = QByteArray::fromHex(hex);
+    if (digest.size() == sha256Size && digest.toHex() == hex.toLower())
+        account.trustedCertificate = digest;
     return account;
 }
 
@@ -39,6 +45,9 @@ void SyncAccount::store(ProgramSettings& settings) const
     settings.store(userKey, user.isEmpty() ? std::nullopt : std::optional<QString>(user));
     settings.store(calendarKey, textOf(calendar));
     settings.store(minutesKey, QString::number(minutes));
+    settings.store(certificateKey, trustedCertificate.isEmpty()
+                                       ? std::nullopt
+                                       : std::optional<QString>(QString::fromLatin1(trustedCertificate.toHex())));
 }
 
 QUrl SyncAccount::urlFromText(const QString& text)

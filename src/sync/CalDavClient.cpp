@@ -2,6 +2,7 @@
 
 #include "sync/DavMultistatus.h"
 
+#include <QCryptographicHash>
 #include <QEventLoop>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
@@ -147,7 +148,10 @@ QString shown(const QUrl& url)
 
 } // namespace
 
-CalDavClient::Failure::Failure(Kind kind, const QString& text) : Error(text), m_kind(kind) {}
+CalDavClient::Failure::Failure(Kind kind, const QString& text, const QSslCertificate& certificate)
+    : Error(text), m_kind(kind), m_certificate(certificate)
+{
+}
 
 struct CalDavClient::Private
 {
@@ -248,10 +252,22 @@ CalDavClient::Private::Answer CalDavClient::Private::send(const QByteArray& meth
         ++requests;
         const std::unique_ptr<QNetworkReply> reply(network->sendCustomRequest(request, method, body));
         QStringList tlsErrors;
-        QObject::connect(reply.get(), &QNetworkReply::sslErrors, reply.get(), [&tlsErrors](const QList<QSslError>& e) {
-            for (const QSslError& error : e)
-                tlsErrors << error.errorString();
-        });
+        QSslCertificate refused;
+        bool notTheTrusted = false;
+        const bool trustsHere = !account.trustedCertificate.isEmpty() && sameOrigin(url, base);
+        QObject::connect(reply.get(), &QNetworkReply::sslErrors, reply.get(),
+                         [&, trustsHere, answering = reply.get()](const QList<QSslError>& e) {
+                             refused = answering->sslConfiguration().peerCertificate();
+                             if (trustsHere) {
+                                 if (refused.digest(QCryptographicHash::Sha256) == account.trustedCertificate) {
+                                     answering->ignoreSslErrors();
+                                     return;
+                                 }
+                                 notTheTrusted = true;
+                             }
+                             for (const QSslError& error : e)
+                                 tlsErrors << error.errorString();
+                         });
         QEventLoop loop;
         QObject::connect(reply.get(), &QNetworkReply::finished, &loop, &QEventLoop::quit);
         current = reply.get();
@@ -267,9 +283,16 @@ CalDavClient::Private::Answer CalDavClient::Private::send(const QByteArray& meth
         // Errors below the content's are the network's, the proxy's or TLS's: an answer, if one began, is cut short.
         const QNetworkReply::NetworkError error = reply->error();
         if (answer.status == 0 || (error != QNetworkReply::NoError && error < QNetworkReply::ContentAccessDenied)) {
-            if (!tlsErrors.isEmpty() || error == QNetworkReply::SslHandshakeFailedError)
-                throw Failure(Kind::Tls, QStringLiteral("Сертификат сервера не подтверждён: %1")
-                                             .arg(tlsErrors.isEmpty() ? reply->errorString() : tlsErrors.join(u"; ")));
+            if (!tlsErrors.isEmpty() || error == QNetworkReply::SslHandshakeFailedError) {
+                const QString reason = tlsErrors.isEmpty() ? reply->errorString() : tlsErrors.join(u"; ");
+                if (notTheTrusted)
+                    throw Failure(
+                        Kind::Tls,
+                        QStringLiteral("Сертификат сервера сменился: это не тот, которому решено доверять (%1)")
+                            .arg(reason),
+                        refused);
+                throw Failure(Kind::Tls, QStringLiteral("Сертификат сервера не подтверждён: %1").arg(reason), refused);
+            }
             // Only the transfer timeout aborts a reply besides cancel(), handled above.
             const QString reason = error == QNetworkReply::OperationCanceledError
                                        ? QStringLiteral("нет ответа %1 с").arg(transferTimeoutMs / 1000)

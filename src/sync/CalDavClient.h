@@ -14,7 +14,8 @@
 // One CalDAV account's server, spoken to over HTTP with Qt Network. Every call waits for its answer in an event loop
 // of its own, so a client lives on the sync's own thread, never on the window's. TLS is verified against the
 // system's authorities (and the account's own, for a server at home with an authority of its own); a certificate
-// that does not verify is refused with the reason.
+// that does not verify is refused with the reason, unless it is the one certificate the account trusts, by its
+// SHA-256 digest, for the account's own server.
 class CalDavClient
 {
 public:
@@ -27,6 +28,9 @@ public:
         QString password;
         // Authorities trusted besides the system's.
         QList<QSslCertificate> authorities;
+        // The SHA-256 digest of a certificate trusted though it does not verify, on the account's server alone (its
+        // scheme, host and port); empty: none. Its {} lets an account that trusts none leave it out.
+        QByteArray trustedCertificate{};
     };
 
     struct Calendar
@@ -66,11 +70,14 @@ public:
     {
     public:
         enum class Kind { Network, Tls, Unauthorized, NotFound, PreconditionFailed, Server, Unreadable, Cancelled };
-        Failure(Kind kind, const QString& text);
+        Failure(Kind kind, const QString& text, const QSslCertificate& certificate = QSslCertificate());
         Kind kind() const { return m_kind; }
+        // Of a Tls failure: the certificate the server showed, which the user may choose to trust.
+        const QSslCertificate& certificate() const { return m_certificate; }
 
     private:
         Kind m_kind;
+        QSslCertificate m_certificate;
     };
 
     // The client's network is made at its first call, on the calling thread, where every later call and the

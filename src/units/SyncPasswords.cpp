@@ -3,6 +3,8 @@
 #include "platform/MessageBoxes.h"
 #include "platform/SecretStore.h"
 
+#include <QWidget>
+
 namespace {
 
 QString keyOf(const QString& server, const QString& user)
@@ -18,17 +20,32 @@ QString SyncPasswords::unavailableText()
                           "программа спросит его в каждом сеансе.");
 }
 
-std::optional<QString> SyncPasswords::find(QWidget* parent, const QString& server, const QString& user)
+bool SyncPasswords::isKnown(const QString& server, const QString& user) const
 {
-    const auto kept = m_session.constFind(keyOf(server, user));
-    if (kept != m_session.constEnd())
-        return *kept;
-    try {
-        return m_store.read(server, user);
-    } catch (const SecretStore::Unavailable&) {
-        tellUnavailable(parent);
-        return std::nullopt;
-    }
+    return m_known.contains(keyOf(server, user));
+}
+
+std::optional<QString> SyncPasswords::known(const QString& server, const QString& user) const
+{
+    return m_known.value(keyOf(server, user));
+}
+
+void SyncPasswords::read(QWidget* parent, const QString& server, const QString& user)
+{
+    const QString key = keyOf(server, user);
+    if (m_known.contains(key) || m_reading.contains(key))
+        return;
+    m_reading.insert(key);
+    m_store.read(server, user, this,
+                 [this, key, parent = QPointer<QWidget>(parent)](const SecretStore::Answer& answer) {
+                     // A password kept or forgotten while the keyring was being asked is newer than what it answers.
+                     if (!m_reading.remove(key))
+                         return;
+                     if (answer.unavailable)
+                         tellUnavailable(parent);
+                     m_known.insert(key, answer.password);
+                     emit answered();
+                 });
 }
 
 void SyncPasswords::keep(QWidget* parent, const QString& server, const QString& user, const QString& password)
@@ -38,18 +55,20 @@ void SyncPasswords::keep(QWidget* parent, const QString& server, const QString& 
         return;
     }
     const QString key = keyOf(server, user);
+    m_reading.remove(key);
+    m_known.insert(key, password);
     try {
         m_store.store(server, user, password);
-        m_session.remove(key);
     } catch (const SecretStore::Unavailable&) {
         tellUnavailable(parent);
-        m_session.insert(key, password);
     }
 }
 
 void SyncPasswords::forget(QWidget* parent, const QString& server, const QString& user)
 {
-    m_session.remove(keyOf(server, user));
+    const QString key = keyOf(server, user);
+    m_reading.remove(key);
+    m_known.insert(key, std::nullopt);
     try {
         m_store.forget(server, user);
     } catch (const SecretStore::Unavailable&) {

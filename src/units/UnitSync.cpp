@@ -3,6 +3,7 @@
 #include "platform/MessageBoxes.h"
 #include "sync/CalDavClient.h"
 
+#include <QCryptographicHash>
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QLabel>
@@ -23,6 +24,12 @@ constexpr int calendarRole = Qt::UserRole;
 
 const QString caption = QStringLiteral("Синхронизация");
 
+// The certificate is trusted for the server it was trusted on: the scheme, the host and the port.
+bool sameServer(const QUrl& a, const QUrl& b)
+{
+    return a.scheme() == b.scheme() && a.host().compare(b.host(), Qt::CaseInsensitive) == 0 && a.port() == b.port();
+}
+
 } // namespace
 
 // What the check's thread and the window share: the client, for the window to cancel its call, and the answer.
@@ -33,6 +40,8 @@ struct TFormSync::Check
     bool cancelled = false;
     std::vector<CalDavClient::Calendar> calendars;
     QString error;
+    // The certificate refused, when that was the error.
+    QSslCertificate certificate;
 
     void cancel()
     {
@@ -73,6 +82,12 @@ TFormSync::TFormSync(QWidget* parent) : QDialog(parent)
     LabelState->setWordWrap(true);
     LabelState->setTextInteractionFlags(Qt::TextSelectableByMouse);
     form->addRow(QString(), LabelState);
+    BtnTrust = new QPushButton(QStringLiteral("Доверять этому сертификату"), this);
+    BtnTrust->setObjectName(QStringLiteral("BtnTrust"));
+    BtnTrust->setAutoDefault(false);
+    BtnTrust->setToolTip(QStringLiteral("Только если отпечаток совпадает с отпечатком сертификата вашего сервера"));
+    BtnTrust->hide();
+    form->addRow(QString(), BtnTrust);
 
     ListCalendars = new QListWidget(this);
     ListCalendars->setObjectName(QStringLiteral("ListCalendars"));
@@ -92,6 +107,7 @@ TFormSync::TFormSync(QWidget* parent) : QDialog(parent)
     layout->addWidget(buttons);
 
     connect(BtnCheck, &QPushButton::clicked, this, &TFormSync::BtnCheckClick);
+    connect(BtnTrust, &QPushButton::clicked, this, &TFormSync::BtnTrustClick);
     connect(BtnOK, &QPushButton::clicked, this, &TFormSync::BtnOKClick);
     connect(BtnCancel, &QPushButton::clicked, this, &QDialog::reject);
     connect(EdUrl, &QLineEdit::textEdited, this, &TFormSync::accountEdited);
@@ -109,8 +125,11 @@ void TFormSync::setAccount(const SyncAccount& account, const QString& password)
     EdUser->setText(account.user);
     EdPassword->setText(password);
     EdMinutes->setValue(account.minutes);
+    m_trusted = account.trustedCertificate;
+    m_trustedOn = account.url;
     ListCalendars->clear();
     LabelState->clear();
+    BtnTrust->hide();
     if (!account.calendar.isEmpty()) {
         auto* item = new QListWidgetItem(account.calendar.toString(), ListCalendars);
         item->setData(calendarRole, account.calendar);
@@ -126,6 +145,8 @@ SyncAccount TFormSync::account() const
     if (const QListWidgetItem* item = ListCalendars->currentItem(); item && !account.url.isEmpty())
         account.calendar = item->data(calendarRole).toUrl();
     account.minutes = EdMinutes->value();
+    if (!account.url.isEmpty() && sameServer(account.url, m_trustedOn))
+        account.trustedCertificate = m_trusted;
     return account;
 }
 
@@ -134,10 +155,23 @@ QString TFormSync::password() const
     return EdPassword->text();
 }
 
+QString TFormSync::fingerprintText(const QByteArray& digest)
+{
+    return QStringLiteral("SHA-256: ") + QString::fromLatin1(digest.toHex(':').toUpper());
+}
+
 void TFormSync::accountEdited()
 {
     ListCalendars->clear();
     LabelState->clear();
+    BtnTrust->hide();
+}
+
+void TFormSync::BtnTrustClick()
+{
+    m_trusted = m_refused;
+    m_trustedOn = account().url;
+    BtnCheckClick();
 }
 
 void TFormSync::BtnCheckClick()
@@ -149,7 +183,7 @@ void TFormSync::BtnCheckClick()
         LabelState->setText(QStringLiteral("Введите адрес сервера."));
         return;
     }
-    CalDavClient::Account server{typed.url, typed.user, password(), {}};
+    CalDavClient::Account server{typed.url, typed.user, password(), {}, typed.trustedCertificate};
     auto check = std::make_shared<Check>();
     m_check = check;
     m_thread = QThread::create([check, server = std::move(server)] {
@@ -163,6 +197,9 @@ void TFormSync::BtnCheckClick()
             }
             try {
                 check->calendars = client.calendars();
+            } catch (const CalDavClient::Failure& failure) {
+                check->error = failure.text();
+                check->certificate = failure.certificate();
             } catch (const std::exception& error) {
                 check->error = QString::fromUtf8(error.what());
             }
@@ -178,6 +215,7 @@ void TFormSync::BtnCheckClick()
             checkFinished();
     });
     BtnCheck->setEnabled(false);
+    BtnTrust->hide();
     ListCalendars->clear();
     LabelState->setText(QStringLiteral("Проверка…"));
     m_thread->start();
@@ -191,7 +229,11 @@ void TFormSync::checkFinished()
     m_thread = nullptr;
     BtnCheck->setEnabled(true);
     const std::shared_ptr<Check> check = std::exchange(m_check, nullptr);
-    if (!check->error.isEmpty()) {
+    if (!check->certificate.isNull()) {
+        m_refused = check->certificate.digest(QCryptographicHash::Sha256);
+        LabelState->setText(check->error + u'\n' + fingerprintText(m_refused));
+        BtnTrust->show();
+    } else if (!check->error.isEmpty()) {
         LabelState->setText(check->error);
     } else if (check->calendars.empty()) {
         LabelState->setText(QStringLiteral("У пользователя нет календарей."));

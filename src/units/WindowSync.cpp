@@ -67,6 +67,7 @@ WindowSync::WindowSync(TFormMain& window, TDataModule1& dataModule, ProgramSetti
     connect(m_syncTimer.get(), &BootClockTimer::timeout, this, &WindowSync::SyncTimerTimer);
     connect(window.N14, &QAction::triggered, this, &WindowSync::N14Click);
     connect(window.N13, &QAction::triggered, this, &WindowSync::N13Click);
+    connect(&m_passwords, &SyncPasswords::answered, this, &WindowSync::keyringAnswered);
     connect(BtnStop, &QToolButton::clicked, this, [this] {
         if (m_sync)
             m_sync->cancel();
@@ -86,6 +87,11 @@ QString WindowSync::conflictText(int conflicts)
     else if (last >= 2 && last <= 4 && (lastTwo < 12 || lastTwo > 14))
         noun = QStringLiteral("конфликта");
     return QStringLiteral("Синхронизация: %1 %2, сохранены обе версии").arg(conflicts).arg(noun);
+}
+
+QString WindowSync::keyringWaitText()
+{
+    return QStringLiteral("Синхронизация: ожидание связки ключей…");
 }
 
 bool WindowSync::running() const
@@ -135,7 +141,17 @@ void WindowSync::start(Origin origin)
     m_postTimer.stop();
     QString password;
     if (!account.user.isEmpty()) {
-        std::optional<QString> kept = m_passwords.find(&m_window, serverOf(account), account.user);
+        if (!m_passwords.isKnown(serverOf(account), account.user)) {
+            // A locked keyring waits for the user to unlock it: the sync starts once it answers, which may be
+            // before read() returns.
+            m_waitingForKeyring = true;
+            m_waitingByHand = m_waitingByHand || origin == Origin::ByHand;
+            if (!running())
+                showStatus(keyringWaitText(), QString(), false);
+            m_passwords.read(&m_window, serverOf(account), account.user);
+            return;
+        }
+        std::optional<QString> kept = m_passwords.known(serverOf(account), account.user);
         if (!kept && (origin == Origin::ByHand || !m_declined)) {
             kept = askPassword(&m_window, account.user);
             m_declined = !kept;
@@ -156,7 +172,17 @@ void WindowSync::start(Origin origin)
     }
     m_byHand = m_byHand || origin == Origin::ByHand;
     showStatus(QStringLiteral("Синхронизация…"), QString(), true);
-    m_sync->start(CalDavClient::Account{account.url, account.user, password, {}}, account.calendar);
+    m_sync->start(CalDavClient::Account{account.url, account.user, password, {}, account.trustedCertificate},
+                  account.calendar);
+}
+
+void WindowSync::keyringAnswered()
+{
+    if (!std::exchange(m_waitingForKeyring, false))
+        return;
+    const Origin origin = std::exchange(m_waitingByHand, false) ? Origin::ByHand : Origin::Timed;
+    showStatus(running() ? QStringLiteral("Синхронизация…") : QString(), QString(), running());
+    start(origin);
 }
 
 void WindowSync::progress(int done, int total)
@@ -212,20 +238,28 @@ void WindowSync::N13Click()
 {
     const SyncAccount kept = SyncAccount::load(m_settings);
     const bool hadAccount = !kept.url.isEmpty() && !kept.user.isEmpty();
-    QString password;
-    if (hadAccount)
-        password = m_passwords.find(&m_window, serverOf(kept), kept.user).value_or(QString());
     TFormSync dialog(&m_window);
-    dialog.setAccount(kept, password);
+    dialog.setAccount(kept, hadAccount ? m_passwords.known(serverOf(kept), kept.user).value_or(QString()) : QString());
+    if (hadAccount && !m_passwords.isKnown(serverOf(kept), kept.user)) {
+        // The keyring may answer while the dialog is open: the password comes into the field unless one was typed.
+        connect(&m_passwords, &SyncPasswords::answered, &dialog, [&] {
+            if (!dialog.EdPassword->isModified())
+                dialog.EdPassword->setText(m_passwords.known(serverOf(kept), kept.user).value_or(QString()));
+        });
+        m_passwords.read(&m_window, serverOf(kept), kept.user);
+    }
     if (dialog.exec() != QDialog::Accepted)
         return;
     const SyncAccount chosen = dialog.account();
     if (!ErrorReporter::guarded([&] { chosen.store(m_settings); }))
         return;
+    // A field the keyring never filled and the user left alone says nothing of the password: the one kept stays.
+    const bool passwordShown =
+        !hadAccount || m_passwords.isKnown(serverOf(kept), kept.user) || dialog.EdPassword->isModified();
     const bool sameAccount = serverOf(chosen) == serverOf(kept) && chosen.user == kept.user;
     if (hadAccount && !sameAccount)
         m_passwords.forget(&m_window, serverOf(kept), kept.user);
-    if (!chosen.url.isEmpty() && !chosen.user.isEmpty())
+    if (!chosen.url.isEmpty() && !chosen.user.isEmpty() && passwordShown)
         m_passwords.keep(&m_window, serverOf(chosen), chosen.user, dialog.password());
     m_declined = false;
     applyAccount();

@@ -26,7 +26,8 @@ struct SyncAccount;
 // every few minutes as the account says, a few seconds after the last post, and soon after start. A sync runs on a
 // thread of its own; beside the menus the window shows that it runs, how far it is, and a button that stops it. A
 // sync the user asked for tells its failure in a box; a timed one only beside the menus, rather than a box every
-// few minutes while the server is away.
+// few minutes while the server is away. The account's password is read from the keyring once a session without
+// waiting for it: meanwhile the sync waits, and says so beside the menus.
 class WindowSync : public QObject
 {
     Q_OBJECT
@@ -43,6 +44,8 @@ public:
 
     // "Синхронизация: 1 конфликт, сохранены обе версии", the noun in the plural the number takes.
     static QString conflictText(int conflicts);
+    // Beside the menus while the keyring is asked for the password.
+    static QString keyringWaitText();
 
     // "Файл" -> "Синхронизировать".
     void N14Click();
@@ -74,6 +77,8 @@ signals:
 private:
     enum class Origin { Timed, ByHand };
     void start(Origin origin);
+    // The keyring answered: a sync waiting for it starts.
+    void keyringAnswered();
     void finished(const CalendarSync::Outcome& outcome);
     void progress(int done, int total);
     // Re-reads the window's list, its current row kept; an edit under way is left alone until the next sync.
@@ -93,6 +98,9 @@ private:
     bool m_byHand = false;
     // The user did not give the password this session: timed syncs wait for one asked for by hand.
     bool m_declined = false;
+    // A sync waits for the keyring's answer; one the user asked for among those waiting.
+    bool m_waitingForKeyring = false;
+    bool m_waitingByHand = false;
     // A sync changed the diary while the list was being edited.
     bool m_rereadPending = false;
 };

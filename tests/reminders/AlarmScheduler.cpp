@@ -1,10 +1,14 @@
 #include "reminders/AlarmScheduler.h"
 
+#include "diary/DiaryBackend.h"
 #include "platform/ResumeWatch.h"
+#include "reminders/ReminderChecks.h"
 #include "settings/ProgramSettings.h"
 #include "support/DataModuleTest.h"
 #include "support/FakeClocks.h"
 #include "support/QtPrinters.h"
+#include "support/ServerDatabase.h"
+#include "support/TcpProxy.h"
 
 #include <QDir>
 #include <QFile>
@@ -246,4 +250,45 @@ TEST_F(AlarmSchedulerTest, AnEventSavedAfterItsTimeDoesNotRingAtTheNextStartAndA
     clock.set(at(QTime(9, 55)));
     end();
     EXPECT_EQ(contents(), quiet);
+}
+
+// A server diary away as the program starts: the first plan rings nothing, tries again soon and keeps the moment it
+// last read up to, also across a restart; once the server is back, what came due while the program was closed rings,
+// once.
+TEST_F(AlarmSchedulerTest, AServerDiaryAwayAtStartRingsWhatCameDueOnceItIsBack)
+{
+    ServerDatabase server;
+    DiaryBackend::create(server.connectionString());
+    TcpProxy proxy(server.tcpPort());
+    QFile config(diary.folder() + QStringLiteral("/database.conf"));
+    ASSERT_TRUE(config.open(QIODevice::WriteOnly));
+    config.write(("Provider=PostgreSQL;Data Source=" + proxy.connectionInfo(server.tcpConnectionInfo())).toUtf8());
+    config.close();
+    server.execute(
+        "insert into job (job, period, napom, time_shed, vip) values ('зарядка', 'ежедневное', true, ?, false)",
+        {QDateTime(QDate(1899, 12, 30), QTime(9, 30))});
+    const auto at = [](QTime time) { return QDateTime(QDate(2026, 3, 12), time); };
+
+    clock.set(at(QTime(9, 0)));
+    scheduler().replan();
+    end();
+
+    proxy.hang();
+    for (QTime time : {QTime(9, 40), QTime(9, 41)}) {
+        clock.set(at(time));
+        restart();
+        scheduler().replan();
+        EXPECT_EQ(rung, 0);
+        EXPECT_EQ(scheduler().timerWait(), ReminderChecks::retryMinutes * 60 * 1000);
+    }
+
+    proxy.forward();
+    clock.set(at(QTime(9, 43)));
+    scheduler().replan();
+    EXPECT_EQ(rung, 1);
+    EXPECT_EQ(scheduler().nextDue(), QDateTime(QDate(2026, 3, 13), QTime(9, 30)));
+    scheduler().replan();
+    restart();
+    scheduler().replan();
+    EXPECT_EQ(rung, 1);
 }

@@ -3,6 +3,7 @@
 #include "settings/ProgramSettings.h"
 #include "support/QtPrinters.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -101,5 +102,36 @@ TEST_F(SyncAccountTest, MinutesOutOfRangeAreTheDefault)
         settings.store(SyncAccount::minutesKey,
                        c.stored ? std::optional<QString>(QString::fromLatin1(c.stored)) : std::nullopt);
         EXPECT_EQ(SyncAccount::load(settings).minutes, c.minutes);
+    }
+}
+
+// The certificate trusted is kept with the account as the hex of its digest, and removed with it; a value that is
+// no SHA-256 digest counts as none.
+TEST_F(SyncAccountTest, TheTrustedCertificatesDigestIsKeptAsHex)
+{
+    const QByteArray digest = QCryptographicHash::hash("сертификат", QCryptographicHash::Sha256);
+    ProgramSettings settings(path());
+    SyncAccount account;
+    account.url = QUrl(QStringLiteral("https://127.0.0.1:5232/"));
+    account.trustedCertificate = digest;
+    account.store(settings);
+    EXPECT_TRUE(contents().contains("syncTrustedCertificate=" + digest.toHex() + '\n')) << contents().toStdString();
+    account.trustedCertificate.clear();
+    account.store(settings);
+    EXPECT_FALSE(contents().contains("syncTrustedCertificate"));
+
+    const struct
+    {
+        QByteArray stored;
+        QByteArray loaded;
+    } cases[] = {
+        {digest.toHex(), digest},      {digest.toHex().toUpper(), digest},
+        {digest.toHex().left(62), {}}, {digest.toHex().left(62) + "zz", {}},
+        {digest.toHex() + "00", {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.stored.toStdString());
+        settings.store(SyncAccount::certificateKey, QString::fromLatin1(c.stored));
+        EXPECT_EQ(SyncAccount::load(settings).trustedCertificate, c.loaded);
     }
 }

@@ -9,17 +9,22 @@
 #include "support/Program.h"
 #include "support/QtPrinters.h"
 #include "support/ScriptedMessageBoxes.h"
+#include "support/TlsCertificates.h"
 #include "units/SyncPasswords.h"
 #include "units/UnitMain.h"
 #include "units/UnitSync.h"
 
 #include <QAction>
+#include <QCryptographicHash>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QSslCertificate>
+#include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
 
 #include <gtest/gtest.h>
@@ -217,6 +222,72 @@ TEST_F(SyncWindowTest, AMissingPasswordIsAskedForOnceUnlessTheUserAsks)
     EXPECT_EQ(program.secrets.read(calendar.toString(), server.user()), server.password());
 }
 
+// A keyring that answers late, as a locked one does, holds neither the window nor the program: the sync says beside
+// the menus that it waits, starts once the keyring answers, and the keyring is read once a session.
+TEST_F(SyncWindowTest, ASyncWaitsForALateKeyringBesideTheMenusAndReadsItOnce)
+{
+    const CalDavServer server(Kind::Radicale);
+    const QUrl calendar = server.makeCalendar();
+    useAccount(calendar, server.user());
+    program.secrets.store(calendar.toString(), server.user(), server.password());
+    program.secrets.answerLate = true;
+    int asked = 0;
+    sync().askPassword = [&](QWidget*, const QString&) {
+        ++asked;
+        return std::optional<QString>();
+    };
+    const TFormMain& window = program.singletons.mainWindow();
+    sync().N14Click();
+    sync().SyncTimerTimer();
+    EXPECT_EQ(sync().LabelSync->text(), WindowSync::keyringWaitText());
+    EXPECT_TRUE(sync().LabelSync->isVisibleTo(&window));
+    EXPECT_FALSE(sync().BtnStop->isVisibleTo(&window));
+    EXPECT_FALSE(sync().running());
+    EXPECT_EQ(program.secrets.reads, 1);
+
+    for (const auto& start :
+         std::initializer_list<std::function<void()>>{[&] { program.secrets.answer(); }, [&] { sync().N14Click(); }}) {
+        const CalendarSync::Outcome outcome = syncWith(start);
+        EXPECT_EQ(outcome.error, QString());
+    }
+    EXPECT_EQ(program.secrets.reads, 1);
+    EXPECT_EQ(asked, 0);
+    EXPECT_EQ(ScriptedMessageBoxes::instance().shownTexts(), QStringList());
+}
+
+// OK in the dialog opened before the keyring answered, on a password field the user left alone, keeps the password
+// as it was rather than forgetting it; a dialog open when the keyring answers shows the password.
+TEST_F(SyncWindowTest, TheDialogNeverForgetsAPasswordUnseenAndShowsItWhenTheKeyringAnswers)
+{
+    const QUrl calendar(QStringLiteral("http://127.0.0.1:1/calendar/"));
+    const QString user = QStringLiteral("ivan");
+    useAccount(calendar, user);
+    program.secrets.store(calendar.toString(), user, QStringLiteral("пароль"));
+    program.secrets.answerLate = true;
+    const auto inDialog = [this](const std::function<void(TFormSync&)>& steps) {
+        QTimer::singleShot(0, [&] {
+            auto* dialog = program.singletons.mainWindow().findChild<TFormSync*>();
+            ASSERT_NE(dialog, nullptr);
+            EXPECT_EQ(dialog->password(), QString());
+            steps(*dialog);
+        });
+        sync().N13Click();
+    };
+    inDialog([](TFormSync& dialog) { dialog.BtnOK->click(); });
+    EXPECT_EQ(program.secrets.read(calendar.toString(), user), QStringLiteral("пароль"));
+    EXPECT_EQ(sync().LabelSync->text(), WindowSync::keyringWaitText());
+
+    QSignalSpy ended(&sync(), &WindowSync::syncFinished);
+    inDialog([this](TFormSync& dialog) {
+        program.secrets.answer();
+        EXPECT_EQ(dialog.password(), QStringLiteral("пароль"));
+        dialog.BtnCancel->click();
+    });
+    EXPECT_EQ(program.secrets.reads, 1);
+    // The sync asked for by the first OK ran once the keyring answered.
+    EXPECT_TRUE(!ended.isEmpty() || ended.wait(serverWait));
+}
+
 // Without a keyring the password given is kept for the session alone, and the user is told that once.
 TEST_F(SyncWindowTest, WithoutAKeyringThePasswordIsKeptForTheSessionAndThatToldOnce)
 {
@@ -300,4 +371,60 @@ TEST_F(SyncWindowTest, TheDialogGivesTheAccountChosen)
     EXPECT_FALSE(dialog.account().isOn());
     dialog.BtnOK->click();
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
+}
+
+// A server at home whose certificate no authority of the system's signs: the dialog's check shows the certificate's
+// fingerprint and offers to trust it; trusted, the check lists the calendars, the account keeps the digest for that
+// server alone and the window's sync uses it; a certificate other than the one trusted is refused with the reason.
+TEST_F(SyncWindowTest, TheDialogTrustsAHomeServersCertificateByItsFingerprint)
+{
+    const QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    TlsCertificates::makeAuthority(folder, QStringLiteral("home"));
+    TlsCertificates::makeServer(folder, QStringLiteral("home"));
+    if (HasFatalFailure())
+        return;
+    const std::unique_ptr<CalDavServer> server = CalDavServer::startOwn(
+        Kind::Radicale, folder.filePath(QStringLiteral("server.pem")), folder.filePath(QStringLiteral("server.key")));
+    const QList<QSslCertificate> certificates =
+        QSslCertificate::fromPath(folder.filePath(QStringLiteral("server.pem")), QSsl::Pem);
+    ASSERT_EQ(certificates.size(), 1);
+    const QByteArray digest = certificates.first().digest(QCryptographicHash::Sha256);
+
+    TFormSync dialog;
+    dialog.EdUrl->setText(server->calendarUrl().toString());
+    dialog.EdUser->setText(server->user());
+    dialog.EdPassword->setText(server->password());
+    const auto checkBy = [&](QPushButton* button) {
+        QSignalSpy checked(&dialog, &TFormSync::checked);
+        button->click();
+        EXPECT_TRUE(checked.wait(serverWait));
+    };
+    checkBy(dialog.BtnCheck);
+    EXPECT_TRUE(dialog.LabelState->text().startsWith(QStringLiteral("Сертификат сервера не подтверждён: ")));
+    EXPECT_TRUE(dialog.LabelState->text().endsWith(u'\n' + TFormSync::fingerprintText(digest)));
+    EXPECT_TRUE(dialog.BtnTrust->isVisibleTo(&dialog));
+    EXPECT_EQ(dialog.ListCalendars->count(), 0);
+    EXPECT_TRUE(dialog.account().trustedCertificate.isEmpty());
+
+    checkBy(dialog.BtnTrust);
+    EXPECT_EQ(dialog.ListCalendars->count(), 1) << dialog.LabelState->text().toStdString();
+    EXPECT_FALSE(dialog.BtnTrust->isVisibleTo(&dialog));
+    SyncAccount chosen = dialog.account();
+    EXPECT_EQ(chosen.trustedCertificate, digest);
+    dialog.EdUrl->setText(QStringLiteral("https://127.0.0.2:%1/").arg(server->port()));
+    EXPECT_TRUE(dialog.account().trustedCertificate.isEmpty()) << "another server is not given the trust";
+
+    chosen.minutes = 0;
+    chosen.store(program.singletons.programSettings());
+    EXPECT_EQ(SyncAccount::load(program.singletons.programSettings()).trustedCertificate, digest);
+    program.secrets.store(chosen.url.toString(QUrl::RemoveUserInfo), chosen.user, server->password());
+    EXPECT_EQ(syncWith([&] { sync().N14Click(); }).error, QString());
+
+    chosen.trustedCertificate = QCryptographicHash::hash("другой", QCryptographicHash::Sha256);
+    chosen.store(program.singletons.programSettings());
+    const CalendarSync::Outcome refused = syncWith([&] { sync().SyncTimerTimer(); });
+    EXPECT_TRUE(refused.error.startsWith(QStringLiteral("Сертификат сервера сменился: ")))
+        << refused.error.toStdString();
+    EXPECT_EQ(sync().LabelSync->toolTip(), refused.error);
 }
