@@ -11,12 +11,16 @@
 #include "support/TempDiary.h"
 #include "support/ZoneScope.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
+#include <map>
 #include <memory>
 #include <ostream>
 
@@ -237,5 +241,50 @@ TEST_P(IcsImportBroken, IsRefusedNamingTheLine)
 
 INSTANTIATE_TEST_SUITE_P(Calendars, IcsImportBroken, ::testing::ValuesIn(broken),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// A calendar of one to-do whose description is size bytes of Cyrillic text, on one line as some writers leave it
+// or folded as most do.
+QByteArray withDescription(qsizetype size, bool folded)
+{
+    const QByteArray word = QStringLiteral("описание ").toUtf8();
+    QByteArray line = "DESCRIPTION:";
+    line.reserve(size + line.size() + word.size());
+    while (line.size() - 12 + word.size() <= size)
+        line += word;
+    line += QByteArray(size - (line.size() - 12), 'x');
+    QByteArray text = head + "SUMMARY:Длинное\r\n";
+    if (!folded)
+        return text + line + "\r\n" + tail;
+    for (qsizetype from = 0; from < line.size(); from += 75)
+        text += (from ? " " : "") + line.mid(from, 75) + "\r\n";
+    return text + tail;
+}
+
+// The description comes whole, at a cost in proportion to its size: reading a line of megabytes once took time in
+// the square of its length (8 MB took 56 times as long as 1 MB). The ratio allowed is far above the linear 8 and
+// far below the square's 64, and the best of three runs is taken, so that a busy machine does not make it fail.
+TEST(IcsImport, ALongDescriptionIsReadWholeAtACostInProportionToItsSize)
+{
+    for (const bool folded : {false, true}) {
+        std::map<qsizetype, double> seconds;
+        for (const qsizetype megabytes : {1, 2, 4, 8, 10}) {
+            const qsizetype size = megabytes * 1000 * 1000;
+            const QByteArray calendar = withDescription(size, folded);
+            double best = 1e9;
+            for (int run = 0; run < 3; ++run) {
+                QElapsedTimer timer;
+                timer.start();
+                const std::vector<Row> rows = IcsImport::read(calendar, diaryId);
+                best = std::min(best, static_cast<double>(timer.nsecsElapsed()) / 1e9);
+                ASSERT_EQ(rows.size(), 1u);
+                EXPECT_EQ(rows[0].note.toUtf8().size(), size);
+            }
+            seconds[megabytes] = best;
+            std::printf("%s, %lld MB: %.3f s\n", folded ? "folded" : "one line", static_cast<long long>(megabytes),
+                        best);
+        }
+        EXPECT_LT(seconds[8] / seconds[1], 30.0) << (folded ? "folded" : "one line");
+    }
+}
 
 } // namespace
