@@ -43,6 +43,8 @@ public:
 
     // "Синхронизация: 1 конфликт, сохранены обе версии", the noun in the plural the number takes.
     static QString conflictText(int conflicts);
+    // The objects a sync could not bring over, as one message: the first few in full, then how many more.
+    static QString problemsText(const QStringList& problems);
 
     // "Файл" -> "Синхронизировать".
     void N14Click();
