@@ -261,8 +261,9 @@ QByteArray withDescription(qsizetype size, bool folded)
 }
 
 // The description comes whole, at a cost in proportion to its size: reading a line of megabytes once took time in
-// the square of its length (8 MB took 56 times as long as 1 MB). The ratio allowed is far above the linear 8 and
-// far below the square's 64, and the best of three runs is taken, so that a busy machine does not make it fail.
+// the square of its length (10 MB took 190 times as long as 1 MB). The ratio allowed is far above the linear 10,
+// which a megabyte that fits in the processor's cache makes up to 75 here, and the best of three runs is taken,
+// so that a busy machine does not make it fail.
 TEST(IcsImport, ALongDescriptionIsReadWholeAtACostInProportionToItsSize)
 {
     for (const bool folded : {false, true}) {
@@ -283,7 +284,7 @@ TEST(IcsImport, ALongDescriptionIsReadWholeAtACostInProportionToItsSize)
             std::printf("%s, %lld MB: %.3f s\n", folded ? "folded" : "one line", static_cast<long long>(megabytes),
                         best);
         }
-        EXPECT_LT(seconds[8] / seconds[1], 30.0) << (folded ? "folded" : "one line");
+        EXPECT_LT(seconds[10] / seconds[1], 120.0) << (folded ? "folded" : "one line");
     }
 }
 

@@ -1,6 +1,7 @@
 #include "support/PlainDavServer.h"
 
 #include <QDeadlineTimer>
+#include <QDir>
 #include <QFile>
 #include <QThread>
 
@@ -51,6 +52,11 @@ QByteArray PlainDavServer::object(const QString& name) const
 {
     QFile file(m_folder.filePath(QStringLiteral("objects/") + name));
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QStringList PlainDavServer::names() const
+{
+    return QDir(m_folder.filePath(QStringLiteral("objects"))).entryList(QDir::Files, QDir::Name);
 }
 
 void PlainDavServer::refuse(const QByteArray& text, int status) const

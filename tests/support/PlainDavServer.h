@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QProcess>
 #include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
 #include <QUrl>
 
@@ -25,6 +26,8 @@ public:
     // Puts an object in the collection, or replaces it, as another client would.
     void put(const QString& name, const QByteArray& data) const;
     QByteArray object(const QString& name) const;
+    // The objects' names, sorted.
+    QStringList names() const;
     // Every write whose body holds text is answered with status from now on.
     void refuse(const QByteArray& text, int status) const;
     // How many requests of the method the server has had, for the paths that end in pathEnd when given.

@@ -207,22 +207,22 @@ TEST_P(RefusedWrite, LetsTheOthersGoAndIsNotSentAgainUntilItChanges)
     EXPECT_TRUE(first.problems.front().startsWith(QStringLiteral("Синхронизация: «Отказное» не отправлено: ")))
         << first.problems.front().toStdString();
     EXPECT_TRUE(first.problems.front().contains(QString::fromUtf8(c.reason))) << first.problems.front().toStdString();
-    EXPECT_FALSE(server.object(IcsUid::of(idOf(QStringLiteral("Первое")), diaryId) + ".ics").isEmpty());
-    EXPECT_FALSE(server.object(IcsUid::of(idOf(QStringLiteral("Третье")), diaryId) + ".ics").isEmpty());
-    const QString refused = IcsUid::of(idOf(QStringLiteral("Отказное")), diaryId) + ".ics";
-    const int puts = server.requests("PUT", refused);
-    EXPECT_GE(puts, 1);
+    const QStringList names = server.names();
+    ASSERT_EQ(names.size(), 2) << names.join(u' ').toStdString();
+    EXPECT_TRUE(server.object(names[0]).contains("Первое") || server.object(names[1]).contains("Первое"));
+    EXPECT_TRUE(server.object(names[0]).contains("Третье") || server.object(names[1]).contains("Третье"));
+    const int puts = server.requests("PUT");
 
     const Outcome second = sync();
     expectCompleted(second);
     EXPECT_TRUE(second.problems.isEmpty()) << second.problems.join(u'\n').toStdString();
-    EXPECT_EQ(server.requests("PUT", refused), puts);
+    EXPECT_EQ(server.requests("PUT"), puts);
 
     diary.setValue(idOf(QStringLiteral("Отказное")), "date_isp", QDate(2027, 3, 9));
     const Outcome changed = sync();
     expectCompleted(changed);
     EXPECT_EQ(changed.problems.size(), 1);
-    EXPECT_GT(server.requests("PUT", refused), puts);
+    EXPECT_EQ(server.requests("PUT"), puts + 1);
 }
 
 INSTANTIATE_TEST_SUITE_P(Statuses, RefusedWrite, testing::ValuesIn(refusals),
@@ -235,8 +235,8 @@ TEST_F(HostileObjects, AnObjectMadeUnreadableKeepsTheDiarysEditsForWhenItReadsAg
     diary.addRow({{"job", "Встреча"}, {"date_isp", QDate(2027, 3, 6)}});
     expectCompleted(sync());
     const QString uid = IcsUid::of(idOf(QStringLiteral("Встреча")), diaryId);
-    const QString name = uid + ".ics";
-    ASSERT_FALSE(server.object(name).isEmpty());
+    ASSERT_EQ(server.names().size(), 1);
+    const QString name = server.names().front();
 
     const QByteArray broken = "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nBEGIN:VTODO\r\nUID:" + uid.toUtf8() +
                               "\r\nSUMMARY:Встреча на телефоне\r\nDUE:20271345\r\nEND:VTODO\r\nEND:VCALENDAR\r\n";
