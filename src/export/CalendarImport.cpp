@@ -79,8 +79,8 @@ QByteArray CalendarImport::readCalendar(const QString& path)
                                  .arg(maxCalendarSize / (1024 * 1024)));
     if (info.size() > maxCalendarSize)
         throw Error(tooLarge);
-    QByteArray bytes = RegularFile::read(path, maxCalendarSize + 1,
-                                         [&path](const QString& reason) { return Error(unreadableText(path, reason)); });
+    QByteArray bytes = RegularFile::read(
+        path, maxCalendarSize + 1, [&path](const QString& reason) { return Error(unreadableText(path, reason)); });
     if (bytes.size() > maxCalendarSize)
         throw Error(tooLarge);
     return bytes;

@@ -91,6 +91,77 @@ QByteArray foldedForParser(const QByteArray& text)
     return folded;
 }
 
+// Where the value of a content line begins: after the first colon outside a quoted parameter value.
+qsizetype valueStart(const QByteArray& text)
+{
+    bool quoted = false;
+    for (qsizetype at = 0; at < text.size(); ++at) {
+        if (text[at] == '"')
+            quoted = !quoted;
+        else if (text[at] == ':' && !quoted)
+            return at + 1;
+    }
+    return -1;
+}
+
+// RFC 5545's escapes of a text value undone where the value stands, which only ever shortens it; a backslash before
+// anything else is kept as it is.
+void unescapeText(QByteArray& text, qsizetype from)
+{
+    char* out = text.data() + from;
+    const char* end = text.constData() + text.size();
+    for (const char* in = out; in < end; ++in) {
+        if (*in == '\\' && in + 1 < end) {
+            const char next = in[1];
+            if (next == 'n' || next == 'N') {
+                *out++ = '\n';
+                ++in;
+                continue;
+            }
+            if (next == '\\' || next == ';' || next == ',') {
+                *out++ = next;
+                ++in;
+                continue;
+            }
+        }
+        *out++ = *in;
+    }
+    text.truncate(out - text.constData());
+}
+
+// A text value past this many bytes is put into its property apart from libical's parser of content lines.
+constexpr qsizetype longText = 64 * 1024;
+
+// The property of a content line, which it takes over; null when libical can't read it. libical's parser copies a
+// value three times over (the line, its pieces joined, the value unescaped), so a description of megabytes is
+// given its property with a short stand-in and then its value, unescaped in place: one copy, libical's own.
+icalproperty* propertyOf(QByteArray& text)
+{
+    const qsizetype value = text.size() > longText ? valueStart(text) : -1;
+    if (value < 0)
+        return icalproperty_new_from_string(foldedForParser(text).constData());
+    const QByteArray head = text.left(value) + 'x';
+    icalproperty* property = icalproperty_new_from_string(head.constData());
+    if (!property)
+        return nullptr;
+    switch (icalproperty_isa(property)) {
+    case ICAL_DESCRIPTION_PROPERTY:
+    case ICAL_SUMMARY_PROPERTY:
+    case ICAL_COMMENT_PROPERTY:
+    case ICAL_LOCATION_PROPERTY:
+        if (icalvalue_isa(icalproperty_get_value(property)) == ICAL_TEXT_VALUE) {
+            unescapeText(text, value);
+            icalproperty_set_value(property, icalvalue_new_text(text.constData() + value));
+            return property;
+        }
+        break;
+    default:
+        break;
+    }
+    icalproperty_free(property);
+    return icalproperty_new_from_string(foldedForParser(text).constData());
+}
+
 QString shown(const QByteArray& text)
 {
     constexpr int longest = 60;
@@ -173,7 +244,7 @@ private:
             } else {
                 if (open.empty())
                     fail(line, QStringLiteral("«%1» вне календаря").arg(shown(text)));
-                icalproperty* property = colon > 0 ? icalproperty_new_from_string(foldedForParser(text).constData()) : nullptr;
+                icalproperty* property = colon > 0 ? propertyOf(content.text) : nullptr;
                 if (!property)
                     fail(line, QStringLiteral("не разобрано «%1»").arg(shown(text)));
                 icalcomponent_add_property(open.back().component.get(), property);

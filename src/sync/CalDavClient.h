@@ -70,7 +70,17 @@ public:
     public:
         // Refused: the server would not take a write of one object (a 4xx other than 401, 403 and 412), which is
         // that object's own matter, not the collection's.
-        enum class Kind { Network, Tls, Unauthorized, NotFound, PreconditionFailed, Refused, Server, Unreadable, Cancelled };
+        enum class Kind {
+            Network,
+            Tls,
+            Unauthorized,
+            NotFound,
+            PreconditionFailed,
+            Refused,
+            Server,
+            Unreadable,
+            Cancelled
+        };
         Failure(Kind kind, const QString& text);
         Kind kind() const { return m_kind; }
 

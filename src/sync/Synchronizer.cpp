@@ -268,17 +268,16 @@ private:
     {
         const QString key = keyOf(object.href);
         const auto listed = m_listedEtags.find(key);
-        const QByteArray etag =
-            !object.etag.isEmpty() || listed == m_listedEtags.end() ? object.etag : listed->second;
+        const QByteArray etag = !object.etag.isEmpty() || listed == m_listedEtags.end() ? object.etag : listed->second;
         if (const auto told = m_memory.unreadable.find(key); told != m_memory.unreadable.end() && told->second == etag)
             return;
         journal(m_memory.unreadable, key);
         m_memory.unreadable.insert_or_assign(key, etag);
         const QString summary = summaryIn(object.data);
-        QString text = summary.isEmpty()
-                           ? QStringLiteral("Синхронизация: объект %1 не прочитан: %2.").arg(object.href, reason)
-                           : QStringLiteral("Синхронизация: объект «%1» (%2) не прочитан: %3.")
-                                 .arg(summary, object.href, reason);
+        QString text =
+            summary.isEmpty()
+                ? QStringLiteral("Синхронизация: объект %1 не прочитан: %2.").arg(object.href, reason)
+                : QStringLiteral("Синхронизация: объект «%1» (%2) не прочитан: %3.").arg(summary, object.href, reason);
         if (const std::optional<qint64> id = idOfHref(object.href); id && find(m_events, *id))
             text += QStringLiteral(" Мероприятие «%1» оставлено в ежедневнике как есть, его правки будут отправлены, "
                                    "когда объект снова прочтётся.")
@@ -434,8 +433,9 @@ private:
         if (!id) {
             const std::optional<qint64> owner = eventOfUid(uid);
             if (owner && find(m_state, *owner)) {
-                unreadable(object, QStringLiteral("событие с тем же UID уже связано с объектом %1")
-                                       .arg(find(m_state, *owner)->href));
+                unreadable(
+                    object,
+                    QStringLiteral("событие с тем же UID уже связано с объектом %1").arg(find(m_state, *owner)->href));
                 return;
             }
             if (owner && find(m_events, *owner))

@@ -94,8 +94,7 @@ QString WindowSync::problemsText(const QStringList& problems)
     constexpr qsizetype shownInFull = 10;
     QString text = problems.mid(0, shownInFull).join(u'\n');
     if (problems.size() > shownInFull)
-        text += QStringLiteral("\n… и ещё %1")
-                    .arg(problems.size() - shownInFull);
+        text += QStringLiteral("\n… и ещё %1").arg(problems.size() - shownInFull);
     return text;
 }
 

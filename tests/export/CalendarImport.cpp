@@ -316,7 +316,8 @@ TEST_P(HostileCalendarFile, IsRefusedAtOnceWithTheReason)
     EXPECT_FALSE(CalendarImport::run(nullptr, module(), choosing(path)));
     ASSERT_EQ(ScriptedMessageBoxes::instance().shownTexts().size(), 1);
     const QString shown = ScriptedMessageBoxes::instance().shownTexts()[0];
-    EXPECT_TRUE(shown.startsWith(QStringLiteral("Не удалось прочитать файл «%1»: ").arg(QDir::toNativeSeparators(path))))
+    EXPECT_TRUE(
+        shown.startsWith(QStringLiteral("Не удалось прочитать файл «%1»: ").arg(QDir::toNativeSeparators(path))))
         << shown.toStdString();
     EXPECT_TRUE(shown.contains(QString::fromUtf8(c.reason))) << shown.toStdString();
     jobs.refresh();

@@ -245,8 +245,10 @@ TEST_F(HostileObjects, AnObjectMadeUnreadableKeepsTheDiarysEditsForWhenItReadsAg
     const Outcome told = sync();
     expectCompleted(told);
     ASSERT_EQ(told.problems.size(), 1) << told.problems.join(u'\n').toStdString();
-    EXPECT_TRUE(told.problems.front().contains(QStringLiteral("«Встреча на телефоне»"))) << told.problems.front().toStdString();
-    EXPECT_TRUE(told.problems.front().contains(QStringLiteral("«Встреча перенесена»"))) << told.problems.front().toStdString();
+    EXPECT_TRUE(told.problems.front().contains(QStringLiteral("«Встреча на телефоне»")))
+        << told.problems.front().toStdString();
+    EXPECT_TRUE(told.problems.front().contains(QStringLiteral("«Встреча перенесена»")))
+        << told.problems.front().toStdString();
     EXPECT_EQ(server.object(name), broken);
     const int puts = server.requests("PUT");
 
