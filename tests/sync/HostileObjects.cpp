@@ -8,8 +8,11 @@
 #include "support/PlainDavServer.h"
 #include "support/TempDiary.h"
 
+#include <QElapsedTimer>
+
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <map>
 #include <memory>
 
@@ -137,7 +140,10 @@ TEST_P(HostileObject, LeavesTheOthersToArriveAndIsToldOnce)
     server.put(QStringLiteral("bad.ics"), c.object);
     server.put(QStringLiteral("good-3.ics"), todo("good-3", "Третье хорошее"));
 
+    QElapsedTimer timer;
+    timer.start();
     const Outcome outcome = sync();
+    std::printf("%s: the sync took %.2f s\n", c.name, static_cast<double>(timer.elapsed()) / 1000);
     expectCompleted(outcome);
     const auto seen = events();
     for (const char* good : {"Первое хорошее", "Второе хорошее", "Третье хорошее"})
