@@ -9,6 +9,7 @@
 #include <libical/ical.h>
 
 #include <algorithm>
+#include <cctype>
 #include <memory>
 #include <unordered_map>
 #include <utility>
@@ -104,8 +105,18 @@ qsizetype valueStart(const QByteArray& text)
     return -1;
 }
 
-// RFC 5545's escapes of a text value undone where the value stands, which only ever shortens it; a backslash before
-// anything else is kept as it is.
+// Whether the text value escapes only what RFC 5545 escapes, whose meaning is not in doubt.
+bool escapesPlainly(const QByteArray& text, qsizetype from)
+{
+    for (qsizetype at = text.indexOf('\\', from); at >= 0; at = text.indexOf('\\', at + 2)) {
+        const char next = at + 1 < text.size() ? text[at + 1] : '\0';
+        if (next != 'n' && next != 'N' && next != '\\' && next != ';' && next != ',')
+            return false;
+    }
+    return true;
+}
+
+// RFC 5545's escapes of a text value undone where the value stands, which only ever shortens it.
 void unescapeText(QByteArray& text, qsizetype from)
 {
     char* out = text.data() + from;
@@ -149,7 +160,12 @@ icalproperty* propertyOf(QByteArray& text)
     case ICAL_SUMMARY_PROPERTY:
     case ICAL_COMMENT_PROPERTY:
     case ICAL_LOCATION_PROPERTY:
-        if (icalvalue_isa(icalproperty_get_value(property)) == ICAL_TEXT_VALUE) {
+        // A value with another escape is left to libical, which reads it its own way, so that a value reads alike
+        // whatever its length.
+        if (icalvalue_isa(icalproperty_get_value(property)) == ICAL_TEXT_VALUE && escapesPlainly(text, value)) {
+            // libical's parser drops the white space that ends a line.
+            while (text.size() > value && std::isspace(static_cast<unsigned char>(text.back())))
+                text.chop(1);
             unescapeText(text, value);
             icalproperty_set_value(property, icalvalue_new_text(text.constData() + value));
             return property;

@@ -292,6 +292,29 @@ TEST(IcsImport, ALongDescriptionIsReadWholeAtACostInProportionToItsSize)
     }
 }
 
+// A description past the length libical's parser is spared reads as a short one does: its escapes undone alike.
+TEST(IcsImport, ALongDescriptionsEscapesAreUndoneAsAShortOnes)
+{
+    const QByteArray escaped = "запятая\\, точка с запятой\\; строка\\nи\\Nещё\\\\ косая|";
+    const QString meant = QStringLiteral("запятая, точка с запятой; строка\nи\nещё\\ косая|");
+    // An escape RFC 5545 does not know is read as libical reads it, whatever the length.
+    const QByteArray odd = escaped + "\\x";
+    const QString shortOdd = IcsImport::read(head + "DESCRIPTION:" + odd + "\r\n" + tail, diaryId).at(0).note;
+    for (const int repeats : {1, 10, 5000}) {
+        SCOPED_TRACE(repeats);
+        std::vector<Row> rows =
+            IcsImport::read(head + "DESCRIPTION:" + escaped.repeated(repeats) + "\r\n" + tail, diaryId);
+        ASSERT_EQ(rows.size(), 1u);
+        EXPECT_EQ(rows[0].note.toStdString(), meant.repeated(repeats).toStdString());
+        rows = IcsImport::read(head + "DESCRIPTION:" + escaped.repeated(repeats) + odd + "\r\n" + tail, diaryId);
+        ASSERT_EQ(rows.size(), 1u);
+        EXPECT_EQ(rows[0].note.toStdString(), (meant.repeated(repeats) + shortOdd).toStdString());
+        const std::vector<Row> spaced =
+            IcsImport::read(head + "DESCRIPTION:" + escaped.repeated(repeats) + " \t \r\n" + tail, diaryId);
+        EXPECT_EQ(spaced.at(0).note.toStdString(), meant.repeated(repeats).toStdString());
+    }
+}
+
 // The memory a read of a description of 10 MB takes beyond the calendar it reads, in a process of its own whose
 // peak starts where the read does, as a multiple of the description's size: the value once in libical and once in
 // the row, with what the allocator keeps of the blocks freed meanwhile (2.3 to 3.3 here). Handed whole to
