@@ -276,11 +276,11 @@ private:
         const QString summary = summaryIn(object.data);
         QString text =
             summary.isEmpty()
-                ? QStringLiteral("Синхронизация: объект %1 не прочитан: %2.").arg(object.href, reason)
-                : QStringLiteral("Синхронизация: объект «%1» (%2) не прочитан: %3.").arg(summary, object.href, reason);
+                ? QStringLiteral("Синхронизация: объект %1 не перенесён в ежедневник: %2.").arg(object.href, reason)
+                : QStringLiteral("Синхронизация: объект «%1» (%2) не перенесён в ежедневник: %3.")
+                      .arg(summary, object.href, reason);
         if (const std::optional<qint64> id = idOfHref(object.href); id && find(m_events, *id))
-            text += QStringLiteral(" Мероприятие «%1» оставлено в ежедневнике как есть, его правки будут отправлены, "
-                                   "когда объект снова прочтётся.")
+            text += QStringLiteral(" Мероприятие «%1» оставлено в ежедневнике как есть, объект на сервере не тронут.")
                         .arg(find(m_events, *id)->job);
         m_outcome.problems << text;
         m_journal.push_back([this] { m_outcome.problems.removeLast(); });
