@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -55,10 +56,14 @@ QByteArray read(const QString& path, qsizetype limit, const std::function<Error(
     if (!S_ISREG(status.st_mode))
         throw failure(QStringLiteral("Not a regular file"));
 
-    QByteArray bytes(limit, '\0');
+    // Room for the size the file has now and a byte more, which tells the end; no more than the limit, so that a
+    // small file read under a large limit costs its own size. A file that grows meanwhile gets more.
+    QByteArray bytes(std::min<qsizetype>(limit, static_cast<qsizetype>(status.st_size) + 1), '\0');
     qsizetype done = 0;
     while (done < limit) {
-        const ssize_t got = ::read(file.fd(), bytes.data() + done, static_cast<size_t>(limit - done));
+        if (done == bytes.size())
+            bytes.resize(std::min(limit, bytes.size() * 2));
+        const ssize_t got = ::read(file.fd(), bytes.data() + done, static_cast<size_t>(bytes.size() - done));
         if (got < 0 && errno == EINTR)
             continue;
         if (got < 0)

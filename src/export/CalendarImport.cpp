@@ -1,6 +1,7 @@
 #include "export/CalendarImport.h"
 
 #include "base/DateSerial.h"
+#include "base/RegularFile.h"
 #include "base/Error.h"
 #include "diary/EventUids.h"
 #include "diary/JobTable.h"
@@ -12,7 +13,7 @@
 #include "platform/MessageBoxes.h"
 
 #include <QDir>
-#include <QFile>
+#include <QFileInfo>
 #include <QFileDialog>
 #include <QStandardPaths>
 #include <QUuid>
@@ -57,7 +58,33 @@ QStringList columnNames()
     return names;
 }
 
+QString unreadableText(const QString& path, const QString& reason)
+{
+    return QStringLiteral("Не удалось прочитать файл «%1»: %2").arg(QDir::toNativeSeparators(path), reason);
+}
+
 } // namespace
+
+QByteArray CalendarImport::readCalendar(const QString& path)
+{
+    // The reasons a user can act on, told in words; RegularFile::read, which neither waits on a FIFO nor reads a
+    // device, stays the one that refuses, whatever the path turns into meanwhile.
+    const QFileInfo info(path);
+    if (info.isDir())
+        throw Error(unreadableText(path, QStringLiteral("это папка, а не файл.")));
+    if (info.exists() && !info.isFile())
+        throw Error(unreadableText(path, QStringLiteral("это не обычный файл (канал, устройство или сокет).")));
+    const QString tooLarge =
+        unreadableText(path, QStringLiteral("файл больше %1 МБ, календарь такого размера не импортируется.")
+                                 .arg(maxCalendarSize / (1024 * 1024)));
+    if (info.size() > maxCalendarSize)
+        throw Error(tooLarge);
+    QByteArray bytes = RegularFile::read(
+        path, maxCalendarSize + 1, [&path](const QString& reason) { return Error(unreadableText(path, reason)); });
+    if (bytes.size() > maxCalendarSize)
+        throw Error(tooLarge);
+    return bytes;
+}
 
 CalendarImport::Counts CalendarImport::write(Connection& diary, const QByteArray& calendar, const QString& diaryId)
 {
@@ -127,11 +154,7 @@ std::optional<CalendarImport::Counts> CalendarImport::run(QWidget* parent, TData
         const QString path = dialogs.chooseFile(parent, folder);
         if (path.isEmpty())
             return;
-        QFile file(path);
-        if (!file.open(QIODevice::ReadOnly))
-            throw Error(QStringLiteral("Не удалось прочитать файл «%1»: %2")
-                            .arg(QDir::toNativeSeparators(path), file.errorString()));
-        const Counts counts = write(data.ADOConnection1, file.readAll(), data.diaryIdentity());
+        const Counts counts = write(data.ADOConnection1, readCalendar(path), data.diaryIdentity());
         data.eventsWrittenElsewhere();
         MessageBoxes::tell(parent, ProgramLook::title(), doneText(counts));
         imported = counts;

@@ -39,6 +39,13 @@ public:
     // the user told what was added and replaced. Errors are shown, never thrown; none when cancelled or failed.
     static std::optional<Counts> run(QWidget* parent, TDataModule1& data, const Dialogs& dialogs);
 
+    // The most of a calendar file the import reads: far more than years of a diary, little enough to read at once.
+    static constexpr qsizetype maxCalendarSize = 64 * 1024 * 1024;
+
+    // The file's bytes. A folder, a FIFO, a device or a file past maxCalendarSize is refused with the reason, at once
+    // and without waiting on it.
+    static QByteArray readCalendar(const QString& path);
+
     // What the user is told after an import.
     static QString doneText(const Counts& counts);
 };

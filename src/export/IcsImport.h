@@ -41,9 +41,12 @@ public:
     public:
         Unreadable(int line, const QString& reason);
         int line() const { return m_line; }
+        // What is wrong there, without the file's name for it: "строка 5, неверная дата «…»".
+        QString where() const;
 
     private:
         int m_line;
+        QString m_reason;
     };
 
     // The rows of the calendar's events and to-dos in the order the file gives them. diaryId, the diary's identity,

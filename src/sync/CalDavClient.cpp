@@ -189,6 +189,10 @@ struct CalDavClient::Private
     DavMultistatus multistatus(const Answer& answer) const;
     QUrl resolve(const QString& href) const { return base.resolved(QUrl(href, QUrl::TolerantMode)); }
     Changes listing(const QUrl& calendar, const QByteArray& token);
+    void fetch(const QUrl& calendar, std::vector<QString>::const_iterator begin,
+               std::vector<QString>::const_iterator end, std::vector<Object>& objects);
+    // A write the server did not take: a refusal of the object's own, or a failure of the sync.
+    [[noreturn]] void failWrite(const Answer& answer) const;
     std::vector<Calendar> calendarsIn(const QUrl& home);
 };
 
@@ -237,6 +241,7 @@ CalDavClient::Private::Answer CalDavClient::Private::send(const QByteArray& meth
     for (int hop = 0; hop <= maxRedirects; ++hop) {
         QNetworkRequest request(url);
         request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
+        request.setDecompressedSafetyCheckThreshold(maxUnpackedAnswer);
         // The password goes only where the account points: a redirection elsewhere is not given it.
         if (!authorization.isEmpty() && sameOrigin(url, base))
             request.setRawHeader("Authorization", authorization);
@@ -300,6 +305,11 @@ CalDavClient::Private::Answer CalDavClient::Private::send(const QByteArray& meth
             throw Failure(Kind::Network, QStringLiteral("Сервер календаря %1 недоступен: %2")
                                              .arg(shown(url.adjusted(QUrl::RemovePath | QUrl::RemoveQuery)), reason));
         }
+        // An answer of success with an error is one whose body broke off after its head (Qt's guard against
+        // compressed bombs stops one so): what came is not the whole answer.
+        if (error != QNetworkReply::NoError && answer.status >= 200 && answer.status < 300)
+            throw Failure(Kind::Unreadable,
+                          QStringLiteral("Ответ сервера календаря оборван: %1").arg(reply->errorString()));
         answer.reason = reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString();
         answer.body = reply->readAll();
         answer.etag = reply->rawHeader("ETag");
@@ -456,7 +466,7 @@ CalDavClient::Changes CalDavClient::changes(const QUrl& calendar, const QByteArr
         }
         const QString etag = textOf(response, etagProperty);
         if (!etag.isEmpty())
-            changes.changed.push_back({response.href, etag.toUtf8(), {}});
+            changes.changed.push_back({response.href, etag.toUtf8(), {}, {}});
     }
     // A server that lists only part of the changes marks the collection 507; the rest follows from the token it gave
     // with the part. Skipping it would lose those changes, since the next sync starts from the newer token.
@@ -505,7 +515,7 @@ CalDavClient::Changes CalDavClient::Private::listing(const QUrl& calendar, const
         const QString etag = textOf(response, etagProperty);
         if ((type && !type->children.isEmpty()) || etag.isEmpty())
             continue;
-        changes.changed.push_back({response.href, etag.toUtf8(), {}});
+        changes.changed.push_back({response.href, etag.toUtf8(), {}, {}});
     }
     return changes;
 }
@@ -516,15 +526,37 @@ std::vector<CalDavClient::Object> CalDavClient::fetch(const QUrl& calendar, cons
     for (std::size_t from = 0; from < hrefs.size(); from += fetchBatch) {
         const auto begin = hrefs.begin() + static_cast<std::ptrdiff_t>(from);
         const auto end = hrefs.begin() + static_cast<std::ptrdiff_t>(std::min(hrefs.size(), from + fetchBatch));
-        const Private::Answer answer = d->send("REPORT", calendar, {{"Depth", "1"}}, multigetBody(begin, end));
-        for (const DavMultistatus::Response& response : d->multistatus(answer).responses) {
+        d->fetch(calendar, begin, end, objects);
+    }
+    return objects;
+}
+
+void CalDavClient::Private::fetch(const QUrl& calendar, std::vector<QString>::const_iterator begin,
+                                  std::vector<QString>::const_iterator end, std::vector<Object>& objects)
+{
+    Answer answer;
+    try {
+        answer = send("REPORT", calendar, {{"Depth", "1"}}, multigetBody(begin, end));
+        const DavMultistatus found = multistatus(answer);
+        for (const DavMultistatus::Response& response : found.responses) {
             const DavMultistatus::Property* data = find(response, dataProperty);
             if (response.status >= 300 || !data)
                 continue;
-            objects.push_back({response.href, textOf(response, etagProperty).toUtf8(), data->text.toUtf8()});
+            objects.push_back({response.href, textOf(response, etagProperty).toUtf8(), data->text.toUtf8(), {}});
         }
+    } catch (const Failure& failure) {
+        // Most likely one object broke the answer (bytes that are not UTF-8, a character XML does not allow, an
+        // answer too large): the halves are asked for apart until that one is alone.
+        if (failure.kind() != Kind::Unreadable)
+            throw;
+        if (end - begin > 1) {
+            const auto middle = begin + (end - begin) / 2;
+            fetch(calendar, begin, middle, objects);
+            fetch(calendar, middle, end, objects);
+            return;
+        }
+        objects.push_back({*begin, {}, answer.body, failure.text()});
     }
-    return objects;
 }
 
 QByteArray CalDavClient::put(const QString& href, const QByteArray& data, const QByteArray& etag)
@@ -535,7 +567,7 @@ QByteArray CalDavClient::put(const QString& href, const QByteArray& data, const 
                  etag.isEmpty() ? Private::Header{"If-None-Match", "*"} : Private::Header{"If-Match", etag}},
                 data);
     if (answer.status < 200 || answer.status >= 300)
-        d->fail(answer);
+        d->failWrite(answer);
     return answer.etag;
 }
 
@@ -546,5 +578,16 @@ void CalDavClient::remove(const QString& href, const QByteArray& etag)
         headers.push_back({"If-Match", etag});
     const Private::Answer answer = d->send("DELETE", d->resolve(href), headers);
     if ((answer.status < 200 || answer.status >= 300) && answer.status != 404 && answer.status != 410)
-        d->fail(answer);
+        d->failWrite(answer);
+}
+
+void CalDavClient::Private::failWrite(const Answer& answer) const
+{
+    // 401 and 403 are the account's or the collection's, and 412 someone else's change; any other 4xx is about
+    // this object (its UID held by another, its size, its content), which the rest of the sync does without.
+    if (answer.status >= 400 && answer.status < 500 && answer.status != 401 && answer.status != 403 &&
+        answer.status != 412)
+        throw Failure(Kind::Refused, QStringLiteral("сервер календаря ответил %1")
+                                         .arg(QStringLiteral("%1 %2").arg(answer.status).arg(answer.reason).trimmed()));
+    fail(answer);
 }

@@ -49,6 +49,9 @@ public:
         QString href;
         QByteArray etag;
         QByteArray data;
+        // Set when the server's answer about this object alone could not be read: why. data is then that answer as
+        // it came, in which the object's summary may still be found.
+        QString unreadable;
     };
 
     // What changed in a collection since a sync token.
@@ -69,7 +72,19 @@ public:
     class Failure : public Error
     {
     public:
-        enum class Kind { Network, Tls, Unauthorized, NotFound, PreconditionFailed, Server, Unreadable, Cancelled };
+        // Refused: the server would not take a write of one object (a 4xx other than 401, 403 and 412), which is
+        // that object's own matter, not the collection's.
+        enum class Kind {
+            Network,
+            Tls,
+            Unauthorized,
+            NotFound,
+            PreconditionFailed,
+            Refused,
+            Server,
+            Unreadable,
+            Cancelled
+        };
         Failure(Kind kind, const QString& text, const QSslCertificate& certificate = QSslCertificate());
         Kind kind() const { return m_kind; }
         // Of a Tls failure: the certificate the server showed, which the user may choose to trust.
@@ -95,13 +110,22 @@ public:
     // otherwise a listing of every object's ETag.
     Changes changes(const QUrl& calendar, const QByteArray& syncToken);
 
-    // The objects' texts and ETags (calendar-multiget, in batches); an href the server no longer has is left out.
+    // The objects' texts and ETags (calendar-multiget, in batches); an href the server no longer has is left out. An
+    // answer that can't be read is asked for again in halves, down to the single object, which comes back marked
+    // unreadable: one object the server sends broken keeps none of the others away.
     std::vector<Object> fetch(const QUrl& calendar, const std::vector<QString>& hrefs);
 
+    // How much of a compressed answer is unpacked before Qt Network may stop it as a likely bomb. Qt's own guard
+    // stops one past 10 MB packed some 40 times over, as one object with a long description of repeated text is;
+    // an answer stopped is then an error, never read as if whole.
+    static constexpr qint64 maxUnpackedAnswer = 256 * 1024 * 1024;
+
     // Writes an object: with If-Match etag, or If-None-Match: * when etag is empty (a new object). Returns the new
-    // ETag, empty when the server does not give one. Someone else's change meanwhile fails with PreconditionFailed.
+    // ETag, empty when the server does not give one. Someone else's change meanwhile fails with PreconditionFailed;
+    // an object the server will not take fails with Refused.
     QByteArray put(const QString& href, const QByteArray& data, const QByteArray& etag);
-    // Deletes an object with If-Match etag; one already gone counts as deleted.
+    // Deletes an object with If-Match etag; one already gone counts as deleted, one the server keeps fails with
+    // Refused.
     void remove(const QString& href, const QByteArray& etag);
 
     // Makes the call under way, and every later one, fail with Cancelled; callable from any thread.

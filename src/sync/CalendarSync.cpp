@@ -44,6 +44,9 @@ struct CalendarSync::Private
     std::thread thread;
     // Used by the thread alone.
     std::unique_ptr<Connection> connection;
+    // What the syncs of this session with memoryOf keep of objects they could not bring over.
+    Synchronizer::Memory memory;
+    QUrl memoryOf;
 };
 
 CalendarSync::CalendarSync(QString connectionString, QString diaryId, QObject* parent)
@@ -140,8 +143,12 @@ CalendarSync::Outcome CalendarSync::Private::sync(CalendarSync* self, const Requ
             const std::lock_guard lock(mutex);
             client = nullptr;
         });
+        if (memoryOf != request.calendar) {
+            memory = {};
+            memoryOf = request.calendar;
+        }
         int told = -1;
-        outcome = Synchronizer(*connection, server, diaryId).run(request.calendar, [&](int done, int total) {
+        outcome = Synchronizer(*connection, server, diaryId, &memory).run(request.calendar, [&](int done, int total) {
             // Told once for each percent: a first sync of many events would flood the window otherwise.
             const int percent = total > 0 ? done * 100 / total : 100;
             if (percent == told)

@@ -4,6 +4,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <QUrl>
 
 #include <memory>
@@ -21,6 +22,10 @@ public:
         int diaryChanges = 0;
         // Events both sides changed since the last sync, kept twice.
         int conflicts = 0;
+        // What did not go over, one text the user reads for each object: an event the server refused, an object
+        // that could not be read or mapped. Each is told by the sync that meets it, and not again by later syncs
+        // of the session until it changes.
+        QStringList problems;
         // Why it stopped; empty when it completed. What it had done by then is kept, and the next sync goes on.
         QString error;
         bool cancelled = false;

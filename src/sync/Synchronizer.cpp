@@ -50,6 +50,29 @@ QString keyOf(const QString& href)
     return QUrl::fromPercentEncoding(href.section(u'/', -1, -1, QString::SectionSkipEmpty).toUtf8());
 }
 
+// The summary in an object's text, read as plainly as a text that may be broken allows (bytes that are not UTF-8, an
+// answer that is not XML): what names the object to the user. Empty when there is none.
+QString summaryIn(const QByteArray& data)
+{
+    const QByteArrayView name("SUMMARY");
+    for (qsizetype at = data.indexOf(name); at >= 0; at = data.indexOf(name, at + name.size())) {
+        const qsizetype after = at + name.size();
+        if ((at > 0 && data[at - 1] != '\n') || after >= data.size() || (data[after] != ':' && data[after] != ';'))
+            continue;
+        qsizetype end = data.indexOf('\n', after);
+        if (end < 0)
+            end = data.size();
+        const qsizetype colon = data.indexOf(':', after);
+        if (colon < 0 || colon >= end)
+            continue;
+        constexpr qsizetype longest = 80;
+        QString summary = QString::fromUtf8(data.mid(colon + 1, std::min(end - colon - 1, longest * 4))).trimmed();
+        summary.replace(QStringLiteral("\\,"), QStringLiteral(",")).replace(QStringLiteral("\\;"), QStringLiteral(";"));
+        return summary.size() > longest ? summary.left(longest) + u'…' : summary;
+    }
+    return QString();
+}
+
 // One run of a sync: what it knows of the diary, the collection and the state, kept in step with the database. A
 // batch may be tried again (Backend::writeBatch), so what its work changes here is journalled and undone before
 // another try.
@@ -57,10 +80,11 @@ class Run
 {
 public:
     Run(Connection& diary, CalDavClient& client, const QString& diaryId, const QUrl& calendar,
-        const Synchronizer::Progress& progress)
+        const Synchronizer::Progress& progress, Synchronizer::Memory& memory)
         : m_diary(diary), m_client(client), m_diaryId(diaryId), m_components(diaryId), m_calendar(calendar),
           m_collection(calendar.toString(QUrl::StripTrailingSlash)),
-          m_members(calendar.adjusted(QUrl::StripTrailingSlash).path(QUrl::FullyEncoded) + u'/'), m_progress(progress)
+          m_members(calendar.adjusted(QUrl::StripTrailingSlash).path(QUrl::FullyEncoded) + u'/'), m_progress(progress),
+          m_memory(memory)
     {
     }
 
@@ -113,7 +137,13 @@ private:
         std::vector<QString> changed;
         std::unordered_set<QString> listed;
         for (const Object& object : changes.changed) {
-            listed.insert(keyOf(object.href));
+            const QString key = keyOf(object.href);
+            listed.insert(key);
+            m_listedEtags[key] = object.etag;
+            // Told already, and unchanged since: not fetched again.
+            if (const auto unreadable = m_memory.unreadable.find(key);
+                unreadable != m_memory.unreadable.end() && unreadable->second == object.etag)
+                continue;
             const SyncState::Object* known = stateOfHref(object.href);
             if (!known || known->etag != object.etag)
                 changed.push_back(object.href);
@@ -157,13 +187,15 @@ private:
             std::vector<qint64> added, changed, deleted;
             for (const auto& [id, event] : m_events) {
                 const SyncState::Object* known = find(m_state, id);
+                if (held(id))
+                    continue;
                 if (!known)
                     added.push_back(id);
                 else if (digestOf(id) != known->digest)
                     changed.push_back(id);
             }
             for (const auto& [id, known] : m_state)
-                if (!m_events.count(id))
+                if (!m_events.count(id) && !held(id))
                     deleted.push_back(id);
             if (added.empty() && changed.empty() && deleted.empty())
                 return;
@@ -193,11 +225,65 @@ private:
         int work = 0;
         for (const auto& [id, event] : m_events) {
             const SyncState::Object* known = find(m_state, id);
-            work += !known || digestOf(id) != known->digest;
+            work += (!known || digestOf(id) != known->digest) && !held(id);
         }
         for (const auto& [id, known] : m_state)
-            work += !m_events.count(id);
+            work += !m_events.count(id) && !held(id);
         return work;
+    }
+
+    // An event whose change is not sent this time: the server refused it as it stands (it goes again once it
+    // changes), or its object can't be read, so that a write would lose what another client made of it (the
+    // diary's edits wait for the object to read again, and then meet it as a conflict that keeps both).
+    bool held(qint64 id)
+    {
+        const bool present = m_events.count(id) > 0;
+        if (const auto refused = m_memory.refused.find(id); refused != m_memory.refused.end()) {
+            if (present ? refused->second == digestOf(id) : refused->second.isEmpty())
+                return true;
+        }
+        const SyncState::Object* known = find(m_state, id);
+        const QString key = known ? keyOf(known->href) : present ? fileNameOf(uidOf(id)) : QString();
+        return !key.isEmpty() && m_memory.unreadable.count(key);
+    }
+
+    // The server would not take the event's change: told once, and not sent again until it changes.
+    void refuse(qint64 id, const QString& reason)
+    {
+        QString name;
+        if (const Event* event = find(m_events, id)) {
+            m_memory.refused.insert_or_assign(id, digestOf(id));
+            name = event->job;
+            m_outcome.problems << QStringLiteral("Синхронизация: «%1» не отправлено: %2.").arg(name, reason);
+            return;
+        }
+        m_memory.refused.insert_or_assign(id, QByteArray());
+        write([&](Backend::Batch& batch) { name = summaryIn(SyncState::text(batch, m_collection, id)); });
+        m_outcome.problems << QStringLiteral("Синхронизация: удаление «%1» не отправлено: %2.").arg(name, reason);
+    }
+
+    // An object that can't be read or mapped, told once for each version of it. The diary's event of it, if any,
+    // stays as it is.
+    void unreadable(const Object& object, const QString& reason)
+    {
+        const QString key = keyOf(object.href);
+        const auto listed = m_listedEtags.find(key);
+        const QByteArray etag = !object.etag.isEmpty() || listed == m_listedEtags.end() ? object.etag : listed->second;
+        if (const auto told = m_memory.unreadable.find(key); told != m_memory.unreadable.end() && told->second == etag)
+            return;
+        journal(m_memory.unreadable, key);
+        m_memory.unreadable.insert_or_assign(key, etag);
+        const QString summary = summaryIn(object.data);
+        QString text =
+            summary.isEmpty()
+                ? QStringLiteral("Синхронизация: объект %1 не перенесён в ежедневник: %2.").arg(object.href, reason)
+                : QStringLiteral("Синхронизация: объект «%1» (%2) не перенесён в ежедневник: %3.")
+                      .arg(summary, object.href, reason);
+        if (const std::optional<qint64> id = idOfHref(object.href); id && find(m_events, *id))
+            text += QStringLiteral(" Мероприятие «%1» оставлено в ежедневнике как есть, объект на сервере не тронут.")
+                        .arg(find(m_events, *id)->job);
+        m_outcome.problems << text;
+        m_journal.push_back([this] { m_outcome.problems.removeLast(); });
     }
 
     void sendNew(qint64 id)
@@ -209,10 +295,20 @@ private:
         try {
             etag = m_client.put(href, text, QByteArray());
         } catch (const Failure& failure) {
+            if (failure.kind() == Failure::Kind::Refused) {
+                refuse(id, failure.text());
+                done();
+                return;
+            }
             if (failure.kind() != Failure::Kind::PreconditionFailed)
                 throw;
-            // There already: sent by a sync whose answer was lost, or made by another client with this name.
-            settle(href);
+            // There already: sent by a sync whose answer was lost, or made by another client with this name. A
+            // server that answers so with nothing under the name holds the UID under another one, and would answer
+            // so at every sync.
+            if (!settle(href))
+                refuse(id, QStringLiteral("сервер календаря не принял его (412 Precondition Failed), а объекта %1 на "
+                                          "нём нет; видимо, событие с тем же UID хранится там под другим именем")
+                               .arg(href));
             return;
         }
         sent({id, href, etag.isEmpty() ? etagOf(href) : etag, DiaryEvents::digest(event)}, text);
@@ -230,6 +326,11 @@ private:
         try {
             etag = m_client.put(known.href, text, known.etag);
         } catch (const Failure& failure) {
+            if (failure.kind() == Failure::Kind::Refused) {
+                refuse(id, failure.text());
+                done();
+                return;
+            }
             if (failure.kind() != Failure::Kind::PreconditionFailed)
                 throw;
             settle(known.href);
@@ -244,6 +345,11 @@ private:
         try {
             m_client.remove(known.href, known.etag);
         } catch (const Failure& failure) {
+            if (failure.kind() == Failure::Kind::Refused) {
+                refuse(id, failure.text());
+                done();
+                return;
+            }
             if (failure.kind() != Failure::Kind::PreconditionFailed)
                 throw;
             settle(known.href);
@@ -256,8 +362,9 @@ private:
         done();
     }
 
-    // Someone else changed the object at href meanwhile: their version is applied as a change of theirs.
-    void settle(const QString& href)
+    // Someone else changed the object at href meanwhile: their version is applied as a change of theirs. Whether
+    // the server has an object there.
+    bool settle(const QString& href)
     {
         storeSent();
         const std::vector<Object> theirs = m_client.fetch(m_calendar, {href});
@@ -268,10 +375,12 @@ private:
                 applyObject(batch, theirs.front());
         });
         done();
+        return !theirs.empty();
     }
 
     void sent(const SyncState::Object& object, const QByteArray& text)
     {
+        m_memory.refused.erase(object.id);
         m_sent.push_back([this, object, text](Backend::Batch& batch) { keepState(batch, object, text); });
         done();
         if (m_sent.size() >= objectsPerStep)
@@ -298,21 +407,37 @@ private:
     // An object of the server as the diary's event: new, changed, or the same as the diary has it.
     void applyObject(Backend::Batch& batch, const Object& object)
     {
+        // What the diary can't hold stays on the server as it is, told to the user.
+        if (!object.unreadable.isEmpty()) {
+            unreadable(object, object.unreadable);
+            return;
+        }
         std::vector<Event> read;
         try {
             read = IcsImport::read(object.data, m_diaryId);
-        } catch (const IcsImport::Unreadable&) {
-            return; // nothing the diary can hold: the object stays on the server as it is
-        }
-        if (read.empty())
+        } catch (const IcsImport::Unreadable& failure) {
+            unreadable(object, failure.where());
             return;
+        }
+        if (read.empty()) {
+            unreadable(object, QStringLiteral("в нём нет ни события, ни задачи"));
+            return;
+        }
+        if (m_memory.unreadable.count(keyOf(object.href))) {
+            journal(m_memory.unreadable, keyOf(object.href));
+            m_memory.unreadable.erase(keyOf(object.href));
+        }
         Event theirs = read.front();
         const QString uid = theirs.uid;
         std::optional<qint64> id = idOfHref(object.href);
         if (!id) {
             const std::optional<qint64> owner = eventOfUid(uid);
-            if (owner && find(m_state, *owner))
-                return; // a second object with the UID of an event the diary syncs with another
+            if (owner && find(m_state, *owner)) {
+                unreadable(
+                    object,
+                    QStringLiteral("событие с тем же UID уже связано с объектом %1").arg(find(m_state, *owner)->href));
+                return;
+            }
             if (owner && find(m_events, *owner))
                 id = owner;
         }
@@ -362,6 +487,10 @@ private:
     // An object gone from the server: its event goes too, unless the diary changed it since.
     void applyRemoval(Backend::Batch& batch, const QString& href)
     {
+        if (m_memory.unreadable.count(keyOf(href))) {
+            journal(m_memory.unreadable, keyOf(href));
+            m_memory.unreadable.erase(keyOf(href));
+        }
         const std::optional<qint64> id = idOfHref(href);
         if (!id)
             return;
@@ -550,6 +679,9 @@ private:
     // address typed without one lacks.
     const QString m_members;
     const Synchronizer::Progress& m_progress;
+    Synchronizer::Memory& m_memory;
+    // The ETags the listing gave, by the objects' names.
+    std::unordered_map<QString, QByteArray> m_listedEtags;
 
     std::unordered_map<qint64, Event> m_events;
     std::unordered_map<qint64, QByteArray> m_digests;
@@ -567,8 +699,8 @@ private:
 
 } // namespace
 
-Synchronizer::Synchronizer(Connection& diary, CalDavClient& client, const QString& diaryId)
-    : m_diary(diary), m_client(client), m_diaryId(diaryId)
+Synchronizer::Synchronizer(Connection& diary, CalDavClient& client, const QString& diaryId, Memory* memory)
+    : m_diary(diary), m_client(client), m_diaryId(diaryId), m_memory(memory)
 {
 }
 
@@ -576,7 +708,8 @@ Synchronizer::~Synchronizer() = default;
 
 CalendarSync::Outcome Synchronizer::run(const QUrl& calendar, const Progress& progress)
 {
-    Run run(m_diary, m_client, m_diaryId, calendar, progress);
+    Memory own;
+    Run run(m_diary, m_client, m_diaryId, calendar, progress, m_memory ? *m_memory : own);
     return run.sync();
 }
 

@@ -7,6 +7,7 @@
 #include <QUrl>
 
 #include <functional>
+#include <unordered_map>
 
 class Connection;
 
@@ -21,7 +22,20 @@ public:
     // How many of the objects this sync sends and fetches are done.
     using Progress = std::function<void(int done, int total)>;
 
-    Synchronizer(Connection& diary, CalDavClient& client, const QString& diaryId);
+    // What a sync leaves to the next ones of the same session, so that one object's trouble is told once and not
+    // met again at every sync: the events the server refused, sent again only once they change, and the objects
+    // that could not be read, fetched again only once another client changes them.
+    struct Memory
+    {
+        // The event's digest when it was refused; empty for a deletion refused.
+        std::unordered_map<qint64, QByteArray> refused;
+        // The object's ETag when it could not be read, by its name in the collection.
+        std::unordered_map<QString, QByteArray> unreadable;
+    };
+
+    // memory, when given, outlives the sync and goes to the next one with the same collection; without it each sync
+    // starts afresh.
+    Synchronizer(Connection& diary, CalDavClient& client, const QString& diaryId, Memory* memory = nullptr);
     ~Synchronizer();
     Synchronizer(const Synchronizer&) = delete;
     Synchronizer& operator=(const Synchronizer&) = delete;
@@ -37,4 +51,5 @@ private:
     Connection& m_diary;
     CalDavClient& m_client;
     const QString m_diaryId;
+    Memory* m_memory;
 };

@@ -94,6 +94,16 @@ QString WindowSync::keyringWaitText()
     return QStringLiteral("Синхронизация: ожидание связки ключей…");
 }
 
+QString WindowSync::problemsText(const QStringList& problems)
+{
+    // A first sync with a calendar full of objects another program wrote badly would otherwise fill the screen.
+    constexpr qsizetype shownInFull = 10;
+    QString text = problems.mid(0, shownInFull).join(u'\n');
+    if (problems.size() > shownInFull)
+        text += QStringLiteral("\n… и ещё %1").arg(problems.size() - shownInFull);
+    return text;
+}
+
 bool WindowSync::running() const
 {
     return m_sync && m_sync->running();
@@ -210,6 +220,9 @@ void WindowSync::finished(const CalendarSync::Outcome& outcome)
     }
     if (outcome.conflicts > 0)
         MessageBoxes::tell(&m_window, caption, conflictText(outcome.conflicts), MessageBoxes::Icon::Information);
+    // Shown whoever started the sync, as conflicts are: each is told by one sync only, the one that met it.
+    if (!outcome.problems.isEmpty())
+        MessageBoxes::tell(&m_window, caption, problemsText(outcome.problems), MessageBoxes::Icon::Information);
     emit syncFinished(outcome);
 }
 

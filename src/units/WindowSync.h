@@ -46,6 +46,8 @@ public:
     static QString conflictText(int conflicts);
     // Beside the menus while the keyring is asked for the password.
     static QString keyringWaitText();
+    // The objects a sync could not bring over, as one message: the first few in full, then how many more.
+    static QString problemsText(const QStringList& problems);
 
     // "Файл" -> "Синхронизировать".
     void N14Click();

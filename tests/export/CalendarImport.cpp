@@ -19,6 +19,14 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <functional>
+#include <thread>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace {
 
 QByteArray contents(const QString& path)
@@ -204,6 +212,7 @@ protected:
         return {[path](QWidget*, const QString&) { return path; }};
     }
     QTemporaryDir out;
+    std::atomic<bool> released = false;
 };
 
 } // namespace
@@ -243,3 +252,87 @@ TEST_F(CalendarImportCommand, ABrokenLineIsNamedAndNothingIsWritten)
     EXPECT_EQ(ScriptedMessageBoxes::instance().shownTexts(), QStringList{CalendarImport::doneText(*counts)});
     EXPECT_EQ(jobs.recordCount(), 2);
 }
+
+namespace {
+
+// A file the import must refuse at once, without reading it, and why.
+struct HostileFile
+{
+    const char* name;
+    // Makes the file in the folder and returns its path.
+    std::function<QString(const QTemporaryDir&)> make;
+    const char* reason;
+};
+
+void PrintTo(const HostileFile& c, std::ostream* out)
+{
+    *out << c.name;
+}
+
+const HostileFile hostileFiles[] = {
+    {"Fifo",
+     [](const QTemporaryDir& dir) {
+         const QString path = dir.filePath(QStringLiteral("pipe.ics"));
+         EXPECT_EQ(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+         return path;
+     },
+     "это не обычный файл"},
+    {"Device", [](const QTemporaryDir&) { return QStringLiteral("/dev/zero"); }, "это не обычный файл"},
+    {"Folder", [](const QTemporaryDir& dir) { return dir.path(); }, "это папка"},
+    {"PastTheLimit",
+     [](const QTemporaryDir& dir) {
+         const QString path = dir.filePath(QStringLiteral("huge.ics"));
+         QFile file(path);
+         // Sparse: no disk spent on it.
+         EXPECT_TRUE(file.open(QIODevice::WriteOnly) && file.resize(CalendarImport::maxCalendarSize + 1));
+         return path;
+     },
+     "файл больше 64 МБ"},
+};
+
+class HostileCalendarFile : public CalendarImportCommand, public ::testing::WithParamInterface<HostileFile>
+{
+};
+
+// Refused with the reason; the diary is as it was. A FIFO is never opened for reading: a writer waiting on it would
+// be let through by a reader.
+TEST_P(HostileCalendarFile, IsRefusedAtOnceWithTheReason)
+{
+    const HostileFile& c = GetParam();
+    diary.addRow({{QStringLiteral("job"), QStringLiteral("Было")}});
+    RecordSet& jobs = allJobs();
+    const QString path = c.make(out);
+    std::atomic<bool> openedByTheImport = false;
+    std::thread writer;
+    struct stat status = {};
+    if (::stat(QFile::encodeName(path).constData(), &status) == 0 && S_ISFIFO(status.st_mode))
+        writer = std::thread([&] {
+            const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY);
+            openedByTheImport = !released;
+            ::close(fd);
+        });
+    ScriptedMessageBoxes::instance().clear();
+
+    EXPECT_FALSE(CalendarImport::run(nullptr, module(), choosing(path)));
+    ASSERT_EQ(ScriptedMessageBoxes::instance().shownTexts().size(), 1);
+    const QString shown = ScriptedMessageBoxes::instance().shownTexts()[0];
+    EXPECT_TRUE(
+        shown.startsWith(QStringLiteral("Не удалось прочитать файл «%1»: ").arg(QDir::toNativeSeparators(path))))
+        << shown.toStdString();
+    EXPECT_TRUE(shown.contains(QString::fromUtf8(c.reason))) << shown.toStdString();
+    jobs.refresh();
+    EXPECT_EQ(jobs.recordCount(), 1);
+    if (writer.joinable()) {
+        released = true;
+        // A reader of our own lets the writer's open through.
+        const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK);
+        writer.join();
+        ::close(fd);
+        EXPECT_FALSE(openedByTheImport);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, HostileCalendarFile, ::testing::ValuesIn(hostileFiles),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+} // namespace

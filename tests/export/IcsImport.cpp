@@ -8,17 +8,25 @@
 #include "export/IcsExport.h"
 #include "diary/IcsUid.h"
 #include "support/FixedClock.h"
+#include "support/InChild.h"
 #include "support/TempDiary.h"
 #include "support/ZoneScope.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
+#include <map>
 #include <memory>
 #include <ostream>
+
+#include <sys/resource.h>
+#include <unistd.h>
 
 using Row = IcsImport::Row;
 
@@ -237,5 +245,97 @@ TEST_P(IcsImportBroken, IsRefusedNamingTheLine)
 
 INSTANTIATE_TEST_SUITE_P(Calendars, IcsImportBroken, ::testing::ValuesIn(broken),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// A calendar of one to-do whose description is size bytes of Cyrillic text, on one line as some writers leave it
+// or folded as most do.
+QByteArray withDescription(qsizetype size, bool folded)
+{
+    const QByteArray word = QStringLiteral("описание ").toUtf8();
+    QByteArray line = "DESCRIPTION:";
+    line.reserve(size + line.size() + word.size());
+    while (line.size() - 12 + word.size() <= size)
+        line += word;
+    line += QByteArray(size - (line.size() - 12), 'x');
+    QByteArray text = head + "SUMMARY:Длинное\r\n";
+    if (!folded)
+        return text + line + "\r\n" + tail;
+    for (qsizetype from = 0; from < line.size(); from += 75)
+        text += (from ? " " : "") + line.mid(from, 75) + "\r\n";
+    return text + tail;
+}
+
+// The description comes whole, at a cost in proportion to its size: reading a line of megabytes once took time in
+// the square of its length (10 MB took 190 times as long as 1 MB). The ratio allowed is far above the linear 10,
+// which a megabyte that fits in the processor's cache makes up to 75 here, and the best of three runs is taken,
+// so that a busy machine does not make it fail.
+TEST(IcsImport, ALongDescriptionIsReadWholeAtACostInProportionToItsSize)
+{
+    for (const bool folded : {false, true}) {
+        std::map<qsizetype, double> seconds;
+        for (const qsizetype megabytes : {1, 2, 4, 8, 10}) {
+            const qsizetype size = megabytes * 1000 * 1000;
+            const QByteArray calendar = withDescription(size, folded);
+            double best = 1e9;
+            for (int run = 0; run < 3; ++run) {
+                QElapsedTimer timer;
+                timer.start();
+                const std::vector<Row> rows = IcsImport::read(calendar, diaryId);
+                best = std::min(best, static_cast<double>(timer.nsecsElapsed()) / 1e9);
+                ASSERT_EQ(rows.size(), 1u);
+                EXPECT_EQ(rows[0].note.toUtf8().size(), size);
+            }
+            seconds[megabytes] = best;
+            std::printf("%s, %lld MB: %.3f s\n", folded ? "folded" : "one line", static_cast<long long>(megabytes),
+                        best);
+        }
+        EXPECT_LT(seconds[10] / seconds[1], 120.0) << (folded ? "folded" : "one line");
+    }
+}
+
+// A description past the length libical's parser is spared reads as a short one does: its escapes undone alike.
+TEST(IcsImport, ALongDescriptionsEscapesAreUndoneAsAShortOnes)
+{
+    const QByteArray escaped = "запятая\\, точка с запятой\\; строка\\nи\\Nещё\\\\ косая|";
+    const QString meant = QStringLiteral("запятая, точка с запятой; строка\nи\nещё\\ косая|");
+    // An escape RFC 5545 does not know is read as libical reads it, whatever the length.
+    const QByteArray odd = escaped + "\\x";
+    const QString shortOdd = IcsImport::read(head + "DESCRIPTION:" + odd + "\r\n" + tail, diaryId).at(0).note;
+    for (const int repeats : {1, 10, 5000}) {
+        SCOPED_TRACE(repeats);
+        std::vector<Row> rows =
+            IcsImport::read(head + "DESCRIPTION:" + escaped.repeated(repeats) + "\r\n" + tail, diaryId);
+        ASSERT_EQ(rows.size(), 1u);
+        EXPECT_EQ(rows[0].note.toStdString(), meant.repeated(repeats).toStdString());
+        rows = IcsImport::read(head + "DESCRIPTION:" + escaped.repeated(repeats) + odd + "\r\n" + tail, diaryId);
+        ASSERT_EQ(rows.size(), 1u);
+        EXPECT_EQ(rows[0].note.toStdString(), (meant.repeated(repeats) + shortOdd).toStdString());
+        const std::vector<Row> spaced =
+            IcsImport::read(head + "DESCRIPTION:" + escaped.repeated(repeats) + " \t \r\n" + tail, diaryId);
+        EXPECT_EQ(spaced.at(0).note.toStdString(), meant.repeated(repeats).toStdString());
+    }
+}
+
+// The memory a read of a description of 10 MB takes beyond the calendar it reads, in a process of its own whose
+// peak starts where the read does, as a multiple of the description's size: the value once in libical and once in
+// the row, with what the allocator keeps of the blocks freed meanwhile (2.3 to 3.3 here). Handed whole to
+// libical's parser, the value was copied three times over besides.
+TEST(IcsImport, ALongDescriptionIsReadInMemoryInProportionToItsSize)
+{
+    for (const bool folded : {false, true}) {
+        const QString taken = inChild([folded] {
+            constexpr qsizetype size = 10 * 1000 * 1000;
+            const QByteArray calendar = withDescription(size, folded);
+            QFile statm(QStringLiteral("/proc/self/statm"));
+            statm.open(QIODevice::ReadOnly);
+            const qint64 before = statm.readAll().split(' ').value(1).toLongLong() * ::sysconf(_SC_PAGESIZE);
+            const std::vector<Row> rows = IcsImport::read(calendar, diaryId);
+            struct rusage usage = {};
+            ::getrusage(RUSAGE_SELF, &usage);
+            return QString::number(static_cast<double>(usage.ru_maxrss * 1024 - before) / size, 'f', 2);
+        });
+        std::printf("%s: %s times the description's size\n", folded ? "folded" : "one line", qPrintable(taken));
+        EXPECT_LE(taken.toDouble(), 4.0) << (folded ? "folded" : "one line");
+    }
+}
 
 } // namespace

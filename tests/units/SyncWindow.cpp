@@ -6,6 +6,7 @@
 #include "settings/ProgramSettings.h"
 #include "settings/SyncAccount.h"
 #include "support/CalDavServer.h"
+#include "support/PlainDavServer.h"
 #include "support/Program.h"
 #include "support/QtPrinters.h"
 #include "support/ScriptedMessageBoxes.h"
@@ -427,4 +428,38 @@ TEST_F(SyncWindowTest, TheDialogTrustsAHomeServersCertificateByItsFingerprint)
     EXPECT_TRUE(refused.error.startsWith(QStringLiteral("Сертификат сервера сменился: ")))
         << refused.error.toStdString();
     EXPECT_EQ(sync().LabelSync->toolTip(), refused.error);
+}
+
+// An object that can't be read is told in one box by whichever sync meets it, a timed one too, and not again by
+// the next syncs of the session while it stays as it is.
+TEST_F(SyncWindowTest, AnUnreadableObjectIsToldOnceInABox)
+{
+    const PlainDavServer server;
+    useAccount(server.calendarUrl(), QString());
+    server.put(QStringLiteral("good.ics"), todo(QStringLiteral("good"), QStringLiteral("хорошее")));
+    server.put(QStringLiteral("bad.ics"), "BEGIN:VCALENDAR\r\nBEGIN:VTODO\r\nUID:bad\r\nSUMMARY:Сломанное\r\n");
+
+    const CalendarSync::Outcome first = syncWith([this] { sync().SyncTimerTimer(); });
+    EXPECT_EQ(first.error, QString());
+    ASSERT_EQ(first.problems.size(), 1);
+    const QList<MessageBoxes::Message>& shown = ScriptedMessageBoxes::instance().shown();
+    ASSERT_EQ(shown.size(), 1);
+    EXPECT_EQ(shown.first().text, WindowSync::problemsText(first.problems));
+    EXPECT_TRUE(shown.first().text.contains(QStringLiteral("«Сломанное»"))) << shown.first().text.toStdString();
+
+    server.put(QStringLiteral("good-2.ics"), todo(QStringLiteral("good-2"), QStringLiteral("ещё хорошее")));
+    ScriptedMessageBoxes::instance().clear();
+    const CalendarSync::Outcome second = syncWith([this] { sync().N14Click(); });
+    EXPECT_EQ(second.error, QString());
+    EXPECT_EQ(second.diaryChanges, 1);
+    EXPECT_EQ(ScriptedMessageBoxes::instance().shownTexts(), QStringList());
+}
+
+TEST(SyncTexts, ManyProblemsShowTheFirstTenAndHowManyMore)
+{
+    QStringList problems;
+    for (int i = 1; i <= 12; ++i)
+        problems << QStringLiteral("Синхронизация: объект %1 не прочитан.").arg(i);
+    EXPECT_EQ(WindowSync::problemsText(problems.mid(0, 3)), problems.mid(0, 3).join(u'\n'));
+    EXPECT_EQ(WindowSync::problemsText(problems), problems.mid(0, 10).join(u'\n') + QStringLiteral("\n… и ещё 2"));
 }
