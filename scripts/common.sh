@@ -14,9 +14,11 @@ build_packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-qpa-plugins qt
 # radicale and xandikos are the CalDAV servers the calendar sync is tested against (tests/support/caldav-server.sh),
 # python3-caldav a second client on them; gnome-keyring gives the tests a Secret Service on a private session bus.
 # khal writes a calendar file of another program for the import's tests, as python3-icalendar does.
+# python3-recurring-ical-events lists a calendar object's occurrences, so the sync's round-trip tests can tell that
+# an edit in the diary left another client's recurrence, its exceptions and changed occurrences as they were.
 test_packages=(libgtest-dev libgmock-dev libbenchmark-dev clang-format clang postgresql openssl
     xvfb xauth openbox trayer xdotool wmctrl sqlite3 x11-utils desktop-file-utils unzip python3-icalendar dbus dunst
-    radicale xandikos python3-caldav gnome-keyring khal)
+    radicale xandikos python3-caldav gnome-keyring khal python3-recurring-ical-events)
 # bench/startup.sh times whole processes under Xvfb with a window manager.
 bench_packages=(hyperfine xvfb xauth openbox time)
 
