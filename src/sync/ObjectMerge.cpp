@@ -478,7 +478,26 @@ struct Changed
     bool reminder = true;
 };
 
-Changed changedSince(const QByteArray& theirs, const Event& now)
+// The fields, each with what it takes from one event to another.
+using Field = void (*)(Event& to, const Event& from);
+constexpr Field fields[] = {
+    [](Event& to, const Event& from) { to.job = from.job; },
+    [](Event& to, const Event& from) { to.note = from.note; },
+    [](Event& to, const Event& from) {
+        to.date = from.date;
+        to.time = from.time;
+    },
+    [](Event& to, const Event& from) { to.period = from.period; },
+    [](Event& to, const Event& from) { to.done = from.done; },
+    [](Event& to, const Event& from) {
+        to.napom = from.napom;
+        to.shedDate = from.shedDate;
+        to.shedTime = from.shedTime;
+    },
+};
+constexpr int fieldCount = static_cast<int>(std::size(fields));
+
+Changed changedSince(const QByteArray& theirs, const Event& now, const QByteArray& lastDigest)
 {
     std::optional<Event> base;
     try {
@@ -493,12 +512,28 @@ Changed changedSince(const QByteArray& theirs, const Event& now)
     const auto reminder = [](const Event& e) {
         return e.napom ? std::tuple(true, e.shedDate, e.shedTime) : std::tuple(false, QDate(), QTime());
     };
-    return {base->job != now.job,
-            base->note != now.note,
-            base->date != now.date || base->time != now.time,
-            base->period.toLower() != now.period.toLower(),
-            base->done != now.done,
-            reminder(*base) != reminder(now)};
+    bool differs[fieldCount] = {base->job != now.job,
+                                base->note != now.note,
+                                base->date != now.date || base->time != now.time,
+                                base->period.toLower() != now.period.toLower(),
+                                base->done != now.done,
+                                reminder(*base) != reminder(now)};
+    // The object may not say all the diary held at the last sync. The digest of then does: the fields where the
+    // diary then held what it holds now are those that, taken from now, give that digest.
+    if (!lastDigest.isEmpty() && DiaryEvents::digest(*base) != lastDigest) {
+        for (int kept = 1; kept < 1 << fieldCount; ++kept) {
+            Event then = *base;
+            for (int f = 0; f < fieldCount; ++f)
+                if (kept & (1 << f))
+                    fields[f](then, now);
+            if (DiaryEvents::digest(then) == lastDigest) {
+                for (int f = 0; f < fieldCount; ++f)
+                    differs[f] = differs[f] && !(kept & (1 << f));
+                break;
+            }
+        }
+    }
+    return {differs[0], differs[1], differs[2], differs[3], differs[4], differs[5]};
 }
 
 class Merge
@@ -738,7 +773,8 @@ void addZones(Calendar& theirs, const Calendar& ours)
 
 } // namespace
 
-QByteArray ObjectMerge::merge(const QByteArray& theirs, const QByteArray& ours, const Event& now)
+QByteArray ObjectMerge::merge(const QByteArray& theirs, const QByteArray& ours, const Event& now,
+                              const QByteArray& lastDigest)
 {
     std::optional<Calendar> theirCalendar = split(theirs);
     const std::optional<Calendar> ourCalendar = split(ours);
@@ -747,7 +783,7 @@ QByteArray ObjectMerge::merge(const QByteArray& theirs, const QByteArray& ours, 
     const Component parsed(icalparser_parse_string(theirs.constData()));
     const Zones zones(parsed && icalcomponent_isa(parsed.get()) == ICAL_VCALENDAR_COMPONENT ? parsed.get() : nullptr);
     Merge merge(*theirCalendar, ourCalendar->main, now, zones);
-    if (merge.apply(changedSince(theirs, now)))
+    if (merge.apply(changedSince(theirs, now, lastDigest)))
         addZones(*theirCalendar, *ourCalendar);
     return theirCalendar->text();
 }

@@ -15,7 +15,10 @@ class ObjectMerge
 public:
     using Event = IcsImport::Row;
 
-    // theirs: the object as last seen; ours: the event's calendar as the diary makes it; now: the event itself.
-    // Returns ours alone when theirs holds no event or to-do.
-    static QByteArray merge(const QByteArray& theirs, const QByteArray& ours, const Event& now);
+    // theirs: the object as last seen; ours: the event's calendar as the diary makes it; now: the event itself;
+    // lastDigest: DiaryEvents::digest of the event as of the last sync, which tells what the diary held where the
+    // object can't say it (a to-do's reminder, an event's done). Returns ours alone when theirs holds no event or
+    // to-do.
+    static QByteArray merge(const QByteArray& theirs, const QByteArray& ours, const Event& now,
+                            const QByteArray& lastDigest = {});
 };

@@ -144,7 +144,7 @@ const MergeCase mergeCases[] = {
       "DTSTART;TZID=Europe/Moscow:20270301T073000", "DTEND;TZID=Europe/Moscow:20270301T083000",
       "EXDATE;TZID=Europe/Moscow:20270308T073000", "RECURRENCE-ID;TZID=Europe/Moscow:20270312T073000",
       "CLASS:PRIVATE", "SEQUENCE:1"},
-     {"SUMMARY:Бассейн\r", "DUE", "BEGIN:VTODO", "Etc/UTC"}},
+     {"DUE", "BEGIN:VTODO", "Etc/UTC"}},
     {"TimeOfAWeekdaySeriesMovesItsEndExceptionsAndOverridesWithIt",
      series,
      [](Event& e) { e.time = QTime(9, 0); },
@@ -306,6 +306,28 @@ TEST(ObjectMerge, ATitleEditLeavesEveryOtherLineAsItWas)
                 from = at;
         }
     }
+}
+
+// The diary turned a to-do's reminder off at an earlier sync, which took the first alarm and left the phone's second
+// first. The digest of the event as of that sync tells the diary did not turn it off again with a new title.
+TEST(ObjectMerge, WhatTheObjectCantSayIsWeighedByTheDigestOfTheLastSync)
+{
+    const ZoneScope zone("Europe/Moscow");
+    const FixedClock clock(QDateTime(QDate(2027, 3, 10), QTime(12, 0), QTimeZone::utc()));
+    QStringList lines = foreignTodo;
+    const auto alarm = lines.indexOf(QStringLiteral("BEGIN:VALARM"));
+    lines.remove(alarm, lines.indexOf(QStringLiteral("END:VALARM")) - alarm + 1);
+    const QByteArray theirs = calendarOf(lines);
+    Event then = IcsImport::read(theirs, diaryId).front();
+    ASSERT_TRUE(then.napom);
+    then.napom = false;
+    Event now = then;
+    now.job = QStringLiteral("Купить хлеб и сыр");
+    const QByteArray ours = IcsComponents(diaryId).calendarOf(DiaryEvents::component(now, now.uid));
+    const QByteArray merged = ObjectMerge::merge(theirs, ours, now, DiaryEvents::digest(then));
+    EXPECT_TRUE(merged.contains("TRIGGER:-PT5M")) << merged.constData();
+    EXPECT_TRUE(merged.contains("SUMMARY:Купить хлеб и сыр")) << merged.constData();
+    EXPECT_FALSE(ObjectMerge::merge(theirs, ours, now).contains("TRIGGER:-PT5M"));
 }
 
 TEST(ObjectMerge, WithNothingOfTheirsToKeepGivesOurs)

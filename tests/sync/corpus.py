@@ -11,7 +11,8 @@ import os
 import sys
 
 import pytz
-from icalendar import Alarm, Calendar, Event, Timezone, TimezoneDaylight, TimezoneStandard, Todo, vCalAddress, vText
+from icalendar import (Alarm, Calendar, Event, Timezone, TimezoneDaylight, TimezoneStandard, Todo, vCalAddress,
+                       vDDDTypes, vText)
 
 STAMP = datetime.datetime(2027, 1, 10, 9, 0, tzinfo=pytz.utc)
 MOSCOW = pytz.timezone("Europe/Moscow")
@@ -190,8 +191,7 @@ def corpus():
         X_MOZ_GENERATION="5", DESCRIPTION="Повестка: итоги месяца\nПланы на квартал",
         ATTENDEE=[attendee("anna@example.org", "Анна"), attendee("petr@example.org", "Пётр", "TENTATIVE")],
         ORGANIZER=vCalAddress("mailto:me@example.org"))
-    tb.add_component(alarm(-datetime.timedelta(minutes=15), RELATED="START") if False else
-                     alarm(-datetime.timedelta(minutes=15)))
+    tb.add_component(alarm(-datetime.timedelta(minutes=15)))
     add("thunderbird-biweekly-exdate-attendees", calendar("thunderbird", tb, zones=["Europe/Moscow"],
                                                           overrides=[occurrence(
         "e3a7c8f0-0012-4b6d-9e2a-thunderbird012", "Совещание отдела", msk(d(2027, 3, 18, 14, 0)),
@@ -257,10 +257,11 @@ def corpus():
         Event, "b0c5f1d2-0027-4a1e-8d3f-davx5events0027", "Созвон с Нью-Йорком",
         DTSTART=nyc(d(2027, 1, 15, 9, 0)), DURATION=datetime.timedelta(minutes=45),
         ATTENDEE=[attendee("john@example.com", "John")]), zones=["America/New_York"]))
-    add("outlook-all-day-weekly-count", calendar("outlook", component(
+    duty = component(
         Event, "040000008200E00074C5B7101A82E0080000000028", "Дежурство",
         DTSTART=day(2027, 3, 6), DTEND=day(2027, 3, 7), RRULE={"FREQ": "WEEKLY", "COUNT": 8, "BYDAY": ["SA"]},
-        EXDATE=day(2027, 3, 20), X_MICROSOFT_CDO_ALLDAYEVENT="TRUE")))
+        EXDATE=vDDDTypes(day(2027, 3, 20)), X_MICROSOFT_CDO_ALLDAYEVENT="TRUE")
+    add("outlook-all-day-weekly-count", calendar("outlook", duty))
     return objects
 
 
