@@ -612,7 +612,8 @@ private:
     // or floats, as it did; the end, the exceptions and the occurrences changed on their own move with the start.
     void move(bool todo)
     {
-        const QByteArray anchor = todo && !m_their.first("DUE") ? QByteArray("DTSTART") : QByteArray(todo ? "DUE" : "DTSTART");
+        const QByteArray anchor =
+            todo && !m_their.first("DUE") ? QByteArray("DTSTART") : QByteArray(todo ? "DUE" : "DTSTART");
         const ContentLine* old = m_their.first(anchor);
         if (!m_now.date.isValid()) {
             // A to-do without a date has nothing to recur from; an event keeps the start it must have.
@@ -668,7 +669,8 @@ private:
             m_their.replaceEach(companion, byShift);
         m_their.replaceEach("EXDATE", byShift);
         m_their.replaceEach("RDATE", byShift);
-        m_their.replaceEach("RRULE", [&](const ContentLine& rule) { return movedUntil(rule, zoneId, *shift, m_zones); });
+        m_their.replaceEach("RRULE",
+                            [&](const ContentLine& rule) { return movedUntil(rule, zoneId, *shift, m_zones); });
         for (std::vector<ContentLine>* lines : {&m_theirs.before, &m_theirs.after})
             for (ContentLine& each : *lines)
                 if (each.name == "RECURRENCE-ID")
@@ -763,7 +765,8 @@ void addZones(Calendar& theirs, const Calendar& ours)
             zone.push_back(line);
         if (inZone && line.name == "END" && valueOf(line).trimmed().toUpper() == "VTIMEZONE") {
             inZone = false;
-            const auto id = std::find_if(zone.begin(), zone.end(), [](const ContentLine& l) { return l.name == "TZID"; });
+            const auto id =
+                std::find_if(zone.begin(), zone.end(), [](const ContentLine& l) { return l.name == "TZID"; });
             if (id != zone.end() && std::find(known.begin(), known.end(), valueOf(*id).trimmed()) == known.end())
                 theirs.before.insert(theirs.before.end(), zone.begin(), zone.end());
             zone.clear();

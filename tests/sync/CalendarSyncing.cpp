@@ -421,7 +421,8 @@ TEST_P(CalendarSyncing, AnEditInTheDiaryKeepsWhatElseOtherClientsWrote)
         std::function<void(qint64 id, const QString& job, const QVariant& time, bool done)> edit;
     };
     const Step steps[] = {
-        {"text", [&](qint64 id, const QString& job, const QVariant&, bool) { diary.setValue(id, "job", job + " (правка)"); }},
+        {"text",
+         [&](qint64 id, const QString& job, const QVariant&, bool) { diary.setValue(id, "job", job + " (правка)"); }},
         {"time",
          [&](qint64 id, const QString&, const QVariant& time, bool) {
              if (!time.isNull())

@@ -27,9 +27,8 @@ QByteArray calendarOf(const QStringList& lines)
 }
 
 const QStringList moscow = {
-    "BEGIN:VTIMEZONE", "TZID:Europe/Moscow",  "BEGIN:STANDARD", "DTSTART:19700101T000000",
-    "TZOFFSETFROM:+0300", "TZOFFSETTO:+0300", "TZNAME:MSK",     "END:STANDARD",
-    "END:VTIMEZONE",
+    "BEGIN:VTIMEZONE",  "TZID:Europe/Moscow", "BEGIN:STANDARD", "DTSTART:19700101T000000", "TZOFFSETFROM:+0300",
+    "TZOFFSETTO:+0300", "TZNAME:MSK",         "END:STANDARD",   "END:VTIMEZONE",
 };
 
 const QStringList foreignTodo = {
@@ -59,25 +58,25 @@ const QStringList foreignTodo = {
 
 // Every Monday, Wednesday and Friday until 30 June at 07:30 in Moscow, one Monday left out and one Friday moved.
 const QStringList series = QStringList(moscow) + QStringList{
-    "BEGIN:VEVENT",
-    "UID:phone-series",
-    "DTSTAMP:20270101T000000Z",
-    "SUMMARY:Бассейн",
-    "DTSTART;TZID=Europe/Moscow:20270301T073000",
-    "DTEND;TZID=Europe/Moscow:20270301T083000",
-    "RRULE:FREQ=WEEKLY;BYDAY=MO,WE,FR;UNTIL=20270630T000000Z",
-    "EXDATE;TZID=Europe/Moscow:20270308T073000",
-    "CLASS:PRIVATE",
-    "END:VEVENT",
-    "BEGIN:VEVENT",
-    "UID:phone-series",
-    "DTSTAMP:20270101T000000Z",
-    "RECURRENCE-ID;TZID=Europe/Moscow:20270312T073000",
-    "SUMMARY:Бассейн",
-    "DTSTART;TZID=Europe/Moscow:20270312T100000",
-    "DTEND;TZID=Europe/Moscow:20270312T110000",
-    "END:VEVENT",
-};
+                                                     "BEGIN:VEVENT",
+                                                     "UID:phone-series",
+                                                     "DTSTAMP:20270101T000000Z",
+                                                     "SUMMARY:Бассейн",
+                                                     "DTSTART;TZID=Europe/Moscow:20270301T073000",
+                                                     "DTEND;TZID=Europe/Moscow:20270301T083000",
+                                                     "RRULE:FREQ=WEEKLY;BYDAY=MO,WE,FR;UNTIL=20270630T000000Z",
+                                                     "EXDATE;TZID=Europe/Moscow:20270308T073000",
+                                                     "CLASS:PRIVATE",
+                                                     "END:VEVENT",
+                                                     "BEGIN:VEVENT",
+                                                     "UID:phone-series",
+                                                     "DTSTAMP:20270101T000000Z",
+                                                     "RECURRENCE-ID;TZID=Europe/Moscow:20270312T073000",
+                                                     "SUMMARY:Бассейн",
+                                                     "DTSTART;TZID=Europe/Moscow:20270312T100000",
+                                                     "DTEND;TZID=Europe/Moscow:20270312T110000",
+                                                     "END:VEVENT",
+                                                 };
 
 const QStringList utcEvent = {
     "BEGIN:VEVENT",
@@ -104,8 +103,14 @@ const QStringList newYork = {
 };
 
 const QStringList allDay = {
-    "BEGIN:VEVENT",       "UID:phone-4",         "DTSTAMP:20270101T000000Z", "SUMMARY:Отпуск",
-    "DTSTART;VALUE=DATE:20270705", "DTEND;VALUE=DATE:20270706", "TRANSP:TRANSPARENT", "END:VEVENT",
+    "BEGIN:VEVENT",
+    "UID:phone-4",
+    "DTSTAMP:20270101T000000Z",
+    "SUMMARY:Отпуск",
+    "DTSTART;VALUE=DATE:20270705",
+    "DTEND;VALUE=DATE:20270706",
+    "TRANSP:TRANSPARENT",
+    "END:VEVENT",
 };
 
 const QStringList recurringTodo = {
@@ -142,8 +147,8 @@ const MergeCase mergeCases[] = {
      [](Event& e) { e.job = QStringLiteral("Бассейн с Олей"); },
      {"SUMMARY:Бассейн с Олей", "RRULE:FREQ=WEEKLY;BYDAY=MO,WE,FR;UNTIL=20270630T000000Z",
       "DTSTART;TZID=Europe/Moscow:20270301T073000", "DTEND;TZID=Europe/Moscow:20270301T083000",
-      "EXDATE;TZID=Europe/Moscow:20270308T073000", "RECURRENCE-ID;TZID=Europe/Moscow:20270312T073000",
-      "CLASS:PRIVATE", "SEQUENCE:1"},
+      "EXDATE;TZID=Europe/Moscow:20270308T073000", "RECURRENCE-ID;TZID=Europe/Moscow:20270312T073000", "CLASS:PRIVATE",
+      "SEQUENCE:1"},
      {"DUE", "BEGIN:VTODO", "Etc/UTC"}},
     {"TimeOfAWeekdaySeriesMovesItsEndExceptionsAndOverridesWithIt",
      series,
@@ -188,8 +193,8 @@ const MergeCase mergeCases[] = {
     {"DoneOnARecurringTodoKeepsItsRuleAndDates",
      recurringTodo,
      [](Event& e) { e.done = true; },
-     {"STATUS:COMPLETED", "COMPLETED:20270310T120000Z", "PERCENT-COMPLETE:100",
-      "RRULE:FREQ=DAILY;INTERVAL=3;COUNT=10", "DTSTART;VALUE=DATE:20270301", "DUE;VALUE=DATE:20270302"},
+     {"STATUS:COMPLETED", "COMPLETED:20270310T120000Z", "PERCENT-COMPLETE:100", "RRULE:FREQ=DAILY;INTERVAL=3;COUNT=10",
+      "DTSTART;VALUE=DATE:20270301", "DUE;VALUE=DATE:20270302"},
      {"IN-PROCESS", "PERCENT-COMPLETE:40"}},
     {"ATodoMovedTakesItsStartAlong",
      recurringTodo,
@@ -292,7 +297,8 @@ TEST(ObjectMerge, ATitleEditLeavesEveryOtherLineAsItWas)
     for (const QStringList& lines : {series, foreignTodo, recurringTodo, newYork}) {
         QByteArray theirs = calendarOf(lines);
         theirs.replace("END:VCALENDAR", "X-WR-CALNAME:Личное\r\nEND:VCALENDAR");
-        const qsizetype end = theirs.indexOf("END:VEVENT") >= 0 ? theirs.indexOf("END:VEVENT") : theirs.indexOf("END:VTODO");
+        const qsizetype end =
+            theirs.indexOf("END:VEVENT") >= 0 ? theirs.indexOf("END:VEVENT") : theirs.indexOf("END:VTODO");
         theirs.insert(theirs.lastIndexOf("\r\nSUMMARY", end) + 2, folded);
         theirs.replace("DESCRIPTION:в булочной\r\n", "");
         const QByteArray merged = mergedAfter(theirs, [](Event& e) { e.job = QStringLiteral("Новое название"); });
