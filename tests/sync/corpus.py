@@ -262,6 +262,84 @@ def corpus():
         DTSTART=day(2027, 3, 6), DTEND=day(2027, 3, 7), RRULE={"FREQ": "WEEKLY", "COUNT": 8, "BYDAY": ["SA"]},
         EXDATE=vDDDTypes(day(2027, 3, 20)), X_MICROSOFT_CDO_ALLDAYEVENT="TRUE")
     add("outlook-all-day-weekly-count", calendar("outlook", duty))
+
+    # More of the shapes clients write.
+    memorable = component(
+        Event, "A1B2C3D4-0029-4E5F-9A8B-IOS000000029", "Годовщина знакомства",
+        DTSTART=day(2019, 5, 17), DTEND=day(2019, 5, 18), RRULE={"FREQ": "YEARLY"}, TRANSP="TRANSPARENT")
+    memorable.add_component(alarm(-datetime.timedelta(hours=15), X_WR_ALARMUID="9F0A-ALARM-1"))
+    memorable.add_component(alarm(-datetime.timedelta(days=7), action="AUDIO", ATTACH="Basso"))
+    add("ios-yearly-day-two-alarms", calendar("ios", memorable))
+    add("davx5-weekend-until-date", calendar("davx5", component(
+        Event, "b0c5f1d2-0030-4a1e-8d3f-davx5events0030", "Дача",
+        DTSTART=day(2027, 5, 1), DTEND=day(2027, 5, 2),
+        RRULE={"FREQ": "WEEKLY", "UNTIL": day(2027, 9, 26), "BYDAY": ["SA", "SU"]}, TRANSP="TRANSPARENT")))
+    add("thunderbird-biweekly-wkst", calendar("thunderbird", component(
+        Event, "e3a7c8f0-0031-4b6d-9e2a-thunderbird031", "Йога",
+        DTSTART=msk(d(2027, 3, 7, 10, 0)), DTEND=msk(d(2027, 3, 7, 11, 0)),
+        RRULE={"FREQ": "WEEKLY", "INTERVAL": 2, "WKST": "SU", "BYDAY": ["SU", "MO"]}), zones=["Europe/Moscow"]))
+    add("outlook-yearly-second-sunday-of-may", calendar("outlook", component(
+        Event, "040000008200E00074C5B7101A82E0080000000032", "Позвонить маме",
+        DTSTART=msk(d(2027, 5, 9, 12, 0)), DTEND=msk(d(2027, 5, 9, 12, 30)),
+        RRULE={"FREQ": "YEARLY", "BYMONTH": [5], "BYDAY": ["2SU"]}), zones=["Europe/Moscow"]))
+    add("evolution-hourly-count-floating", calendar("evolution", component(
+        Event, "20270301T101010Z-1234-1000-1-33@evolution", "Проветрить",
+        DTSTART=d(2027, 3, 15, 9, 0), DTEND=d(2027, 3, 15, 9, 10), RRULE={"FREQ": "HOURLY", "INTERVAL": 4,
+                                                                          "COUNT": 3})))
+    add("tasks-start-and-duration", calendar("tasks", component(
+        Todo, "4471205873120956834", "Прочитать статью", DTSTART=msk(d(2027, 3, 14, 20, 0)),
+        DURATION=datetime.timedelta(hours=2), STATUS="NEEDS-ACTION"), zones=["Europe/Moscow"]))
+    add("nextcloud-todo-without-dates", calendar("nextcloud", component(
+        Todo, "8b3f1c9e-0035-nextcloud-tasks", "Когда-нибудь выучить испанский", PRIORITY=9,
+        CATEGORIES=["Мечты"], CLASS="PRIVATE", STATUS="NEEDS-ACTION")))
+    add("macos-tentative-comment-resources", calendar("macos", component(
+        Event, "5C1E-MAC-0036", "Собеседование", DTSTART=msk(d(2027, 3, 18, 15, 0)),
+        DTEND=msk(d(2027, 3, 18, 16, 0)), STATUS="TENTATIVE", COMMENT="Взять резюме",
+        RESOURCES="Проектор", CONTACT="Кадры, +7 495 000-00-00",
+        ATTACH="https://files.example.org/cv.pdf"), zones=["Europe/Moscow"]))
+    cancelled = occurrence("e3a7c8f0-0037-4b6d-9e2a-thunderbird037", "Теннис", msk(d(2027, 3, 16, 19, 0)),
+                           msk(d(2027, 3, 16, 19, 0)), msk(d(2027, 3, 16, 20, 0)), STATUS="CANCELLED")
+    moved = occurrence("e3a7c8f0-0037-4b6d-9e2a-thunderbird037", "Теннис (другой корт)", msk(d(2027, 3, 23, 19, 0)),
+                       msk(d(2027, 3, 24, 19, 0)), msk(d(2027, 3, 24, 20, 0)), LOCATION="Корт 3")
+    add("thunderbird-two-overrides-one-cancelled", calendar("thunderbird", component(
+        Event, "e3a7c8f0-0037-4b6d-9e2a-thunderbird037", "Теннис",
+        DTSTART=msk(d(2027, 3, 2, 19, 0)), DTEND=msk(d(2027, 3, 2, 20, 0)),
+        RRULE={"FREQ": "WEEKLY", "COUNT": 15}), zones=["Europe/Moscow"], overrides=[cancelled, moved]))
+    add("davx5-berlin-monthly-second-tuesday", calendar("davx5", component(
+        Event, "b0c5f1d2-0038-4a1e-8d3f-davx5events0038", "Родительское собрание",
+        DTSTART=ber(d(2027, 3, 9, 18, 30)), DTEND=ber(d(2027, 3, 9, 20, 0)),
+        RRULE={"FREQ": "MONTHLY", "BYDAY": ["2TU"], "COUNT": 10}), zones=["Europe/Berlin"]))
+    assigned = component(
+        Todo, "20270301T101010Z-1234-1000-1-39@evolution", "Проверить договор", DUE=msk(d(2027, 3, 19, 12, 0)),
+        STATUS="NEEDS-ACTION", ORGANIZER=vCalAddress("mailto:lawyer@example.org"),
+        ATTENDEE=[attendee("me@example.org", "Я", "NEEDS-ACTION")], X_EVOLUTION_ORIGINAL="1")
+    add("evolution-assigned-todo", calendar("evolution", assigned, zones=["Europe/Moscow"]))
+    add("nextcloud-utc-daily-exdate-lines", calendar("nextcloud", component(
+        Event, "8b3f1c9e-0040-nextcloud-calendar", "Стендап", DTSTART=utc(d(2027, 3, 1, 7, 0)),
+        DTEND=utc(d(2027, 3, 1, 7, 15)), RRULE={"FREQ": "DAILY", "BYDAY": ["MO", "TU", "WE", "TH", "FR"],
+                                                  "UNTIL": utc(d(2027, 8, 31, 7, 0))},
+        EXDATE=[utc(d(2027, 3, 8, 7, 0)), utc(d(2027, 5, 3, 7, 0)), utc(d(2027, 5, 10, 7, 0))])))
+    add("ios-flight-two-zones", calendar("ios", component(
+        Event, "A1B2C3D4-0041-4E5F-9A8B-IOS000000041", "Рейс в Берлин",
+        DTSTART=msk(d(2027, 4, 2, 9, 0)), DTEND=ber(d(2027, 4, 2, 10, 30)), LOCATION="Шереметьево",
+        X_APPLE_TRAVEL_START="ical-time-zone"), zones=["Europe/Moscow", "Europe/Berlin"]))
+    add("thunderbird-yearly-two-days", calendar("thunderbird", component(
+        Event, "e3a7c8f0-0042-4b6d-9e2a-thunderbird042", "Майские у родителей",
+        DTSTART=day(2027, 5, 1), DTEND=day(2027, 5, 3), RRULE={"FREQ": "YEARLY"}, X_MOZ_GENERATION="4")))
+    snoozed = component(
+        Todo, "e3a7c8f0-0043-4b6d-9e2a-thunderbird043", "Записаться к стоматологу", DUE=msk(d(2027, 3, 16, 10, 0)),
+        STATUS="NEEDS-ACTION", X_MOZ_SNOOZE_TIME=utc(d(2027, 3, 16, 6, 45)))
+    snoozed.add_component(alarm(-datetime.timedelta(minutes=30)))
+    add("thunderbird-todo-snoozed-alarm", calendar("thunderbird", snoozed, zones=["Europe/Moscow"]))
+    add("evolution-long-escaped-description", calendar("evolution", component(
+        Event, "20270301T101010Z-1234-1000-1-44@evolution", "Встреча выпускников",
+        DTSTART=msk(d(2027, 6, 12, 17, 0)), DTEND=msk(d(2027, 6, 12, 23, 0)),
+        DESCRIPTION="Кафе «Берёзка»; вход по списку, с собой: хорошее настроение, фотографии, 500 руб. "
+                    "Сбор у входа в 16:45 — не опаздывайте!\nКонтакты: Маша, Петя; тел. 8-900-000-00-00",
+        LOCATION="ул. Ленина, 1; 2 этаж"), zones=["Europe/Moscow"]))
+    add("tasks-recurring-monthly-last-day", calendar("tasks", component(
+        Todo, "4471205873120956845", "Передать показания счётчиков", DTSTART=day(2027, 3, 31),
+        DUE=day(2027, 3, 31), RRULE={"FREQ": "MONTHLY", "BYMONTHDAY": [-1]}, STATUS="NEEDS-ACTION")))
     return objects
 
 
