@@ -265,6 +265,27 @@ private:
     const QByteArray m_system = QTimeZone::systemTimeZoneId();
 };
 
+// A DURATION value: days, hours, minutes and seconds, before or after.
+QByteArray durationText(qint64 seconds)
+{
+    QByteArray text = seconds < 0 ? "-P" : "P";
+    qint64 left = seconds < 0 ? -seconds : seconds;
+    const qint64 days = left / 86400;
+    left %= 86400;
+    if (days)
+        text += QByteArray::number(days) + 'D';
+    if (left || !days) {
+        text += 'T';
+        if (left / 3600)
+            text += QByteArray::number(left / 3600) + 'H';
+        if (left % 3600 / 60)
+            text += QByteArray::number(left % 3600 / 60) + 'M';
+        if (left % 60 || !left)
+            text += QByteArray::number(left % 60) + 'S';
+    }
+    return text;
+}
+
 // How far a series moves with its start: whole days for a start that is a date, seconds for a time.
 struct Move
 {
@@ -716,8 +737,10 @@ private:
         MainComponent ours = m_ours;
         const auto ourAlarm = ours.firstAlarm();
         const bool have = ourAlarm != ours.items.end();
-        if (!have && m_now.napom)
+        if (!have && m_now.napom) {
+            retrigger();
             return;
+        }
         const auto theirAlarm = m_their.firstAlarm();
         if (theirAlarm != m_their.items.end()) {
             if (have)
@@ -726,6 +749,30 @@ private:
                 m_their.items.erase(theirAlarm);
         } else if (have) {
             m_their.items.push_back(*ourAlarm);
+        }
+    }
+
+    // The diary writes no alarm of a to-do; the first the object has, which the diary reads as its reminder, now
+    // opens at the diary's window, its trigger written as it was: a moment, or an offset from the to-do's time.
+    void retrigger()
+    {
+        const auto theirAlarm = m_their.firstAlarm();
+        if (theirAlarm == m_their.items.end() || !m_now.shedDate.isValid())
+            return;
+        std::vector<ContentLine>& lines = theirAlarm->lines;
+        const auto trigger = std::find_if(lines.begin() + 1, lines.end(),
+                                          [](const ContentLine& line) { return line.name == "TRIGGER"; });
+        if (trigger == lines.end())
+            return;
+        const QTime at = m_now.shedTime.isValid() ? m_now.shedTime : QTime(0, 0);
+        if (parameter(*trigger, "VALUE").toUpper() == "DATE-TIME") {
+            const QDateTime utc = QDateTime(m_now.shedDate, at).toUTC();
+            *trigger = withValue(*trigger, {}, QByteArray(), textOf({utc.date(), utc.time(), true}));
+        } else if (m_now.date.isValid()) {
+            // Counted on the wall clock from the day and time, as the import counts it.
+            const QDateTime due(m_now.date, m_now.time.isValid() ? m_now.time : QTime(0, 0), QTimeZone::utc());
+            *trigger = withValue(*trigger, {}, QByteArray(),
+                                 durationText(due.secsTo(QDateTime(m_now.shedDate, at, QTimeZone::utc()))));
         }
     }
 

@@ -227,6 +227,19 @@ const MergeCase mergeCases[] = {
      [](Event& e) { e.napom = false; },
      {"ACTION:AUDIO", "TRIGGER:-PT5M"},
      {"DESCRIPTION:first", "TRIGGER:-PT15M"}},
+    {"ATodosReminderMovedRetriggersItsOwnFirstAlarm",
+     foreignTodo,
+     [](Event& e) {
+         e.shedDate = QDate(2027, 3, 3);
+         e.shedTime = QTime(21, 30);
+     },
+     {"DESCRIPTION:first\r\nTRIGGER:-P1DT2H30M", "ACTION:AUDIO\r\nTRIGGER:-PT5M", "SUMMARY:Купить хлеб\r"},
+     {"TRIGGER:-PT15M"}},
+    {"AnAlarmAtAMomentStaysAtAMoment",
+     QStringList(foreignTodo).replaceInStrings("TRIGGER:-PT15M", "TRIGGER;VALUE=DATE-TIME:20270304T060000Z"),
+     [](Event& e) { e.shedTime = QTime(10, 0); },
+     {"TRIGGER;VALUE=DATE-TIME:20270304T070000Z", "TRIGGER:-PT5M"},
+     {"T060000Z"}},
     {"UndoneRemovesTheCompletion",
      QStringList(foreignTodo)
          .replaceInStrings("STATUS:NEEDS-ACTION", "STATUS:COMPLETED\r\nCOMPLETED:20270304T100000Z\r\n"
