@@ -340,6 +340,41 @@ def corpus():
     add("tasks-recurring-monthly-last-day", calendar("tasks", component(
         Todo, "4471205873120956845", "Передать показания счётчиков", DTSTART=day(2027, 3, 31),
         DUE=day(2027, 3, 31), RRULE={"FREQ": "MONTHLY", "BYMONTHDAY": [-1]}, STATUS="NEEDS-ACTION")))
+    holiday = occurrence("b0c5f1d2-0045-4a1e-8d3f-davx5events0045", "Уборка (генеральная)", day(2027, 4, 3),
+                         day(2027, 4, 4), day(2027, 4, 5))
+    add("davx5-all-day-weekly-exdates-and-override", calendar("davx5", component(
+        Event, "b0c5f1d2-0045-4a1e-8d3f-davx5events0045", "Уборка", DTSTART=day(2027, 3, 6), DTEND=day(2027, 3, 7),
+        RRULE={"FREQ": "WEEKLY", "BYDAY": ["SA"], "COUNT": 26},
+        EXDATE=[vDDDTypes(day(2027, 3, 13)), vDDDTypes(day(2027, 5, 1))], TRANSP="TRANSPARENT"),
+        overrides=[holiday]))
+    first_monday = occurrence("A1B2C3D4-0046-4E5F-9A8B-IOS000000046", "Книжный клуб", msk(d(2027, 4, 5, 19, 0)),
+                              msk(d(2027, 4, 7, 19, 30)), msk(d(2027, 4, 7, 21, 0)), LOCATION="Библиотека")
+    add("ios-monthly-first-monday-override-elsewhere", calendar("ios", component(
+        Event, "A1B2C3D4-0046-4E5F-9A8B-IOS000000046", "Книжный клуб", DTSTART=msk(d(2027, 3, 1, 19, 0)),
+        DTEND=msk(d(2027, 3, 1, 20, 30)), RRULE={"FREQ": "MONTHLY", "BYDAY": ["1MO"]},
+        EXDATE=msk(d(2027, 7, 5, 19, 0))), zones=["Europe/Moscow"], overrides=[first_monday]))
+    add("thunderbird-todo-weekly-until-berlin", calendar("thunderbird", component(
+        Todo, "e3a7c8f0-0047-4b6d-9e2a-thunderbird047", "Отчёт в Берлин", DTSTART=ber(d(2027, 3, 5, 9, 0)),
+        DUE=ber(d(2027, 3, 5, 12, 0)), RRULE={"FREQ": "WEEKLY", "UNTIL": utc(d(2027, 6, 25, 11, 0))},
+        STATUS="NEEDS-ACTION", X_MOZ_GENERATION="7"), zones=["Europe/Berlin"]))
+    add("outlook-moment-without-end", calendar("outlook", component(
+        Event, "040000008200E00074C5B7101A82E0080000000048", "Старт продаж",
+        DTSTART=msk(d(2027, 4, 20, 10, 0)), X_MICROSOFT_CDO_BUSYSTATUS="FREE", TRANSP="TRANSPARENT"),
+        zones=["Europe/Moscow"]))
+    delegated = attendee("deputy@example.org", "Заместитель")
+    delegated.params["DELEGATED-FROM"] = vText("mailto:boss@example.org")
+    audit = component(
+        Event, "20270301T101010Z-1234-1000-1-49@evolution", "Аудит",
+        DTSTART=msk(d(2027, 5, 17, 9, 0)), DTEND=msk(d(2027, 5, 19, 18, 0)),
+        CATEGORIES=["Работа"], ATTENDEE=[delegated], ORGANIZER=vCalAddress("mailto:boss@example.org"),
+        X_EVOLUTION_CATEGORIES="Работа,Командировка")
+    audit.add("CATEGORIES", ["Командировка"])
+    add("evolution-two-category-lines-delegated", calendar("evolution", audit, zones=["Europe/Moscow"]))
+    child = component(
+        Todo, "8b3f1c9e-0050-nextcloud-tasks", "Забронировать отель", DTSTART=nyc(d(2027, 4, 1, 9, 0)),
+        DUE=nyc(d(2027, 4, 2, 17, 0)), PERCENT_COMPLETE=0, STATUS="NEEDS-ACTION",
+        RELATED_TO=["8b3f1c9e-0049-trip", "8b3f1c9e-0048-budget"])
+    add("nextcloud-todo-new-york-two-parents", calendar("nextcloud", child, zones=["America/New_York"]))
     return objects
 
 
