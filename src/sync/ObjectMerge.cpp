@@ -557,6 +557,7 @@ Changed changedSince(const QByteArray& theirs, const Event& now, const QByteArra
     return {differs[0], differs[1], differs[2], differs[3], differs[4], differs[5]};
 }
 
+// The fields the diary changed, written into their object's main component in its own form.
 class Merge
 {
 public:
