@@ -18,10 +18,12 @@ build_packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-qpa-plugins qt
 # cyrus-caldav (sasl2-bin writes its password file) and sogo (with its memcached, on the tests' PostgreSQL) are three
 # more CalDAV servers users run, each with quirks of its own: caldav-server.sh starts each privately, none of their
 # system services (SOGo's tests run when CMake is given -DCHRONOTEKA_TEST_SOGO=ON, tests/CMakeLists.txt says why).
+# python3-recurring-ical-events lists a calendar object's occurrences, so the sync's round-trip tests can tell that
+# an edit in the diary left another client's recurrence, its exceptions and changed occurrences as they were.
 test_packages=(libgtest-dev libgmock-dev libbenchmark-dev clang-format clang postgresql openssl
     xvfb xauth openbox trayer xdotool wmctrl sqlite3 x11-utils desktop-file-utils unzip python3-icalendar dbus dunst
     radicale xandikos python3-caldav gnome-keyring khal davical apache2 libapache2-mod-php cyrus-imapd cyrus-caldav
-    sasl2-bin sogo)
+    sasl2-bin sogo python3-recurring-ical-events)
 # bench/startup.sh times whole processes under Xvfb with a window manager.
 bench_packages=(hyperfine xvfb xauth openbox time)
 

@@ -159,6 +159,17 @@ void DiaryEvents::remove(Backend::Batch& batch, qint64 id)
     batch.run(QStringLiteral("DELETE FROM job WHERE id_job = ?"), {id});
 }
 
+DiaryEvents::Event DiaryEvents::asStored(const Event& event)
+{
+    const auto size = [](Column c) { return JobTable::columns()[static_cast<std::size_t>(c)].size; };
+    Event stored = event;
+    stored.job = textValue(event.job, size(Column::Job)).toString();
+    stored.period = textValue(event.period, size(Column::Period)).toString();
+    if (event.time.isValid())
+        stored.time = QTime(event.time.hour(), event.time.minute(), event.time.second());
+    return stored;
+}
+
 QByteArray DiaryEvents::digest(const Event& event)
 {
     // The parts joined by a separator, dates and times as ISO texts. Written out by hand: a sync with nothing to do

@@ -26,6 +26,9 @@ public:
     static Event update(Backend::Batch& batch, const Event& event);
     static void remove(Backend::Batch& batch, qint64 id);
 
+    // The event as the diary would store it: texts cut to their columns, times to whole seconds.
+    static Event asStored(const Event& event);
+
     // What the diary owns of the event, as a short text that differs when any of it does.
     static QByteArray digest(const Event& event);
     // How an event becomes an object: as the sync writes it, its reminder window an alarm when it reminds; or as the

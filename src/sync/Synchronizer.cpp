@@ -321,7 +321,7 @@ private:
         QByteArray lastSeen;
         write([&](Backend::Batch& batch) { lastSeen = SyncState::text(batch, m_collection, id); });
         const QByteArray ours = m_components.calendarOf(DiaryEvents::component(event, uidOf(id)));
-        const QByteArray text = ObjectMerge::merge(lastSeen, ours, event.napom);
+        const QByteArray text = ObjectMerge::merge(lastSeen, ours, event, known.digest);
         QByteArray etag;
         try {
             etag = m_client.put(known.href, text, known.etag);

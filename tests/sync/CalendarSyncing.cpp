@@ -11,17 +11,24 @@
 #include "export/IcsExport.h"
 #include "support/CalDavServer.h"
 #include "support/TempDiary.h"
+#include "support/ZoneScope.h"
 #include "Phone.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
+#include <QDir>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QProcess>
+#include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
 #include <QUuid>
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <utility>
@@ -395,6 +402,73 @@ TEST_P(CalendarSyncing, InTheBackgroundTellsProgressAndOutcomeOnTheWindowsThread
     EXPECT_EQ(outcomes[0].diaryChanges, 1);
     EXPECT_EQ(outcomes[1].diaryChanges, 0);
     EXPECT_EQ(onPhone().size(), 2u);
+}
+
+// What Debian's own Python prints for a script of the tests.
+QByteArray pythonOutput(const QStringList& arguments)
+{
+    QProcess python;
+    python.start(QStringLiteral("/usr/bin/python3"), arguments);
+    EXPECT_TRUE(python.waitForFinished(120000));
+    EXPECT_EQ(python.exitCode(), 0) << python.readAllStandardError().toStdString();
+    return python.readAllStandardOutput();
+}
+
+// Other clients' objects in the shapes they write them (corpus.py), put on the server by the phone and synced; then
+// each edited in the diary, one kind of edit a sync: its text, its time, done. Whatever an edit does not touch stays
+// on the server as it was, and so do the occurrences over three years, or after a new time their days
+// (roundtrip.py).
+TEST_P(CalendarSyncing, AnEditInTheDiaryKeepsWhatElseOtherClientsWrote)
+{
+    const ZoneScope zone("Europe/Moscow");
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    const QString objects = folder.filePath(QStringLiteral("objects"));
+    pythonOutput({QStringLiteral(CORPUS), objects});
+    const auto count = QDir(objects).entryList(QDir::Files).size();
+    ASSERT_GE(count, 20);
+    phone({"put", objects});
+    const Outcome first = sync();
+    expectCompleted(first);
+    EXPECT_EQ(first.diaryChanges, count);
+
+    struct Step
+    {
+        const char* change;
+        std::function<void(qint64 id, const QString& job, const QVariant& time, bool done)> edit;
+    };
+    const Step steps[] = {
+        {"text",
+         [&](qint64 id, const QString& job, const QVariant&, bool) { diary.setValue(id, "job", job + " (правка)"); }},
+        {"time",
+         [&](qint64 id, const QString&, const QVariant& time, bool) {
+             if (!time.isNull())
+                 diary.setValue(id, "time_isp", DateSerial::toTime(time.toDouble()).addSecs(3600));
+         }},
+        {"done", [&](qint64 id, const QString&, const QVariant&, bool done) { diary.setValue(id, "vip", !done); }},
+    };
+    for (const Step& step : steps) {
+        const QString before = folder.filePath(QStringLiteral("before.json"));
+        const QString after = folder.filePath(QStringLiteral("after.json"));
+        const auto save = [&](const QString& path) {
+            QFile file(path);
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+            file.write(thePhone().output({QStringLiteral("dump")}));
+        };
+        save(before);
+        const auto rows = connection().select(QStringLiteral("SELECT id_job, job, time_isp, vip FROM job"), {});
+        for (int row = 0; row < rows->rowCount(); ++row)
+            step.edit(rows->value(row, 0).toLongLong(), rows->value(row, 1).toString(), rows->value(row, 2),
+                      rows->value(row, 3).toBool());
+        const Outcome outcome = sync();
+        expectCompleted(outcome);
+        EXPECT_EQ(outcome.conflicts, 0);
+        save(after);
+        const QJsonArray problems =
+            QJsonDocument::fromJson(pythonOutput({QStringLiteral(ROUNDTRIP), step.change, before, after})).array();
+        EXPECT_TRUE(problems.isEmpty()) << "after a change of " << step.change << ":\n"
+                                        << QJsonDocument(problems).toJson().toStdString();
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Servers, CalendarSyncing, testing::ValuesIn(CalDavServer::kinds()), kindName);

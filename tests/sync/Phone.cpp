@@ -13,13 +13,18 @@ Phone::Phone(QUrl calendar, QString user, QString password)
 
 QJsonArray Phone::run(const QStringList& arguments) const
 {
+    return QJsonDocument::fromJson(output(arguments)).array();
+}
+
+QByteArray Phone::output(const QStringList& arguments) const
+{
     QProcess python;
     // Debian's own Python, which python3-caldav installs into.
     python.start(QStringLiteral("/usr/bin/python3"),
                  QStringList{QStringLiteral(PHONE), m_calendar.toString(), m_user, m_password} + arguments);
     EXPECT_TRUE(python.waitForFinished(60000));
     EXPECT_EQ(python.exitCode(), 0) << python.readAllStandardError().toStdString();
-    return QJsonDocument::fromJson(python.readAllStandardOutput()).array();
+    return python.readAllStandardOutput();
 }
 
 std::map<QString, Phone::Item> Phone::objects() const

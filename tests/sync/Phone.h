@@ -27,6 +27,8 @@ public:
 
     // Runs one command of phone.py (see there); its list when asked for one. A failure fails the test.
     QJsonArray run(const QStringList& arguments) const;
+    // What the command prints.
+    QByteArray output(const QStringList& arguments) const;
     // The collection's objects by their summary.
     std::map<QString, Item> objects() const;
 

@@ -8,8 +8,11 @@ phone.py URL USER PASSWORD edit UID SUMMARY
 phone.py URL USER PASSWORD complete UID
 phone.py URL USER PASSWORD delete UID
 phone.py URL USER PASSWORD list
+phone.py URL USER PASSWORD put FOLDER         saves every .ics file of FOLDER as an object, as written
+phone.py URL USER PASSWORD dump               prints each object's text by its UID
 """
 import json
+import os
 import sys
 
 import caldav
@@ -59,6 +62,16 @@ def main(url, user, password, command, *args):
         calendar.todo_by_uid(args[0]).complete()
     elif command == "delete":
         find(calendar, args[0]).delete()
+    elif command == "put":
+        for name in sorted(os.listdir(args[0])):
+            with open(os.path.join(args[0], name), encoding="utf-8") as ics:
+                data = ics.read()
+            (calendar.save_todo if "BEGIN:VTODO" in data else calendar.save_event)(data)
+    elif command == "dump":
+        dumped = {}
+        for found in calendar.todos(include_completed=True) + calendar.events():
+            dumped[str(found.icalendar_component.get("UID"))] = found.data
+        print(json.dumps(dumped, ensure_ascii=False))
     elif command == "list":
         listed = []
         for found in calendar.todos(include_completed=True) + calendar.events():
