@@ -115,7 +115,8 @@ CalendarImport::Dialogs CalendarImport::standardDialogs()
     return dialogs;
 }
 
-std::optional<CalendarImport::Counts> CalendarImport::run(QWidget* parent, TDataModule1& data, const Dialogs& dialogs)
+std::optional<CalendarImport::Counts> CalendarImport::run(QWidget* parent, TDataModule1& data, const Dialogs& dialogs,
+                                                          const std::function<void()>& beforeWrite)
 {
     std::optional<Counts> imported;
     ErrorReporter::guarded([&] {
@@ -131,7 +132,10 @@ std::optional<CalendarImport::Counts> CalendarImport::run(QWidget* parent, TData
         if (!file.open(QIODevice::ReadOnly))
             throw Error(QStringLiteral("Не удалось прочитать файл «%1»: %2")
                             .arg(QDir::toNativeSeparators(path), file.errorString()));
-        const Counts counts = write(data.ADOConnection1, file.readAll(), data.diaryIdentity());
+        const QByteArray calendar = file.readAll();
+        if (beforeWrite)
+            beforeWrite();
+        const Counts counts = write(data.ADOConnection1, calendar, data.diaryIdentity());
         data.eventsWrittenElsewhere();
         MessageBoxes::tell(parent, ProgramLook::title(), doneText(counts));
         imported = counts;
