@@ -1,6 +1,7 @@
 #include "diary/DiaryBackups.h"
 
 #include "base/Clock.h"
+#include "base/Error.h"
 #include "diary/DiaryBackend.h"
 #include "diary/DiaryCopy.h"
 #include "diary/DiaryIdentity.h"
@@ -192,10 +193,8 @@ std::vector<bool> DiaryBackups::kept(const std::vector<QDateTime>& made, const Q
     };
     for (std::size_t i = 0; i < made.size(); ++i) {
         // A copy of the last day, or one from a clock that was ahead, always stays.
-        if (made[i] > now.addDays(-1)) {
+        if (made[i] > now.addDays(-1))
             keep[i] = true;
-            continue;
-        }
         const QDate day = made[i].date();
         const qint64 daysBack = day.daysTo(today);
         if (daysBack < 7)

@@ -7,6 +7,7 @@
 #include "platform/MessageBoxes.h"
 #include "units/UnitMain.h"
 
+#include <QAction>
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QHeaderView>

@@ -22,6 +22,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <stdexcept>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -68,10 +69,19 @@ QStringList dump(const QString& path, const QString& table)
     return rows;
 }
 
+// The first value of the first row sql gives, as text.
 QString scalar(const QString& path, const QString& select)
 {
-    const QStringList rows = dump(path, QStringLiteral("(%1)").arg(select));
-    return rows.isEmpty() ? QString() : rows.front().section(u':', 1).chopped(1);
+    sqlite3* db = nullptr;
+    sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READONLY, nullptr);
+    sqlite3_stmt* statement = nullptr;
+    QString value;
+    if (sqlite3_prepare_v2(db, select.toUtf8().constData(), -1, &statement, nullptr) == SQLITE_OK &&
+        sqlite3_step(statement) == SQLITE_ROW)
+        value = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(statement, 0)));
+    sqlite3_finalize(statement);
+    sqlite3_close(db);
+    return value;
 }
 
 QString identityOf(const QString& connectionString)
@@ -217,15 +227,15 @@ TEST(DiaryBackupRotation, KeepsTheLastDayAndTheNewestOfEachOfTheLastSevenDaysFou
         {now, true},                                         // just made
         {now.addSecs(-3600), true},                          // earlier today: the last day is kept whole
         {now.addSecs(-23 * 3600), true},                     // yesterday, within the day
-        {QDateTime(QDate(2026, 12, 8), QTime(8, 0)), false}, // yesterday, older than a day, not the day's newest
+        {QDateTime(QDate(2026, 12, 8), QTime(8, 0)), false}, // older than a day, and not its day's newest
         {QDateTime(QDate(2026, 12, 3), QTime(12, 0)), true}, // the newest of six days ago
         {QDateTime(QDate(2026, 12, 3), QTime(9, 0)), false},
         {QDateTime(QDate(2026, 12, 2), QTime(12, 0)), false}, // seven days ago, and not its week's newest
-        {QDateTime(QDate(2026, 11, 30), QTime(9, 0)), false}, // the Monday of a week whose newest is 3 December
+        {QDateTime(QDate(2026, 11, 30), QTime(9, 0)), true},  // November's newest, though not its week's
         {QDateTime(QDate(2026, 11, 29), QTime(9, 0)), true},  // the newest of last week
         {QDateTime(QDate(2026, 11, 24), QTime(9, 0)), false},
-        {QDateTime(QDate(2026, 11, 12), QTime(9, 0)), true},  // three weeks back
-        {QDateTime(QDate(2026, 11, 10), QTime(9, 0)), false}, // four weeks back, and not November's newest
+        {QDateTime(QDate(2026, 11, 17), QTime(9, 0)), true},  // three weeks back
+        {QDateTime(QDate(2026, 11, 12), QTime(9, 0)), false}, // four weeks back, and not November's newest
         {QDateTime(QDate(2026, 10, 31), QTime(9, 0)), true},  // October's newest
         {QDateTime(QDate(2026, 10, 1), QTime(9, 0)), false},
         {QDateTime(QDate(2026, 7, 15), QTime(9, 0)), true},  // July: the sixth month back
@@ -245,18 +255,19 @@ TEST_F(DiaryBackupsTest, CopiesMadeDayAfterDayAreRotatedAndNeverTakeMoreThanTheL
 {
     fill(10);
     FixedClock clock(QDateTime(QDate(2026, 1, 1), QTime(9, 0)));
-    for (int day = 0; day < 400; day += 1) {
+    for (int day = 0; day < 400; day += day < 360 ? 3 : 1) {
         clock.set(QDateTime(QDate(2026, 1, 1).addDays(day), QTime(9, 0)));
         backups.make();
     }
-    // 2027-02-04: the day itself, the newest of 6 more days, then the Sundays of 3 more weeks and month ends.
+    // Every third day for most of a year, then every day up to 2027-02-04: that day and the 6 before it, the Sundays
+    // of 3 more weeks, and the newest of each of 6 months (September's the 28th, the last of every third day).
     std::vector<QDate> days;
     for (const DiaryBackups::Backup& backup : backups.list())
         days.push_back(backup.made.date());
     const std::vector<QDate> expected = {
         QDate(2027, 2, 4),   QDate(2027, 2, 3),   QDate(2027, 2, 2),  QDate(2027, 2, 1),  QDate(2027, 1, 31),
         QDate(2027, 1, 30),  QDate(2027, 1, 29),  QDate(2027, 1, 24), QDate(2027, 1, 17), QDate(2026, 12, 31),
-        QDate(2026, 11, 30), QDate(2026, 10, 31), QDate(2026, 9, 30)};
+        QDate(2026, 11, 30), QDate(2026, 10, 31), QDate(2026, 9, 28)};
     EXPECT_EQ(days, expected);
     EXPECT_TRUE(backups.madeOn(QDate(2027, 2, 4)));
     EXPECT_FALSE(backups.madeOn(QDate(2027, 1, 28)));

@@ -126,7 +126,7 @@ Checked check(const QString& path, const TableSchema& table, bool sound)
         checked.reason = error.text();
         return checked;
     }
-    if (QByteArrayView(header) != fileHeader)
+    if (header.size() != fileHeader.size() || !header.startsWith(fileHeader))
         return checked;
     try {
         const std::shared_ptr<sqlite3> db = openDatabase(path, SQLITE_OPEN_READONLY);
