@@ -130,7 +130,7 @@ protected:
 
 TEST_F(DiaryBackupsTest, ARestoreBringsBackEveryColumnOfEveryEventAndTheirOwnTablesKeepingIdentityAndSyncState)
 {
-    constexpr int events = 100'000;
+    constexpr int events = 50'000;
     fill(events);
     const QString identity = identityOf(diary.connectionString());
     const QStringList before = tables(path());

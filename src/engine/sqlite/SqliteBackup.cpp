@@ -188,14 +188,19 @@ void restore(const QString& diaryPath, const QString& copyPath, const TableSchem
         // The columns both have, so that a copy from before a column was added still carries the rest.
         const QString columnsOf = QStringLiteral("SELECT name FROM pragma_table_info(?, '%1')");
         const QStringList inCopy = names(db, columnsOf.arg(QStringLiteral("copy")), name);
+        const QStringList inMain = names(db, columnsOf.arg(QStringLiteral("main")), name);
         QStringList shared;
-        for (const QString& column : names(db, columnsOf.arg(QStringLiteral("main")), name))
+        for (const QString& column : inMain)
             if (inCopy.contains(column, Qt::CaseInsensitive))
                 shared << quoted(column);
-        const QString list = shared.join(QStringLiteral(", "));
+        // Tables alike take "SELECT *", which SQLite copies a page's records at a time instead of row by row
+        // (a million events in seconds rather than half a minute).
+        const QString insert = inMain == inCopy
+                                   ? QStringLiteral("INSERT INTO main.%1 SELECT * FROM copy.%1").arg(quoted(name))
+                                   : QStringLiteral("INSERT INTO main.%1 (%2) SELECT %2 FROM copy.%1")
+                                         .arg(quoted(name), shared.join(QStringLiteral(", ")));
         Statement::execute(db, QStringLiteral("DELETE FROM main.%1").arg(quoted(name)));
-        Statement::execute(db,
-                           QStringLiteral("INSERT INTO main.%1 (%2) SELECT %2 FROM copy.%1").arg(quoted(name), list));
+        Statement::execute(db, insert);
     }
     // The index held the diary's texts under keys the copy may give to others.
     SearchIndex::forget(db);
