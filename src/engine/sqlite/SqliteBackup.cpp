@@ -12,7 +12,11 @@
 #include <QFileInfo>
 #include <QUuid>
 
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
 #include <memory>
+#include <unistd.h>
 
 #include <sqlite3.h>
 
@@ -58,6 +62,18 @@ QStringList names(sqlite3* db, const QString& sql, const QString& parameter = {}
     return found;
 }
 
+// Writes the file's data to the disk, so that a copy renamed into place is whole after a crash.
+void syncFile(const QString& path)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    const bool synced = fd >= 0 && ::fsync(fd) == 0;
+    const int error = errno;
+    if (fd >= 0)
+        ::close(fd);
+    if (!synced)
+        throw EngineError(QString::fromLocal8Bit(std::strerror(error)));
+}
+
 QString quoted(const QString& name)
 {
     return QLatin1Char('"') + QString(name).replace(QLatin1Char('"'), QStringLiteral("\"\"")) + QLatin1Char('"');
@@ -79,6 +95,9 @@ void copy(const QString& diaryPath, const QString& target)
             const std::shared_ptr<sqlite3> source = openDatabase(diaryPath, SQLITE_OPEN_READWRITE);
             sqlite3_busy_timeout(source.get(), 5000);
             const std::shared_ptr<sqlite3> copy = openDatabase(temporary, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
+            // Nothing of the copy counts until it is renamed: one sync of the whole file before that does what a
+            // sync of every write would.
+            Statement::execute(copy.get(), QStringLiteral("PRAGMA synchronous = OFF"));
             sqlite3_backup* backup = sqlite3_backup_init(copy.get(), "main", source.get(), "main");
             if (!backup)
                 throw sqliteError(copy.get(), sqlite3_errcode(copy.get()));
@@ -93,6 +112,7 @@ void copy(const QString& diaryPath, const QString& target)
             Statement::execute(copy.get(), QStringLiteral("PRAGMA journal_mode = DELETE"));
             Statement::execute(copy.get(), QStringLiteral("PRAGMA user_version = %1").arg(formatVersion));
         }
+        syncFile(temporary);
         if (!QFile::rename(temporary, target))
             throw EngineError(QStringLiteral("Could not create the file '%1'.").arg(target));
     } catch (...) {
