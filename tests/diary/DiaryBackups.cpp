@@ -165,7 +165,7 @@ TEST_F(DiaryBackupsTest, ARestoreBringsBackEveryColumnOfEveryEventAndTheirOwnTab
 
 TEST_F(DiaryBackupsTest, ARestoreKilledAtAnyMomentLeavesTheOldDiaryOrTheRestoredOneWhole)
 {
-    fill(20'000);
+    fill(10'000);
     const QString copy = backups.make();
     sql(path(), QStringLiteral("DELETE FROM job WHERE id_job % 2 = 0; UPDATE job SET job = 'после';"
                                "DELETE FROM chronoteka_undo;"));
