@@ -1,6 +1,7 @@
 #include "app/Application.h"
 #include "app/QuitWhenShown.h"
 #include "app/Singletons.h"
+#include "diary/DiaryBackups.h"
 #include "databind/FormatSettings.h"
 #include "databind/UserLocale.h"
 #include "diary/DiaryLocation.h"
@@ -10,9 +11,11 @@
 #include "platform/SystemTrayIcon.h"
 #include "units/FirstPaint.h"
 #include "units/UnitMain.h"
+#include "units/WindowBackups.h"
 #include "units/WindowSync.h"
 
 #include <QDir>
+#include <QStandardPaths>
 #include <QTimer>
 
 int main(int argc, char** argv)
@@ -37,7 +40,10 @@ int main(int argc, char** argv)
     SystemTrayIcon tray(Application::windowIcon(), ProgramLook::title());
     try {
         const DiaryLocation location(diaryFolder);
-        Singletons singletons(location, tray);
+        // The backups are kept among the user's data, outside any diary folder, which the user may sync elsewhere.
+        const QString backups = QDir(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation))
+                                    .filePath(QString::fromLatin1(DiaryBackups::folderName));
+        Singletons singletons(location, tray, SuspendClocks::system(), {}, nullptr, backups);
         TFormMain& mainWindow = singletons.mainWindow();
         QObject::connect(&instance, &SingleInstance::showRequested, &mainWindow, &TFormMain::PopShowClick);
         // Asking the system bus whether logind runs waits for an answer: done once the window is painted.
@@ -46,6 +52,7 @@ int main(int argc, char** argv)
         mainWindow.show();
         // The calendar's news come a little after the window is up and painted.
         QTimer::singleShot(WindowSync::startDelay, &singletons.sync(), &WindowSync::SyncTimerTimer);
+        QTimer::singleShot(WindowBackups::startDelay, singletons.backups(), &WindowBackups::startDaily);
         if (qEnvironmentVariableIsSet("CHRONOTEKA_QUIT_AFTER_SHOW"))
             QuitWhenShown::watch(mainWindow);
         return app.exec();

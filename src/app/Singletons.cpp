@@ -17,6 +17,7 @@
 #include "units/UnitMain.h"
 #include "units/UnitOption.h"
 #include "units/UnitShedul.h"
+#include "units/WindowBackups.h"
 #include "units/WindowSync.h"
 
 #include <QCoreApplication>
@@ -35,7 +36,7 @@ ProgramSettings loadedSettings(const QString& path)
 } // namespace
 
 Singletons::Singletons(const DiaryLocation& location, TrayIcon& tray, const SuspendClocks& clocks,
-                       const QString& configHome, SecretStore* secrets)
+                       const QString& configHome, SecretStore* secrets, const QString& backupsFolder)
     : m_programSettings(loadedSettings(location.settingsPath())),
       m_dataModule(std::make_unique<TDataModule1>(location.connectionString())),
       m_formShedul(std::make_unique<TFormShedul>(*m_dataModule)),
@@ -54,7 +55,12 @@ Singletons::Singletons(const DiaryLocation& location, TrayIcon& tray, const Susp
       m_startOptions(std::make_unique<StartOptions>(m_programSettings, *m_autostart, *m_formMain->N4)),
       m_ownSecrets(secrets ? nullptr : std::make_unique<KeychainSecretStore>()),
       m_sync(std::make_unique<WindowSync>(*m_formMain, *m_dataModule, m_programSettings,
-                                          secrets ? *secrets : *m_ownSecrets, clocks))
+                                          secrets ? *secrets : *m_ownSecrets, clocks)),
+      m_backups(backupsFolder.isEmpty()
+                    ? nullptr
+                    : std::make_unique<WindowBackups>(
+                          *m_formMain, *m_dataModule,
+                          DiaryBackups(backupsFolder, location.connectionString(), DiaryBackups::Limits())))
 {
     // The dialog sets the checks' timers; the checks need the main window, which needs the dialog: so the timers
     // come last.

@@ -16,6 +16,7 @@ class TFormShedul;
 class TFormOption;
 class TFormabout;
 class TrayIcon;
+class WindowBackups;
 class WindowSync;
 class SystemTimeWatch;
 class StartOptions;
@@ -34,9 +35,10 @@ class Singletons
 public:
     // The reminder timers count on clocks; the resume watch is made here but started by start-up. configHome: where
     // the user's autostart folder is, the user's own unless a test says otherwise. secrets: the keyring of the sync
-    // account's password, the desktop's when none is given (tests give one in memory).
+    // account's password, the desktop's when none is given (tests give one in memory). backupsFolder: where the
+    // diary's backups are kept; none are made without one.
     Singletons(const DiaryLocation& location, TrayIcon& tray, const SuspendClocks& clocks = SuspendClocks::system(),
-               const QString& configHome = {}, SecretStore* secrets = nullptr);
+               const QString& configHome = {}, SecretStore* secrets = nullptr, const QString& backupsFolder = {});
     ~Singletons();
 
     // How long after start the alarms are first planned, in milliseconds.
@@ -56,6 +58,8 @@ public:
     AlarmScheduler& alarms() { return *m_alarms; }
     StartOptions& startOptions() { return *m_startOptions; }
     WindowSync& sync() { return *m_sync; }
+    // None without a backups folder.
+    WindowBackups* backups() { return m_backups.get(); }
 
 private:
     ProgramSettings m_programSettings;
@@ -73,4 +77,5 @@ private:
     std::unique_ptr<StartOptions> m_startOptions;
     std::unique_ptr<SecretStore> m_ownSecrets;
     std::unique_ptr<WindowSync> m_sync;
+    std::unique_ptr<WindowBackups> m_backups;
 };

@@ -142,7 +142,8 @@ CalendarImport::Dialogs CalendarImport::standardDialogs()
     return dialogs;
 }
 
-std::optional<CalendarImport::Counts> CalendarImport::run(QWidget* parent, TDataModule1& data, const Dialogs& dialogs)
+std::optional<CalendarImport::Counts> CalendarImport::run(QWidget* parent, TDataModule1& data, const Dialogs& dialogs,
+                                                          const std::function<void()>& beforeWrite)
 {
     std::optional<Counts> imported;
     ErrorReporter::guarded([&] {
@@ -154,7 +155,10 @@ std::optional<CalendarImport::Counts> CalendarImport::run(QWidget* parent, TData
         const QString path = dialogs.chooseFile(parent, folder);
         if (path.isEmpty())
             return;
-        const Counts counts = write(data.ADOConnection1, readCalendar(path), data.diaryIdentity());
+        const QByteArray calendar = readCalendar(path);
+        if (beforeWrite)
+            beforeWrite();
+        const Counts counts = write(data.ADOConnection1, calendar, data.diaryIdentity());
         data.eventsWrittenElsewhere();
         MessageBoxes::tell(parent, ProgramLook::title(), doneText(counts));
         imported = counts;

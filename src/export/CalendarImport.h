@@ -37,7 +37,9 @@ public:
 
     // The whole menu command: the edit under way saved, the file asked for and imported, the list read again and
     // the user told what was added and replaced. Errors are shown, never thrown; none when cancelled or failed.
-    static std::optional<Counts> run(QWidget* parent, TDataModule1& data, const Dialogs& dialogs);
+    // beforeWrite, when given, runs once the file is read and before the diary is written.
+    static std::optional<Counts> run(QWidget* parent, TDataModule1& data, const Dialogs& dialogs,
+                                     const std::function<void()>& beforeWrite = {});
 
     // The most of a calendar file the import reads: far more than years of a diary, little enough to read at once.
     static constexpr qsizetype maxCalendarSize = 64 * 1024 * 1024;

@@ -134,6 +134,9 @@ void TFormMain::createMenus()
     // The calendar sync (WindowSync) answers these two.
     N14 = file->addAction(QStringLiteral("Синхронизировать"));
     N14->setEnabled(false);
+    // The backups (WindowBackups) answer this one.
+    N15 = file->addAction(QStringLiteral("Резервные копии…"));
+    N15->setEnabled(false);
     N3 = file->addAction(QStringLiteral("Выход"));
     QMenu* edit = MainMenu->addMenu(QStringLiteral("Правка"));
     N11 = edit->addAction(QStringLiteral("Найти…"));
@@ -464,7 +467,7 @@ void TFormMain::N10Click()
 
 void TFormMain::N12Click()
 {
-    CalendarImport::run(this, m_dataModule, CalendarImport::standardDialogs());
+    CalendarImport::run(this, m_dataModule, CalendarImport::standardDialogs(), m_beforeImport);
 }
 
 void TFormMain::N7Click()

@@ -5,6 +5,8 @@
 #include <QMainWindow>
 #include <QString>
 
+#include <functional>
+
 class DataNavigator;
 class DatePicker;
 class BoundCheckBox;
@@ -43,6 +45,7 @@ public:
     QAction* N10 = nullptr; // "Файл" -> "Экспорт в iCalendar"
     QAction* N12 = nullptr; // "Файл" -> "Импорт из iCalendar…"
     QAction* N14 = nullptr; // "Файл" -> "Синхронизировать", off without an account
+    QAction* N15 = nullptr; // "Файл" -> "Резервные копии…", off without a backups folder
     QAction* N3 = nullptr;  // "Файл" -> "Выход"
     QAction* N11 = nullptr; // "Правка" -> "Найти…"
     QMenu* N4 = nullptr;    // "Настройка"
@@ -116,6 +119,8 @@ public:
 
     // The text of the tree's node that lists every event but birthdays and memorable dates.
     static QString allEventsNode();
+    // What runs once an import's file is read and before it is written (the backups' copy); none by default.
+    void setBeforeImport(std::function<void()> beforeImport) { m_beforeImport = std::move(beforeImport); }
 
 signals:
     // "Дни рождения": the birthday check is to run now.
@@ -156,4 +161,5 @@ private:
     bool m_birthdayMode = false;
     bool m_activatedOnce = false;
     bool m_closing = false;
+    std::function<void()> m_beforeImport;
 };

@@ -93,6 +93,7 @@ protected:
         for (const ToolRun& run : runs) {
             QProcess tool;
             tool.setWorkingDirectory(diary.folder());
+            tool.setProcessEnvironment(environment());
             tool.start(QStringLiteral(NEWDB), run.arguments);
             ASSERT_TRUE(tool.waitForFinished(30000));
             const std::string arguments = run.arguments.join(u' ').toStdString();
@@ -104,10 +105,19 @@ protected:
         }
     }
 
+    // The tool's copies before a --copy go into the test's own data folder, not the user's.
+    QProcessEnvironment environment() const
+    {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("XDG_DATA_HOME"), data.path());
+        return environment;
+    }
+
     static inline const QString notEmpty = QStringLiteral(
         "chronoteka-newdb: The diary copied into already holds events; a diary is copied only into an empty one.\n");
 
     TempDiary diary;
+    QTemporaryDir data;
     Rows before;
 };
 
@@ -222,9 +232,12 @@ TEST_F(NewDbTool, APasswordInTheConnectionInfoIsShownByNoMessage)
         SCOPED_TRACE(connectionString.toStdString());
         const QString started = errorOf([&] { TDataModule1 module(connectionString); });
         EXPECT_FALSE(started.contains(QLatin1String("secret"))) << started.toStdString();
-        for (const QStringList& arguments : {QStringList{connectionString}, {"--copy", "db1.mdb", connectionString}}) {
+        for (const QStringList& arguments : {QStringList{connectionString},
+                                             {"--copy", "db1.mdb", connectionString},
+                                             {"--backup", connectionString, "backup.mdb"}}) {
             QProcess tool;
             tool.setWorkingDirectory(diary.folder());
+            tool.setProcessEnvironment(environment());
             tool.start(QStringLiteral(NEWDB), arguments);
             ASSERT_TRUE(tool.waitForFinished(30000));
             const QString output = QString::fromUtf8(tool.readAllStandardOutput() + tool.readAllStandardError());

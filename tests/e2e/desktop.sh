@@ -20,6 +20,8 @@ on_screen() {
 start_window_manager() {
     export XDG_RUNTIME_DIR=$work/runtime
     mkdir -m 700 "$XDG_RUNTIME_DIR"
+    # The program's daily backups go into the test's folder, not the user's.
+    export XDG_DATA_HOME=$work/data
     openbox >/dev/null 2>&1 &
     for _ in $(seq 100); do
         wmctrl -m >/dev/null 2>&1 && return 0
