@@ -2,6 +2,7 @@
 
 #include "base/DateSerial.h"
 #include "base/Error.h"
+#include "diary/DiaryUndo.h"
 #include "diary/EventUids.h"
 #include "diary/JobTable.h"
 #include "diary/UnitDM.h"
@@ -14,6 +15,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QStandardPaths>
 #include <QUuid>
 
@@ -59,7 +61,8 @@ QStringList columnNames()
 
 } // namespace
 
-CalendarImport::Counts CalendarImport::write(Connection& diary, const QByteArray& calendar, const QString& diaryId)
+CalendarImport::Counts CalendarImport::write(Connection& diary, const QByteArray& calendar, const QString& diaryId,
+                                             const QString& undoLabel)
 {
     const std::vector<IcsImport::Row> rows = IcsImport::read(calendar, diaryId);
     if (rows.empty())
@@ -73,6 +76,7 @@ CalendarImport::Counts CalendarImport::write(Connection& diary, const QByteArray
     const QString update =
         QStringLiteral("UPDATE job SET %1 = ? WHERE id_job = ?").arg(names.join(QStringLiteral(" = ?, ")));
     Counts counts;
+    diary.journalNextWrite(undoLabel);
     diary.writeBatch(QUuid::createUuid().toByteArray(QUuid::WithoutBraces), [&](Backend::Batch& batch) {
         counts = {};
         EventUids uids = EventUids::read(batch, diaryId);
@@ -131,7 +135,8 @@ std::optional<CalendarImport::Counts> CalendarImport::run(QWidget* parent, TData
         if (!file.open(QIODevice::ReadOnly))
             throw Error(QStringLiteral("Не удалось прочитать файл «%1»: %2")
                             .arg(QDir::toNativeSeparators(path), file.errorString()));
-        const Counts counts = write(data.ADOConnection1, file.readAll(), data.diaryIdentity());
+        const Counts counts = write(data.ADOConnection1, file.readAll(), data.diaryIdentity(),
+                                    DiaryUndo::importLabel(QFileInfo(path).fileName()));
         data.eventsWrittenElsewhere();
         MessageBoxes::tell(parent, ProgramLook::title(), doneText(counts));
         imported = counts;

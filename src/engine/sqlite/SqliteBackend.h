@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/Backend.h"
+#include "engine/UndoJournal.h"
 
 #include <memory>
 #include <optional>
@@ -41,6 +42,7 @@ public:
     void prepareSearch(const SearchProgress& progress) override;
     void writeBatch(const QByteArray& token, const std::function<void(Batch&)>& work) override;
     void interrupt() override;
+    bool readyJournal() override;
 
 private:
     // The rows of a prepared select to sink, described first.
@@ -48,6 +50,8 @@ private:
     std::vector<QVariant> rereadRow(const RowWrite& write, qint64 rowIdentity) const;
     // Inside a write's transaction: a changed event is recorded for the search index.
     void noteChanged(const QString& table, qint64 rowIdentity) const;
+    // The step of the undo journal a write of that table is to record: none without a label, or for another table.
+    std::optional<UndoJournal::Recording> recordingFor(const QString& table);
     // Whether the row is there and holds one of the states (any, when there are none).
     bool holdsOneOf(const RowWrite& write, qint64 rowIdentity, const RowStates& states) const;
 
@@ -56,4 +60,6 @@ private:
     std::optional<TableSchema> m_known; // the program's table, when opened as the diary
     // Made at the first search: it holds a stemmer.
     std::unique_ptr<SearchIndex> m_search;
+    std::unique_ptr<UndoJournal> m_journal; // for the program's table
+    bool m_journalReady = false;
 };
