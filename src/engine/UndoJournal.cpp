@@ -181,12 +181,13 @@ void UndoJournal::finish(Backend::Batch& batch)
                     [this](const Change& change) { return sameContent(m_table, change.before, change.after); }))
         return;
     const QString journal = QString::fromLatin1(table);
-    batch.run(QStringLiteral("DELETE FROM %1 WHERE undone <> 0").arg(journal));
-    const auto last = batch.rows(QStringLiteral("SELECT max(step) FROM %1").arg(journal));
+    // Numbered after the last step not undone, so that the steps kept are numbered without gaps and keptSteps of
+    // them stay.
+    const auto last = batch.rows(QStringLiteral("SELECT max(step) FROM %1 WHERE undone = 0").arg(journal));
     const qint64 number = last.empty() ? 1 : last.front().front().toLongLong() + 1;
+    batch.run(QStringLiteral("DELETE FROM %1 WHERE undone <> 0 OR step <= ?").arg(journal), {number - keptSteps});
     batch.run(QStringLiteral("INSERT INTO %1 (step, label, undone, images) VALUES (?, ?, 0, ?)").arg(journal),
               {number, m_label, stepJson(m_changes)});
-    batch.run(QStringLiteral("DELETE FROM %1 WHERE step <= ?").arg(journal), {number - keptSteps});
 }
 
 UndoJournal::Image UndoJournal::image(Backend::Batch& batch, const TableSchema& table, qint64 key)

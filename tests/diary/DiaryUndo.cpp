@@ -7,6 +7,7 @@
 #include "diary/UnitDM.h"
 #include "engine/Connection.h"
 #include "engine/DiaryFile.h"
+#include "engine/UndoJournal.h"
 #include "export/CalendarImport.h"
 #include "support/FixedClock.h"
 
@@ -232,6 +233,31 @@ TEST_P(DiaryUndoTest, AStepWhoseEventWasChangedElsewhereIsRefusedAndWritesNothin
     diary.execute("UPDATE job SET other = 'чёрный' WHERE id_job = ?", {id});
     EXPECT_TRUE(dm->undoLast());
     EXPECT_TRUE(diary.scalar("SELECT other FROM job WHERE id_job = ?", {id}).isNull());
+}
+
+TEST_P(DiaryUndoTest, TheLastStepsAreKeptAndTheUndoneOnesGoWithANewChange)
+{
+    ASSERT_GE(UndoJournal::keptSteps, 100);
+    diary.add({QStringLiteral("Счётчик"), {}, {}, {}, false, {}});
+    auto dm = open();
+    dm->showAllEvents();
+    auto edit = [&dm](int n) {
+        dm->QJob.edit();
+        dm->QJob.fieldByName(QStringLiteral("other")).setValue(QString::number(n));
+        dm->QJob.post();
+    };
+    for (int n = 0; n < UndoJournal::keptSteps + 5; ++n)
+        edit(n);
+    for (int n = 0; n < 3; ++n)
+        ASSERT_TRUE(dm->undoLast());
+    edit(-1);
+    int undone = 0;
+    while (dm->undoLast())
+        ++undone;
+    // Of the last keptSteps edits three were undone and dropped by the new one.
+    EXPECT_EQ(undone, UndoJournal::keptSteps - 3 + 1);
+    // The oldest kept step, the sixth edit, put the note back as the fifth left it.
+    EXPECT_EQ(dm->QJob.fieldByName(QStringLiteral("other")).asString(), QStringLiteral("4"));
 }
 
 INSTANTIATE_TEST_SUITE_P(Diaries, DiaryUndoTest, bothDiaryKinds(), diaryKindName);
