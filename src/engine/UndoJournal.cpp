@@ -108,7 +108,7 @@ QJsonValue imageJson(const UndoJournal::Image& image)
     return values;
 }
 
-UndoJournal::Image imageOf(const TableSchema& table, const QJsonValue& json)
+UndoJournal::Image imageFromJson(const TableSchema& table, const QJsonValue& json)
 {
     UndoJournal::Image image;
     const QJsonArray values = json.toArray();
@@ -162,7 +162,7 @@ void UndoJournal::noteBefore(Backend::Batch& batch, qint64 key)
     const auto known = [key](const Change& change) { return change.key == key; };
     if (std::any_of(m_changes.begin(), m_changes.end(), known))
         return;
-    m_changes.push_back({key, image(batch, m_table, key), {}});
+    m_changes.push_back({key, imageOf(batch, key), {}});
 }
 
 void UndoJournal::noteAdded(qint64 key)
@@ -175,7 +175,7 @@ void UndoJournal::finish(Backend::Batch& batch)
     if (m_changes.empty())
         return;
     for (Change& change : m_changes)
-        change.after = image(batch, m_table, change.key);
+        change.after = imageOf(batch, change.key);
     // A post that changed nothing but the time of its change (an edit typed and taken back) is no step.
     if (std::all_of(m_changes.begin(), m_changes.end(),
                     [this](const Change& change) { return sameContent(m_table, change.before, change.after); }))
@@ -188,6 +188,16 @@ void UndoJournal::finish(Backend::Batch& batch)
     batch.run(QStringLiteral("DELETE FROM %1 WHERE undone <> 0 OR step <= ?").arg(journal), {number - keptSteps});
     batch.run(QStringLiteral("INSERT INTO %1 (step, label, undone, images) VALUES (?, ?, 0, ?)").arg(journal),
               {number, m_label, stepJson(m_changes)});
+}
+
+UndoJournal::Image UndoJournal::imageOf(Backend::Batch& batch, qint64 key) const
+{
+    if (!m_reader)
+        return image(batch, m_table, key);
+    Image read = m_reader(key);
+    for (std::size_t c = 0; c < read.size() && c < m_table.columns.size(); ++c)
+        read[c] = normal(m_table.columns[c].kind, read[c]);
+    return read;
 }
 
 UndoJournal::Image UndoJournal::image(Backend::Batch& batch, const TableSchema& table, qint64 key)
@@ -231,8 +241,8 @@ std::optional<UndoJournal::Step> UndoJournal::next(Backend::Batch& batch, const 
     for (const QJsonValue& change : changes) {
         const QJsonObject object = change.toObject();
         step.changes.push_back({object.value(QStringLiteral("key")).toVariant().toLongLong(),
-                                imageOf(table, object.value(QStringLiteral("before"))),
-                                imageOf(table, object.value(QStringLiteral("after")))});
+                                imageFromJson(table, object.value(QStringLiteral("before"))),
+                                imageFromJson(table, object.value(QStringLiteral("after")))});
     }
     return step;
 }

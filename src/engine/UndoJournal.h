@@ -6,6 +6,7 @@
 #include <QString>
 #include <QVariant>
 
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -56,6 +57,10 @@ public:
         UndoJournal& m_journal;
     };
 
+    // How a backend reads a row's image inside its write's transaction when it has a faster way than a batch's select.
+    using ImageReader = std::function<Image(qint64 key)>;
+    void setImageReader(ImageReader reader) { m_reader = std::move(reader); }
+
     bool isRecording() const { return m_recording; }
     // Before a write that changes the row of key: its image, read the first time the step meets the key.
     void noteBefore(Backend::Batch& batch, qint64 key);
@@ -79,7 +84,10 @@ public:
     static bool sameImage(const Image& a, const Image& b);
 
 private:
+    Image imageOf(Backend::Batch& batch, qint64 key) const;
+
     const TableSchema& m_table;
+    ImageReader m_reader;
     bool m_recording = false;
     QString m_label;
     std::vector<Change> m_changes;

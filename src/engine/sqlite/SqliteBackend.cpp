@@ -319,6 +319,9 @@ std::shared_ptr<SqliteBackend> SqliteBackend::open(const QString& path, const Ta
     // Opening checked that its key is the rowid's alias.
     backend->m_known = required;
     backend->m_journal = std::make_unique<UndoJournal>(*backend->m_known);
+    // A post's two images are read with one statement kept prepared: through a batch's select, translated and
+    // described each time, they took most of what the step adds to the post.
+    backend->m_journal->setImageReader([self = backend.get()](qint64 key) { return self->readImage(key); });
     return backend;
 }
 
@@ -662,6 +665,27 @@ std::optional<UndoJournal::Recording> SqliteBackend::recordingFor(const QString&
     if (label.isEmpty() || !m_known || table.compare(m_known->name, Qt::CaseInsensitive) != 0 || !readyJournal())
         return std::nullopt;
     return std::optional<UndoJournal::Recording>(std::in_place, *m_journal, std::move(label));
+}
+
+UndoJournal::Image SqliteBackend::readImage(qint64 key)
+{
+    if (!m_imageStatement) {
+        QStringList names;
+        for (const TableSchema::Column& column : m_known->columns)
+            names << Dialect::quotedName(column.name);
+        m_imageStatement = std::make_unique<Statement>(
+            m_db.get(), QStringLiteral("SELECT %1 FROM %2 WHERE rowid = ?")
+                            .arg(names.join(QStringLiteral(", ")), Dialect::quotedName(m_known->name)));
+    }
+    Statement& statement = *m_imageStatement;
+    statement.reset();
+    statement.bind(1, QVariant(key));
+    UndoJournal::Image image;
+    if (statement.step())
+        for (std::size_t c = 0; c < m_known->columns.size(); ++c)
+            image.push_back(readCell(statement, static_cast<int>(c), m_known->columns[c].kind));
+    statement.reset();
+    return image;
 }
 
 bool SqliteBackend::readyJournal()

@@ -52,6 +52,8 @@ private:
     void noteChanged(const QString& table, qint64 rowIdentity) const;
     // The step of the undo journal a write of that table is to record: none without a label, or for another table.
     std::optional<UndoJournal::Recording> recordingFor(const QString& table);
+    // A row of the program's table as the undo journal keeps it; empty when there is none.
+    UndoJournal::Image readImage(qint64 key);
     // Whether the row is there and holds one of the states (any, when there are none).
     bool holdsOneOf(const RowWrite& write, qint64 rowIdentity, const RowStates& states) const;
 
@@ -62,4 +64,5 @@ private:
     std::unique_ptr<SearchIndex> m_search;
     std::unique_ptr<UndoJournal> m_journal; // for the program's table
     bool m_journalReady = false;
+    std::unique_ptr<Statement> m_imageStatement; // made at the first image read
 };
