@@ -16,13 +16,13 @@
 #include "export/IcsExport.h"
 #include "look/WindowLook.h"
 #include "platform/ErrorReporter.h"
-#include "units/TypingUndo.h"
 #include "platform/TrayIcon.h"
 #include "reminders/ReminderWindow.h"
 #include "units/DatePicker.h"
 #include "units/HelpPage.h"
 #include "units/SearchPanel.h"
 #include "units/TrayHiding.h"
+#include "units/TypingUndo.h"
 #include "units/WindowPlacement.h"
 
 #include <QAction>
