@@ -1066,8 +1066,10 @@ void PostgresBackend::writeBatch(const QByteArray& token, const std::function<vo
                 }
                 ServerBatch batch(*this);
                 std::optional<UndoJournal::Recording> recording;
-                if (journaled)
+                if (journaled) {
+                    lockJournal();
                     recording.emplace(*m_journal, label);
+                }
                 m_inBatch = true;
                 work(batch);
                 if (recording)
@@ -1100,6 +1102,13 @@ bool PostgresBackend::readyJournal()
     return m_journalTable == JournalTable::Usable;
 }
 
+// Two computers recording a step at once would number both after the same last one: the second waits for the
+// first's transaction to end, its own writes not yet begun.
+void PostgresBackend::lockJournal()
+{
+    m_session->run("SELECT pg_advisory_xact_lock(7236481537249785857)");
+}
+
 void PostgresBackend::recorded(const QString& table, std::optional<qint64> existing,
                                const std::function<qint64()>& write)
 {
@@ -1111,6 +1120,7 @@ void PostgresBackend::recorded(const QString& table, std::optional<qint64> exist
     // The row's write and its step go in one transaction, as one statement alone would be.
     m_session->run("BEGIN");
     try {
+        lockJournal();
         ServerBatch batch(*this);
         UndoJournal::Recording recording(*m_journal, std::move(label));
         m_inBatch = true;

@@ -58,6 +58,8 @@ private:
     // Runs a row's write, which returns the row's key; with a label for the journal, in a transaction of its own with
     // its step. existing: the key of the row it changes, none for an insert.
     void recorded(const QString& table, std::optional<qint64> existing, const std::function<qint64()>& write);
+    // Inside a transaction that records a step: waits for any other computer's step to be stored first.
+    void lockJournal();
     ServerResult updateHeld(const RowWrite& write, qint64 rowIdentity, const std::map<int, QVariant>& values,
                             const RowStates& expected, const QString& firstColumns);
 
