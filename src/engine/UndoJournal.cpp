@@ -180,11 +180,24 @@ void UndoJournal::finish(Backend::Batch& batch)
     if (std::all_of(m_changes.begin(), m_changes.end(),
                     [this](const Change& change) { return sameContent(m_table, change.before, change.after); }))
         return;
+    // The statements are written alike in the program's dialect and in both engines' own SQL.
+    const auto run = [&](const QString& sql, const QList<QVariant>& parameters) -> QVariant {
+        if (m_runner)
+            return m_runner(sql, parameters);
+        const auto rows = batch.rows(sql, parameters);
+        return rows.empty() || rows.front().empty() ? QVariant() : rows.front().front();
+    };
     const QString journal = QString::fromLatin1(table);
     // Numbered after the last step not undone, so that the steps kept are numbered without gaps and keptSteps of
     // them stay.
-    const auto last = batch.rows(QStringLiteral("SELECT max(step) FROM %1 WHERE undone = 0").arg(journal));
-    const qint64 number = last.empty() ? 1 : last.front().front().toLongLong() + 1;
+    const qint64 number =
+        run(QStringLiteral("SELECT max(step) FROM %1 WHERE undone = 0").arg(journal), {}).toLongLong() + 1;
+    if (m_runner) {
+        run(QStringLiteral("DELETE FROM %1 WHERE undone <> 0 OR step <= ?").arg(journal), {number - keptSteps});
+        run(QStringLiteral("INSERT INTO %1 (step, label, undone, images) VALUES (?, ?, 0, ?)").arg(journal),
+            {number, m_label, stepJson(m_changes)});
+        return;
+    }
     batch.run(QStringLiteral("DELETE FROM %1 WHERE undone <> 0 OR step <= ?").arg(journal), {number - keptSteps});
     batch.run(QStringLiteral("INSERT INTO %1 (step, label, undone, images) VALUES (?, ?, 0, ?)").arg(journal),
               {number, m_label, stepJson(m_changes)});

@@ -60,6 +60,10 @@ public:
     // How a backend reads a row's image inside its write's transaction when it has a faster way than a batch's select.
     using ImageReader = std::function<Image(qint64 key)>;
     void setImageReader(ImageReader reader) { m_reader = std::move(reader); }
+    // How a backend runs the journal's own statements inside the write's transaction when it has a faster way than a
+    // batch's: the first value of the first row, null when none.
+    using StatementRunner = std::function<QVariant(const QString& sql, const QList<QVariant>& parameters)>;
+    void setStatementRunner(StatementRunner runner) { m_runner = std::move(runner); }
 
     bool isRecording() const { return m_recording; }
     // Before a write that changes the row of key: its image, read the first time the step meets the key.
@@ -88,6 +92,7 @@ private:
 
     const TableSchema& m_table;
     ImageReader m_reader;
+    StatementRunner m_runner;
     bool m_recording = false;
     QString m_label;
     std::vector<Change> m_changes;

@@ -322,6 +322,10 @@ std::shared_ptr<SqliteBackend> SqliteBackend::open(const QString& path, const Ta
     // A post's two images are read with one statement kept prepared: through a batch's select, translated and
     // described each time, they took most of what the step adds to the post.
     backend->m_journal->setImageReader([self = backend.get()](qint64 key) { return self->readImage(key); });
+    backend->m_journal->setStatementRunner(
+        [self = backend.get()](const QString& sql, const QList<QVariant>& parameters) {
+            return self->runJournalStatement(sql, parameters);
+        });
     return backend;
 }
 
@@ -686,6 +690,22 @@ UndoJournal::Image SqliteBackend::readImage(qint64 key)
             image.push_back(readCell(statement, static_cast<int>(c), m_known->columns[c].kind));
     statement.reset();
     return image;
+}
+
+QVariant SqliteBackend::runJournalStatement(const QString& sql, const QList<QVariant>& parameters)
+{
+    std::unique_ptr<Statement>& kept = m_journalStatements[sql];
+    if (!kept)
+        kept = std::make_unique<Statement>(m_db.get(), sql);
+    Statement& statement = *kept;
+    statement.reset();
+    for (int i = 0; i < parameters.size(); ++i)
+        statement.bind(i + 1, parameters[i]);
+    QVariant value;
+    if (statement.step() && !statement.isNull(0))
+        value = QVariant(statement.integer(0));
+    statement.reset();
+    return value;
 }
 
 bool SqliteBackend::readyJournal()

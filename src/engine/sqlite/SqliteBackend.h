@@ -3,6 +3,7 @@
 #include "engine/Backend.h"
 #include "engine/UndoJournal.h"
 
+#include <map>
 #include <memory>
 #include <optional>
 
@@ -54,6 +55,8 @@ private:
     std::optional<UndoJournal::Recording> recordingFor(const QString& table);
     // A row of the program's table as the undo journal keeps it; empty when there is none.
     UndoJournal::Image readImage(qint64 key);
+    // One of the undo journal's own statements, kept prepared; the first value of its first row, an integer.
+    QVariant runJournalStatement(const QString& sql, const QList<QVariant>& parameters);
     // Whether the row is there and holds one of the states (any, when there are none).
     bool holdsOneOf(const RowWrite& write, qint64 rowIdentity, const RowStates& states) const;
 
@@ -65,4 +68,5 @@ private:
     std::unique_ptr<UndoJournal> m_journal; // for the program's table
     bool m_journalReady = false;
     std::unique_ptr<Statement> m_imageStatement; // made at the first image read
+    std::map<QString, std::unique_ptr<Statement>> m_journalStatements;
 };
