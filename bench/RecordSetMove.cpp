@@ -98,11 +98,14 @@ void NextThroughRecordSetWithOneLink(benchmark::State& state)
 }
 BENCHMARK(NextThroughRecordSetWithOneLink)->Repetitions(5)->Unit(benchmark::kMillisecond);
 
-// Edits and posts the middle row of the set the statement opens, over and over.
-void postMiddleRow(benchmark::State& state, Connection& connection, const QString& sql)
+// Edits and posts the middle row of the set the statement opens, over and over; with undo, each post is a step of
+// the undo journal, as the data module's are.
+void postMiddleRow(benchmark::State& state, Connection& connection, const QString& sql, bool undo = false)
 {
     RecordSet set(QStringLiteral("QJob"), connection);
     set.setSql({sql});
+    if (undo)
+        set.setBeforePost([&connection](RecordSet&) { connection.journalNextWrite(QStringLiteral("правка")); });
     set.open();
     set.moveBy(set.recordCount() / 2);
     Field& job = set.fieldByName(QStringLiteral("job"));
@@ -145,6 +148,25 @@ void PostWithSearchIndex(benchmark::State& state)
 BENCHMARK(PostWithoutSearchIndex)->Repetitions(5)->Unit(benchmark::kMicrosecond);
 BENCHMARK(PostWithSearchIndex)->Repetitions(5)->Unit(benchmark::kMicrosecond);
 
+// The same post with its step of the undo journal (the rows' images before and after, in the same transaction)
+// against one without.
+void postWithUndo(benchmark::State& state, bool undo)
+{
+    diary();
+    Connection connection(DiaryBackend::open(diary().connectionString()), JobTable::schema());
+    postMiddleRow(state, connection, firstThousand, undo);
+}
+void PostWithoutUndoStep(benchmark::State& state)
+{
+    postWithUndo(state, false);
+}
+void PostWithUndoStep(benchmark::State& state)
+{
+    postWithUndo(state, true);
+}
+BENCHMARK(PostWithoutUndoStep)->Repetitions(5)->Unit(benchmark::kMicrosecond);
+BENCHMARK(PostWithUndoStep)->Repetitions(5)->Unit(benchmark::kMicrosecond);
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -157,6 +179,8 @@ int main(int argc, char** argv)
                         "NextThroughRecordSetWithOneLink", "PlainLoopOverSnapshot", "medians; at most 1.3");
     reporter.printRatio("a post keeping the search's index in step against one without it", "PostWithSearchIndex",
                         "PostWithoutSearchIndex", "within 1.1");
+    reporter.printRatio("a post with its step of the undo journal against one without it", "PostWithUndoStep",
+                        "PostWithoutUndoStep", "within 1.1");
     benchmark::Shutdown();
     return 0;
 }

@@ -576,6 +576,8 @@ void RecordSet::remove()
     if (!m_snapshot->hasRow(0))
         fail(QStringLiteral("Cannot perform this operation on an empty dataset"));
     checkCanModify();
+    if (m_beforeDelete)
+        m_beforeDelete(*this);
     m_snapshot->deleteRow(m_current);
 
     const bool wasEditing = m_state == State::Edit;

@@ -100,6 +100,8 @@ public:
 
     // Runs before every post, after the controls wrote back; may write fields or throw to stop the post.
     void setBeforePost(Hook hook) { m_beforePost = std::move(hook); }
+    // Runs before a delete of a stored row, on the record to be deleted; may throw to stop it.
+    void setBeforeDelete(Hook hook) { m_beforeDelete = std::move(hook); }
     // Runs after a post or a delete has reached the database, once the set is back in browse state.
     void setAfterWrite(Hook hook) { m_afterWrite = std::move(hook); }
 
@@ -179,6 +181,7 @@ private:
     std::vector<bool> m_written;    // fields written since editing began: what a post sends to the database
 
     Hook m_beforePost;
+    Hook m_beforeDelete;
     Hook m_afterWrite;
     std::vector<DataSource*> m_sources;
 };

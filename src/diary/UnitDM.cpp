@@ -2,6 +2,7 @@
 
 #include "diary/DiaryBackend.h"
 #include "diary/DiaryIdentity.h"
+#include "diary/DiaryUndo.h"
 #include "diary/JobTable.h"
 #include "diary/Period.h"
 #include "diary/Queries.h"
@@ -49,12 +50,56 @@ TDataModule1::TDataModule1(const QString& connectionString)
     QJobCritik.setSql(Queries::jobCritik());
     QAlarm.setSql(Queries::alarms({}));
 
+    // Every write of the sets is a step of the undo journal, named after its event. What the reminder window posts
+    // is its tick.
+    auto deleted = [this](RecordSet& set) { ADOConnection1.journalNextWrite(DiaryUndo::deletedLabel(jobOf(set))); };
+    QJob.setBeforeDelete(deleted);
+    for (ReminderKind kind : reminderKinds) {
+        RecordSet& set = reminderSet(kind);
+        set.setBeforeDelete(deleted);
+        set.setBeforePost([this](RecordSet& set) {
+            const Field* done = set.findField(QStringLiteral("vip"));
+            const bool ticked = done && done->asBoolean();
+            ADOConnection1.journalNextWrite(ticked ? DiaryUndo::tickedLabel(jobOf(set))
+                                                   : DiaryUndo::editedLabel(jobOf(set)));
+        });
+    }
+
     QJob.open();
+}
+
+QString TDataModule1::jobOf(const RecordSet& set)
+{
+    const Field* job = set.findField(QStringLiteral("job"));
+    return job ? job->asString() : QString();
 }
 
 void TDataModule1::QJobBeforePost(RecordSet& DataSet)
 {
     DataSet.fieldByName(QStringLiteral("date_zap")).setAsDateTime(Clock::now());
+    ADOConnection1.journalNextWrite(DataSet.state() == RecordSet::State::Insert
+                                        ? DiaryUndo::addedLabel(jobOf(DataSet))
+                                        : DiaryUndo::editedLabel(jobOf(DataSet)));
+}
+
+bool TDataModule1::undoLast()
+{
+    return takeStep(true);
+}
+
+bool TDataModule1::redoNext()
+{
+    return takeStep(false);
+}
+
+bool TDataModule1::takeStep(bool undo)
+{
+    if (QJob.isOpen())
+        QJob.checkBrowseMode();
+    if (!DiaryUndo::step(ADOConnection1, undo ? DiaryUndo::Direction::Undo : DiaryUndo::Direction::Redo))
+        return false;
+    eventsWrittenElsewhere();
+    return true;
 }
 
 void TDataModule1::showPeriod(const Period& period)

@@ -51,8 +51,14 @@ public:
     // After events were written other than through the sets (an import): QJob is read again and the hook told.
     void eventsWrittenElsewhere();
 
-    // Stamps the last-change time of the row QJob is about to post.
+    // Stamps the last-change time of the row QJob is about to post, and labels its step of the undo journal.
     void QJobBeforePost(RecordSet& DataSet);
+
+    // "Правка" → "Отменить" / "Повторить": the edit under way saved first, the last change to the diary taken back
+    // or done again (DiaryUndo), QJob read again and the after-write hook told, as after an import. False when
+    // there was nothing to take back or do again.
+    bool undoLast();
+    bool redoNext();
 
     // Re-opens QJob on the events of that periodicity, by date of execution.
     void showPeriod(const Period& period);
@@ -67,6 +73,9 @@ public:
     const QString& diaryIdentity();
 
 private:
+    static QString jobOf(const RecordSet& set);
+    bool takeStep(bool undo);
+
     QString m_connectionString;
     QString m_diaryIdentity;
     std::function<void()> m_afterWrite;

@@ -133,6 +133,12 @@ public:
         virtual qint64 insert(const QString& sql, const QList<QVariant>& parameters = {}) = 0;
         // A select's rows, each value in the engine's own forms.
         virtual std::vector<std::vector<QVariant>> rows(const QString& sql, const QList<QVariant>& parameters = {}) = 0;
+        // From now on the batch's writes of events keep the last-change time they give rather than being stamped:
+        // an undo puts rows back as they were.
+        void keepChangeTimes() { m_stamped = false; }
+
+    protected:
+        bool m_stamped = true;
     };
     // Runs work in one transaction: all of it is stored or none. token is the same on every try of the same work,
     // so that on a server a try whose answer was lost is recognised rather than run twice. work may be run again
@@ -141,4 +147,18 @@ public:
 
     // Asks what runs on this backend in another thread to stop as soon as it can, failing; callable from any thread.
     virtual void interrupt() {}
+
+    // The label of the next write to the program's table (a row's post or delete, or a batch): that write records
+    // itself, in its own transaction, as one step of the undo journal (UndoJournal). A write without one records
+    // nothing, and the next write takes the label whether it reaches the table or not.
+    void journalNextWrite(const QString& label) { m_journalLabel = label; }
+    // Makes the undo journal's table unless there, in a transaction of its own; false when this user may not, or
+    // the backend keeps no journal, and then no write records itself.
+    virtual bool readyJournal() { return false; }
+
+protected:
+    QString takeJournalLabel() { return std::exchange(m_journalLabel, QString()); }
+
+private:
+    QString m_journalLabel;
 };

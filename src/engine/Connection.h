@@ -54,6 +54,13 @@ public:
     // Several writes stored whole or not at all (Backend::writeBatch).
     void writeBatch(const QByteArray& token, const std::function<void(Backend::Batch&)>& work);
 
+    // The label of the next write's step in the undo journal (Backend::journalNextWrite).
+    void journalNextWrite(const QString& label) { m_backend->journalNextWrite(label); }
+    // Whether the diary keeps an undo journal, made now unless there (Backend::readyJournal).
+    bool readyJournal() { return m_backend->readyJournal(); }
+    // The table the connection was opened for.
+    const TableSchema& table() const { return m_table; }
+
     // Every row of the required table by its key, the values in the table's column order, for copying a diary.
     std::vector<std::vector<QVariant>> tableRows();
     // Puts such rows, keys kept, into the required table, which must be empty; all or nothing.

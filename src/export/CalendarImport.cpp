@@ -3,6 +3,7 @@
 #include "base/DateSerial.h"
 #include "base/RegularFile.h"
 #include "base/Error.h"
+#include "diary/DiaryUndo.h"
 #include "diary/EventUids.h"
 #include "diary/JobTable.h"
 #include "diary/UnitDM.h"
@@ -13,8 +14,8 @@
 #include "platform/MessageBoxes.h"
 
 #include <QDir>
-#include <QFileInfo>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QStandardPaths>
 #include <QUuid>
 
@@ -86,7 +87,8 @@ QByteArray CalendarImport::readCalendar(const QString& path)
     return bytes;
 }
 
-CalendarImport::Counts CalendarImport::write(Connection& diary, const QByteArray& calendar, const QString& diaryId)
+CalendarImport::Counts CalendarImport::write(Connection& diary, const QByteArray& calendar, const QString& diaryId,
+                                             const QString& undoLabel)
 {
     const std::vector<IcsImport::Row> rows = IcsImport::read(calendar, diaryId);
     if (rows.empty())
@@ -100,6 +102,7 @@ CalendarImport::Counts CalendarImport::write(Connection& diary, const QByteArray
     const QString update =
         QStringLiteral("UPDATE job SET %1 = ? WHERE id_job = ?").arg(names.join(QStringLiteral(" = ?, ")));
     Counts counts;
+    diary.journalNextWrite(undoLabel);
     diary.writeBatch(QUuid::createUuid().toByteArray(QUuid::WithoutBraces), [&](Backend::Batch& batch) {
         counts = {};
         EventUids uids = EventUids::read(batch, diaryId);
@@ -158,7 +161,8 @@ std::optional<CalendarImport::Counts> CalendarImport::run(QWidget* parent, TData
         const QByteArray calendar = readCalendar(path);
         if (beforeWrite)
             beforeWrite();
-        const Counts counts = write(data.ADOConnection1, calendar, data.diaryIdentity());
+        const Counts counts = write(data.ADOConnection1, calendar, data.diaryIdentity(),
+                                    DiaryUndo::importLabel(QFileInfo(path).fileName()));
         data.eventsWrittenElsewhere();
         MessageBoxes::tell(parent, ProgramLook::title(), doneText(counts));
         imported = counts;

@@ -24,8 +24,9 @@ public:
 
     // Reads the calendar and writes its events into the diary whose identity is diaryId. A calendar that can't be
     // read throws IcsImport::Unreadable, naming the line, before anything is written; an engine's error leaves
-    // nothing written either.
-    static Counts write(Connection& diary, const QByteArray& calendar, const QString& diaryId);
+    // nothing written either. With a label, the import is one step of the undo journal under it.
+    static Counts write(Connection& diary, const QByteArray& calendar, const QString& diaryId,
+                        const QString& undoLabel = {});
 
     // What the user is asked; the tests put their own answers in.
     struct Dialogs

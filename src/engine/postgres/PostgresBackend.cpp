@@ -5,6 +5,7 @@
 #include "base/DateSerial.h"
 #include "engine/EngineErrors.h"
 #include "engine/PackedRows.h"
+#include "engine/UndoJournal.h"
 #include "engine/postgres/ServerChecks.h"
 #include "engine/postgres/ServerSearch.h"
 #include "engine/postgres/ServerSession.h"
@@ -309,7 +310,8 @@ QString PostgresBackend::createStatements(const TableSchema& table)
 }
 
 PostgresBackend::PostgresBackend(const QString& connectionInfo, const TableSchema& table)
-    : m_session(std::make_unique<ServerSession>(connectionInfo)), m_schema(table)
+    : m_session(std::make_unique<ServerSession>(connectionInfo)), m_schema(table),
+      m_journal(std::make_unique<UndoJournal>(table))
 {
     m_table = ServerChecks::inspect(*m_session, m_schema);
     // A diary made before the tokens gets their table from the first user who may add rows; without it inserts
@@ -528,11 +530,29 @@ ServerResult PostgresBackend::updateHeld(const RowWrite& write, qint64 rowIdenti
 std::vector<QVariant> PostgresBackend::updateRow(const RowWrite& write, qint64 rowIdentity,
                                                  const std::map<int, QVariant>& values, const RowStates& expected)
 {
-    return storedValues(updateHeld(write, rowIdentity, values, expected, {}), write, 0);
+    std::vector<QVariant> stored;
+    recorded(write.table, rowIdentity, [&] {
+        stored = storedValues(updateHeld(write, rowIdentity, values, expected, {}), write, 0);
+        return rowIdentity;
+    });
+    return stored;
 }
 
 std::pair<qint64, std::vector<QVariant>>
 PostgresBackend::insertRow(const RowWrite& write, const std::map<int, QVariant>& values, const InsertTries& tries)
+{
+    std::pair<qint64, std::vector<QVariant>> inserted;
+    // A try after one whose answer was lost records no step: the lost one, when it was stored, was stored with its
+    // step.
+    recorded(tries.earlier.empty() ? write.table : QString(), std::nullopt, [&] {
+        inserted = insertOnce(write, values, tries);
+        return inserted.first;
+    });
+    return inserted;
+}
+
+std::pair<qint64, std::vector<QVariant>>
+PostgresBackend::insertOnce(const RowWrite& write, const std::map<int, QVariant>& values, const InsertTries& tries)
 {
     Parameters parameters;
     QStringList names;
@@ -591,12 +611,16 @@ void PostgresBackend::deleteRow(const RowWrite& write, qint64 rowIdentity, const
 {
     Parameters parameters{QByteArray::number(rowIdentity)};
     const QString held = heldState(write, expected, parameters);
-    const ServerResult result = run(QStringLiteral("DELETE FROM %1 WHERE %2 = $1 AND %3")
-                                        .arg(Dialect::quotedName(write.table), Dialect::quotedName(m_table.key), held)
-                                        .toUtf8(),
-                                    parameters);
-    if (result.affectedRows() == 0)
-        throw EngineErrors::rowNotLocated();
+    recorded(write.table, rowIdentity, [&] {
+        const ServerResult result =
+            run(QStringLiteral("DELETE FROM %1 WHERE %2 = $1 AND %3")
+                    .arg(Dialect::quotedName(write.table), Dialect::quotedName(m_table.key), held)
+                    .toUtf8(),
+                parameters);
+        if (result.affectedRows() == 0)
+            throw EngineErrors::rowNotLocated();
+        return rowIdentity;
+    });
 }
 
 std::vector<std::vector<QVariant>> PostgresBackend::tableRows(const TableSchema& table)
@@ -956,15 +980,21 @@ private:
         const bool event = translation.write != Write::None &&
                            translation.writtenTable.compare(m_backend.m_schema.name, Qt::CaseInsensitive) == 0;
         const QString key = Dialect::quotedName(m_backend.m_table.key);
+        const bool recorded = event && m_backend.m_journal->isRecording();
+        if (recorded && translation.write != Write::Insert)
+            noteBefore(translation, parameters);
         const ServerResult result =
             m_backend.run((event ? translation.sql + QStringLiteral(" RETURNING ") + key : translation.sql).toUtf8(),
                           serverValues(translation, parameters));
         if (!event || result.rowCount() == 0)
             return std::nullopt;
         QStringList keys;
-        for (int r = 0; r < result.rowCount(); ++r)
+        for (int r = 0; r < result.rowCount(); ++r) {
             keys << QString::fromUtf8(result.text(r, 0), result.length(r, 0));
-        if (translation.write != Write::Delete)
+            if (recorded && translation.write == Write::Insert)
+                m_backend.m_journal->noteAdded(integerOf(result.text(r, 0), result.length(r, 0)));
+        }
+        if (translation.write != Write::Delete && m_stamped)
             m_backend.run(QStringLiteral("UPDATE %1 SET date_zap = $1 WHERE %2 = ANY($2::bigint[])")
                               .arg(Dialect::quotedName(m_backend.m_schema.name), key)
                               .toUtf8(),
@@ -972,6 +1002,20 @@ private:
         if (translation.write != Write::Insert)
             return std::nullopt;
         return integerOf(result.text(0, 0), result.length(0, 0));
+    }
+
+    // The rows an update or delete is about to change are found by running it once and rolling it back, as its
+    // condition may be anything; their images are read before it runs for good.
+    void noteBefore(const Dialect::Translation& translation, const QList<QVariant>& parameters)
+    {
+        m_backend.run("SAVEPOINT journal_keys", {});
+        const ServerResult probe = m_backend.run(
+            (translation.sql + QStringLiteral(" RETURNING ") + Dialect::quotedName(m_backend.m_table.key)).toUtf8(),
+            serverValues(translation, parameters));
+        m_backend.run("ROLLBACK TO SAVEPOINT journal_keys", {});
+        m_backend.run("RELEASE SAVEPOINT journal_keys", {});
+        for (int r = 0; r < probe.rowCount(); ++r)
+            m_backend.m_journal->noteBefore(*this, integerOf(probe.text(r, 0), probe.length(r, 0)));
     }
 
     PostgresBackend& m_backend;
@@ -993,6 +1037,8 @@ void PostgresBackend::readyBatchTokens()
 
 void PostgresBackend::writeBatch(const QByteArray& token, const std::function<void(Batch&)>& work)
 {
+    const QString label = takeJournalLabel();
+    const bool journaled = !label.isEmpty() && readyJournal();
     readyBatchTokens();
     const bool noted = !token.isEmpty() && m_batchTokens == BatchTokens::Usable;
     // A connection lost on the way is opened anew and the work tried once more: the token tells whether the first
@@ -1019,8 +1065,15 @@ void PostgresBackend::writeBatch(const QByteArray& token, const std::function<vo
                                        .toUtf8());
                 }
                 ServerBatch batch(*this);
+                std::optional<UndoJournal::Recording> recording;
+                if (journaled) {
+                    lockJournal();
+                    recording.emplace(*m_journal, label);
+                }
                 m_inBatch = true;
                 work(batch);
+                if (recording)
+                    m_journal->finish(batch);
                 m_inBatch = false;
                 m_session->run("COMMIT");
                 return;
@@ -1033,5 +1086,55 @@ void PostgresBackend::writeBatch(const QByteArray& token, const std::function<vo
             if (!noted || attempt > 0)
                 throw;
         }
+    }
+}
+
+bool PostgresBackend::readyJournal()
+{
+    if (m_journalTable == JournalTable::Unknown) {
+        // As with the batch tokens: the right to create is asked only when the table is not there.
+        const bool missing =
+            m_session->run("SELECT to_regclass($1) IS NULL", {QByteArray(UndoJournal::table)}).text(0, 0)[0] == 't';
+        const bool usable = !missing || inLockedTransaction(*m_session, "7236481537249785856",
+                                                            [this] { m_session->run(UndoJournal::definition); });
+        m_journalTable = usable ? JournalTable::Usable : JournalTable::Forbidden;
+    }
+    return m_journalTable == JournalTable::Usable;
+}
+
+// Two computers recording a step at once would number both after the same last one: the second waits for the
+// first's transaction to end, its own writes not yet begun.
+void PostgresBackend::lockJournal()
+{
+    m_session->run("SELECT pg_advisory_xact_lock(7236481537249785857)");
+}
+
+void PostgresBackend::recorded(const QString& table, std::optional<qint64> existing,
+                               const std::function<qint64()>& write)
+{
+    QString label = takeJournalLabel();
+    if (label.isEmpty() || table.compare(m_schema.name, Qt::CaseInsensitive) != 0 || !readyJournal()) {
+        write();
+        return;
+    }
+    // The row's write and its step go in one transaction, as one statement alone would be.
+    m_session->run("BEGIN");
+    try {
+        lockJournal();
+        ServerBatch batch(*this);
+        UndoJournal::Recording recording(*m_journal, std::move(label));
+        m_inBatch = true;
+        if (existing)
+            m_journal->noteBefore(batch, *existing);
+        const qint64 key = write();
+        if (!existing)
+            m_journal->noteAdded(key);
+        m_journal->finish(batch);
+        m_inBatch = false;
+        m_session->run("COMMIT");
+    } catch (...) {
+        m_inBatch = false;
+        rollBack(*m_session);
+        throw;
     }
 }

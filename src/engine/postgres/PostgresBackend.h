@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/Backend.h"
+#include "engine/UndoJournal.h"
 #include "engine/postgres/ServerChecks.h"
 #include "engine/postgres/ServerSession.h"
 
@@ -36,6 +37,7 @@ public:
     void interrupt() override;
     std::vector<qint64> searchJobs(const SearchWords& typed, int limit) override;
     void writeBatch(const QByteArray& token, const std::function<void(Batch&)>& work) override;
+    bool readyJournal() override;
 
     // The column types of a table's kinds on the server, and the statements that make the table.
     static QString createStatements(const TableSchema& table);
@@ -51,6 +53,13 @@ private:
     // Runs a statement; one refused as if the diary's set-up had changed is told by what changed.
     ServerResult run(const QByteArray& sql, const ServerSession::Parameters& parameters,
                      ServerSession::Retry retry = ServerSession::Retry::Never);
+    std::pair<qint64, std::vector<QVariant>> insertOnce(const RowWrite& write, const std::map<int, QVariant>& values,
+                                                        const InsertTries& tries);
+    // Runs a row's write, which returns the row's key; with a label for the journal, in a transaction of its own with
+    // its step. existing: the key of the row it changes, none for an insert.
+    void recorded(const QString& table, std::optional<qint64> existing, const std::function<qint64()>& write);
+    // Inside a transaction that records a step: waits for any other computer's step to be stored first.
+    void lockJournal();
     ServerResult updateHeld(const RowWrite& write, qint64 rowIdentity, const std::map<int, QVariant>& values,
                             const RowStates& expected, const QString& firstColumns);
 
@@ -63,4 +72,7 @@ private:
     enum class BatchTokens { Unknown, Usable, Forbidden };
     BatchTokens m_batchTokens = BatchTokens::Unknown;
     bool m_inBatch = false;
+    std::unique_ptr<UndoJournal> m_journal;
+    enum class JournalTable { Unknown, Usable, Forbidden };
+    JournalTable m_journalTable = JournalTable::Unknown;
 };

@@ -3,6 +3,7 @@
 #include "base/Clock.h"
 #include "base/DateSerial.h"
 #include "engine/EngineErrors.h"
+#include "engine/UndoJournal.h"
 #include "engine/sqlite/SearchIndex.h"
 #include "engine/sqlite/SqliteFunctions.h"
 #include "engine/sqlite/SqliteSchema.h"
@@ -188,6 +189,117 @@ QStringList tableColumnNames(const Backend::RowWrite& write)
 
 } // namespace
 
+namespace {
+
+// A batch's statements on the file, inside the transaction writeBatch holds.
+class FileBatch : public Backend::Batch
+{
+public:
+    // journal: the undo journal, which records the batch's writes of events while it records a step.
+    FileBatch(sqlite3* db, UndoJournal* journal)
+        : m_db(db), m_journal(journal), m_now(DateSerial::fromDateTime(Clock::now()))
+    {
+    }
+
+    void run(const QString& sql, const QList<QVariant>& parameters) override { write(sql, parameters); }
+
+    qint64 insert(const QString& sql, const QList<QVariant>& parameters) override
+    {
+        write(sql, parameters);
+        return sqlite3_last_insert_rowid(m_db);
+    }
+
+    std::vector<std::vector<QVariant>> rows(const QString& sql, const QList<QVariant>& parameters) override
+    {
+        const Dialect::Translation translation = Dialect::translate(sql);
+        Statement statement(m_db, translation.sql);
+        bind(statement, translation, parameters);
+        const auto [columns, tableColumns] = describeColumns(m_db, statement, translation);
+        std::vector<std::vector<QVariant>> rows;
+        while (statement.step()) {
+            std::vector<QVariant> row;
+            for (size_t c = 0; c < columns.size(); ++c)
+                row.push_back(readCell(statement, static_cast<int>(c),
+                                       columns[c].baseColumn.isEmpty() ? ColumnKind::Text : columns[c].kind));
+            rows.push_back(std::move(row));
+        }
+        return rows;
+    }
+
+private:
+    static void bind(Statement& statement, const Dialect::Translation& translation, const QList<QVariant>& parameters)
+    {
+        if (parameters.size() < translation.parameterCount)
+            throw EngineErrors::missingParameters();
+        if (parameters.size() > translation.parameterCount)
+            throw EngineErrors::tooManyParameters();
+        for (int i = 0; i < translation.parameterCount; ++i) {
+            const QVariant& value = parameters[i];
+            // The file keeps date-times as serials, as the record sets write them.
+            if (value.metaType().id() == QMetaType::QDateTime && !value.isNull())
+                statement.bind(i + 1, DateSerial::fromDateTime(value.toDateTime()));
+            else if (value.metaType().id() == QMetaType::QDate && !value.isNull())
+                statement.bind(i + 1, DateSerial::fromDate(value.toDate()));
+            else
+                statement.bind(i + 1, value);
+        }
+    }
+
+    // An event written is recorded for the search index and stamped, as a post of the program's would be.
+    void write(const QString& sql, const QList<QVariant>& parameters)
+    {
+        using Write = Dialect::Translation::Write;
+        const Dialect::Translation translation = Dialect::translate(sql);
+        const bool event =
+            translation.write != Write::None &&
+            translation.writtenTable.compare(QLatin1String(SearchIndex::jobTable), Qt::CaseInsensitive) == 0;
+        const bool recorded = event && m_journal && m_journal->isRecording();
+        if (recorded && translation.write != Write::Insert)
+            noteBefore(translation, parameters);
+        Statement statement(m_db, event ? translation.sql + QStringLiteral(" RETURNING rowid") : translation.sql);
+        bind(statement, translation, parameters);
+        std::vector<qint64> written;
+        while (statement.step())
+            if (event)
+                written.push_back(statement.integer(0));
+        for (const qint64 key : written) {
+            SearchIndex::noteChanged(m_db, key);
+            if (recorded && translation.write == Write::Insert)
+                m_journal->noteAdded(key);
+            if (translation.write == Write::Delete || !m_stamped)
+                continue;
+            Statement stamp(m_db, QStringLiteral("UPDATE job SET date_zap = ? WHERE rowid = ?"));
+            stamp.bind(1, m_now);
+            stamp.bind(2, key);
+            stamp.run();
+        }
+    }
+
+    // The rows an update or delete is about to change are found by running it once and rolling it back, as its
+    // condition may be anything; their images are read before it runs for good.
+    void noteBefore(const Dialect::Translation& translation, const QList<QVariant>& parameters)
+    {
+        Statement::execute(m_db, QStringLiteral("SAVEPOINT journal_keys"));
+        std::vector<qint64> keys;
+        {
+            Statement probe(m_db, translation.sql + QStringLiteral(" RETURNING rowid"));
+            bind(probe, translation, parameters);
+            while (probe.step())
+                keys.push_back(probe.integer(0));
+        }
+        Statement::execute(m_db, QStringLiteral("ROLLBACK TO journal_keys"));
+        Statement::execute(m_db, QStringLiteral("RELEASE journal_keys"));
+        for (const qint64 key : keys)
+            m_journal->noteBefore(*this, key);
+    }
+
+    sqlite3* m_db;
+    UndoJournal* m_journal;
+    const double m_now;
+};
+
+} // namespace
+
 SqliteBackend::SqliteBackend(std::shared_ptr<sqlite3> db, QString path) : m_db(std::move(db)), m_path(std::move(path))
 {
 }
@@ -206,6 +318,14 @@ std::shared_ptr<SqliteBackend> SqliteBackend::open(const QString& path, const Ta
     auto backend = std::make_shared<SqliteBackend>(openFile(path, required, busyTimeoutMilliseconds), path);
     // Opening checked that its key is the rowid's alias.
     backend->m_known = required;
+    backend->m_journal = std::make_unique<UndoJournal>(*backend->m_known);
+    // A post's two images are read with one statement kept prepared: through a batch's select, translated and
+    // described each time, they took most of what the step adds to the post.
+    backend->m_journal->setImageReader([self = backend.get()](qint64 key) { return self->readImage(key); });
+    backend->m_journal->setStatementRunner(
+        [self = backend.get()](const QString& sql, const QList<QVariant>& parameters) {
+            return self->runJournalStatement(sql, parameters);
+        });
     return backend;
 }
 
@@ -364,12 +484,18 @@ std::vector<QVariant> SqliteBackend::updateRow(const RowWrite& write, qint64 row
         statement.bind(index++, entry.second);
     statement.bind(index++, QVariant(rowIdentity));
 
+    const std::optional<UndoJournal::Recording> recording = recordingFor(write.table);
     WriteTransaction transaction(m_db.get());
     if (!holdsOneOf(write, rowIdentity, expected))
         throw EngineErrors::rowNotLocated();
+    FileBatch batch(m_db.get(), m_journal.get());
+    if (recording)
+        m_journal->noteBefore(batch, rowIdentity);
     statement.run();
     noteChanged(write.table, rowIdentity);
     std::vector<QVariant> stored = rereadRow(write, rowIdentity);
+    if (recording)
+        m_journal->finish(batch);
     transaction.commit();
     return stored;
 }
@@ -393,11 +519,17 @@ SqliteBackend::insertRow(const RowWrite& write, const std::map<int, QVariant>& v
     for (const auto& entry : values)
         statement.bind(index++, entry.second);
 
+    const std::optional<UndoJournal::Recording> recording = recordingFor(write.table);
     WriteTransaction transaction(m_db.get());
     statement.run();
     const qint64 rowIdentity = sqlite3_last_insert_rowid(m_db.get());
     noteChanged(write.table, rowIdentity);
     std::vector<QVariant> stored = rereadRow(write, rowIdentity);
+    if (recording) {
+        FileBatch batch(m_db.get(), m_journal.get());
+        m_journal->noteAdded(rowIdentity);
+        m_journal->finish(batch);
+    }
     transaction.commit();
     return {rowIdentity, std::move(stored)};
 }
@@ -407,11 +539,17 @@ void SqliteBackend::deleteRow(const RowWrite& write, qint64 rowIdentity, const R
     Statement statement(m_db.get(),
                         QStringLiteral("DELETE FROM %1 WHERE rowid = ?").arg(Dialect::quotedName(write.table)));
     statement.bind(1, QVariant(rowIdentity));
+    const std::optional<UndoJournal::Recording> recording = recordingFor(write.table);
     WriteTransaction transaction(m_db.get());
     if (!holdsOneOf(write, rowIdentity, expected))
         throw EngineErrors::rowNotLocated();
+    FileBatch batch(m_db.get(), m_journal.get());
+    if (recording)
+        m_journal->noteBefore(batch, rowIdentity);
     statement.run();
     noteChanged(write.table, rowIdentity);
+    if (recording)
+        m_journal->finish(batch);
     transaction.commit();
 }
 
@@ -513,94 +651,70 @@ void SqliteBackend::prepareSearch(const SearchProgress& progress)
     m_search->prepare(progress);
 }
 
-namespace {
-
-// A batch's statements on the file, inside the transaction writeBatch holds.
-class FileBatch : public Backend::Batch
-{
-public:
-    explicit FileBatch(sqlite3* db) : m_db(db), m_now(DateSerial::fromDateTime(Clock::now())) {}
-
-    void run(const QString& sql, const QList<QVariant>& parameters) override { write(sql, parameters); }
-
-    qint64 insert(const QString& sql, const QList<QVariant>& parameters) override
-    {
-        write(sql, parameters);
-        return sqlite3_last_insert_rowid(m_db);
-    }
-
-    std::vector<std::vector<QVariant>> rows(const QString& sql, const QList<QVariant>& parameters) override
-    {
-        const Dialect::Translation translation = Dialect::translate(sql);
-        Statement statement(m_db, translation.sql);
-        bind(statement, translation, parameters);
-        const auto [columns, tableColumns] = describeColumns(m_db, statement, translation);
-        std::vector<std::vector<QVariant>> rows;
-        while (statement.step()) {
-            std::vector<QVariant> row;
-            for (size_t c = 0; c < columns.size(); ++c)
-                row.push_back(readCell(statement, static_cast<int>(c),
-                                       columns[c].baseColumn.isEmpty() ? ColumnKind::Text : columns[c].kind));
-            rows.push_back(std::move(row));
-        }
-        return rows;
-    }
-
-private:
-    static void bind(Statement& statement, const Dialect::Translation& translation, const QList<QVariant>& parameters)
-    {
-        if (parameters.size() < translation.parameterCount)
-            throw EngineErrors::missingParameters();
-        if (parameters.size() > translation.parameterCount)
-            throw EngineErrors::tooManyParameters();
-        for (int i = 0; i < translation.parameterCount; ++i) {
-            const QVariant& value = parameters[i];
-            // The file keeps date-times as serials, as the record sets write them.
-            if (value.metaType().id() == QMetaType::QDateTime && !value.isNull())
-                statement.bind(i + 1, DateSerial::fromDateTime(value.toDateTime()));
-            else if (value.metaType().id() == QMetaType::QDate && !value.isNull())
-                statement.bind(i + 1, DateSerial::fromDate(value.toDate()));
-            else
-                statement.bind(i + 1, value);
-        }
-    }
-
-    // An event written is recorded for the search index and stamped, as a post of the program's would be.
-    void write(const QString& sql, const QList<QVariant>& parameters)
-    {
-        using Write = Dialect::Translation::Write;
-        const Dialect::Translation translation = Dialect::translate(sql);
-        const bool event =
-            translation.write != Write::None &&
-            translation.writtenTable.compare(QLatin1String(SearchIndex::jobTable), Qt::CaseInsensitive) == 0;
-        Statement statement(m_db, event ? translation.sql + QStringLiteral(" RETURNING rowid") : translation.sql);
-        bind(statement, translation, parameters);
-        std::vector<qint64> written;
-        while (statement.step())
-            if (event)
-                written.push_back(statement.integer(0));
-        for (const qint64 key : written) {
-            SearchIndex::noteChanged(m_db, key);
-            if (translation.write == Write::Delete)
-                continue;
-            Statement stamp(m_db, QStringLiteral("UPDATE job SET date_zap = ? WHERE rowid = ?"));
-            stamp.bind(1, m_now);
-            stamp.bind(2, key);
-            stamp.run();
-        }
-    }
-
-    sqlite3* m_db;
-    const double m_now;
-};
-
-} // namespace
-
 // A file's transaction either is stored or fails whole, so its tries need no token.
 void SqliteBackend::writeBatch(const QByteArray&, const std::function<void(Batch&)>& work)
 {
+    const std::optional<UndoJournal::Recording> recording = recordingFor(m_known ? m_known->name : QString());
     WriteTransaction transaction(m_db.get());
-    FileBatch batch(m_db.get());
+    FileBatch batch(m_db.get(), m_journal.get());
     work(batch);
+    if (recording)
+        m_journal->finish(batch);
     transaction.commit();
+}
+
+std::optional<UndoJournal::Recording> SqliteBackend::recordingFor(const QString& table)
+{
+    QString label = takeJournalLabel();
+    if (label.isEmpty() || !m_known || table.compare(m_known->name, Qt::CaseInsensitive) != 0 || !readyJournal())
+        return std::nullopt;
+    return std::optional<UndoJournal::Recording>(std::in_place, *m_journal, std::move(label));
+}
+
+UndoJournal::Image SqliteBackend::readImage(qint64 key)
+{
+    if (!m_imageStatement) {
+        QStringList names;
+        for (const TableSchema::Column& column : m_known->columns)
+            names << Dialect::quotedName(column.name);
+        m_imageStatement = std::make_unique<Statement>(
+            m_db.get(), QStringLiteral("SELECT %1 FROM %2 WHERE rowid = ?")
+                            .arg(names.join(QStringLiteral(", ")), Dialect::quotedName(m_known->name)));
+    }
+    Statement& statement = *m_imageStatement;
+    statement.reset();
+    statement.bind(1, QVariant(key));
+    UndoJournal::Image image;
+    if (statement.step())
+        for (std::size_t c = 0; c < m_known->columns.size(); ++c)
+            image.push_back(readCell(statement, static_cast<int>(c), m_known->columns[c].kind));
+    statement.reset();
+    return image;
+}
+
+QVariant SqliteBackend::runJournalStatement(const QString& sql, const QList<QVariant>& parameters)
+{
+    std::unique_ptr<Statement>& kept = m_journalStatements[sql];
+    if (!kept)
+        kept = std::make_unique<Statement>(m_db.get(), sql);
+    Statement& statement = *kept;
+    statement.reset();
+    for (int i = 0; i < parameters.size(); ++i)
+        statement.bind(i + 1, parameters[i]);
+    QVariant value;
+    if (statement.step() && !statement.isNull(0))
+        value = QVariant(statement.integer(0));
+    statement.reset();
+    return value;
+}
+
+bool SqliteBackend::readyJournal()
+{
+    if (!m_journal)
+        return false;
+    if (!m_journalReady) {
+        Statement::execute(m_db.get(), QString::fromLatin1(UndoJournal::definition));
+        m_journalReady = true;
+    }
+    return true;
 }

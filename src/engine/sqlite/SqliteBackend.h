@@ -1,7 +1,9 @@
 #pragma once
 
 #include "engine/Backend.h"
+#include "engine/UndoJournal.h"
 
+#include <map>
 #include <memory>
 #include <optional>
 
@@ -41,6 +43,7 @@ public:
     void prepareSearch(const SearchProgress& progress) override;
     void writeBatch(const QByteArray& token, const std::function<void(Batch&)>& work) override;
     void interrupt() override;
+    bool readyJournal() override;
 
 private:
     // The rows of a prepared select to sink, described first.
@@ -48,6 +51,12 @@ private:
     std::vector<QVariant> rereadRow(const RowWrite& write, qint64 rowIdentity) const;
     // Inside a write's transaction: a changed event is recorded for the search index.
     void noteChanged(const QString& table, qint64 rowIdentity) const;
+    // The step of the undo journal a write of that table is to record: none without a label, or for another table.
+    std::optional<UndoJournal::Recording> recordingFor(const QString& table);
+    // A row of the program's table as the undo journal keeps it; empty when there is none.
+    UndoJournal::Image readImage(qint64 key);
+    // One of the undo journal's own statements, kept prepared; the first value of its first row, an integer.
+    QVariant runJournalStatement(const QString& sql, const QList<QVariant>& parameters);
     // Whether the row is there and holds one of the states (any, when there are none).
     bool holdsOneOf(const RowWrite& write, qint64 rowIdentity, const RowStates& states) const;
 
@@ -56,4 +65,8 @@ private:
     std::optional<TableSchema> m_known; // the program's table, when opened as the diary
     // Made at the first search: it holds a stemmer.
     std::unique_ptr<SearchIndex> m_search;
+    std::unique_ptr<UndoJournal> m_journal; // for the program's table
+    bool m_journalReady = false;
+    std::unique_ptr<Statement> m_imageStatement; // made at the first image read
+    std::map<QString, std::unique_ptr<Statement>> m_journalStatements;
 };
