@@ -1,8 +1,8 @@
 #include "export/CalendarImport.h"
 
 #include "base/DateSerial.h"
-#include "base/RegularFile.h"
 #include "base/Error.h"
+#include "base/RegularFile.h"
 #include "diary/DiaryUndo.h"
 #include "diary/EventUids.h"
 #include "diary/JobTable.h"
