@@ -141,21 +141,21 @@ void TFormMain::createMenus()
     N15->setEnabled(false);
     N3 = file->addAction(QStringLiteral("Выход"));
     QMenu* edit = MainMenu->addMenu(QStringLiteral("Правка"));
-    N15 = edit->addAction(DiaryUndo::command(DiaryUndo::Direction::Undo));
-    N15->setShortcut(QKeySequence(Qt::ControlModifier | Qt::Key_Z));
-    N16 = edit->addAction(DiaryUndo::command(DiaryUndo::Direction::Redo));
-    N16->setShortcuts({QKeySequence(Qt::ControlModifier | Qt::ShiftModifier | Qt::Key_Z),
+    N17 = edit->addAction(DiaryUndo::command(DiaryUndo::Direction::Undo));
+    N17->setShortcut(QKeySequence(Qt::ControlModifier | Qt::Key_Z));
+    N18 = edit->addAction(DiaryUndo::command(DiaryUndo::Direction::Redo));
+    N18->setShortcuts({QKeySequence(Qt::ControlModifier | Qt::ShiftModifier | Qt::Key_Z),
                        QKeySequence(Qt::ControlModifier | Qt::Key_Y)});
     edit->addSeparator();
     new TypingUndo(this);
     connect(edit, &QMenu::aboutToShow, this, &TFormMain::EditMenuShow);
     // The keys act whatever the menu last showed: a step with nothing to take is a step that does nothing.
     connect(edit, &QMenu::aboutToHide, this, [this] {
-        N15->setEnabled(true);
-        N16->setEnabled(true);
+        N17->setEnabled(true);
+        N18->setEnabled(true);
     });
-    connect(N15, &QAction::triggered, this, &TFormMain::N15Click);
-    connect(N16, &QAction::triggered, this, &TFormMain::N16Click);
+    connect(N17, &QAction::triggered, this, &TFormMain::N17Click);
+    connect(N18, &QAction::triggered, this, &TFormMain::N18Click);
     N11 = edit->addAction(QStringLiteral("Найти…"));
     N11->setShortcut(QKeySequence::Find);
     N4 = MainMenu->addMenu(QStringLiteral("Настройка"));
@@ -487,12 +487,12 @@ void TFormMain::N12Click()
     CalendarImport::run(this, m_dataModule, CalendarImport::standardDialogs(), m_beforeImport);
 }
 
-void TFormMain::N15Click()
+void TFormMain::N17Click()
 {
     ErrorReporter::guarded([this] { m_dataModule.undoLast(); });
 }
 
-void TFormMain::N16Click()
+void TFormMain::N18Click()
 {
     ErrorReporter::guarded([this] { m_dataModule.redoNext(); });
 }
@@ -501,7 +501,7 @@ void TFormMain::EditMenuShow()
 {
     ErrorReporter::guarded([this] {
         for (const auto& [action, direction] :
-             {std::pair(N15, DiaryUndo::Direction::Undo), std::pair(N16, DiaryUndo::Direction::Redo)}) {
+             {std::pair(N17, DiaryUndo::Direction::Undo), std::pair(N18, DiaryUndo::Direction::Redo)}) {
             const DiaryUndo::Offer offer = DiaryUndo::offer(m_dataModule.ADOConnection1, direction);
             action->setText(offer.text);
             action->setEnabled(offer.available);

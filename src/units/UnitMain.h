@@ -47,8 +47,8 @@ public:
     QAction* N14 = nullptr; // "Файл" -> "Синхронизировать", off without an account
     QAction* N15 = nullptr; // "Файл" -> "Резервные копии…", off without a backups folder
     QAction* N3 = nullptr;  // "Файл" -> "Выход"
-    QAction* N15 = nullptr; // "Правка" -> "Отменить" (Ctrl+Z), naming the change it takes back
-    QAction* N16 = nullptr; // "Правка" -> "Повторить" (Ctrl+Shift+Z, Ctrl+Y)
+    QAction* N17 = nullptr; // "Правка" -> "Отменить" (Ctrl+Z), naming the change it takes back
+    QAction* N18 = nullptr; // "Правка" -> "Повторить" (Ctrl+Shift+Z, Ctrl+Y)
     QAction* N11 = nullptr; // "Правка" -> "Найти…"
     QMenu* N4 = nullptr;    // "Настройка"
     QAction* N5 = nullptr;  // "Настройка" -> "Интервалы"
@@ -113,8 +113,8 @@ public:
     void PopExitClick();
     void N1Click();
     // Undo and redo of the last change to the diary; the menu items name it as the menu opens.
-    void N15Click();
-    void N16Click();
+    void N17Click();
+    void N18Click();
     void EditMenuShow();
     // Opens the search line (Ctrl+F).
     void N11Click();

@@ -76,9 +76,9 @@ TEST_F(UndoKeysTest, CtrlZGoesToABoxWithTypingAndElseToTheDiary)
 
     // The menu names what the items would do; with nothing to undo its item is off.
     form().EditMenuShow();
-    EXPECT_EQ(form().N15->text(), QStringLiteral("Отменить"));
-    EXPECT_FALSE(form().N15->isEnabled());
-    EXPECT_EQ(form().N16->text(), QStringLiteral("Повторить: удаление «Купить хлеб»"));
-    EXPECT_TRUE(form().N16->isEnabled());
+    EXPECT_EQ(form().N17->text(), QStringLiteral("Отменить"));
+    EXPECT_FALSE(form().N17->isEnabled());
+    EXPECT_EQ(form().N18->text(), QStringLiteral("Повторить: удаление «Купить хлеб»"));
+    EXPECT_TRUE(form().N18->isEnabled());
     EXPECT_TRUE(ScriptedMessageBoxes::instance().shown().isEmpty());
 }
