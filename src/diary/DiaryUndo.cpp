@@ -1,5 +1,6 @@
 #include "diary/DiaryUndo.h"
 
+#include "base/CodePoints.h"
 #include "base/Error.h"
 #include "diary/JobTable.h"
 #include "engine/Connection.h"
@@ -16,7 +17,9 @@ QString named(const QString& job)
 {
     constexpr int longest = 40;
     const QString text = job.simplified();
-    return QStringLiteral("«%1»").arg(text.size() > longest ? text.left(longest - 1) + u'…' : text);
+    // Cut in whole characters: half of an emoji's pair could not be stored with the step.
+    return QStringLiteral("«%1»").arg(CodePoints::count(text) > longest ? CodePoints::left(text, longest - 1) + u'…'
+                                                                        : text);
 }
 
 UndoJournal::Direction journalDirection(DiaryUndo::Direction direction)
