@@ -425,9 +425,16 @@ TEST_P(CalendarSyncing, AnEditInTheDiaryKeepsWhatElseOtherClientsWrote)
     ASSERT_TRUE(folder.isValid());
     const QString objects = folder.filePath(QStringLiteral("objects"));
     pythonOutput({QStringLiteral(CORPUS), objects});
-    const auto count = QDir(objects).entryList(QDir::Files).size();
+    auto count = QDir(objects).entryList(QDir::Files).size();
     ASSERT_GE(count, 20);
-    phone({"put", objects});
+    const QJsonArray refused = phone({"put", objects});
+    // Cyrus stores a meeting only for its organizer or an attendee it knows as this user, and the corpus's meetings
+    // are other people's.
+    if (GetParam() != Kind::Cyrus) {
+        EXPECT_TRUE(refused.isEmpty()) << QJsonDocument(refused).toJson().toStdString();
+    }
+    EXPECT_LE(refused.size(), 5);
+    count -= refused.size();
     const Outcome first = sync();
     expectCompleted(first);
     EXPECT_EQ(first.diaryChanges, count);

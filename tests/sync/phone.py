@@ -63,10 +63,16 @@ def main(url, user, password, command, *args):
     elif command == "delete":
         find(calendar, args[0]).delete()
     elif command == "put":
+        # Prints the names of the objects the server refused to store (403), as a JSON list.
+        refused = []
         for name in sorted(os.listdir(args[0])):
             with open(os.path.join(args[0], name), encoding="utf-8") as ics:
                 data = ics.read()
-            (calendar.save_todo if "BEGIN:VTODO" in data else calendar.save_event)(data)
+            try:
+                (calendar.save_todo if "BEGIN:VTODO" in data else calendar.save_event)(data)
+            except caldav.lib.error.AuthorizationError:
+                refused.append(name)
+        print(json.dumps(refused))
     elif command == "dump":
         dumped = {}
         for found in calendar.todos(include_completed=True) + calendar.events():

@@ -24,6 +24,9 @@ TOUCHED = {
     "time": {"DTSTART", "DTEND", "DUE", "EXDATE", "RDATE", "RECURRENCE-ID"},
     "done": {"STATUS", "COMPLETED", "PERCENT-COMPLETE"},
 }
+# What a scheduling server (RFC 6638) keeps of an organizer's attendees by itself: an update that moves a meeting
+# asks them again, and each delivery's outcome is noted on the attendee.
+SCHEDULING = {"PARTSTAT", "RSVP", "SCHEDULE-STATUS"}
 FIRST = datetime.date(2027, 1, 1)
 LAST = datetime.date(2030, 1, 1)
 
@@ -31,7 +34,8 @@ LAST = datetime.date(2030, 1, 1)
 def line(name, value, change):
     if name == "RRULE" and change == "time":
         value = icalendar.vRecur({k: v for k, v in value.items() if k != "UNTIL"})
-    params = ";".join("%s=%s" % item for item in sorted(getattr(value, "params", {}).items()))
+    params = ";".join("%s=%s" % item for item in sorted(getattr(value, "params", {}).items())
+                      if name != "ATTENDEE" or item[0] not in SCHEDULING)
     text = value.to_ical()
     return "%s;%s:%s" % (name, params, text.decode() if isinstance(text, bytes) else text)
 
