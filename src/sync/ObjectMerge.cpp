@@ -718,7 +718,9 @@ private:
     void complete()
     {
         take("STATUS");
-        const ContentLine* percent = m_their.first("PERCENT-COMPLETE");
+        // Taken as a value: each set below makes the component's lines anew.
+        const ContentLine* found = m_their.first("PERCENT-COMPLETE");
+        const std::optional<ContentLine> percent = found ? std::optional(*found) : std::nullopt;
         if (m_now.done) {
             if (!m_their.first("COMPLETED"))
                 m_their.set("COMPLETED", {lineOf("COMPLETED:" + m_stamp)});
