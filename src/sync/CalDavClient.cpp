@@ -16,6 +16,7 @@
 #include <atomic>
 #include <iterator>
 #include <mutex>
+#include <utility>
 
 namespace {
 
@@ -366,8 +367,17 @@ CalDavClient::Private::Answer CalDavClient::Private::propfind(const QUrl& url, i
 
 std::vector<CalDavClient::Calendar> CalDavClient::calendars()
 {
-    const Private::Answer first =
+    Private::Answer first =
         d->propfind(d->base, 0, {resourceType, displayName, componentsProperty, principalProperty, homeProperty});
+    if (first.status == 404 || first.status == 405) {
+        // A site's root that is a web page rather than a collection: the server's calendars are where its
+        // well-known address leads.
+        Private::Answer wellKnown =
+            d->propfind(d->base.resolved(QUrl(QStringLiteral("/.well-known/caldav"))), 0,
+                        {resourceType, displayName, componentsProperty, principalProperty, homeProperty});
+        if (wellKnown.status == 207)
+            first = std::move(wellKnown);
+    }
     const DavMultistatus self = d->multistatus(first);
     QUrl principal;
     QUrl home;
