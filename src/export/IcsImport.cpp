@@ -92,19 +92,6 @@ QByteArray foldedForParser(const QByteArray& text)
     return folded;
 }
 
-// Where the value of a content line begins: after the first colon outside a quoted parameter value.
-qsizetype valueStart(const QByteArray& text)
-{
-    bool quoted = false;
-    for (qsizetype at = 0; at < text.size(); ++at) {
-        if (text[at] == '"')
-            quoted = !quoted;
-        else if (text[at] == ':' && !quoted)
-            return at + 1;
-    }
-    return -1;
-}
-
 // Whether the text value escapes only what RFC 5545 escapes, whose meaning is not in doubt.
 bool escapesPlainly(const QByteArray& text, qsizetype from)
 {
@@ -148,7 +135,8 @@ constexpr qsizetype longText = 64 * 1024;
 // given its property with a short stand-in and then its value, unescaped in place: one copy, libical's own.
 icalproperty* propertyOf(QByteArray& text)
 {
-    const qsizetype value = text.size() > longText ? valueStart(text) : -1;
+    const qsizetype colon = text.size() > longText ? IcsImport::colonOf(text) : -1;
+    const qsizetype value = colon < 0 ? -1 : colon + 1;
     if (value < 0)
         return icalproperty_new_from_string(foldedForParser(text).constData());
     const QByteArray head = text.left(value) + 'x';
@@ -434,4 +422,16 @@ QString IcsImport::Unreadable::where() const
 std::vector<IcsImport::Row> IcsImport::read(const QByteArray& calendar, const QString& diaryId)
 {
     return CalendarReader(diaryId).read(calendar);
+}
+
+qsizetype IcsImport::colonOf(const QByteArray& line)
+{
+    bool quoted = false;
+    for (qsizetype at = 0; at < line.size(); ++at) {
+        if (line[at] == '"')
+            quoted = !quoted;
+        else if (line[at] == ':' && !quoted)
+            return at;
+    }
+    return -1;
 }

@@ -52,4 +52,8 @@ public:
     // The rows of the calendar's events and to-dos in the order the file gives them. diaryId, the diary's identity,
     // tells this diary's UIDs from others. Throws Unreadable at the first line that breaks the calendar.
     static std::vector<Row> read(const QByteArray& calendar, const QString& diaryId);
+
+    // The colon that ends a content line's name and parameters: the first one outside a quoted parameter value; -1
+    // when there is none.
+    static qsizetype colonOf(const QByteArray& line);
 };

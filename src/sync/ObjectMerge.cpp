@@ -69,29 +69,16 @@ std::vector<ContentLine> contentLines(const QByteArray& calendar)
     return lines;
 }
 
-// Where a line's value begins: after the first colon outside a quoted parameter value.
-qsizetype valueStart(const QByteArray& text)
-{
-    bool quoted = false;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        if (text[i] == '"')
-            quoted = !quoted;
-        else if (text[i] == ':' && !quoted)
-            return i;
-    }
-    return -1;
-}
-
 QByteArray valueOf(const ContentLine& line)
 {
-    const qsizetype colon = valueStart(line.text);
+    const qsizetype colon = IcsImport::colonOf(line.text);
     return colon < 0 ? QByteArray() : line.text.mid(colon + 1);
 }
 
 // The parameters of a line as written, each "NAME=value".
 QList<QByteArray> parametersOf(const QByteArray& text)
 {
-    const qsizetype colon = valueStart(text);
+    const qsizetype colon = IcsImport::colonOf(text);
     const QByteArray head = colon < 0 ? text : text.left(colon);
     QList<QByteArray> parts;
     bool quoted = false;
@@ -319,7 +306,7 @@ ContentLine movedLine(const ContentLine& line, const Move& move, const Zones& zo
             }
     if (!changed)
         return line;
-    return lineOf(line.text.left(valueStart(line.text) + 1) + values.join(','));
+    return lineOf(line.text.left(IcsImport::colonOf(line.text) + 1) + values.join(','));
 }
 
 // A recurrence's end moved with its start, so that the last occurrence is not lost to a later time of day.
@@ -337,7 +324,7 @@ ContentLine movedUntil(const ContentLine& rule, const QByteArray& zoneId, const 
                 }
     if (!changed)
         return rule;
-    return lineOf(rule.text.left(valueStart(rule.text) + 1) + parts.join(';'));
+    return lineOf(rule.text.left(IcsImport::colonOf(rule.text) + 1) + parts.join(';'));
 }
 
 // The event or to-do an object is about, as its lines: its own properties, and each component inside it (an
